@@ -1,0 +1,63 @@
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "platform/Platform.h"
+
+namespace vellumin::cli {
+
+// Exit statuses shared by every command (also listed in --help).
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFailure = 1,       // the operation ran and reports a failure (e.g. scan found an error)
+    kExitUsage = 2,         // bad arguments, malformed lab file
+    kExitNoRights = 3,      // may not open raw disks
+    kExitNoDrive = 4,       // drive number without a (readable) drive
+    kExitStopped = 5,       // stopped by the user (Ctrl-C)
+};
+
+// What every command gets: the global options and, on first use, the platform.
+class Context {
+public:
+    bool json = false;
+    std::optional<std::string> simulate;  // set: run on the lab ("" = default lab)
+
+    // Creates the platform the options choose. Throws CommandError with the exit status
+    // (e.g. no rights for the real backend, a malformed lab).
+    platform::Platform& Platform();
+
+    std::ostream& out();
+    std::ostream& err();
+
+    // Prints a JSON document (with --json).
+    void PrintJson(const nlohmann::json& document);
+
+    // Binds a subcommand to its action, run after parsing when the subcommand was given; the
+    // action returns the exit status and may throw CommandError.
+    void OnRun(CLI::App* subcommand, std::function<int()> action);
+
+    std::vector<std::pair<CLI::App*, std::function<int()>>> actions_;
+
+    std::unique_ptr<platform::Platform> platform_;
+};
+
+struct CommandError : std::runtime_error {
+    CommandError(int code, const std::string& message) : std::runtime_error(message), code(code) {}
+    int code;
+};
+
+// A command file registers itself with a static Registrar; `order` fixes --help order.
+using CommandSetup = std::function<void(CLI::App& app, Context& context)>;
+struct Registrar {
+    Registrar(int order, CommandSetup setup);
+};
+
+}  // namespace vellumin::cli

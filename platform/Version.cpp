@@ -1,0 +1,7 @@
+#include "platform/Version.h"
+
+namespace vellumin {
+
+const char* VelluminVersion() { return VELLUMIN_VERSION; }
+
+}  // namespace vellumin

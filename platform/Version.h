@@ -1,0 +1,7 @@
+#pragma once
+
+namespace vellumin {
+
+const char* VelluminVersion();
+
+}  // namespace vellumin
