@@ -22,7 +22,7 @@ std::string WordHex(const IdentifyBlock& block, int k);
 // character. Nothing is trimmed.
 std::string AtaString(const IdentifyBlock& block, int first, int words);
 
-// Removes trailing white space (blanks, tabs, new lines, NULs are not white space).
+// Removes trailing white space (blank, tab, new line, CR, VT, FF).
 std::string TrimRight(std::string text);
 
 }  // namespace vellumin::ata
