@@ -40,6 +40,20 @@ public:
     virtual int VolumeDiskNumber(const std::string& name) = 0;
 };
 
+// The operating system's version, in the shape of the Windows extended version record so the
+// Windows decision tables stay pure functions of it. Other systems report windows = false and
+// name themselves in `name`.
+struct OsVersionRecord {
+    bool windows = false;
+    uint32_t platformId = 0;  // 2: NT family
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    uint32_t build = 0;
+    std::string servicePack;  // szCSDVersion, as the system reports it
+    uint8_t productType = 0;  // 1: workstation
+    std::string name;         // e.g. "Debian GNU/Linux 12 (bookworm)"
+};
+
 // Process and machine facts outside the drives.
 class System {
 public:
@@ -49,6 +63,12 @@ public:
     // Starts this program again with elevated rights and the given arguments; false when the
     // relaunch could not be started.
     virtual bool RelaunchElevated(const std::vector<std::string>& arguments) = 0;
+    // The running system's version; nullopt when it cannot be read. The default reads the
+    // host (uname, /etc/os-release).
+    virtual std::optional<OsVersionRecord> OsVersion();
+    // Hands a file to the system's opener (an executable is started) with the given working
+    // folder, without waiting for it; false when nothing could be started.
+    virtual bool OpenWithShell(const std::string& file, const std::string& workingFolder);
 };
 
 class Platform {
