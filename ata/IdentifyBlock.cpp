@@ -1,5 +1,6 @@
 #include "ata/IdentifyBlock.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -11,12 +12,31 @@ std::string WordHex(const IdentifyBlock& block, int k) {
     return text;
 }
 
+std::string CharPair(uint8_t first, uint8_t second) {
+    std::string text;
+    if (first != 0) {
+        text += static_cast<char>(first);
+        if (second != 0) {
+            text += static_cast<char>(second);
+        }
+    }
+    return text;
+}
+
 std::string AtaString(const IdentifyBlock& block, int first, int words) {
     std::string text;
     text.reserve(2 * words);
     for (int k = first; k < first + words && 2 * k + 1 < static_cast<int>(block.size()); ++k) {
-        text += static_cast<char>(block[2 * k + 1]);
-        text += static_cast<char>(block[2 * k]);
+        text += CharPair(block[2 * k + 1], block[2 * k]);
+    }
+    return text;
+}
+
+std::string PairedBytes(const std::array<uint8_t, 512>& block, int offset, int count) {
+    const int end = std::min(offset + count, static_cast<int>(block.size()));
+    std::string text;
+    for (int i = std::max(offset, 0); i < end; i += 2) {
+        text += CharPair(block[i], i + 1 < end ? block[i + 1] : 0);
     }
     return text;
 }
@@ -27,5 +47,12 @@ std::string TrimRight(std::string text) {
     }
     return text;
 }
+
+std::string SerialNumber(const IdentifyBlock& block) { return AtaString(block, kWordSerial, 10); }
+std::string FirmwareRevision(const IdentifyBlock& block) { return AtaString(block, kWordFirmware, 4); }
+std::string ModelNumber(const IdentifyBlock& block) { return AtaString(block, kWordModel, 20); }
+std::string ModelText(const IdentifyBlock& block) { return TrimRight(ModelNumber(block)); }
+std::string PrefixText(const IdentifyBlock& block) { return AtaString(block, kWordModel, 1); }
+std::string RotationText(const IdentifyBlock& block) { return WordHex(block, kWordRotationRate); }
 
 }  // namespace vellumin::ata

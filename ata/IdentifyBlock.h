@@ -18,11 +18,33 @@ inline uint16_t Word(const IdentifyBlock& block, int k) {
 // A word printed high byte first: "0x%02X%02X" of byte 2k+1, byte 2k.
 std::string WordHex(const IdentifyBlock& block, int k);
 
-// ATA string of `words` words from word `first`: per word byte 2k+1 then byte 2k, each byte one
-// character. Nothing is trimmed.
+// Two characters as one "%C%C" formatted into a C string yields them: a zero first character
+// ends that little string at once (nothing), a zero second character keeps only the first.
+// Zero bytes therefore never reach our texts, and the characters after them still do.
+std::string CharPair(uint8_t first, uint8_t second);
+
+// ATA string of `words` words from word `first`: per word CharPair(byte 2k+1, byte 2k).
+// Nothing is trimmed.
 std::string AtaString(const IdentifyBlock& block, int first, int words);
+
+// `count` bytes from `offset` taken in order, in pairs by CharPair (offset/offset+1, ...), as
+// the SMART block's controller name is read. Nothing is trimmed.
+std::string PairedBytes(const std::array<uint8_t, 512>& block, int offset, int count);
 
 // Removes trailing white space (blank, tab, new line, CR, VT, FF).
 std::string TrimRight(std::string text);
+
+// Identify fields the drive list and the identity report read.
+inline constexpr int kWordSerial = 10;    // 10 words
+inline constexpr int kWordFirmware = 23;  // 4 words
+inline constexpr int kWordModel = 27;     // 20 words; word 27 alone is the maker prefix
+inline constexpr int kWordRotationRate = 217;
+
+std::string SerialNumber(const IdentifyBlock& block);    // not trimmed
+std::string FirmwareRevision(const IdentifyBlock& block);  // not trimmed
+std::string ModelNumber(const IdentifyBlock& block);     // not trimmed
+std::string ModelText(const IdentifyBlock& block);       // trailing white space removed
+std::string PrefixText(const IdentifyBlock& block);      // word 27 as an ATA string
+std::string RotationText(const IdentifyBlock& block);    // word 217 as "0x%02X%02X"
 
 }  // namespace vellumin::ata

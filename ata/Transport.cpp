@@ -1,0 +1,183 @@
+#include "ata/Transport.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace vellumin::ata {
+namespace {
+
+using platform::AtaPassThroughRequest;
+using platform::AtaTaskFile;
+
+constexpr uint8_t kCmdIdentifyDevice = 0xEC;
+constexpr uint8_t kCmdSmart = 0xB0;
+constexpr uint8_t kSmartReadData = 0xD0;
+constexpr uint8_t kCmdReadDma = 0xC8;
+constexpr uint8_t kCmdReadDmaExt = 0x25;
+constexpr uint8_t kDeviceLba = 0x40;
+constexpr uint8_t kDeviceLegacy = 0xA0;  // obsolete bits 7 and 5, as older drives expect
+
+constexpr AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, kCmdIdentifyDevice};
+constexpr AtaTaskFile kSmartReadRegisters{kSmartReadData, 0x00, 0x00, 0x4F, 0xC2, kDeviceLegacy, kCmdSmart};
+
+// DMA targets get a fresh page-aligned region per call, like the buffer the drive stack would
+// map for a direct transfer.
+constexpr std::size_t kPageSize = 4096;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+using ScratchPtr = std::unique_ptr<void, FreeDeleter>;
+
+ScratchPtr AllocateScratch(uint32_t bytes) {
+    const std::size_t rounded = (bytes + kPageSize - 1) / kPageSize * kPageSize;
+    return ScratchPtr(std::aligned_alloc(kPageSize, rounded));
+}
+
+bool ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
+                   std::array<uint8_t, 512>& block) {
+    auto handle = OpenPhysicalDrive(drives, number);
+    if (!handle) {
+        return false;
+    }
+    std::array<uint8_t, 512> data{};
+    AtaPassThroughRequest request;
+    request.flags = platform::ATA_FLAGS_DATA_IN;
+    request.dataLength = static_cast<uint32_t>(data.size());
+    request.timeOutSeconds = kDataBlockTimeOutSeconds;
+    request.dataBuffer = data.data();
+    request.currentTaskFile = registers;
+    if (!AtaPassThrough(handle.get(), request)) {
+        return false;
+    }
+    block = data;
+    return true;
+}
+
+int SendRead(platform::DriveHandle* handle, AtaPassThroughRequest request, ScratchPtr scratch) {
+    if (!handle || !scratch) {
+        return kReadNotDelivered;
+    }
+    const bool delivered = AtaPassThrough(handle, request);
+    handle->Flush();  // result ignored: the read itself decides
+    scratch.reset();
+    return ReadResultCode(delivered, request.currentTaskFile);
+}
+
+}  // namespace
+
+platform::DriveHandlePtr OpenPhysicalDrive(platform::DriveSystem& drives, int number) {
+    if (number < 0 || number >= kMaxDrives) {
+        return nullptr;
+    }
+    return drives.OpenPhysicalDrive(number);
+}
+
+bool IdentifyDevice(platform::DriveSystem& drives, int number, IdentifyBlock& block) {
+    return ReadDataBlock(drives, number, kIdentifyRegisters, block);
+}
+
+bool SmartReadData(platform::DriveSystem& drives, int number, SmartBlock& block) {
+    return ReadDataBlock(drives, number, kSmartReadRegisters, block);
+}
+
+bool AtaPassThrough(platform::DriveHandle* handle, platform::AtaPassThroughRequest& request) {
+    if (!handle || (request.dataLength > 0 && !request.dataBuffer)) {
+        return false;
+    }
+    return handle->PassThrough(request);
+}
+
+int DecimalErrorCode(uint8_t error) {
+    int code = 0;
+    int digit = 1;
+    for (int bit = 0; bit < 8; ++bit, digit *= 10) {
+        if (error & (1u << bit)) {
+            code += digit;
+        }
+    }
+    return code;
+}
+
+int ReadResultCode(bool delivered, const platform::AtaTaskFile& output) {
+    if (!delivered) {
+        return kReadNotDelivered;
+    }
+    if (output.status() & platform::ATA_STATUS_ERR) {
+        return DecimalErrorCode(output.error());
+    }
+    if (output.status() & platform::ATA_STATUS_DF) {
+        return kReadDeviceFault;
+    }
+    return kReadOk;
+}
+
+platform::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
+    AtaPassThroughRequest request;
+    request.flags = platform::ATA_FLAGS_DATA_IN | platform::ATA_FLAGS_USE_DMA;
+    request.dataLength = byteCount;
+    request.timeOutSeconds = kReadDmaTimeOutSeconds;
+    request.dataBuffer = buffer;
+    auto& tf = request.currentTaskFile;
+    tf.sectorCount = static_cast<uint8_t>(byteCount / kSectorSize);  // 256 goes out as 0
+    tf.lbaLow = static_cast<uint8_t>(lba);
+    tf.lbaMid = static_cast<uint8_t>(lba >> 8);
+    tf.lbaHigh = static_cast<uint8_t>(lba >> 16);
+    tf.device = static_cast<uint8_t>(kDeviceLba | ((lba >> 24) & 0x0F));
+    tf.command = kCmdReadDma;
+    return request;
+}
+
+platform::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
+    AtaPassThroughRequest request;
+    request.flags = platform::ATA_FLAGS_DATA_IN | platform::ATA_FLAGS_USE_DMA | platform::ATA_FLAGS_48BIT_COMMAND;
+    request.dataLength = byteCount;
+    request.timeOutSeconds = kReadDmaTimeOutSeconds;
+    request.dataBuffer = buffer;
+    const uint32_t sectors = byteCount / kSectorSize;  // 65536 goes out as 0
+    auto& low = request.currentTaskFile;
+    low.sectorCount = static_cast<uint8_t>(sectors);
+    low.lbaLow = static_cast<uint8_t>(lba);
+    low.lbaMid = static_cast<uint8_t>(lba >> 8);
+    low.lbaHigh = static_cast<uint8_t>(lba >> 16);
+    low.device = kDeviceLba;
+    low.command = kCmdReadDmaExt;
+    auto& high = request.previousTaskFile;
+    high.sectorCount = static_cast<uint8_t>(sectors >> 8);
+    high.lbaLow = static_cast<uint8_t>(lba >> 24);
+    high.lbaMid = static_cast<uint8_t>(lba >> 32);
+    high.lbaHigh = static_cast<uint8_t>(lba >> 40);
+    return request;
+}
+
+namespace {
+
+// Requests the command cannot express are refused rather than sent wrapped: a wrapped LBA
+// would read the wrong sectors and report success, a byte count above the command's reach
+// (or a count that is not whole sectors) would let the device write past the buffer.
+bool WholeSectors(uint32_t byteCount, uint32_t maxBytes) {
+    return byteCount > 0 && byteCount % kSectorSize == 0 && byteCount <= maxBytes;
+}
+
+}  // namespace
+
+int ReadDma(platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount) {
+    if (lba >= kLba28Limit || !WholeSectors(byteCount, kMaxReadDmaBytes)) {
+        return kReadNotDelivered;
+    }
+    auto scratch = AllocateScratch(byteCount);
+    auto request = ReadDmaRequest(lba, byteCount, scratch.get());
+    return SendRead(handle, request, std::move(scratch));
+}
+
+int ReadDmaExt(platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount) {
+    if (lba >= kLba48Limit || !WholeSectors(byteCount, kMaxReadDmaExtBytes)) {
+        return kReadNotDelivered;
+    }
+    auto scratch = AllocateScratch(byteCount);
+    auto request = ReadDmaExtRequest(lba, byteCount, scratch.get());
+    return SendRead(handle, request, std::move(scratch));
+}
+
+}  // namespace vellumin::ata
