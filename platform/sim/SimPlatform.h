@@ -1,21 +1,63 @@
 #pragma once
 
+#include <array>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimDevice.h"
+#include "platform/sim/SimLab.h"
 
 namespace vellumin::platform::sim {
 
-// A lab file that cannot be used; what() names the file, the place and the problem.
-class LabError : public std::runtime_error {
+// LabError is declared in SimLab.h: a lab file that cannot be used; what() names the file,
+// the place and the problem.
+
+// The simulated lab behind the Platform interfaces. Devices are shared with the handles
+// that are open on them, so a handle stays usable while a test swaps the slot's drive.
+class SimPlatform : public Platform, private DriveSystem, private System {
 public:
-    using std::runtime_error::runtime_error;
+    explicit SimPlatform(LabSpec lab);
+
+    DriveSystem& Drives() override { return *this; }
+    System& Sys() override { return *this; }
+
+    // The device in a slot (0-15); nullptr for an empty slot or a number out of range.
+    SimDevice* Device(int slot);
+    const LabSpec& Lab() const { return m_lab; }
+    const MachineFacts& Machine() const { return m_lab.machine; }
+    MachineFacts& Machine() { return m_lab.machine; }
+
+    // Hot-plug: put a new drive into a slot (replacing what was there) or empty it.
+    SimDevice& SetDrive(int slot, DriveSpec drive);
+    void RemoveDrive(int slot);
+    void SetVolumes(std::vector<VolumeSpec> volumes);
+    // What a restart of the machine does to the lab: every drive is power-cycled.
+    void PowerCycleAll();
+
+private:
+    // DriveSystem
+    DriveHandlePtr OpenPhysicalDrive(int number) override;
+    std::vector<std::string> VolumeNames() override;
+    bool IsRemovableVolume(const std::string& name) override;
+    int VolumeDiskNumber(const std::string& name) override;
+    // System
+    bool IsAdministrator() override { return true; }
+    bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
+
+    const VolumeSpec* FindVolume(const std::string& name) const;
+
+    mutable std::mutex m_mutex;  // slots and volumes may change while other threads open drives
+    LabSpec m_lab;
+    std::array<std::shared_ptr<SimDevice>, kSlotCount> m_devices;
 };
 
 // The simulated lab from a JSON lab file, or the built-in default lab when labPath is empty.
 // Throws LabError.
 std::unique_ptr<Platform> CreateSimPlatform(const std::string& labPath = {});
+// The same, keeping the sim API (devices, machine facts) reachable.
+std::unique_ptr<SimPlatform> CreateSimLab(const std::string& labPath = {});
 
 }  // namespace vellumin::platform::sim

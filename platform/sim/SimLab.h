@@ -1,0 +1,204 @@
+#pragma once
+
+// A simulated lab as plain values: the drives in slots 0-15, the volumes on them and the
+// machine facts. Build one in code (tests, benchmarks) or parse it from JSON.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ata/IdentifyBlock.h"
+
+namespace vellumin::platform::sim {
+
+// A lab file that cannot be used; what() names the file, the place and the problem.
+class LabError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+inline constexpr int kSlotCount = 16;
+
+// 32 password bytes exactly as they travel in the 512-byte security data block.
+using Password = std::array<uint8_t, 32>;
+// A text password: its bytes, padded with zero bytes (longer texts are cut at 32).
+Password PasswordFromText(const std::string& text);
+
+struct SmartAttribute {
+    uint8_t id = 0;
+    uint16_t flags = 0x0032;
+    uint8_t current = 100;
+    uint8_t worst = 100;
+    uint64_t raw = 0;      // low 48 bits used, stored least significant byte first
+    uint8_t reserved = 0;  // slot byte 11 (one decoder reads it)
+};
+
+struct SmartSpec {
+    bool supported = true;
+    bool enabled = true;
+    uint16_t revision = 0x0010;
+    // Written from byte 400 as given (at most 10 bytes, up to byte 409), the rest zero, so
+    // "SMI2242" is followed by a zero byte and "SMI2242 " by a blank.
+    std::string controller;
+    std::vector<SmartAttribute> attributes;  // at most 30 slots, in order
+    // 24-bit counts, most significant byte first, at 421-423 / 426-428 / 429-431.
+    uint32_t averageErase = 0;
+    uint32_t maximumErase = 0;
+    uint32_t minimumErase = 0;
+    // Vendor SMART erase sub-commands the drive accepts; nullopt derives them from the
+    // controller family (names beginning "SMI": 0xE3, 0xE4; "JMF": 0xE3, 0xE0; others none).
+    std::optional<std::vector<uint8_t>> vendorEraseCodes;
+};
+
+enum class SecurityLevel { High, Maximum };
+
+// The drive's security feature set and its state at power-on.
+struct SecuritySpec {
+    bool supported = true;
+    bool enhancedEraseSupported = false;
+    uint16_t eraseTime = 0;          // word 89 as the drive reports it (2-minute units)
+    uint16_t enhancedEraseTime = 0;  // word 90
+    bool frozenAtPowerOn = false;    // BIOS-style freeze at every power-on
+    std::optional<Password> userPassword;  // set: security enabled (locked after power-on)
+    Password masterPassword{};
+    uint16_t masterPasswordId = 0xFFFE;  // word 92
+    SecurityLevel level = SecurityLevel::High;
+    // The lab starts as if the user password had just been unlocked (enabled, not locked).
+    bool startUnlocked = false;
+    // The lab starts with the attempt counter already spent (expired until a power cycle).
+    bool startExpired = false;
+};
+
+// An injected media failure: a read touching [lba, lba + count) fails.
+struct MediaFault {
+    uint64_t lba = 0;
+    uint64_t count = 1;
+    uint8_t error = 0x40;      // error register (0x40 uncorrectable, 0x10 IDNF, 0x84 ...)
+    bool deviceFault = false;  // status carries DF (0x20); ERR only when error is not zero
+};
+
+// Faults below the drive: the OS or the cable fails, not the device.
+struct TransportSpec {
+    bool present = true;           // false: the slot looks empty (open fails)
+    bool openFails = false;        // present, but the open is refused (held exclusively)
+    bool sectorCountFails = false; // the OS cannot report the medium size
+    std::vector<uint8_t> undeliveredCommands;  // these command bytes never reach the drive
+    std::vector<uint8_t> abortedCommands;      // the drive aborts these (status 0x51, 0x04)
+};
+
+// What the sim does with the buffer of a successful read.
+enum class ReadData {
+    Untouched,  // nothing is copied: scans discard the data and must not pay for it
+    Content,    // erased sectors read zero; others carry their LBA in bytes 0-7, then 0x5A
+};
+
+struct DriveSpec {
+    std::string serial;    // at most 20 characters, padded with blanks
+    std::string firmware;  // at most 8
+    std::string model;     // at most 40
+    uint64_t sectors = 0;  // capacity; 0 with a raw identify block: taken from the block
+    // What the OS reports as the medium size; nullopt reports the capacity.
+    std::optional<uint64_t> reportedSectors;
+    uint16_t rotationRate = 0x0001;  // word 217: 1 = solid state
+    int sataGen = 3;                 // word 76 bits 1-3 up to this generation; 0: none
+    bool ncq = true;                 // word 76 bit 8
+    int ataMajor = 8;                // word 80: bits 4 up to this version (4-8); 0: none
+    bool apmSupported = true;
+    bool apmEnabled = false;
+    bool trim = true;  // word 169 bit 0
+    int udmaMode = 6;  // word 88 selected mode; -1: none selected
+    SmartSpec smart;
+    SecuritySpec security;
+    std::vector<MediaFault> faults;
+    TransportSpec transport;
+    ReadData readData = ReadData::Untouched;
+    // How long ERASE UNIT and the vendor erases keep the caller waiting.
+    uint32_t eraseMilliseconds = 0;
+    uint32_t readLatencyMicroseconds = 0;  // per read command
+    bool mediaBlank = false;               // the media holds no data yet
+
+    // A real drive's blocks, returned as given (after the overrides below) instead of
+    // the blocks built from the fields above. Security bits of words 82, 85 and 128 still
+    // follow the drive's state.
+    std::optional<ata::IdentifyBlock> identifyRaw;
+    std::optional<ata::SmartBlock> smartRaw;
+    std::map<int, uint16_t> identifyWords;  // word -> value, applied last, fixed
+    std::map<int, uint8_t> identifyBytes;   // byte -> value, after the words
+    std::map<int, uint8_t> smartBytes;
+    bool keepIdentifyChecksum = false;  // leave word 255 as built/overridden
+    bool keepSmartChecksum = false;     // leave byte 511 as built/overridden
+
+    std::string note;  // what this drive is in the lab for (documentation only)
+};
+
+// Takes over from a raw identify block what the device model needs but the lab did not
+// give: capacity (words 100-103, or 60-61 without 48-bit support), SMART supported/enabled
+// (words 82/85), the security feature set and its power-on state (words 89, 90, 92, 128).
+void AdoptRawIdentify(DriveSpec& drive, bool securityGiven);
+
+struct VolumeSpec {
+    std::string name;    // "C", "D", ...
+    int disk = -1;       // slot holding it; -1: several disks or unknown
+    bool removable = false;
+};
+
+// Windows version facts, as the version call and WMI would report them.
+struct OsVersion {
+    uint32_t platformId = 2;  // 2: NT family
+    uint32_t major = 6;
+    uint32_t minor = 1;
+    uint32_t build = 7601;
+    std::string servicePack = "Service Pack 1";
+    uint8_t productType = 1;  // 1: workstation
+    bool is64Bit = true;      // native processor architecture AMD64
+    int serverR2 = 0;         // the SM_SERVERR2 metric
+    std::string wmiVersion = "6.1.7601";  // "-1": the WMI query fails
+};
+
+// The firmware-update service's answer for a drive (the whole reply body).
+struct FirmwareAnswer {
+    std::string model;     // matched against the trimmed model number; empty: any
+    std::string firmware;  // matched against the trimmed firmware revision; empty: any
+    std::string wono;      // matched against the query key; empty: any
+    std::string reply;
+};
+
+// A file the firmware service offers for download, by URL path.
+struct FirmwareFile {
+    std::string path;
+    std::string content;
+};
+
+struct MachineFacts {
+    OsVersion os;
+    bool trimEnabled = true;  // delete notifications not disabled
+    std::string windowsDirectory = "C:\\Windows";
+    std::string systemDirectory = "C:\\Windows\\system32";
+    std::vector<FirmwareAnswer> firmwareAnswers;
+    std::vector<FirmwareFile> firmwareFiles;
+
+    // First answer whose non-empty keys all match; nullptr when none does.
+    const FirmwareAnswer* FindFirmwareAnswer(const std::string& model, const std::string& firmware,
+                                             const std::string& wono = {}) const;
+};
+
+struct LabSpec {
+    std::array<std::optional<DriveSpec>, kSlotCount> drives;
+    std::vector<VolumeSpec> volumes;
+    MachineFacts machine;
+    std::string source = "<code>";  // file name or "<default lab>"
+};
+
+// Throws LabError naming sourceName, the JSON path (e.g. "drives[3].model") and the problem.
+LabSpec ParseLab(const std::string& json, const std::string& sourceName);
+// Reads and parses a lab file; an unreadable file is a LabError as well.
+LabSpec LoadLabFile(const std::string& path);
+// The built-in lab (one JSON text compiled into the program).
+LabSpec DefaultLab();
+const std::string& DefaultLabJson();
+
+}  // namespace vellumin::platform::sim
