@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ata/IdentifyBlock.h"
+#include "platform/Platform.h"
 
 namespace vellumin::platform::sim {
 
@@ -146,17 +147,13 @@ struct VolumeSpec {
     bool removable = false;
 };
 
-// Windows version facts, as the version call and WMI would report them.
-struct OsVersion {
-    uint32_t platformId = 2;  // 2: NT family
-    uint32_t major = 6;
-    uint32_t minor = 1;
-    uint32_t build = 7601;
-    std::string servicePack = "Service Pack 1";
-    uint8_t productType = 1;  // 1: workstation
-    bool is64Bit = true;      // native processor architecture AMD64
-    int serverR2 = 0;         // the SM_SERVERR2 metric
+// The machine's operating system as the version call and WMI would report it.
+struct LabOs {
+    OsVersionRecord version{true, 2, 6, 1, 7601, "Service Pack 1", 1, "Windows 7"};
+    bool is64Bit = true;  // native processor architecture AMD64
+    int serverR2 = 0;     // the SM_SERVERR2 metric
     std::string wmiVersion = "6.1.7601";  // "-1": the WMI query fails
+    bool versionCallFails = false;        // OsVersion() answers nullopt
 };
 
 // The firmware-update service's answer for a drive (the whole reply body).
@@ -174,10 +171,11 @@ struct FirmwareFile {
 };
 
 struct MachineFacts {
-    OsVersion os;
+    LabOs os;
     bool trimEnabled = true;  // delete notifications not disabled
     std::string windowsDirectory = "C:\\Windows";
     std::string systemDirectory = "C:\\Windows\\system32";
+    bool shellOpenSucceeds = true;  // OpenWithShell starts nothing, only records the call
     std::vector<FirmwareAnswer> firmwareAnswers;
     std::vector<FirmwareFile> firmwareFiles;
 

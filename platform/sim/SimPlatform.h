@@ -5,6 +5,8 @@
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/Platform.h"
 #include "platform/sim/SimDevice.h"
@@ -36,6 +38,8 @@ public:
     void SetVolumes(std::vector<VolumeSpec> volumes);
     // What a restart of the machine does to the lab: every drive is power-cycled.
     void PowerCycleAll();
+    // Every OpenWithShell call so far: {file, working folder}.
+    std::vector<std::pair<std::string, std::string>> ShellOpened() const;
 
 private:
     // DriveSystem
@@ -46,12 +50,15 @@ private:
     // System
     bool IsAdministrator() override { return true; }
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
+    std::optional<OsVersionRecord> OsVersion() override;
+    bool OpenWithShell(const std::string& file, const std::string& workingFolder) override;
 
     const VolumeSpec* FindVolume(const std::string& name) const;
 
     mutable std::mutex m_mutex;  // slots and volumes may change while other threads open drives
     LabSpec m_lab;
     std::array<std::shared_ptr<SimDevice>, kSlotCount> m_devices;
+    std::vector<std::pair<std::string, std::string>> m_shellOpened;
 };
 
 // The simulated lab from a JSON lab file, or the built-in default lab when labPath is empty.
