@@ -1,0 +1,25 @@
+#pragma once
+
+#include "ata/IdentifyBlock.h"
+#include "pages/driveinfo/ReportRow.h"
+
+namespace vellumin::pages {
+
+inline constexpr int kDriveInfoRowCount = 13;
+// Rows 0-9 come from the identify block alone; the page reads the SMART block only after
+// it has written them.
+inline constexpr int kDriveInfoIdentifyRows = 10;
+
+// Rows 0-9: identity and capabilities. Rows 6 and 7 are blank (empty label and value) when
+// word 87 is not valid, so every row keeps its index.
+ReportRows DriveInfoIdentifyRows(int driveNumber, const ata::IdentifyBlock& identify);
+
+// Rows 10-12: TRIM (which depends on the controller name in the SMART block), transfer mode
+// and SATA signalling speed.
+ReportRows DriveInfoTailRows(const ata::IdentifyBlock& identify, const ata::SmartBlock& smart);
+
+// All thirteen rows in order.
+ReportRows DriveInfoRows(int driveNumber, const ata::IdentifyBlock& identify,
+                         const ata::SmartBlock& smart);
+
+}  // namespace vellumin::pages

@@ -1,0 +1,189 @@
+#include "pages/smart/SmartDispatch.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "pages/smart/SmartLayouts.h"
+
+namespace vellumin::pages {
+namespace {
+
+using ata::SmartBlock;
+
+constexpr int kControllerNameOffset = 400;
+constexpr int kControllerNameLength = 8;
+
+struct NamedDecoder {
+    std::string_view name;
+    SmartDecoder decoder;
+};
+
+// Tried in order; the first match decides.
+constexpr std::array<NamedDecoder, 6> kControllerDecoders{{
+    {"SMI2242", SmartDecoder::kSmi},
+    {"SMI2235", SmartDecoder::kSmi},
+    {"JMF667", SmartDecoder::kJmf667},
+    {"SM2246", SmartDecoder::kSm2246},
+    {"JMF612", SmartDecoder::kJmf612},
+    {"JMF616", SmartDecoder::kJmf612},
+}};
+
+// Older firmware that does not name its controller.
+constexpr std::array<std::string_view, 7> kJmf612Firmware{"101202B", "101022", "101028", "101202",
+                                                          "110322",  "110512", "100707A"};
+constexpr std::array<std::string_view, 11> kUnsupportedFirmware{
+    "V0826",   "V1210",    "V0118",    "V0327",   "V0513", "V090216",
+    "V090331", "V090331a", "V090331H", "V090508", "100415"};
+
+constexpr std::array<std::string_view, 3> kModelSeries{"KD5508", "KM5508", "KD3308"};
+
+template <size_t N>
+bool OneOf(std::string_view text, const std::array<std::string_view, N>& list) {
+    return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+uint32_t LittleEndian(std::span<const uint8_t> bytes) {
+    uint32_t value = 0;
+    for (size_t i = bytes.size(); i-- > 0;) {
+        value = (value << 8) | bytes[i];
+    }
+    return value;
+}
+
+uint32_t BigEndian(std::span<const uint8_t> bytes) {
+    uint32_t value = 0;
+    for (uint8_t byte : bytes) {
+        value = (value << 8) | byte;
+    }
+    return value;
+}
+
+std::string Format(uint32_t value, ValueFormat format) {
+    switch (format) {
+        case ValueFormat::kSigned32:
+            return std::to_string(static_cast<int32_t>(value));
+        case ValueFormat::kTemperature:
+            return std::to_string(value) + "C (" + std::to_string(Fahrenheit(value)) + "F)";
+        case ValueFormat::kUnsigned:
+            break;
+    }
+    return std::to_string(value);
+}
+
+ReportRows ScanAttributes(std::span<const AttributeRow> layout, const SmartBlock& smart) {
+    ReportRows rows;
+    for (const auto& row : layout) {
+        rows.push_back({row.label, {}});
+    }
+    // Every slot is applied in turn, so an id repeated in a later slot overwrites.
+    for (int k = 0; k < kSmartSlotCount; ++k) {
+        const std::span<const uint8_t> slot(smart.data() + kSmartFirstSlot + k * kSmartSlotSize,
+                                            kSmartSlotSize);
+        if (slot[0] == 0) {
+            continue;
+        }
+        for (size_t r = 0; r < layout.size(); ++r) {
+            if (layout[r].id == slot[0]) {
+                const auto& field = layout[r].field;
+                rows[r].value =
+                    Format(LittleEndian(slot.subspan(field.first, field.count)), layout[r].format);
+            }
+        }
+    }
+    return rows;
+}
+
+ReportRows ReadFixed(std::span<const FixedRow> layout, const SmartBlock& smart) {
+    ReportRows rows;
+    for (const auto& row : layout) {
+        const std::span<const uint8_t> bytes(smart.data() + row.offset, row.count);
+        const uint32_t value =
+            row.order == ByteOrder::kBigEndian ? BigEndian(bytes) : LittleEndian(bytes);
+        rows.push_back({row.label, std::to_string(value)});
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::string ControllerName(const SmartBlock& smart) {
+    std::string name;
+    for (int i = kControllerNameOffset; i < kControllerNameOffset + kControllerNameLength; i += 2) {
+        if (smart[i] == 0) {
+            continue;
+        }
+        name += static_cast<char>(smart[i]);
+        if (smart[i + 1] != 0) {
+            name += static_cast<char>(smart[i + 1]);
+        }
+    }
+    return ata::TrimRight(std::move(name));
+}
+
+std::string FirmwareRevision(const ata::IdentifyBlock& identify) {
+    return ata::TrimRight(ata::AtaString(identify, 23, 4));
+}
+
+std::string ModelNumber(const ata::IdentifyBlock& identify) {
+    return ata::TrimRight(ata::AtaString(identify, 27, 20));
+}
+
+bool IsModelSeries(std::string_view modelNumber) {
+    return std::any_of(kModelSeries.begin(), kModelSeries.end(), [&](std::string_view series) {
+        return modelNumber.find(series) != std::string_view::npos;
+    });
+}
+
+SmartDispatch ChooseSmartDecoder(std::string_view controllerName, std::string_view firmware,
+                                 std::string_view modelNumber) {
+    SmartDispatch dispatch;
+    const auto named =
+        std::find_if(kControllerDecoders.begin(), kControllerDecoders.end(),
+                     [&](const NamedDecoder& d) { return d.name == controllerName; });
+    if (named != kControllerDecoders.end()) {
+        dispatch.decoder = named->decoder;
+    } else if (OneOf(firmware, kJmf612Firmware)) {
+        dispatch.decoder = SmartDecoder::kJmf612;
+    } else if (OneOf(firmware, kUnsupportedFirmware)) {
+        dispatch.showMessage = true;
+    }
+    dispatch.modelSeries = IsModelSeries(modelNumber);
+    return dispatch;
+}
+
+ReportRows DecodeSmartWith(SmartDecoder decoder, const SmartBlock& smart) {
+    switch (decoder) {
+        case SmartDecoder::kSmi:
+            return ReadFixed(kSmiLayout, smart);
+        case SmartDecoder::kSm2246:
+            return ScanAttributes(kSm2246Layout, smart);
+        case SmartDecoder::kJmf667:
+            return ScanAttributes(kJmf667Layout, smart);
+        case SmartDecoder::kJmf612:
+            return ScanAttributes(kJmf612Layout, smart);
+        case SmartDecoder::kModelSeries:
+            return ScanAttributes(kModelSeriesLayout, smart);
+        case SmartDecoder::kNone:
+            break;
+    }
+    return {};
+}
+
+SmartReport DecodeSmart(const SmartBlock& smart, const ata::IdentifyBlock& identify) {
+    SmartReport report;
+    report.dispatch = ChooseSmartDecoder(ControllerName(smart), FirmwareRevision(identify),
+                                         ModelNumber(identify));
+    report.rows = DecodeSmartWith(report.dispatch.decoder, smart);
+    if (report.dispatch.modelSeries) {
+        report.rows = DecodeSmartWith(SmartDecoder::kModelSeries, smart);
+    }
+    report.showMessage = report.dispatch.showMessage;
+    if (report.showMessage) {
+        report.message = kUnsupportedFunctionMessage;
+    }
+    return report;
+}
+
+}  // namespace vellumin::pages

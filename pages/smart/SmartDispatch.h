@@ -1,0 +1,58 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "ata/IdentifyBlock.h"
+#include "pages/driveinfo/ReportRow.h"
+
+namespace vellumin::pages {
+
+inline constexpr const char* kUnsupportedFunctionMessage =
+    "The selected drive does not support this function.";
+
+enum class SmartDecoder { kNone, kSmi, kSm2246, kJmf667, kJmf612, kModelSeries };
+
+// Bytes 400-407 of the SMART block, taken in pairs: a pair whose first byte is zero adds
+// nothing, one whose second byte is zero adds only its first; trailing white space removed.
+std::string ControllerName(const ata::SmartBlock& smart);
+// Identify words 23-26 / 27-46 as ATA strings without trailing white space.
+std::string FirmwareRevision(const ata::IdentifyBlock& identify);
+std::string ModelNumber(const ata::IdentifyBlock& identify);
+
+// Model series with a SMART layout of their own, whatever their controller; the scan and
+// firmware pages single them out as well.
+bool IsModelSeries(std::string_view modelNumber);
+
+// What a SMART fill does: the controller decoder (or none), whether the unsupported-function
+// message is shown, and whether the model-series decoder then replaces the rows.
+struct SmartDispatch {
+    SmartDecoder decoder = SmartDecoder::kNone;
+    bool showMessage = false;
+    bool modelSeries = false;
+
+    bool operator==(const SmartDispatch&) const = default;
+};
+
+// The texts are compared exactly, case-sensitive, after trimming.
+SmartDispatch ChooseSmartDecoder(std::string_view controllerName, std::string_view firmware,
+                                 std::string_view modelNumber);
+
+// The rows one decoder makes from the block (kNone: no rows).
+ReportRows DecodeSmartWith(SmartDecoder decoder, const ata::SmartBlock& smart);
+
+struct SmartReport {
+    SmartDispatch dispatch;
+    ReportRows rows;  // the rows of the last decoder that ran
+    bool showMessage = false;
+    std::string message;  // the message line's text when shown
+};
+
+SmartReport DecodeSmart(const ata::SmartBlock& smart, const ata::IdentifyBlock& identify);
+
+// Celsius to Fahrenheit, truncating.
+constexpr long long Fahrenheit(long long celsius) {
+    return celsius * 9 / 5 + 32;
+}
+
+}  // namespace vellumin::pages
