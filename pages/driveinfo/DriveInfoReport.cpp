@@ -75,9 +75,9 @@ ReportRows DriveInfoIdentifyRows(int driveNumber, const IdentifyBlock& identify)
     ReportRows rows;
     rows.reserve(kDriveInfoIdentifyRows);
     rows.push_back({"Physical Disk Number", std::to_string(driveNumber)});
-    rows.push_back({"Serial Number", ata::AtaString(identify, 10, 10)});
-    rows.push_back({"Firmware Version", ata::AtaString(identify, 23, 4)});
-    rows.push_back({"Model Number", ata::AtaString(identify, 27, 20)});
+    rows.push_back({"Serial Number", ata::SerialNumber(identify)});
+    rows.push_back({"Firmware Version", ata::FirmwareRevision(identify)});
+    rows.push_back({"Model Number", ata::ModelNumber(identify)});
     rows.push_back({"NCQ Support", Supported(Bit(identify, 76, 8))});
     rows.push_back({"Major Version Number", FirstSetBit(identify, 80, kMajorVersions, "")});
 

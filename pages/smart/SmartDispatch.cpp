@@ -109,25 +109,7 @@ ReportRows ReadFixed(std::span<const FixedRow> layout, const SmartBlock& smart) 
 }  // namespace
 
 std::string ControllerName(const SmartBlock& smart) {
-    std::string name;
-    for (int i = kControllerNameOffset; i < kControllerNameOffset + kControllerNameLength; i += 2) {
-        if (smart[i] == 0) {
-            continue;
-        }
-        name += static_cast<char>(smart[i]);
-        if (smart[i + 1] != 0) {
-            name += static_cast<char>(smart[i + 1]);
-        }
-    }
-    return ata::TrimRight(std::move(name));
-}
-
-std::string FirmwareRevision(const ata::IdentifyBlock& identify) {
-    return ata::TrimRight(ata::AtaString(identify, 23, 4));
-}
-
-std::string ModelNumber(const ata::IdentifyBlock& identify) {
-    return ata::TrimRight(ata::AtaString(identify, 27, 20));
+    return ata::TrimRight(ata::PairedBytes(smart, kControllerNameOffset, kControllerNameLength));
 }
 
 bool IsModelSeries(std::string_view modelNumber) {
@@ -173,8 +155,9 @@ ReportRows DecodeSmartWith(SmartDecoder decoder, const SmartBlock& smart) {
 
 SmartReport DecodeSmart(const SmartBlock& smart, const ata::IdentifyBlock& identify) {
     SmartReport report;
-    report.dispatch = ChooseSmartDecoder(ControllerName(smart), FirmwareRevision(identify),
-                                         ModelNumber(identify));
+    report.dispatch =
+        ChooseSmartDecoder(ControllerName(smart), ata::TrimRight(ata::FirmwareRevision(identify)),
+                           ata::ModelText(identify));
     report.rows = DecodeSmartWith(report.dispatch.decoder, smart);
     if (report.dispatch.modelSeries) {
         report.rows = DecodeSmartWith(SmartDecoder::kModelSeries, smart);

@@ -13,12 +13,9 @@ inline constexpr const char* kUnsupportedFunctionMessage =
 
 enum class SmartDecoder { kNone, kSmi, kSm2246, kJmf667, kJmf612, kModelSeries };
 
-// Bytes 400-407 of the SMART block, taken in pairs: a pair whose first byte is zero adds
-// nothing, one whose second byte is zero adds only its first; trailing white space removed.
+// Bytes 400-407 of the SMART block taken in character pairs (ata::PairedBytes), trailing white
+// space removed.
 std::string ControllerName(const ata::SmartBlock& smart);
-// Identify words 23-26 / 27-46 as ATA strings without trailing white space.
-std::string FirmwareRevision(const ata::IdentifyBlock& identify);
-std::string ModelNumber(const ata::IdentifyBlock& identify);
 
 // Model series with a SMART layout of their own, whatever their controller; the scan and
 // firmware pages single them out as well.
@@ -34,7 +31,8 @@ struct SmartDispatch {
     bool operator==(const SmartDispatch&) const = default;
 };
 
-// The texts are compared exactly, case-sensitive, after trimming.
+// The texts are compared exactly and case-sensitive; the caller trims trailing white space
+// off all three.
 SmartDispatch ChooseSmartDecoder(std::string_view controllerName, std::string_view firmware,
                                  std::string_view modelNumber);
 
