@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "ata/Transport.h"
 #include "pages/smart/SmartDispatch.h"
 
 namespace vellumin::pages {
@@ -124,6 +125,13 @@ ReportRows DriveInfoRows(int driveNumber, const IdentifyBlock& identify,
     ReportRows tail = DriveInfoTailRows(identify, smart);
     rows.insert(rows.end(), tail.begin(), tail.end());
     return rows;
+}
+
+DriveBlocks ReadDriveInfoBlocks(platform::DriveSystem& drives, int driveNumber) {
+    DriveBlocks blocks;
+    blocks.identifyRead = ata::IdentifyDevice(drives, driveNumber, blocks.identify);
+    blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
+    return blocks;
 }
 
 }  // namespace vellumin::pages

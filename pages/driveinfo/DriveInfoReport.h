@@ -2,6 +2,7 @@
 
 #include "ata/IdentifyBlock.h"
 #include "pages/driveinfo/ReportRow.h"
+#include "platform/Platform.h"
 
 namespace vellumin::pages {
 
@@ -21,5 +22,16 @@ ReportRows DriveInfoTailRows(const ata::IdentifyBlock& identify, const ata::Smar
 // All thirteen rows in order.
 ReportRows DriveInfoRows(int driveNumber, const ata::IdentifyBlock& identify,
                          const ata::SmartBlock& smart);
+
+// Both blocks as read from a drive; a block whose read was not delivered stays all zero.
+struct DriveBlocks {
+    ata::IdentifyBlock identify{};
+    ata::SmartBlock smart{};
+    bool identifyRead = false;
+    bool smartRead = false;
+};
+
+// Reads the identify block, then the SMART block, as the information page does.
+DriveBlocks ReadDriveInfoBlocks(platform::DriveSystem& drives, int driveNumber);
 
 }  // namespace vellumin::pages

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "ata/IdentifyBlock.h"
-#include "pages/driveinfo/ReportRow.h"
+#include "pages/driveinfo/DriveInfoReport.h"
 
 namespace vellumin::pages {
 
@@ -47,6 +47,9 @@ struct SmartReport {
 };
 
 SmartReport DecodeSmart(const ata::SmartBlock& smart, const ata::IdentifyBlock& identify);
+
+// Reads the SMART block, then the identify block, as the SMART page does.
+DriveBlocks ReadSmartBlocks(platform::DriveSystem& drives, int driveNumber);
 
 // Celsius to Fahrenheit, truncating.
 constexpr long long Fahrenheit(long long celsius) {
