@@ -1,0 +1,213 @@
+#include "platform/linux/LinuxPlatform.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <scsi/sg.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/linux/Privileges.h"
+#include "platform/linux/SatPassThrough.h"
+#include "platform/linux/Volumes.h"
+
+extern char** environ;
+
+namespace vellumin::platform::linux_backend {
+namespace {
+
+constexpr int kDriveCount = 16;
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+unsigned TimeoutMilliseconds(uint32_t seconds) {
+    uint64_t ms = uint64_t{seconds} * 1000;
+    return ms > UINT_MAX ? UINT_MAX : static_cast<unsigned>(ms);
+}
+
+class LinuxDriveHandle final : public DriveHandle {
+public:
+    explicit LinuxDriveHandle(int fd) : fd_(fd) {}
+
+    bool PassThrough(AtaPassThroughRequest& request) override {
+        auto direction = DirectionOf(request);
+        if (!direction) {
+            return false;
+        }
+        Cdb16 cdb = BuildCdb(request, *direction);
+        std::array<uint8_t, 64> sense{};
+        sg_io_hdr_t io{};
+        io.interface_id = 'S';
+        io.cmd_len = cdb.size();
+        io.cmdp = cdb.data();
+        io.mx_sb_len = sense.size();
+        io.sbp = sense.data();
+        io.timeout = TimeoutMilliseconds(request.timeOutSeconds);
+        switch (*direction) {
+            case DataDirection::None:
+                io.dxfer_direction = SG_DXFER_NONE;
+                break;
+            case DataDirection::In:
+                io.dxfer_direction = SG_DXFER_FROM_DEV;
+                break;
+            case DataDirection::Out:
+                io.dxfer_direction = SG_DXFER_TO_DEV;
+                break;
+        }
+        if (*direction != DataDirection::None) {
+            io.dxfer_len = request.dataLength;
+            io.dxferp = request.dataBuffer;
+        }
+        SgCompletion completion;
+        completion.ioctlSucceeded = ::ioctl(fd_.get(), SG_IO, &io) == 0;
+        completion.scsiStatus = io.status;
+        completion.hostStatus = io.host_status;
+        completion.driverStatus = io.driver_status;
+        completion.sense = std::span<const uint8_t>(sense.data(),
+                                                    std::min<size_t>(io.sb_len_wr, sense.size()));
+        auto registers = ClassifyCompletion(completion);
+        if (!registers) {
+            return false;
+        }
+        StoreReturn(*registers, request);
+        return true;
+    }
+
+    std::optional<uint64_t> SectorCount() override {
+        uint64_t bytes = 0;
+        if (::ioctl(fd_.get(), BLKGETSIZE64, &bytes) != 0) {
+            return std::nullopt;
+        }
+        return bytes / 512;
+    }
+
+    bool Flush() override { return ::fsync(fd_.get()) == 0; }
+
+private:
+    UniqueFd fd_;
+};
+
+class LinuxDrives final : public DriveSystem {
+public:
+    explicit LinuxDrives(const LinuxRoots& roots)
+        : dev_(roots.dev), volumes_(roots.proc, roots.sys) {}
+
+    DriveHandlePtr OpenPhysicalDrive(int number) override {
+        if (number < 0 || number >= kDriveCount) {
+            return nullptr;
+        }
+        std::string path = dev_ + "/sd" + static_cast<char>('a' + number);
+        int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        auto handle = std::make_unique<LinuxDriveHandle>(fd);
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISBLK(info.st_mode)) {
+            return nullptr;
+        }
+        return handle;
+    }
+
+    std::vector<std::string> VolumeNames() override { return volumes_.Names(); }
+    bool IsRemovableVolume(const std::string& name) override { return volumes_.IsRemovable(name); }
+    int VolumeDiskNumber(const std::string& name) override { return volumes_.DiskNumber(name); }
+
+private:
+    std::string dev_;
+    VolumeTable volumes_;
+};
+
+class LinuxSystem final : public System {
+public:
+    explicit LinuxSystem(const LinuxRoots& roots) : proc_(roots.proc) {}
+
+    bool IsAdministrator() override {
+        if (::geteuid() == 0) {
+            return true;
+        }
+        std::ifstream in(proc_ + "/self/status");
+        std::ostringstream status;
+        status << in.rdbuf();
+        return HasRawDiskCapabilities(status.str());
+    }
+
+    bool RelaunchElevated(const std::vector<std::string>& arguments) override {
+        std::error_code ec;
+        auto executable = std::filesystem::read_symlink(proc_ + "/self/exe", ec);
+        if (ec) {
+            return false;
+        }
+        auto command = BuildRelaunchCommand(executable.string(), arguments, &std::getenv);
+        std::vector<char*> argv;
+        for (auto& word : command) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        pid_t child = 0;
+        if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+            return false;
+        }
+        // Wait, so that a refused prompt can still be reported here and a terminal does not
+        // get its prompt back while the elevated copy runs.
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0) {
+            if (errno != EINTR) {
+                return false;
+            }
+        }
+        if (!WIFEXITED(status)) {
+            return true;
+        }
+        int code = WEXITSTATUS(status);
+        return code != kPkexecDismissed && code != kPkexecNotAuthorised;
+    }
+
+private:
+    std::string proc_;
+};
+
+class LinuxPlatform final : public Platform {
+public:
+    explicit LinuxPlatform(const LinuxRoots& roots) : drives_(roots), system_(roots) {}
+    DriveSystem& Drives() override { return drives_; }
+    System& Sys() override { return system_; }
+
+private:
+    LinuxDrives drives_;
+    LinuxSystem system_;
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> CreateLinuxPlatform() { return CreateLinuxPlatform(LinuxRoots{}); }
+
+std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots) {
+    return std::make_unique<LinuxPlatform>(roots);
+}
+
+}  // namespace vellumin::platform::linux_backend

@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/linux/SatPassThrough.h"
+
+namespace vellumin::platform::linux_backend {
+namespace {
+
+std::array<uint8_t, 512> gBuffer;
+
+AtaPassThroughRequest ReadDmaRequest(uint32_t lba, uint32_t bytes) {
+    AtaPassThroughRequest r;
+    r.flags = ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA;
+    r.dataLength = bytes;
+    r.dataBuffer = gBuffer.data();
+    r.timeOutSeconds = 200;
+    r.currentTaskFile.sectorCount = static_cast<uint8_t>(bytes / 512);
+    r.currentTaskFile.lbaLow = lba & 0xFF;
+    r.currentTaskFile.lbaMid = (lba >> 8) & 0xFF;
+    r.currentTaskFile.lbaHigh = (lba >> 16) & 0xFF;
+    r.currentTaskFile.device = static_cast<uint8_t>(0x40 | ((lba >> 24) & 0x0F));
+    r.currentTaskFile.command = 0xC8;
+    return r;
+}
+
+Cdb16 Build(const AtaPassThroughRequest& r) {
+    auto direction = DirectionOf(r);
+    EXPECT_TRUE(direction.has_value());
+    return BuildCdb(r, direction.value_or(DataDirection::None));
+}
+
+TEST(SatCdb, ReadDmaPlacesTaskFileInTheCdb) {
+    Cdb16 expected{0x85, 0x0C, 0x0E, 0, 0, 0, 0x00, 0, 0x67, 0, 0x45, 0, 0x23, 0x41, 0xC8, 0};
+    // 256 sectors travel as count 0; data-in leaves ck_cond clear.
+    EXPECT_EQ(Build(ReadDmaRequest(0x01234567, 131072)), expected);
+    EXPECT_EQ(Build(ReadDmaRequest(0x01234567, 4096))[6], 8);
+}
+
+TEST(SatCdb, ExtendedCommandCarriesHighOrderBytes) {
+    AtaPassThroughRequest r = ReadDmaRequest(0, 512);
+    r.flags |= ATA_FLAGS_48BIT_COMMAND;
+    r.currentTaskFile = {0x00, 0x00, 0xBC, 0x9A, 0x78, 0x40, 0x25};
+    r.previousTaskFile = {0x11, 0x01, 0x56, 0x34, 0x12, 0, 0};
+    Cdb16 expected{0x85, 0x0D, 0x0E, 0x11, 0, 0x01, 0, 0x56, 0xBC, 0x34, 0x9A, 0x12, 0x78, 0x40,
+                   0x25, 0};
+    EXPECT_EQ(Build(r), expected);
+
+    // Without the 48-bit flag the previous task file stays out of the CDB.
+    r.flags &= ~ATA_FLAGS_48BIT_COMMAND;
+    Cdb16 cdb = Build(r);
+    EXPECT_EQ(cdb[1], 0x0C);
+    for (int i : {3, 5, 7, 9, 11}) {
+        EXPECT_EQ(cdb[i], 0) << "byte " << i;
+    }
+}
+
+TEST(SatCdb, ProtocolAndTransferBitsFollowTheFlags) {
+    AtaPassThroughRequest identify;
+    identify.flags = ATA_FLAGS_DATA_IN;
+    identify.dataLength = 512;
+    identify.dataBuffer = gBuffer.data();
+    identify.currentTaskFile.command = 0xEC;
+    Cdb16 cdb = Build(identify);
+    EXPECT_EQ(cdb[1], 4 << 1);
+    EXPECT_EQ(cdb[2], 0x0E);
+
+    AtaPassThroughRequest setPassword = identify;
+    setPassword.flags = ATA_FLAGS_DATA_OUT;
+    setPassword.currentTaskFile.command = 0xF1;
+    cdb = Build(setPassword);
+    EXPECT_EQ(cdb[1], 5 << 1);
+    EXPECT_EQ(cdb[2], 0x26);  // ck_cond, byt_blok, t_length 2, to the device
+
+    AtaPassThroughRequest erasePrepare;
+    erasePrepare.flags = ATA_FLAGS_DRDY_REQUIRED;
+    erasePrepare.currentTaskFile.command = 0xF3;
+    cdb = Build(erasePrepare);
+    EXPECT_EQ(cdb[1], 3 << 1);
+    EXPECT_EQ(cdb[2], 0x20);  // ck_cond only: no transfer
+    EXPECT_EQ(cdb[14], 0xF3);
+
+    AtaPassThroughRequest writeDma = setPassword;
+    writeDma.flags = ATA_FLAGS_DATA_OUT | ATA_FLAGS_USE_DMA;
+    EXPECT_EQ(Build(writeDma)[1], 6 << 1);
+}
+
+TEST(SatCdb, InconsistentRequestsAreRefused) {
+    AtaPassThroughRequest r = ReadDmaRequest(0, 512);
+    r.flags |= ATA_FLAGS_DATA_OUT;
+    EXPECT_FALSE(DirectionOf(r));
+    r = ReadDmaRequest(0, 512);
+    r.dataBuffer = nullptr;
+    EXPECT_FALSE(DirectionOf(r));
+    r = ReadDmaRequest(0, 0);
+    EXPECT_FALSE(DirectionOf(r));
+    r.flags = 0;
+    r.dataLength = 512;
+    EXPECT_FALSE(DirectionOf(r));
+}
+
+// Sense data as the kernel writes it.
+std::vector<uint8_t> DescriptorSense(uint8_t key, uint8_t asc, uint8_t ascq,
+                                     std::vector<uint8_t> descriptors) {
+    std::vector<uint8_t> s{0x72, key, asc, ascq, 0, 0, 0, static_cast<uint8_t>(descriptors.size())};
+    s.insert(s.end(), descriptors.begin(), descriptors.end());
+    return s;
+}
+
+std::vector<uint8_t> StatusReturn(uint8_t error, uint8_t status, bool extend = false) {
+    return {0x09, 0x0C, static_cast<uint8_t>(extend), error, 0x01, 0x02, 0x03, 0x04,
+            0x05, 0x06, 0x07, 0x08, 0xE0, status};
+}
+
+SgCompletion Completion(uint8_t scsiStatus, const std::vector<uint8_t>& sense) {
+    SgCompletion c;
+    c.ioctlSucceeded = true;
+    c.scsiStatus = scsiStatus;
+    c.driverStatus = sense.empty() ? 0 : 0x08;
+    c.sense = sense;
+    return c;
+}
+
+TEST(SatSense, DescriptorFormatStatusReturn) {
+    // What ck_cond brings back on success: RECOVERED ERROR, ATA PASS-THROUGH INFORMATION
+    // AVAILABLE, with the registers in the 0x09 descriptor.
+    auto ok = DescriptorSense(0x01, 0x00, 0x1D, StatusReturn(0x00, 0x50, true));
+    auto r = ClassifyCompletion(Completion(0x02, ok));
+    ASSERT_TRUE(r);
+    AtaReturn expected{0x00, 0x50, 0xE0, 0x02, 0x04, 0x06, 0x08, true, 0x01, 0x03, 0x05, 0x07};
+    EXPECT_EQ(*r, expected);
+
+    // The device's error bit is still a delivered command.
+    auto aborted = DescriptorSense(kSenseAbortedCommand, 0, 0, StatusReturn(0x04, 0x51));
+    r = ClassifyCompletion(Completion(0x02, aborted));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 0x51);
+    EXPECT_EQ(r->error, 0x04);
+    EXPECT_FALSE(r->extend);
+
+    // Another descriptor first; deferred-error response code.
+    std::vector<uint8_t> both{0x02, 0x06, 0, 0, 0x80, 0, 0, 0};
+    auto tail = StatusReturn(0x40, 0x51);
+    both.insert(both.end(), tail.begin(), tail.end());
+    auto deferred = DescriptorSense(0x03, 0x11, 0x04, both);
+    deferred[0] = 0x73;
+    r = ClassifyCompletion(Completion(0x02, deferred));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->error, 0x40);
+}
+
+TEST(SatSense, TruncatedDescriptorIsNotRead) {
+    auto sense = DescriptorSense(kSenseAbortedCommand, 0, 0, StatusReturn(0x04, 0x51));
+    sense.resize(sense.size() - 2);  // what a short sense buffer keeps
+    EXPECT_FALSE(DecodeAtaReturn(sense));
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x02, sense)));
+}
+
+std::vector<uint8_t> FixedSense(uint8_t key, uint8_t asc, uint8_t ascq) {
+    std::vector<uint8_t> s(18, 0);
+    s[0] = 0x70;
+    s[2] = key;
+    s[7] = 10;
+    s[12] = asc;
+    s[13] = ascq;
+    return s;
+}
+
+TEST(SatSense, FixedFormatInBothLayouts) {
+    AtaReturn expected{0x04, 0x51, 0x40, 0x08, 0x67, 0x45, 0x23};
+
+    auto sat = FixedSense(kSenseAbortedCommand, 0, 0);
+    sat[3] = 0x04;
+    sat[4] = 0x51;
+    sat[5] = 0x40;
+    sat[6] = 0x08;
+    sat[9] = 0x67;
+    sat[10] = 0x45;
+    sat[11] = 0x23;
+    auto r = ClassifyCompletion(Completion(0x02, sat));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, expected);
+
+    // Older kernels: the same registers eight bytes further on, LBA at 17-19.
+    auto legacy = FixedSense(kSenseAbortedCommand, 0, 0);
+    legacy.resize(20, 0);
+    legacy[8] = 0x04;
+    legacy[9] = 0x51;
+    legacy[10] = 0x40;
+    legacy[11] = 0x08;
+    legacy[17] = 0x67;
+    legacy[18] = 0x45;
+    legacy[19] = 0x23;
+    r = ClassifyCompletion(Completion(0x02, legacy));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(*r, expected);
+
+    // A medium error carries the uncorrectable bit; response code 0x71 reads alike.
+    auto medium = FixedSense(0x03, 0x11, 0x04);
+    medium[0] = 0x71;
+    medium[3] = 0x40;
+    medium[4] = 0x51;
+    r = ClassifyCompletion(Completion(0x02, medium));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->error, 0x40);
+    EXPECT_EQ(r->status, 0x51);
+}
+
+TEST(SatSense, RejectedCdbIsNotDelivered) {
+    // INVALID FIELD IN CDB, with the field pointer in the sense-key specific bytes.
+    auto fixed = FixedSense(kSenseIllegalRequest, 0x24, 0x00);
+    fixed[15] = 0xC0;
+    fixed[17] = 0x02;
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x02, fixed)));
+
+    auto descriptor =
+        DescriptorSense(kSenseIllegalRequest, 0x20, 0x00, {0x02, 0x06, 0, 0, 0xC0, 0, 0x0E, 0});
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x02, descriptor)));
+
+    // CHECK CONDITION that carries no sense at all tells nothing about the device.
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x02, {})));
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x02, {0x00, 0x01})));
+}
+
+TEST(SatSense, GoodStatusWithoutSenseIsSuccess) {
+    auto r = ClassifyCompletion(Completion(0x00, {}));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, kStatusReadyNoError);
+    EXPECT_EQ(r->error, 0);
+    EXPECT_TRUE(r->statusOnly);
+}
+
+TEST(SatSense, TransportFailuresAreNotDelivered) {
+    SgCompletion c = Completion(0x00, {});
+    c.ioctlSucceeded = false;
+    EXPECT_FALSE(ClassifyCompletion(c));
+
+    c = Completion(0x00, {});
+    c.hostStatus = 0x04;  // DID_BAD_TARGET
+    EXPECT_FALSE(ClassifyCompletion(c));
+
+    auto ok = DescriptorSense(0x01, 0x00, 0x1D, StatusReturn(0x00, 0x50));
+    c = Completion(0x02, ok);
+    c.driverStatus = 0x06;  // time-out
+    EXPECT_FALSE(ClassifyCompletion(c));
+
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x08, {})));  // BUSY
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x18, {})));  // RESERVATION CONFLICT
+
+    // Good status with a sense key that reports a failure is not a success either.
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x00, FixedSense(0x06, 0x29, 0x00))));
+}
+
+TEST(SatSense, StoreReturnFillsTheOutputRegisters) {
+    AtaPassThroughRequest r = ReadDmaRequest(0x01234567, 512);
+    AtaReturn goodOnly;
+    goodOnly.status = 0x50;
+    goodOnly.statusOnly = true;
+    StoreReturn(goodOnly, r);
+    EXPECT_EQ(r.currentTaskFile.status(), 0x50);
+    EXPECT_EQ(r.currentTaskFile.error(), 0x00);
+    EXPECT_EQ(r.currentTaskFile.lbaLow, 0x67);  // not known, so left as sent
+
+    AtaReturn full{0x04, 0x51, 0xE0, 0x02, 0x04, 0x06, 0x08, true, 0x01, 0x03, 0x05, 0x07};
+    StoreReturn(full, r);
+    AtaTaskFile current{0x04, 0x02, 0x04, 0x06, 0x08, 0xE0, 0x51};
+    EXPECT_EQ(r.currentTaskFile, current);
+    EXPECT_EQ(r.previousTaskFile.sectorCount, 0x01);
+    EXPECT_EQ(r.previousTaskFile.lbaHigh, 0x07);
+}
+
+}  // namespace
+}  // namespace vellumin::platform::linux_backend
