@@ -2,7 +2,9 @@
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +38,9 @@ public:
 
     std::ostream& out();
     std::ostream& err();
+    // Where out() and err() write (std::cout / std::cerr unless RunCli was given others).
+    std::ostream* outStream = nullptr;
+    std::ostream* errStream = nullptr;
 
     // Prints a JSON document (with --json).
     void PrintJson(const nlohmann::json& document);
@@ -59,5 +64,10 @@ using CommandSetup = std::function<void(CLI::App& app, Context& context)>;
 struct Registrar {
     Registrar(int order, CommandSetup setup);
 };
+
+// Parses the arguments (without the program name), runs the chosen command and returns the
+// exit status. `platform`, when given, is used instead of the one the options would create.
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           std::unique_ptr<platform::Platform> platform = nullptr);
 
 }  // namespace vellumin::cli

@@ -1,0 +1,117 @@
+#include <algorithm>
+#include <iostream>
+#include <vector>
+
+#include "cli/Command.h"
+#include "platform/Version.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "platform/sim/SimPlatform.h"
+
+namespace vellumin::cli {
+namespace {
+
+std::vector<std::pair<int, CommandSetup>>& Commands() {
+    static std::vector<std::pair<int, CommandSetup>> commands;
+    return commands;
+}
+
+}  // namespace
+
+Registrar::Registrar(int order, CommandSetup setup) { Commands().emplace_back(order, std::move(setup)); }
+
+platform::Platform& Context::Platform() {
+    if (platform_) {
+        return *platform_;
+    }
+    if (simulate) {
+        try {
+            platform_ = platform::sim::CreateSimPlatform(*simulate);
+        } catch (const platform::sim::LabError& e) {
+            throw CommandError(kExitUsage, e.what());
+        }
+    } else {
+        platform_ = platform::linux_backend::CreateLinuxPlatform();
+        if (!platform_->Sys().IsAdministrator()) {
+            platform_.reset();
+            throw CommandError(kExitNoRights, "Vellumin requires Administrator Privileges.");
+        }
+    }
+    return *platform_;
+}
+
+std::ostream& Context::out() { return outStream ? *outStream : std::cout; }
+std::ostream& Context::err() { return errStream ? *errStream : std::cerr; }
+
+void Context::OnRun(CLI::App* subcommand, std::function<int()> action) {
+    actions_.emplace_back(subcommand, std::move(action));
+}
+
+void Context::PrintJson(const nlohmann::json& document) {
+    // Drive texts are 8-bit; a byte that is not UTF-8 must not abort the output.
+    out() << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+}
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           std::unique_ptr<platform::Platform> platform) {
+    CLI::App app{"Vellumin: diagnostics and maintenance for SATA solid-state drives", "vellumin-cli"};
+    app.set_version_flag("--version", std::string("vellumin-cli ") + VelluminVersion());
+    app.require_subcommand(1);
+    app.fallthrough();  // global options may also follow the command
+    app.footer(
+        "Exit status: 0 ok, 1 the operation reports a failure, 2 bad arguments or lab file,\n"
+        "3 no rights to open raw disks, 4 no such drive, 5 stopped by the user.");
+
+    Context context;
+    context.outStream = &out;
+    context.errStream = &err;
+    context.platform_ = std::move(platform);
+    std::string lab;
+    // A bare --simulate before the command does not take the command's name as its file: the
+    // parser never hands a subcommand name to an option.
+    auto* simulate = app.add_option("--simulate", lab,
+                                    "Run on the simulated lab (the built-in one, or LAB.json)")
+                         ->expected(0, 1)
+                         ->type_name("[LAB.json]");
+    app.add_flag("--json", context.json, "Print one JSON document instead of text");
+
+    auto& commands = Commands();
+    std::stable_sort(commands.begin(), commands.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [order, setup] : commands) {
+        setup(app, context);
+    }
+
+    std::vector<std::string> storage;
+    storage.reserve(arguments.size() + 1);
+    storage.push_back("vellumin-cli");
+    storage.insert(storage.end(), arguments.begin(), arguments.end());
+    std::vector<const char*> argv;
+    for (const auto& a : storage) {
+        argv.push_back(a.c_str());
+    }
+    try {
+        app.parse(static_cast<int>(argv.size()), argv.data());
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e, out, err) == 0 ? kExitOk : kExitUsage;
+    }
+    if (simulate->count() > 0) {
+        context.simulate = lab;
+    }
+    for (auto& [subcommand, action] : context.actions_) {
+        if (!subcommand->parsed()) {
+            continue;
+        }
+        try {
+            return action();
+        } catch (const CommandError& e) {
+            err << e.what() << '\n';
+            return e.code;
+        } catch (const std::exception& e) {
+            err << "vellumin-cli: " << e.what() << '\n';
+            return kExitFailure;
+        }
+    }
+    return kExitUsage;
+}
+
+}  // namespace vellumin::cli

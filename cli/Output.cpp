@@ -1,0 +1,105 @@
+#include "cli/Output.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <ostream>
+
+#include "ata/Transport.h"
+
+namespace vellumin::cli {
+
+CLI::Option* AddDriveArgument(CLI::App* command, std::string& drive) {
+    return command->add_option("DRIVE", drive, "Physical drive number, 0 to 15")->required();
+}
+
+int ParseDrive(const std::string& text) {
+    int number = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, number);
+    if (error == std::errc::result_out_of_range ||
+        (error == std::errc() && stop == end && (number < 0 || number >= ata::kMaxDrives))) {
+        throw CommandError(kExitNoDrive, "Physical drive " + text + " is out of range: drives are numbered 0 to 15.");
+    }
+    if (error != std::errc() || stop != end) {
+        throw CommandError(kExitUsage, "DRIVE must be a physical drive number, 0 to 15, not '" + text + "'.");
+    }
+    return number;
+}
+
+void ThrowNoDrive(int drive) {
+    throw CommandError(kExitNoDrive,
+                       "Physical drive " + std::to_string(drive) + " is not present or cannot be opened.");
+}
+
+platform::DriveHandlePtr OpenDrive(Context& context, int drive) {
+    auto handle = ata::OpenPhysicalDrive(context.Platform().Drives(), drive);
+    if (!handle) {
+        ThrowNoDrive(drive);
+    }
+    return handle;
+}
+
+void PrintTable(std::ostream& out, const Rows& rows) {
+    std::size_t width = 0;
+    for (const auto& row : rows) {
+        width = std::max(width, row.label.size());
+    }
+    for (const auto& row : rows) {
+        out << row.label << std::string(width - row.label.size() + 2, ' ') << row.value << '\n';
+    }
+}
+
+std::string JsonText(const std::string& text) {
+    std::string utf8;
+    utf8.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+nlohmann::json RowsJson(const Rows& rows) {
+    auto array = nlohmann::json::array();
+    for (const auto& row : rows) {
+        array.push_back({{"label", JsonText(row.label)}, {"value", JsonText(row.value)}});
+    }
+    return array;
+}
+
+void PrintRows(Context& context, const Rows& rows, nlohmann::json document) {
+    if (context.json) {
+        document["rows"] = RowsJson(rows);
+        context.PrintJson(document);
+    } else {
+        PrintTable(context.out(), rows);
+    }
+}
+
+std::vector<std::string> HexDumpLines(const uint8_t* data, std::size_t size) {
+    std::vector<std::string> lines;
+    for (std::size_t offset = 0; offset < size; offset += 16) {
+        char text[24];
+        std::snprintf(text, sizeof text, "%04zX:", offset);
+        std::string line = text;
+        for (std::size_t i = offset; i < std::min(size, offset + 16); ++i) {
+            std::snprintf(text, sizeof text, " %02X", data[i]);
+            line += text;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+void PrintHexDump(std::ostream& out, const uint8_t* data, std::size_t size) {
+    for (const auto& line : HexDumpLines(data, size)) {
+        out << line << '\n';
+    }
+}
+
+}  // namespace vellumin::cli

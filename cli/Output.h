@@ -1,0 +1,57 @@
+#pragma once
+
+// Helpers every command shares: the DRIVE argument, the (label, value) report as an aligned
+// table or as JSON, and hex dumps.
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
+
+#include "cli/Command.h"
+#include "platform/Platform.h"
+
+namespace vellumin::cli {
+
+// Adds the positional DRIVE argument (physical drive number 0-15) to a command.
+CLI::Option* AddDriveArgument(CLI::App* command, std::string& drive);
+
+// "0".."15" -> the number. Throws CommandError: kExitUsage when the text is not a whole
+// number, kExitNoDrive when it is outside 0-15.
+int ParseDrive(const std::string& text);
+
+// Opens the drive on the context's platform; throws CommandError(kExitNoDrive) when it cannot.
+platform::DriveHandlePtr OpenDrive(Context& context, int drive);
+
+// Throws CommandError(kExitNoDrive) for a drive that did not answer.
+[[noreturn]] void ThrowNoDrive(int drive);
+
+struct Row {
+    std::string label;
+    std::string value;
+};
+using Rows = std::vector<Row>;
+
+// Labels padded to the widest one plus two blanks; values exactly as given (trailing blanks
+// kept), one row per line.
+void PrintTable(std::ostream& out, const Rows& rows);
+
+// The rows as a JSON array of {"label": ..., "value": ...}, in order, texts via JsonText.
+nlohmann::json RowsJson(const Rows& rows);
+
+// With --json: prints `document` with the rows added under "rows"; otherwise the table.
+void PrintRows(Context& context, const Rows& rows, nlohmann::json document = nlohmann::json::object());
+
+// An 8-bit drive text as a JSON string: each byte is one character code (bytes 0x80-0xFF
+// become the same code points in UTF-8), so nothing is lost or rejected.
+std::string JsonText(const std::string& text);
+
+// 16 bytes per line: "0000: 40 00 FF ..." (offset in hex, upper-case hex bytes).
+std::vector<std::string> HexDumpLines(const uint8_t* data, std::size_t size);
+void PrintHexDump(std::ostream& out, const uint8_t* data, std::size_t size);
+
+}  // namespace vellumin::cli

@@ -1,0 +1,55 @@
+// vellumin-cli identify DRIVE [--raw]: a drive's identity from its IDENTIFY DEVICE data.
+
+#include <memory>
+
+#include "ata/Discovery.h"
+#include "cli/Command.h"
+#include "cli/Output.h"
+
+namespace vellumin::cli {
+namespace {
+
+struct IdentifyOptions {
+    std::string drive;
+    bool raw = false;
+};
+
+int RunIdentify(Context& context, const IdentifyOptions& options) {
+    const int drive = ParseDrive(options.drive);
+    ata::IdentifyBlock block{};
+    if (!ata::IdentifyDevice(context.Platform().Drives(), drive, block)) {
+        ThrowNoDrive(drive);
+    }
+    if (options.raw) {
+        if (context.json) {
+            context.PrintJson({{"drive", drive}, {"identify", HexDumpLines(block.data(), block.size())}});
+        } else {
+            PrintHexDump(context.out(), block.data(), block.size());
+        }
+        return kExitOk;
+    }
+    const std::string prefix = ata::PrefixText(block);
+    const std::string rotation = ata::RotationText(block);
+    const bool compatible = ata::IsCompatible(prefix, rotation);
+    const Rows rows = {
+        {"Model Number", ata::ModelNumber(block)},
+        {"Serial Number", ata::SerialNumber(block)},
+        {"Firmware Version", ata::FirmwareRevision(block)},
+        {"Rotation Rate", rotation},
+        {"Model Prefix", prefix},
+        {"Compatible", compatible ? "yes" : "no"},
+    };
+    PrintRows(context, rows, {{"drive", drive}, {"compatible", compatible}});
+    return kExitOk;
+}
+
+const Registrar registrar(20, [](CLI::App& app, Context& context) {
+    auto* identify = app.add_subcommand("identify", "Show a drive's model, serial number, firmware and rotation rate");
+    auto options = std::make_shared<IdentifyOptions>();
+    AddDriveArgument(identify, options->drive);
+    identify->add_flag("--raw", options->raw, "Print the 512 identify bytes as a hex dump (16 per line)");
+    context.OnRun(identify, [&context, options] { return RunIdentify(context, *options); });
+});
+
+}  // namespace
+}  // namespace vellumin::cli
