@@ -1,0 +1,361 @@
+#include "ui/Dialog.h"
+
+#include <algorithm>
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "ui/DialogUnits.h"
+#include "ui/UiThread.h"
+
+namespace vellumin::ui {
+namespace {
+
+bool HasTextProperty(const QWidget& widget) {
+    return widget.metaObject()->indexOfProperty("text") >= 0;
+}
+
+}  // namespace
+
+QFont PointFont(int tenths, bool bold) {
+    QFont font;
+    font.setPixelSize(std::max(1, MulDiv(tenths, 96, 720)));
+    font.setBold(bold);
+    return font;
+}
+
+Dialog::Dialog(const DialogTemplate& dialogTemplate, QWidget* parent)
+    : QDialog(parent), template_(&dialogTemplate) {}
+
+Dialog::~Dialog() = default;
+
+int Dialog::DoModal() {
+    Build();
+    if (!ended_) {
+        running_ = true;
+        exec();
+        running_ = false;
+    }
+    ended_ = false;
+    return result_;
+}
+
+bool Dialog::Create(QWidget* parent) {
+    setParent(parent, Qt::Widget);
+    move(0, 0);
+    Build();
+    return true;
+}
+
+void Dialog::EndDialog(int result) {
+    Send(this, [&] {
+        result_ = result;
+        ended_ = true;
+        if (running_) {
+            QDialog::done(result);
+        }
+    });
+}
+
+void Dialog::Build() {
+    if (built_) {
+        return;
+    }
+    built_ = true;
+    const bool child = (template_->style & kChild) != 0 || (parentWidget() && !isWindow());
+    if (child) {
+        setWindowFlags(Qt::Widget);
+    } else {
+        Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                Qt::WindowCloseButtonHint;
+        if (template_->style & kSysMenu) {
+            flags |= Qt::WindowSystemMenuHint;
+        }
+        if (template_->style & kMinimizeBox) {
+            flags |= Qt::WindowMinimizeButtonHint;
+        }
+        setWindowFlags(flags);
+        setWindowTitle(QString::fromUtf8(template_->caption.data(),
+                                         static_cast<qsizetype>(template_->caption.size())));
+    }
+    setFont(PointFont(80));
+    setFixedSize(DialogUnitsToPixelsX(template_->cx), DialogUnitsToPixelsY(template_->cy));
+
+    texts_ = new Coalescer(this);
+    DoDataExchange();
+    for (const auto& control : template_->controls) {
+        auto bound = bindings_.find(control.id);
+        QWidget* widget = bound != bindings_.end() ? bound->second : CreateControl(control);
+        Place(*widget, control);
+        Connect(*widget, control.id);
+        items_[control.id] = widget;
+    }
+    bindings_.clear();
+    OnInitDialog();
+}
+
+QWidget* Dialog::CreateControl(const ControlTemplate& control) {
+    switch (control.kind) {
+    case ControlKind::Static: {
+        auto* label = new QLabel(this);
+        label->setWordWrap(true);
+        label->setAlignment((control.style & kCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
+                            Qt::AlignTop);
+        return label;
+    }
+    case ControlKind::PushButton:
+    case ControlKind::ImageButton: {
+        auto* button = new QPushButton(this);
+        button->setAutoDefault(false);
+        return button;
+    }
+    case ControlKind::Edit: {
+        auto* edit = new QLineEdit(this);
+        edit->setReadOnly(control.style & kReadOnly);
+        edit->setFrame(control.style & kBorder);
+        return edit;
+    }
+    case ControlKind::ListView: {
+        auto* list = new QTreeWidget(this);
+        list->setRootIsDecorated(false);
+        list->setHeaderHidden(control.style & kNoColumnHeader);
+        list->setSelectionMode(control.style & kSingleSel ? QAbstractItemView::SingleSelection
+                                                           : QAbstractItemView::ExtendedSelection);
+        return list;
+    }
+    case ControlKind::Tab: return new QFrame(this);
+    case ControlKind::Progress: {
+        auto* bar = new QProgressBar(this);
+        bar->setTextVisible(false);
+        return bar;
+    }
+    }
+    return new QWidget(this);
+}
+
+void Dialog::Place(QWidget& widget, const ControlTemplate& control) {
+    widget.setParent(this);
+    widget.setGeometry(DialogRectToPixels(control.x, control.y, control.cx, control.cy));
+    if (!control.text.empty() && HasTextProperty(widget)) {
+        widget.setProperty("text", QString::fromUtf8(control.text.data(),
+                                                     static_cast<qsizetype>(control.text.size())));
+    }
+    widget.setHidden(!control.visible());
+    widget.setEnabled(control.enabled());
+    widget.setFocusPolicy(control.style & kTabStop ? Qt::StrongFocus : widget.focusPolicy());
+}
+
+void Dialog::Connect(QWidget& widget, int id) {
+    if (auto* button = qobject_cast<QAbstractButton*>(&widget)) {
+        connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+    }
+}
+
+void Dialog::Bind(int id, QWidget& control) {
+    Send(this, [&] {
+        if (!built_) {
+            bindings_[id] = &control;
+            return;
+        }
+        const ControlTemplate* t = template_->Find(id);
+        auto found = items_.find(id);
+        if (t == nullptr || found == items_.end() || found->second == &control) {
+            return;
+        }
+        QWidget* old = found->second;
+        Place(control, *t);
+        if (HasTextProperty(*old) && HasTextProperty(control)) {
+            control.setProperty("text", old->property("text"));
+        }
+        control.setHidden(old->isHidden());
+        control.setEnabled(old->isEnabled());
+        control.stackUnder(old);
+        Connect(control, id);
+        found->second = &control;
+        old->hide();
+        old->deleteLater();
+    });
+}
+
+QWidget* Dialog::Item(int id) const {
+    auto found = items_.find(id);
+    return found == items_.end() ? nullptr : found->second;
+}
+
+void Dialog::SetItemText(int id, const std::string& text) {
+    Send(this, [&] {
+        if (QWidget* w = Item(id); w && HasTextProperty(*w)) {
+            w->setProperty("text", QString::fromStdString(text));
+        }
+    });
+}
+
+std::string Dialog::ItemText(int id) const {
+    std::string text;
+    Send(const_cast<Dialog*>(this), [&] {
+        if (QWidget* w = Item(id); w && HasTextProperty(*w)) {
+            text = w->property("text").toString().toStdString();
+        }
+    });
+    return text;
+}
+
+void Dialog::PostItemText(int id, std::string text) {
+    if (texts_ == nullptr) {
+        SetItemText(id, text);
+        return;
+    }
+    texts_->Post(id, [this, id, text = std::move(text)] { SetItemText(id, text); });
+}
+
+void Dialog::ShowItem(int id, bool show) {
+    Send(this, [&] {
+        if (QWidget* w = Item(id)) {
+            w->setHidden(!show);
+        }
+    });
+}
+
+bool Dialog::IsItemShown(int id) const {
+    bool shown = false;
+    Send(const_cast<Dialog*>(this), [&] {
+        QWidget* w = Item(id);
+        shown = w && !w->isHidden();
+    });
+    return shown;
+}
+
+void Dialog::EnableItem(int id, bool enable) {
+    Send(this, [&] {
+        if (QWidget* w = Item(id)) {
+            w->setEnabled(enable);
+        }
+    });
+}
+
+bool Dialog::IsItemEnabled(int id) const {
+    bool enabled = false;
+    Send(const_cast<Dialog*>(this), [&] {
+        QWidget* w = Item(id);
+        enabled = w && w->isEnabled();
+    });
+    return enabled;
+}
+
+void Dialog::ShowWindow(bool show) {
+    Send(this, [&] {
+        const bool was = !isHidden();
+        setVisible(show);
+        if (was != show) {
+            OnShowWindow(show);
+        }
+    });
+}
+
+intptr_t Dialog::SendMessage(unsigned message, intptr_t wParam, intptr_t lParam) {
+    intptr_t result = 0;
+    Send(this, [&] { result = OnMessage(message, wParam, lParam); });
+    return result;
+}
+
+void Dialog::PostMessage(unsigned message, intptr_t wParam, intptr_t lParam) {
+    Post(this, [this, message, wParam, lParam] { OnMessage(message, wParam, lParam); });
+}
+
+void Dialog::SetTimer(int id, int milliseconds) {
+    Send(this, [&] {
+        QTimer*& timer = timers_[id];
+        if (timer == nullptr) {
+            timer = new QTimer(this);
+            connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
+        }
+        timer->start(milliseconds);
+    });
+}
+
+void Dialog::KillTimer(int id) {
+    Send(this, [&] {
+        if (auto found = timers_.find(id); found != timers_.end()) {
+            found->second->stop();
+        }
+    });
+}
+
+bool Dialog::IsTimerSet(int id) const {
+    bool set = false;
+    Send(const_cast<Dialog*>(this), [&] {
+        auto found = timers_.find(id);
+        set = found != timers_.end() && found->second->isActive();
+    });
+    return set;
+}
+
+int Dialog::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+    return ui::MessageBox(this, text, caption, flags);
+}
+
+void Dialog::SetBackgroundColor(const QColor& color) {
+    QPalette p = palette();
+    p.setColor(QPalette::Window, color);
+    p.setColor(QPalette::Base, color);
+    setPalette(p);
+    setAutoFillBackground(true);
+}
+
+void Dialog::SetItemTextStyle(int id, const QColor& color, const QFont& font) {
+    Send(this, [&] {
+        if (QWidget* w = Item(id)) {
+            QPalette p = w->palette();
+            p.setColor(QPalette::WindowText, color);
+            p.setColor(QPalette::Text, color);
+            w->setPalette(p);
+            w->setFont(font);
+            w->setAutoFillBackground(false);
+        }
+    });
+}
+
+void Dialog::keyPressEvent(QKeyEvent* event) {
+    const bool top = isWindow();
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (!top) {
+            event->ignore();
+            return;
+        }
+        OnCancel();
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+            button && button->isEnabled() && isAncestorOf(button)) {
+            button->click();
+            return;
+        }
+        if (!top) {
+            event->ignore();
+            return;
+        }
+        OnOK();
+        return;
+    default: QWidget::keyPressEvent(event);
+    }
+}
+
+void Dialog::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (isWindow()) {
+        OnClose();
+    }
+}
+
+}  // namespace vellumin::ui

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace vellumin::ui {
+
+// Buttons and icon of a message box, as the Windows flags combine them (buttons | icon).
+namespace mb {
+inline constexpr unsigned kOk = 0x00;
+inline constexpr unsigned kOkCancel = 0x01;
+inline constexpr unsigned kYesNoCancel = 0x03;
+inline constexpr unsigned kYesNo = 0x04;
+inline constexpr unsigned kButtonMask = 0x0F;
+inline constexpr unsigned kIconStop = 0x10;  // also "error"
+inline constexpr unsigned kIconQuestion = 0x20;
+inline constexpr unsigned kIconExclamation = 0x30;
+inline constexpr unsigned kIconInformation = 0x40;
+inline constexpr unsigned kIconMask = 0xF0;
+}  // namespace mb
+
+// Answers, with the Windows values.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+struct MessageBoxRequest {
+    QWidget* owner = nullptr;
+    std::string text;
+    std::string caption;
+    unsigned flags = mb::kOk;
+};
+
+// Where message boxes go. The application uses QtMessageBoxes; tests install a script.
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // Called on the UI thread; returns the answer (kIdOk, kIdYes, ...).
+    virtual int Show(const MessageBoxRequest& request) = 0;
+};
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    int Show(const MessageBoxRequest& request) override;
+};
+
+// Records every box and answers from a queue; with the queue empty it answers the box's
+// cautious choice (OK for a single button, otherwise No or Cancel).
+class ScriptedMessageBoxes final : public MessageBoxes {
+public:
+    int Show(const MessageBoxRequest& request) override;
+    void Answer(int answer);
+    std::vector<MessageBoxRequest> Shown() const;
+    std::vector<std::string> Texts() const;
+    size_t Count() const;
+    void Clear();
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<int> answers_;
+    std::vector<MessageBoxRequest> shown_;
+};
+
+// The seam in use (QtMessageBoxes unless a test installed another).
+MessageBoxes& CurrentMessageBoxes();
+
+// Installs `boxes` for its lifetime and restores the previous seam afterwards.
+class ScopedMessageBoxes {
+public:
+    explicit ScopedMessageBoxes(MessageBoxes& boxes);
+    ~ScopedMessageBoxes();
+    ScopedMessageBoxes(const ScopedMessageBoxes&) = delete;
+    ScopedMessageBoxes& operator=(const ScopedMessageBoxes&) = delete;
+
+private:
+    MessageBoxes* previous_;
+};
+
+// Shows a message box from any thread: a worker waits until the UI thread has shown it and the
+// user answered. Returns the answer.
+int MessageBox(QWidget* owner, const std::string& text, const std::string& caption,
+               unsigned flags = mb::kOk);
+
+}  // namespace vellumin::ui
