@@ -1,0 +1,39 @@
+// vellumin-cli info DRIVE: the drive-information report, row for row as the page shows it.
+
+#include <memory>
+
+#include "cli/Command.h"
+#include "cli/Output.h"
+#include "cli/ReportRows.h"
+#include "pages/driveinfo/DriveInfoReport.h"
+
+namespace vellumin::cli {
+namespace {
+
+int RunInfo(Context& context, const std::string& driveText) {
+    const int drive = ParseDrive(driveText);
+    const pages::DriveBlocks blocks =
+        pages::ReadDriveInfoBlocks(context.Platform().Drives(), drive);
+    if (!blocks.identifyRead) {
+        ThrowNoDrive(drive);
+    }
+    if (!blocks.smartRead) {
+        context.err() << "Physical drive " << drive
+                      << ": SMART data could not be read; the TRIM row ignores the controller.\n";
+    }
+    const Rows rows = ToRows(pages::DriveInfoRows(drive, blocks.identify, blocks.smart));
+    PrintRows(context, rows, {{"drive", drive}});
+    return kExitOk;
+}
+
+const Registrar registrar(30, [](CLI::App& app, Context& context) {
+    auto* info = app.add_subcommand(
+        "info",
+        "Show the drive-information report: identity, ATA capabilities, TRIM, transfer mode");
+    auto drive = std::make_shared<std::string>();
+    AddDriveArgument(info, *drive);
+    context.OnRun(info, [&context, drive] { return RunInfo(context, *drive); });
+});
+
+}  // namespace
+}  // namespace vellumin::cli

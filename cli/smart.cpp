@@ -1,0 +1,95 @@
+// vellumin-cli smart DRIVE [--raw]: the SMART report decoded by the drive's controller family.
+
+#include <memory>
+
+#include "cli/Command.h"
+#include "cli/Output.h"
+#include "cli/ReportRows.h"
+#include "pages/smart/SmartDispatch.h"
+
+namespace vellumin::cli {
+namespace {
+
+struct SmartOptions {
+    std::string drive;
+    bool raw = false;
+};
+
+const char* DecoderName(pages::SmartDecoder decoder) {
+    switch (decoder) {
+        case pages::SmartDecoder::kSmi:
+            return "SMI";
+        case pages::SmartDecoder::kSm2246:
+            return "SM2246";
+        case pages::SmartDecoder::kJmf667:
+            return "JMF667";
+        case pages::SmartDecoder::kJmf612:
+            return "JMF612";
+        case pages::SmartDecoder::kModelSeries:
+            return "model series";
+        case pages::SmartDecoder::kNone:
+            break;
+    }
+    return "none";
+}
+
+int RunSmart(Context& context, const SmartOptions& options) {
+    const int drive = ParseDrive(options.drive);
+    const pages::DriveBlocks blocks = pages::ReadSmartBlocks(context.Platform().Drives(), drive);
+    if (!blocks.smartRead) {
+        if (!blocks.identifyRead) {
+            ThrowNoDrive(drive);
+        }
+        throw CommandError(kExitNoDrive, "Physical drive " + std::to_string(drive) +
+                                             ": SMART READ DATA was not delivered.");
+    }
+    if (options.raw) {
+        if (context.json) {
+            context.PrintJson({{"drive", drive},
+                               {"smart", HexDumpLines(blocks.smart.data(), blocks.smart.size())}});
+        } else {
+            PrintHexDump(context.out(), blocks.smart.data(), blocks.smart.size());
+        }
+        return kExitOk;
+    }
+    if (!blocks.identifyRead) {
+        context.err()
+            << "Physical drive " << drive
+            << ": identify data could not be read; firmware and model are taken as empty.\n";
+    }
+
+    const pages::SmartReport report = pages::DecodeSmart(blocks.smart, blocks.identify);
+    const Rows rows = ToRows(report.rows);
+    if (context.json) {
+        nlohmann::json document = {
+            {"drive", drive},
+            {"controller", JsonText(pages::ControllerName(blocks.smart))},
+            {"decoder", DecoderName(report.dispatch.decoder)},
+            {"modelSeries", report.dispatch.modelSeries},
+            {"message", report.showMessage ? nlohmann::json(report.message) : nlohmann::json()},
+        };
+        PrintRows(context, rows, std::move(document));
+        return kExitOk;
+    }
+    PrintTable(context.out(), rows);
+    if (report.showMessage) {
+        context.out() << (rows.empty() ? "" : "\n") << report.message << '\n';
+    }
+    if (rows.empty() && !report.showMessage) {
+        context.err() << "Physical drive " << drive
+                      << ": no SMART layout is known for this drive's controller or firmware.\n";
+    }
+    return kExitOk;
+}
+
+const Registrar registrar(40, [](CLI::App& app, Context& context) {
+    auto* smart = app.add_subcommand(
+        "smart", "Show the SMART health figures decoded for the drive's flash controller");
+    auto options = std::make_shared<SmartOptions>();
+    AddDriveArgument(smart, options->drive);
+    smart->add_flag("--raw", options->raw, "Print the 512 SMART bytes as a hex dump (16 per line)");
+    context.OnRun(smart, [&context, options] { return RunSmart(context, *options); });
+});
+
+}  // namespace
+}  // namespace vellumin::cli
