@@ -1,0 +1,124 @@
+#include "pages/scan/ScanEngine.h"
+
+#include <algorithm>
+
+#include "ata/Transport.h"
+#include "pages/scan/ScanTexts.h"
+
+namespace vellumin::scan {
+
+const char* EndingName(ScanEnding ending) {
+    switch (ending) {
+    case ScanEnding::Completed:
+        return "completed";
+    case ScanEnding::Failed:
+        return "failed";
+    case ScanEnding::Stopped:
+        return "stopped";
+    case ScanEnding::NotOpened:
+        return "not-opened";
+    case ScanEnding::NoSize:
+        return "no-size";
+    }
+    return "unknown";
+}
+
+Chunk ChunkAt(uint64_t lba, uint64_t total) {
+    Chunk chunk;
+    chunk.lba = lba;
+    // The last chunk ends at the end of the medium: a read past it would fail with "sector not
+    // found" and report a healthy drive as failing.
+    chunk.sectors = lba < total ? static_cast<uint32_t>(std::min<uint64_t>(kChunkSectors, total - lba)) : 0;
+    chunk.ext = lba + chunk.sectors > kLba28Sectors;
+    return chunk;
+}
+
+namespace {
+
+int ReadChunk(platform::DriveHandle* drive, const Chunk& chunk) {
+    const uint32_t bytes = chunk.sectors * kSectorBytes;
+    return chunk.ext ? ata::ReadDmaExt(drive, chunk.lba, bytes) : ata::ReadDma(drive, chunk.lba, bytes);
+}
+
+// Everything up to the outcome; the caller closes the drive before reporting the end.
+ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop, ScanObserver& observer) {
+    ScanOutcome outcome;
+    if (!drive) {
+        outcome.ending = ScanEnding::NotOpened;
+        outcome.resultText = kCannotOpenText;
+        return outcome;
+    }
+    observer.OnOpened();
+    // Without a real sector count there is nothing sound to scan against.
+    const auto size = drive->SectorCount();
+    if (!size || *size == 0) {
+        outcome.ending = ScanEnding::NoSize;
+        outcome.resultText = kNoSizeText;
+        return outcome;
+    }
+    const uint64_t total = *size;
+    outcome.total = total;
+    observer.OnRange(total);
+
+    const uint64_t step = StepSectors(mode);
+    uint64_t lba = 0;
+    int result = ata::kReadOk;
+    bool stopped = false;
+    while (lba < total) {
+        const Chunk chunk = ChunkAt(lba, total);
+        result = ReadChunk(drive, chunk);
+        if (result != ata::kReadOk) {
+            break;
+        }
+        ++outcome.chunksRead;
+        outcome.bytesRead += uint64_t{chunk.sectors} * kSectorBytes;
+        if (stop.load(std::memory_order_relaxed) != 0) {
+            stopped = true;
+            break;
+        }
+        observer.OnChunk(lba);
+        if (total - lba <= step) {
+            break;
+        }
+        lba += step;
+    }
+    outcome.lastResult = result;
+
+    // A failure found outranks a stop that arrived during the failing read: the user learns
+    // where the drive failed instead of a stopped scan at position 0.
+    if (result != ata::kReadOk) {
+        outcome.ending = ScanEnding::Failed;
+        outcome.finalPosition = lba;
+        outcome.resultText = ReadResultText(result);
+    } else if (stopped) {
+        outcome.ending = ScanEnding::Stopped;
+        outcome.finalPosition = 0;
+    } else {
+        outcome.ending = ScanEnding::Completed;
+        outcome.finalPosition = total;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+ScanOutcome RunScan(platform::DriveSystem& drives, int driveNumber, ScanMode mode, StopRequest& stop,
+                    ScanObserver& observer) {
+    ScanOutcome outcome;
+    {
+        const auto drive = ata::OpenPhysicalDrive(drives, driveNumber);
+        outcome = Scan(drive.get(), mode, stop, observer);
+    }
+    stop.store(0, std::memory_order_relaxed);
+    observer.OnEnd(outcome);
+    return outcome;
+}
+
+ScanOutcome RunScan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop, ScanObserver& observer) {
+    ScanOutcome outcome = Scan(drive, mode, stop, observer);
+    stop.store(0, std::memory_order_relaxed);
+    observer.OnEnd(outcome);
+    return outcome;
+}
+
+}  // namespace vellumin::scan
