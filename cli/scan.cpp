@@ -1,0 +1,162 @@
+// vellumin-cli scan DRIVE --quick|--full: the read scan on the terminal.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <iostream>
+
+#include "cli/Command.h"
+#include "pages/scan/ScanEngine.h"
+#include "pages/scan/ScanProgress.h"
+#include "pages/scan/ScanTexts.h"
+
+namespace vellumin::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+scan::StopRequest g_stop{0};
+static_assert(scan::StopRequest::is_always_lock_free, "set from a signal handler");
+
+void OnInterrupt(int) {
+    g_stop.store(1, std::memory_order_relaxed);
+    static const char note[] = "\nStopping after the chunk in progress (Ctrl-C again quits at once).\n";
+    [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
+}
+
+// Ctrl-C is the Stop button while a scan runs; a second Ctrl-C gets the default action back.
+class InterruptAsStop {
+public:
+    InterruptAsStop() {
+        struct sigaction action{};
+        action.sa_handler = OnInterrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~InterruptAsStop() { sigaction(SIGINT, &previous_, nullptr); }
+    InterruptAsStop(const InterruptAsStop&) = delete;
+    InterruptAsStop& operator=(const InterruptAsStop&) = delete;
+
+private:
+    struct sigaction previous_{};
+};
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Redraws one line on a terminal a few times a second; silent when stderr is not a terminal.
+class TerminalProgress : public scan::ScanObserver {
+public:
+    TerminalProgress(std::ostream& out, bool enabled, Clock::time_point start)
+        : out_(out), enabled_(enabled), start_(start) {}
+
+    void OnRange(uint64_t total) override { progress_.total = total; }
+    void OnChunk(uint64_t lba) override {
+        progress_.lba = lba;
+        progress_.bytesRead += scan::kChunkBytes;
+        if (!enabled_) {
+            return;
+        }
+        const auto now = Clock::now();
+        if (now - lastDraw_ >= std::chrono::milliseconds(100)) {
+            lastDraw_ = now;
+            progress_.seconds = std::chrono::duration<double>(now - start_).count();
+            out_ << '\r' << scan::ProgressLine(progress_, 30) << "\x1b[K" << std::flush;
+        }
+    }
+    void OnEnd(const scan::ScanOutcome&) override {
+        if (enabled_ && lastDraw_ != Clock::time_point{}) {
+            out_ << "\r\x1b[K" << std::flush;
+        }
+    }
+
+private:
+    std::ostream& out_;
+    bool enabled_;
+    Clock::time_point start_;
+    Clock::time_point lastDraw_{};
+    scan::ScanProgress progress_;
+};
+
+int ExitStatus(scan::ScanEnding ending) {
+    switch (ending) {
+    case scan::ScanEnding::Completed:
+        return kExitOk;
+    case scan::ScanEnding::Failed:
+        return kExitFailure;
+    case scan::ScanEnding::Stopped:
+        return kExitStopped;
+    case scan::ScanEnding::NotOpened:
+    case scan::ScanEnding::NoSize:
+        return kExitNoDrive;
+    }
+    return kExitFailure;
+}
+
+int RunScanCommand(Context& context, int drive, bool quick) {
+    auto& drives = context.Platform().Drives();
+    const auto mode = quick ? scan::ScanMode::Quick : scan::ScanMode::Full;
+    const auto start = Clock::now();
+    TerminalProgress progress(context.err(), !context.json && isatty(STDERR_FILENO), start);
+    g_stop.store(0);
+    scan::ScanOutcome outcome;
+    {
+        InterruptAsStop interrupt;
+        outcome = scan::RunScan(drives, drive, mode, g_stop, progress);
+    }
+    const double seconds = SecondsSince(start);
+    const double rate = scan::MegabytesPerSecond(outcome.bytesRead, seconds);
+    const bool started = outcome.ending != scan::ScanEnding::NotOpened && outcome.ending != scan::ScanEnding::NoSize;
+
+    if (context.json) {
+        context.PrintJson({
+            {"drive", drive},
+            {"mode", quick ? "quick" : "full"},
+            {"ending", scan::EndingName(outcome.ending)},
+            {"finalPosition", outcome.finalPosition},
+            {"total", outcome.total},
+            {"result", outcome.resultText},
+            {"chunksRead", outcome.chunksRead},
+            {"seconds", seconds},
+            {"mbPerSecond", rate},
+        });
+        return ExitStatus(outcome.ending);
+    }
+    if (!started) {
+        context.err() << outcome.resultText << '\n';
+        return ExitStatus(outcome.ending);
+    }
+    auto& out = context.out();
+    out << scan::ItemsScannedFinalText(outcome.finalPosition, outcome.total) << '\n'
+        << scan::PercentText(scan::ScanPercent(outcome.finalPosition, outcome.total)) << '\n'
+        << scan::ElapsedTimeText(static_cast<uint32_t>(seconds)) << '\n';
+    if (!outcome.resultText.empty()) {
+        out << outcome.resultText << '\n';
+    }
+    char summary[96];
+    std::snprintf(summary, sizeof summary, "Read %.1f MB in %.1f s (%.1f MB/s)", outcome.bytesRead / 1e6, seconds,
+                  rate);
+    out << summary << '\n';
+    return ExitStatus(outcome.ending);
+}
+
+const Registrar registrar(50, [](CLI::App& app, Context& context) {
+    auto* command = app.add_subcommand("scan", "Read scan of a drive: every chunk (--full) or one in a hundred (--quick)");
+    auto drive = std::make_shared<int>(0);
+    auto quick = std::make_shared<bool>(false);
+    auto full = std::make_shared<bool>(false);
+    command->add_option("DRIVE", *drive, "Physical drive number (0-15)")->required()->check(CLI::Range(0, 15));
+    auto* kind = command->add_option_group("scan kind", "exactly one of");
+    kind->add_flag("--quick", *quick, "Read one chunk in a hundred");
+    kind->add_flag("--full", *full, "Read every chunk");
+    kind->require_option(1);
+    command->footer(
+        "Ctrl-C stops the scan after the chunk in progress.\n"
+        "Exit status: 0 completed, 1 a read failed, 4 the drive cannot be opened or sized, 5 stopped.");
+    context.OnRun(command, [&context, drive, quick] { return RunScanCommand(context, *drive, *quick); });
+});
+
+}  // namespace
+}  // namespace vellumin::cli
