@@ -8,6 +8,7 @@
 #include <iostream>
 
 #include "cli/Command.h"
+#include "cli/Output.h"
 #include "pages/scan/ScanEngine.h"
 #include "pages/scan/ScanProgress.h"
 #include "pages/scan/ScanTexts.h"
@@ -95,11 +96,20 @@ int ExitStatus(scan::ScanEnding ending) {
     return kExitFailure;
 }
 
-int RunScanCommand(Context& context, int drive, bool quick) {
+struct ScanOptions {
+    std::string drive;
+    bool quick = false;
+    bool full = false;
+};
+
+int RunScanCommand(Context& context, const ScanOptions& options) {
+    const int drive = ParseDrive(options.drive);
+    const bool quick = options.quick;
     auto& drives = context.Platform().Drives();
     const auto mode = quick ? scan::ScanMode::Quick : scan::ScanMode::Full;
     const auto start = Clock::now();
-    TerminalProgress progress(context.err(), !context.json && isatty(STDERR_FILENO), start);
+    const bool terminal = !context.json && &context.err() == &std::cerr && isatty(STDERR_FILENO);
+    TerminalProgress progress(context.err(), terminal, start);
     g_stop.store(0);
     scan::ScanOutcome outcome;
     {
@@ -144,18 +154,16 @@ int RunScanCommand(Context& context, int drive, bool quick) {
 
 const Registrar registrar(50, [](CLI::App& app, Context& context) {
     auto* command = app.add_subcommand("scan", "Read scan of a drive: every chunk (--full) or one in a hundred (--quick)");
-    auto drive = std::make_shared<int>(0);
-    auto quick = std::make_shared<bool>(false);
-    auto full = std::make_shared<bool>(false);
-    command->add_option("DRIVE", *drive, "Physical drive number (0-15)")->required()->check(CLI::Range(0, 15));
+    auto options = std::make_shared<ScanOptions>();
+    AddDriveArgument(command, options->drive);
     auto* kind = command->add_option_group("scan kind", "exactly one of");
-    kind->add_flag("--quick", *quick, "Read one chunk in a hundred");
-    kind->add_flag("--full", *full, "Read every chunk");
+    kind->add_flag("--quick", options->quick, "Read one chunk in a hundred");
+    kind->add_flag("--full", options->full, "Read every chunk");
     kind->require_option(1);
     command->footer(
         "Ctrl-C stops the scan after the chunk in progress.\n"
         "Exit status: 0 completed, 1 a read failed, 4 the drive cannot be opened or sized, 5 stopped.");
-    context.OnRun(command, [&context, drive, quick] { return RunScanCommand(context, *drive, *quick); });
+    context.OnRun(command, [&context, options] { return RunScanCommand(context, *options); });
 });
 
 }  // namespace
