@@ -1,0 +1,52 @@
+#pragma once
+
+// A progress bar whose filled part is a fixed gradient from a start to an end colour across
+// the whole length (the colour at a place stays put while the bar grows), the rest in a plain
+// background colour, with the percentage optionally printed in the middle. An empty bar, or
+// one past its range, shows the style's button-face colour and no text. Vertical bars
+// (setOrientation(Qt::Vertical)) fill from the top.
+//
+// Range and position are kept here as well as in QProgressBar, because the bar paints a
+// position above its upper bound (as empty) that QProgressBar itself would refuse.
+// SetRange/SetPos may be called from a worker thread only through the UI-thread helpers.
+
+#include <QColor>
+#include <QProgressBar>
+
+#include "controls/GradientBands.h"
+
+class CGradientProgressCtrl : public QProgressBar {
+    Q_OBJECT
+public:
+    explicit CGradientProgressCtrl(QWidget* parent = nullptr);
+
+    void SetRange(int lower, int upper);  // also moves the position to lower
+    void SetPos(int position);
+    int GetPos() const { return m_nPos; }
+    void GetRange(int& lower, int& upper) const {
+        lower = m_nLower;
+        upper = m_nUpper;
+    }
+
+    void SetGradientStartColor(const QColor& colour) { m_clrStart = colour; }
+    void SetGradientEndColor(const QColor& colour) { m_clrEnd = colour; }
+    void SetBackgroundColor(const QColor& colour) { m_clrBkGround = colour; }
+    void SetPercentTextColor(const QColor& colour) { m_clrText = colour; }
+    void SetShowPercent(bool show) { m_bShowPercent = show; }
+
+    // The percentage text as painted now; empty when none is drawn.
+    QString PercentText() const;
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    int m_nLower = 0;
+    int m_nUpper = 100;
+    int m_nPos = 0;
+    QColor m_clrStart{255, 0, 0};
+    QColor m_clrEnd{0, 0, 255};
+    QColor m_clrBkGround;
+    QColor m_clrText{255, 255, 255};
+    bool m_bShowPercent = false;
+};

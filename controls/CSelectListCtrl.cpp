@@ -1,0 +1,212 @@
+#include "controls/CSelectListCtrl.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+// Paints each cell in the list's colours and nothing else: no selection, focus or hover marks.
+class CellPainter : public QStyledItemDelegate {
+public:
+    explicit CellPainter(CSelectListCtrl* list) : QStyledItemDelegate(list), m_list(list) {}
+
+    void paint(QPainter* p, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        p->save();
+        p->fillRect(option.rect, m_list->CellBackground(index.row()));
+        const QRect text = option.rect.adjusted(4, 0, -4, 0);
+        const QVariant align = m_list->model()->headerData(index.column(), Qt::Horizontal,
+                                                           Qt::TextAlignmentRole);
+        const int flags =
+            (align.isValid() ? align.toInt() & Qt::AlignHorizontal_Mask : int(Qt::AlignLeft)) |
+            Qt::AlignVCenter | Qt::TextSingleLine;
+        p->setFont(option.font);
+        p->setPen(CSelectListCtrl::TextColor());
+        const QString value = index.data(Qt::DisplayRole).toString();
+        p->drawText(text, flags, option.fontMetrics.elidedText(value, Qt::ElideRight, text.width()));
+        p->restore();
+    }
+
+private:
+    CSelectListCtrl* m_list;
+};
+
+}  // namespace
+
+CSelectListCtrl::CSelectListCtrl(QWidget* parent) : QTableWidget(parent) {
+    setItemDelegate(new CellPainter(this));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    verticalHeader()->hide();
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setSectionsClickable(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    SetBkColor(QColor(255, 255, 255));
+    FitRowHeight();
+    connect(this, &QTableWidget::itemSelectionChanged, this, [this] {
+        const int row = GetSelectedRow();
+        if (row >= 0) {
+            emit ItemChanged(row);
+        }
+    });
+}
+
+int CSelectListCtrl::InsertColumn(int column, const QString& heading, Align align, int width) {
+    column = std::clamp(column, 0, columnCount());
+    insertColumn(column);
+    auto* header = new QTableWidgetItem(heading);
+    const Qt::Alignment h = align == Align::Center  ? Qt::AlignHCenter
+                            : align == Align::Right ? Qt::AlignRight
+                                                    : Qt::AlignLeft;
+    header->setTextAlignment(h | Qt::AlignVCenter);
+    setHorizontalHeaderItem(column, header);
+    if (width >= 0) {
+        setColumnWidth(column, width);
+    }
+    return column;
+}
+
+int CSelectListCtrl::InsertItem(int row, const QString& text) {
+    if (columnCount() == 0) {
+        InsertColumn(0, QString());
+    }
+    row = std::clamp(row, 0, rowCount());
+    insertRow(row);
+    setItem(row, 0, new QTableWidgetItem(text));
+    return row;
+}
+
+bool CSelectListCtrl::SetItemText(int row, int column, const QString& text) {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
+        return false;
+    }
+    if (QTableWidgetItem* cell = item(row, column)) {
+        cell->setText(text);
+    } else {
+        setItem(row, column, new QTableWidgetItem(text));
+    }
+    return true;
+}
+
+QString CSelectListCtrl::GetItemText(int row, int column) const {
+    const QTableWidgetItem* cell = item(row, column);
+    return cell ? cell->text() : QString();
+}
+
+bool CSelectListCtrl::DeleteItem(int row) {
+    if (row < 0 || row >= rowCount()) {
+        return false;
+    }
+    removeRow(row);
+    return true;
+}
+
+bool CSelectListCtrl::DeleteAllItems() {
+    setRowCount(0);
+    return true;
+}
+
+void CSelectListCtrl::SetExtendedStyle(int styles) {
+    m_exStyle = styles;
+    // The selection is never painted, so whole rows are selected in either case.
+    setShowGrid((styles & kGridLines) != 0);
+}
+
+void CSelectListCtrl::SetBkColor(const QColor& colour) {
+    m_bkColor = colour;
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, colour);
+    setPalette(pal);
+    viewport()->setAutoFillBackground(true);
+}
+
+void CSelectListCtrl::SetHeaderVisible(bool visible) { horizontalHeader()->setVisible(visible); }
+
+void CSelectListCtrl::SetHighlight(bool on) {
+    m_bHighlight = on;
+    viewport()->update();
+}
+
+void CSelectListCtrl::SetChosenCell(int row, int column) {
+    m_nChosenRow = row;
+    m_nChosenColumn = column;
+    viewport()->update();
+}
+
+QColor CSelectListCtrl::CellBackground(int row) const {
+    return m_bHighlight && row == m_nChosenRow ? HighlightColor() : CellColor();
+}
+
+int CSelectListCtrl::GetSelectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void CSelectListCtrl::SetSelectedRow(int row) {
+    if (row < 0 || row >= rowCount()) {
+        clearSelection();
+        return;
+    }
+    selectionModel()->setCurrentIndex(model()->index(row, 0), QItemSelectionModel::ClearAndSelect |
+                                                                 QItemSelectionModel::Rows);
+}
+
+void CSelectListCtrl::mousePressEvent(QMouseEvent* e) {
+    // Only a click on a cell moves the chosen cell; the empty area below the rows does not.
+    const QModelIndex cell = indexAt(e->position().toPoint());
+    if (cell.isValid()) {
+        m_nChosenRow = cell.row();
+        m_nChosenColumn = cell.column();
+        viewport()->update();
+    }
+    QTableWidget::mousePressEvent(e);
+}
+
+void CSelectListCtrl::keyPressEvent(QKeyEvent* e) {
+    switch (e->key()) {
+        case Qt::Key_Left:
+            if (m_nChosenColumn > 0) {
+                --m_nChosenColumn;
+            }
+            break;
+        case Qt::Key_Up:
+            if (m_nChosenRow > 0) {
+                --m_nChosenRow;
+            }
+            break;
+        case Qt::Key_Right:
+            if (m_nChosenColumn < columnCount() - 1) {
+                ++m_nChosenColumn;
+            }
+            break;
+        case Qt::Key_Down:
+            if (m_nChosenRow < rowCount() - 1) {
+                ++m_nChosenRow;
+            }
+            break;
+        default: break;
+    }
+    viewport()->update();
+    QTableWidget::keyPressEvent(e);
+}
+
+void CSelectListCtrl::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::FontChange) {
+        FitRowHeight();
+    }
+    QTableWidget::changeEvent(e);
+}
+
+void CSelectListCtrl::FitRowHeight() {
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+}

@@ -1,0 +1,9 @@
+#include "controls/CTabCtrlM.h"
+
+CTabCtrlM::CTabCtrlM(QWidget* parent) : QWidget(parent) {
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+// Erase answered as done: nothing painted; what shows is the window behind and the pages.
+void CTabCtrlM::paintEvent(QPaintEvent*) {}

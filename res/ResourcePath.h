@@ -1,0 +1,30 @@
+#pragma once
+
+// Where the embedded artwork lives. The images are compiled into the GUI library from the
+// generated resource file; EnsureResources() makes sure the static library's resource
+// initialiser has run before anything is looked up.
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+#include "res/Resources.h"
+
+namespace res {
+
+// Registers the embedded artwork once; cheap after the first call.
+void EnsureResources();
+
+// ":/res/png/<id>.png", ":/res/bmp/<id>.bmp" or ":/res/icon/<id>.png".
+QString ResourcePath(Kind kind, int id);
+inline QString ResourcePath(int pngId) { return ResourcePath(Kind::Png, pngId); }
+
+// The kind named by a resource type text: "PNG", "BITMAP" (or "BMP"), "ICON";
+// false for anything else.
+bool KindFromType(const char* type, Kind* kind);
+
+// Loaded images, null when the id has no embedded image of that kind.
+QPixmap LoadBitmap(int id);
+QIcon LoadIcon(int id);
+
+}  // namespace res

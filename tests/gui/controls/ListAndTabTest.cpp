@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <vector>
+
+#include "controls/CSelectListCtrl.h"
+#include "controls/CTabCtrlM.h"
+
+namespace {
+
+const QColor kCell(1, 41, 108);
+const QColor kChosen(2, 29, 73);
+
+class SelectList : public ::testing::Test {
+protected:
+    void SetUp() override {
+        list.resize(400, 300);
+        list.SetExtendedStyle(CSelectListCtrl::kGridLines);
+        list.InsertColumn(0, "", CSelectListCtrl::Align::Left, 1);
+        list.InsertColumn(1, "Feature", CSelectListCtrl::Align::Left, 150);
+        list.InsertColumn(2, "Content", CSelectListCtrl::Align::Left, 150);
+        Fill(5);
+        list.SetBkColor(kCell);
+        list.show();
+    }
+    void Fill(int rows) {
+        list.DeleteAllItems();
+        for (int r = 0; r < rows; ++r) {
+            list.InsertItem(r, "");
+            list.SetItemText(r, 1, QStringLiteral("label %1").arg(r));
+        }
+    }
+    void Click(QPoint at) {
+        for (auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent e(type, QPointF(at), QPointF(list.viewport()->mapToGlobal(at)),
+                          Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+            QCoreApplication::sendEvent(list.viewport(), &e);
+        }
+    }
+    void ClickRow(int row) { Click(list.visualRect(list.model()->index(row, 2)).center()); }
+    void Key(int key) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(&list, &e);
+    }
+    // The colour painted at the far right of a row's Content cell (away from the text).
+    QColor Painted(const QImage& img, int row) {
+        const QRect cell = list.visualRect(list.model()->index(row, 2));
+        return img.pixelColor(cell.right() - 3, cell.center().y());
+    }
+    QImage Grab() { return list.viewport()->grab().toImage(); }
+
+    CSelectListCtrl list;
+};
+
+}  // namespace
+
+TEST_F(SelectList, ClickChoosesRowAndHighlightPaintsOnlyIt) {
+    list.SetHighlight(true);
+    ClickRow(2);
+    EXPECT_EQ(list.GetChosenRow(), 2);
+    EXPECT_EQ(list.GetChosenColumn(), 2);
+    const QImage img = Grab();
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_EQ(Painted(img, r), r == 2 ? kChosen : kCell) << r;
+    }
+}
+
+TEST_F(SelectList, WithoutHighlightTheSelectionIsNeverPainted) {
+    ClickRow(2);
+    EXPECT_EQ(list.GetSelectedRow(), 2);  // the built-in selection moved...
+    const QImage img = Grab();
+    for (int r = 0; r < 5; ++r) {
+        EXPECT_EQ(Painted(img, r), kCell) << r;  // ...but nothing shows it
+    }
+}
+
+TEST_F(SelectList, ClickOutsideAnyCellChangesNothing) {
+    list.SetHighlight(true);
+    ClickRow(3);
+    Click(QPoint(100, 280));  // below the last row
+    EXPECT_EQ(list.GetChosenRow(), 3);
+    EXPECT_EQ(list.GetChosenColumn(), 2);
+}
+
+TEST_F(SelectList, ArrowKeysStopAtTheEdges) {
+    ClickRow(0);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(list.GetChosenRow(), 0);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(list.GetChosenColumn(), 2);  // already the last column
+    for (int i = 0; i < 6; ++i) {
+        Key(Qt::Key_Down);
+    }
+    EXPECT_EQ(list.GetChosenRow(), 4);
+    Key(Qt::Key_Up);
+    EXPECT_EQ(list.GetChosenRow(), 3);
+    for (int i = 0; i < 4; ++i) {
+        Key(Qt::Key_Left);
+    }
+    EXPECT_EQ(list.GetChosenColumn(), 0);
+    Key(Qt::Key_Right);
+    EXPECT_EQ(list.GetChosenColumn(), 1);
+    Key(Qt::Key_A);  // other keys leave the cell alone
+    EXPECT_EQ(list.GetChosenRow(), 3);
+    EXPECT_EQ(list.GetChosenColumn(), 1);
+}
+
+TEST_F(SelectList, ChosenRowSurvivesRefillAndPastTheEndHighlightsNothing) {
+    list.SetHighlight(true);
+    ClickRow(4);
+    Fill(2);
+    EXPECT_EQ(list.GetChosenRow(), 4);
+    const QImage img = Grab();
+    EXPECT_EQ(Painted(img, 0), kCell);
+    EXPECT_EQ(Painted(img, 1), kCell);
+    Fill(5);
+    EXPECT_EQ(Painted(Grab(), 4), kChosen);
+}
+
+TEST_F(SelectList, ListViewCalls) {
+    EXPECT_EQ(list.GetItemCount(), 5);
+    EXPECT_EQ(list.GetColumnCount(), 3);
+    EXPECT_EQ(list.GetColumnWidth(1), 150);
+    EXPECT_EQ(list.InsertItem(0, "first"), 0);  // inserted at the index, others move down
+    EXPECT_EQ(list.GetItemText(0, 0), "first");
+    EXPECT_EQ(list.GetItemText(1, 1), "label 0");
+    EXPECT_EQ(list.InsertItem(99, "last"), 6);
+    EXPECT_FALSE(list.SetItemText(7, 1, "x"));
+    EXPECT_FALSE(list.SetItemText(0, 3, "x"));
+    EXPECT_EQ(list.GetItemText(9, 9), "");
+    EXPECT_TRUE(list.DeleteItem(0));
+    EXPECT_EQ(list.GetItemText(0, 1), "label 0");
+    std::vector<int> changed;
+    QObject::connect(&list, &CSelectListCtrl::ItemChanged, [&](int row) { changed.push_back(row); });
+    list.SetSelectedRow(3);
+    EXPECT_EQ(changed, std::vector<int>{3});
+    EXPECT_EQ(list.GetSelectedRow(), 3);
+    EXPECT_TRUE(list.DeleteAllItems());
+    EXPECT_EQ(list.GetItemCount(), 0);
+}
+
+TEST(TabCtrlM, PaintsNothingSoTheWindowAndPagesShow) {
+    QWidget window;
+    window.resize(200, 100);
+    window.setAutoFillBackground(true);
+    QPalette pal = window.palette();
+    pal.setColor(QPalette::Window, QColor(200, 30, 30));
+    window.setPalette(pal);
+    auto* area = new CTabCtrlM(&window);
+    area->setGeometry(10, 10, 180, 80);
+    auto* page = new QWidget(area);
+    page->setGeometry(0, 0, 90, 80);
+    page->setAutoFillBackground(true);
+    pal.setColor(QPalette::Window, QColor(1, 41, 108));
+    page->setPalette(pal);
+    window.show();
+    const QImage img = window.grab().toImage();
+    EXPECT_EQ(img.pixelColor(150, 50), QColor(200, 30, 30));
+    EXPECT_EQ(img.pixelColor(40, 50), QColor(1, 41, 108));
+}
