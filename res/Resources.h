@@ -5,7 +5,7 @@
 // artwork; the build paints each entry and embeds it as ":/res/<kind>/<id>.<ext>".
 //
 // Sizes follow the controls that show the images, at 1.5 pixels per dialog unit across and
-// 1.625 down: feature buttons 59-60 x 27 units, side labels 31 x 165, home-screen bars
+// 1.625 down (rounded as the dialog manager rounds): feature buttons 59-60 x 27 units, side labels 31 x 165, home-screen bars
 // 166 x 24, small navigation buttons 25-28 x 21. Page bitmap buttons size themselves to the
 // image (113 x 22, Stop 42 x 22).
 
@@ -71,16 +71,16 @@ inline constexpr std::array kResources = {
     ResourceInfo{141, Kind::Png, 89, 44, Look::FeatureButtonHi, Glyph::None,
                  "Trim Detect & Enable"},
     // Main window: side labels of the current page.
-    ResourceInfo{172, Kind::Png, 46, 268, Look::SideLabel, Glyph::None, "DRIVE"},
-    ResourceInfo{173, Kind::Png, 46, 268, Look::SideLabel, Glyph::None, "S.M.A.R.T."},
-    ResourceInfo{189, Kind::Png, 46, 268, Look::SideLabel, Glyph::None, "SCAN"},
-    ResourceInfo{190, Kind::Png, 46, 268, Look::SideLabel, Glyph::None, "ERASE"},
-    ResourceInfo{191, Kind::Png, 46, 268, Look::SideLabel, Glyph::None, "UPDATE"},
-    ResourceInfo{192, Kind::Png, 46, 268, Look::SideLabel, Glyph::None, "TRIM"},
+    ResourceInfo{172, Kind::Png, 47, 268, Look::SideLabel, Glyph::None, "DRIVE"},
+    ResourceInfo{173, Kind::Png, 47, 268, Look::SideLabel, Glyph::None, "S.M.A.R.T."},
+    ResourceInfo{189, Kind::Png, 47, 268, Look::SideLabel, Glyph::None, "SCAN"},
+    ResourceInfo{190, Kind::Png, 47, 268, Look::SideLabel, Glyph::None, "ERASE"},
+    ResourceInfo{191, Kind::Png, 47, 268, Look::SideLabel, Glyph::None, "UPDATE"},
+    ResourceInfo{192, Kind::Png, 47, 268, Look::SideLabel, Glyph::None, "TRIM"},
     // Main window: divider, navigation (home is shared with the home screen).
     ResourceInfo{160, Kind::Png, 9, 258, Look::Divider, Glyph::None, ""},
-    ResourceInfo{161, Kind::Png, 37, 34, Look::NavButton, Glyph::House, "HOME"},
-    ResourceInfo{162, Kind::Png, 37, 34, Look::NavButtonHi, Glyph::House, "HOME"},
+    ResourceInfo{161, Kind::Png, 38, 34, Look::NavButton, Glyph::House, "HOME"},
+    ResourceInfo{162, Kind::Png, 38, 34, Look::NavButtonHi, Glyph::House, "HOME"},
     ResourceInfo{165, Kind::Png, 39, 34, Look::NavButton, Glyph::Info, "ABOUT"},
     ResourceInfo{166, Kind::Png, 39, 34, Look::NavButtonHi, Glyph::Info, "ABOUT"},
     ResourceInfo{170, Kind::Png, 42, 34, Look::NavButton, Glyph::Refresh, "REFRESH"},
