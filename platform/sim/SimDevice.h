@@ -129,19 +129,22 @@ private:
     Outcome Dispatch(AtaPassThroughRequest& request, CommandRecord& record);
     Outcome Identify(AtaPassThroughRequest& request);
     Outcome Smart(AtaPassThroughRequest& request);
-    Outcome Read(AtaPassThroughRequest& request, CommandRecord& record, bool ext);
-    Outcome SecurityCommand(AtaPassThroughRequest& request);
+    // decodeOnly: fill the record's range for a command the transport refused.
+    Outcome Read(AtaPassThroughRequest& request, CommandRecord& record, bool ext, bool decodeOnly);
+    Outcome SecurityCommand(AtaPassThroughRequest& request, bool prepared);
     const MediaFault* FaultIn(uint64_t lba, uint64_t count) const;
     void FillRead(uint8_t* buffer, uint64_t lba, uint32_t sectors) const;
     void EraseMedia(EraseKind kind);
     ata::IdentifyBlock BuildIdentifyLocked() const;
     void ResetSecurityForPowerOn();
+    void IndexFaults();
 
     DriveSpec m_spec;
     uint64_t m_capacity = 0;
     ata::IdentifyBlock m_identifyBase{};  // built or raw, before dynamic words and overrides
     ata::SmartBlock m_smart{};
     std::vector<MediaFault> m_faults;     // sorted by lba
+    std::vector<uint64_t> m_faultEnds;    // running maximum of lba + count over m_faults
     bool m_undelivered[256] = {};
     bool m_aborted[256] = {};
     bool m_vendorErase[256] = {};

@@ -63,7 +63,8 @@ struct SecuritySpec {
     bool enhancedEraseSupported = false;
     uint16_t eraseTime = 0;          // word 89 as the drive reports it (2-minute units)
     uint16_t enhancedEraseTime = 0;  // word 90
-    bool frozenAtPowerOn = false;    // BIOS-style freeze at every power-on
+    bool frozenAtPowerOn = false;    // BIOS-style freeze at every power-on (unless locked)
+    bool startFrozen = false;        // frozen in the lab's first state; a power cycle thaws it
     std::optional<Password> userPassword;  // set: security enabled (locked after power-on)
     Password masterPassword{};
     uint16_t masterPasswordId = 0xFFFE;  // word 92

@@ -1,0 +1,621 @@
+// The emulated SATA drive: one command in, the registers a real drive would return out.
+#include "platform/sim/SimDevice.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+namespace vellumin::platform::sim {
+
+namespace {
+
+constexpr uint64_t kLba28Max = 0x0FFFFFFF;
+constexpr int kBlock = 512;
+constexpr int kAttempts = 5;
+constexpr uint8_t kDeviceLba = 0x40;
+constexpr uint8_t kStatusDeviceFault = 0x70;  // DRDY | DF | DSC
+
+bool IsDataIn(const AtaPassThroughRequest& r, uint64_t bytes) {
+    return r.dataIn() && r.dataBuffer != nullptr && r.dataLength >= bytes;
+}
+
+bool IsDataOut(const AtaPassThroughRequest& r) {
+    return r.dataOut() && r.dataBuffer != nullptr && r.dataLength >= kBlock;
+}
+
+// The 512-byte security data block: control word, 32 password bytes, master password id.
+struct SecurityBlock {
+    bool master = false;
+    bool enhanced = false;
+    bool maximum = false;
+    Password password{};
+    uint16_t masterId = 0;
+
+    explicit SecurityBlock(const AtaPassThroughRequest& r) {
+        const auto* data = static_cast<const uint8_t*>(r.dataBuffer);
+        const uint16_t control = static_cast<uint16_t>(data[0] | (data[1] << 8));
+        master = control & 0x0001;
+        enhanced = control & 0x0002;
+        maximum = control & 0x0100;
+        std::memcpy(password.data(), data + 2, password.size());
+        masterId = static_cast<uint16_t>(data[34] | (data[35] << 8));
+    }
+};
+
+}  // namespace
+
+struct SimDevice::Outcome {
+    bool delivered = true;
+    uint8_t error = 0;
+    uint8_t status = kStatusOk;
+    std::optional<uint64_t> errorLba;
+    uint32_t waitMs = 0;
+    uint32_t waitUs = 0;
+
+    static Outcome Ok() { return {}; }
+    static Outcome Abort(uint8_t error = kErrorAbort) { return {true, error, kStatusAborted, {}, 0, 0}; }
+    static Outcome Refused() { return {false, 0, 0, {}, 0, 0}; }
+};
+
+SimDevice::SimDevice(DriveSpec spec) : m_spec(std::move(spec)) {
+    m_capacity = m_spec.sectors;
+    if (m_spec.identifyRaw) {
+        if (m_capacity == 0) {
+            DriveSpec probe = m_spec;
+            AdoptRawIdentify(probe, true);
+            m_capacity = probe.sectors;
+        }
+        m_identifyBase = *m_spec.identifyRaw;
+    } else {
+        m_identifyBase = BuildIdentify(m_spec);
+    }
+    m_smart = m_spec.smartRaw ? *m_spec.smartRaw : BuildSmart(m_spec.smart);
+    for (const auto& [i, v] : m_spec.smartBytes) {
+        if (i >= 0 && i < kBlock) {
+            m_smart[i] = v;
+        }
+    }
+    if (!m_spec.keepSmartChecksum) {
+        SealSmartChecksum(m_smart);
+    }
+
+    if (m_spec.smart.vendorEraseCodes) {
+        for (uint8_t code : *m_spec.smart.vendorEraseCodes) {
+            m_vendorErase[code] = true;
+        }
+    } else if (std::memcmp(m_smart.data() + 400, "SMI", 3) == 0) {
+        m_vendorErase[ata_cmd::kVendorEraseFull] = m_vendorErase[ata_cmd::kVendorEraseQuickSmi] = true;
+    } else if (std::memcmp(m_smart.data() + 400, "JMF", 3) == 0) {
+        m_vendorErase[ata_cmd::kVendorEraseFull] = m_vendorErase[ata_cmd::kVendorEraseQuickJmf] = true;
+    }
+
+    m_faults = m_spec.faults;
+    IndexFaults();
+    for (uint8_t c : m_spec.transport.undeliveredCommands) {
+        m_undelivered[c] = true;
+    }
+    for (uint8_t c : m_spec.transport.abortedCommands) {
+        m_aborted[c] = true;
+    }
+    m_present = m_spec.transport.present;
+    m_openFails = m_spec.transport.openFails;
+    m_mediaBlank = m_spec.mediaBlank;
+    m_eraseMs = m_spec.eraseMilliseconds;
+    m_readLatencyUs = m_spec.readLatencyMicroseconds;
+    m_readData = m_spec.readData;
+
+    const SecuritySpec& sec = m_spec.security;
+    m_security.supported = sec.supported;
+    m_security.userPassword = sec.supported ? sec.userPassword : std::nullopt;
+    m_security.masterPassword = sec.masterPassword;
+    m_security.masterPasswordId = sec.masterPasswordId;
+    m_security.level = sec.level;
+    ResetSecurityForPowerOn();
+    if (m_security.enabled && sec.startUnlocked) {
+        m_security.locked = false;
+        m_security.frozen = sec.frozenAtPowerOn;
+    }
+    if (sec.startFrozen && !m_security.locked) {
+        m_security.frozen = true;
+    }
+    if (sec.startExpired) {
+        m_security.attemptsLeft = 0;
+        m_security.expired = true;
+    }
+    if (!m_security.supported) {
+        m_security = SecurityState{};
+    }
+}
+
+void SimDevice::ResetSecurityForPowerOn() {
+    SecurityState& s = m_security;
+    s.enabled = s.userPassword.has_value();
+    s.locked = s.enabled;
+    // A BIOS freeze at power-on is refused by a locked drive.
+    s.frozen = m_spec.security.frozenAtPowerOn && !s.locked;
+    s.expired = false;
+    s.attemptsLeft = kAttempts;
+    s.erasePrepared = false;
+    if (!s.supported) {
+        s = SecurityState{};
+    }
+}
+
+bool SimDevice::Execute(AtaPassThroughRequest& request) {
+    CommandRecord record;
+    record.flags = request.flags;
+    record.dataLength = request.dataLength;
+    record.timeOutSeconds = request.timeOutSeconds;
+    record.input = request.currentTaskFile;
+    record.inputPrevious = request.previousTaskFile;
+
+    Outcome outcome = Outcome::Refused();
+    std::function<void(const CommandRecord&)> observer;
+    {
+        std::lock_guard lock(m_mutex);
+        const uint8_t command = request.currentTaskFile.command;
+        if (m_present && !m_undelivered[command]) {
+            outcome = Dispatch(request, record);
+        } else if (command == ata_cmd::kReadDma || command == ata_cmd::kReadDmaExt) {
+            Read(request, record, command == ata_cmd::kReadDmaExt, /*decodeOnly=*/true);
+        }
+        if (outcome.delivered) {
+            AtaTaskFile& out = request.currentTaskFile;
+            out.features = outcome.error;
+            out.command = outcome.status;
+            if (outcome.errorLba) {
+                // A failed read reports the first LBA it could not read.
+                const uint64_t lba = *outcome.errorLba;
+                out.lbaLow = static_cast<uint8_t>(lba);
+                out.lbaMid = static_cast<uint8_t>(lba >> 8);
+                out.lbaHigh = static_cast<uint8_t>(lba >> 16);
+                if (request.ext()) {
+                    request.previousTaskFile.lbaLow = static_cast<uint8_t>(lba >> 24);
+                    request.previousTaskFile.lbaMid = static_cast<uint8_t>(lba >> 32);
+                    request.previousTaskFile.lbaHigh = static_cast<uint8_t>(lba >> 40);
+                } else {
+                    out.device = static_cast<uint8_t>((out.device & 0xF0) | ((lba >> 24) & 0x0F));
+                }
+            }
+            ++m_stats.commands;
+            record.output = out;
+        }
+        record.delivered = outcome.delivered;
+        if (m_logging) {
+            m_log.push_back(record);
+        }
+        observer = m_observer;
+    }
+    const auto wait = std::chrono::milliseconds(outcome.waitMs) + std::chrono::microseconds(outcome.waitUs);
+    if (wait.count() > 0) {
+        std::this_thread::sleep_for(wait);
+    }
+    if (observer) {
+        observer(record);
+    }
+    return outcome.delivered;
+}
+
+SimDevice::Outcome SimDevice::Dispatch(AtaPassThroughRequest& request, CommandRecord& record) {
+    const uint8_t command = request.currentTaskFile.command;
+    // ERASE UNIT is accepted only straight after ERASE PREPARE: any other command between
+    // them cancels the preparation.
+    const bool prepared = m_security.erasePrepared;
+    m_security.erasePrepared = false;
+    if (m_aborted[command]) {
+        return Outcome::Abort();
+    }
+    switch (command) {
+        case ata_cmd::kIdentify:
+            return Identify(request);
+        case ata_cmd::kSmart:
+            return Smart(request);
+        case ata_cmd::kReadDma:
+            return Read(request, record, false, false);
+        case ata_cmd::kReadDmaExt:
+            return Read(request, record, true, false);
+        case ata_cmd::kSecuritySetPassword:
+        case ata_cmd::kSecurityUnlock:
+        case ata_cmd::kSecurityErasePrepare:
+        case ata_cmd::kSecurityEraseUnit:
+        case ata_cmd::kSecurityFreezeLock:
+        case ata_cmd::kSecurityDisablePassword:
+            return SecurityCommand(request, prepared);
+        default:
+            return Outcome::Abort();
+    }
+}
+
+SimDevice::Outcome SimDevice::Identify(AtaPassThroughRequest& request) {
+    if (!IsDataIn(request, kBlock)) {
+        return Outcome::Refused();
+    }
+    const ata::IdentifyBlock block = BuildIdentifyLocked();
+    std::memcpy(request.dataBuffer, block.data(), kBlock);
+    return Outcome::Ok();
+}
+
+SimDevice::Outcome SimDevice::Smart(AtaPassThroughRequest& request) {
+    const AtaTaskFile& tf = request.currentTaskFile;
+    if (tf.lbaMid != ata_cmd::kSmartLbaMid || tf.lbaHigh != ata_cmd::kSmartLbaHigh) {
+        return Outcome::Abort();
+    }
+    if (tf.features == ata_cmd::kSmartReadData) {
+        if (!m_spec.smart.supported || !m_spec.smart.enabled) {
+            return Outcome::Abort();
+        }
+        if (!IsDataIn(request, kBlock)) {
+            return Outcome::Refused();
+        }
+        std::memcpy(request.dataBuffer, m_smart.data(), kBlock);
+        return Outcome::Ok();
+    }
+    const uint8_t code = tf.features;
+    const uint8_t lbaLow = code == ata_cmd::kVendorEraseFull ? 0xFF : 0x00;
+    if (!m_vendorErase[code] || tf.sectorCount != 1 || tf.lbaLow != lbaLow) {
+        return Outcome::Abort();
+    }
+    if (!IsDataIn(request, kBlock)) {
+        return Outcome::Refused();
+    }
+    if (m_security.locked) {
+        return Outcome::Abort();
+    }
+    std::memset(request.dataBuffer, 0, kBlock);
+    EraseMedia(code == ata_cmd::kVendorEraseFull ? EraseKind::VendorFull : EraseKind::VendorQuick);
+    Outcome done;
+    done.waitMs = m_eraseMs;
+    return done;
+}
+
+void SimDevice::IndexFaults() {
+    std::stable_sort(m_faults.begin(), m_faults.end(),
+                     [](const MediaFault& a, const MediaFault& b) { return a.lba < b.lba; });
+    m_faultEnds.resize(m_faults.size());
+    uint64_t end = 0;
+    for (size_t i = 0; i < m_faults.size(); ++i) {
+        end = std::max(end, m_faults[i].lba + m_faults[i].count);
+        m_faultEnds[i] = end;
+    }
+}
+
+const MediaFault* SimDevice::FaultIn(uint64_t lba, uint64_t count) const {
+    // The first failing sector decides which fault answers: one covering `lba` itself, else
+    // the first one starting inside the range.
+    const auto next = std::upper_bound(m_faults.begin(), m_faults.end(), lba,
+                                       [](uint64_t v, const MediaFault& f) { return v < f.lba; });
+    const size_t before = static_cast<size_t>(next - m_faults.begin());
+    if (before > 0 && m_faultEnds[before - 1] > lba) {
+        for (size_t i = 0; i < before; ++i) {
+            if (m_faults[i].lba + m_faults[i].count > lba) {
+                return &m_faults[i];
+            }
+        }
+    }
+    if (next != m_faults.end() && next->lba < lba + count) {
+        return &*next;
+    }
+    return nullptr;
+}
+
+SimDevice::Outcome SimDevice::Read(AtaPassThroughRequest& request, CommandRecord& record, bool ext, bool decodeOnly) {
+    const AtaTaskFile& tf = request.currentTaskFile;
+    uint64_t lba = tf.lbaLow | (uint64_t{tf.lbaMid} << 8) | (uint64_t{tf.lbaHigh} << 16);
+    uint32_t count = 0;
+    if (ext) {
+        // Without the 48-bit flag the high-order registers never reach the drive.
+        const AtaTaskFile prev = request.ext() ? request.previousTaskFile : AtaTaskFile{};
+        lba |= (uint64_t{prev.lbaLow} << 24) | (uint64_t{prev.lbaMid} << 32) | (uint64_t{prev.lbaHigh} << 40);
+        count = tf.sectorCount | (uint32_t{prev.sectorCount} << 8);
+        count = count == 0 ? 65536 : count;
+    } else {
+        lba |= uint64_t{tf.device & 0x0Fu} << 24;
+        count = tf.sectorCount == 0 ? 256 : tf.sectorCount;
+    }
+    record.isRead = true;
+    record.lba = lba;
+    record.sectors = count;
+    if (decodeOnly) {
+        return Outcome::Refused();
+    }
+    if (!IsDataIn(request, uint64_t{count} * kBlock)) {
+        return Outcome::Refused();
+    }
+    ++m_stats.reads;
+    if (!ext && !(tf.device & kDeviceLba)) {
+        return Outcome::Abort();  // CHS addressing is not emulated
+    }
+    if (m_security.locked) {
+        return Outcome::Abort();
+    }
+    Outcome outcome;
+    outcome.waitUs = m_readLatencyUs;
+    const uint64_t limit = ext ? m_capacity : std::min(m_capacity, kLba28Max);
+    const uint64_t end = lba + count;
+    const MediaFault* fault = FaultIn(lba, count);
+    const uint64_t faultLba = fault ? std::max(lba, fault->lba) : UINT64_MAX;
+    if (end > limit && std::max(lba, limit) <= faultLba) {
+        outcome.status = kStatusAborted;
+        outcome.error = kErrorIdnf;
+        outcome.errorLba = std::max(lba, limit);
+        return outcome;
+    }
+    if (fault) {
+        outcome.error = fault->error;
+        if (fault->deviceFault) {
+            outcome.status = static_cast<uint8_t>(kStatusDeviceFault | (fault->error ? 0x01 : 0x00));
+        } else {
+            outcome.status = kStatusAborted;
+        }
+        outcome.errorLba = faultLba;
+        return outcome;
+    }
+    if (m_readData == ReadData::Content) {
+        FillRead(static_cast<uint8_t*>(request.dataBuffer), lba, count);
+    }
+    m_stats.sectorsRead += count;
+    return outcome;
+}
+
+void SimDevice::FillRead(uint8_t* buffer, uint64_t lba, uint32_t sectors) const {
+    if (m_mediaBlank) {
+        std::memset(buffer, 0, size_t{sectors} * kBlock);
+        return;
+    }
+    for (uint32_t i = 0; i < sectors; ++i) {
+        uint8_t* sector = buffer + size_t{i} * kBlock;
+        std::memset(sector, 0x5A, kBlock);
+        const uint64_t at = lba + i;
+        for (int b = 0; b < 8; ++b) {
+            sector[b] = static_cast<uint8_t>(at >> (8 * b));
+        }
+    }
+}
+
+SimDevice::Outcome SimDevice::SecurityCommand(AtaPassThroughRequest& request, bool prepared) {
+    SecurityState& s = m_security;
+    const uint8_t command = request.currentTaskFile.command;
+    if (!s.supported) {
+        return Outcome::Abort();
+    }
+    if (command == ata_cmd::kSecurityFreezeLock) {
+        if (s.locked) {
+            return Outcome::Abort();
+        }
+        s.frozen = true;
+        return Outcome::Ok();
+    }
+    if (s.frozen) {
+        return Outcome::Abort();
+    }
+    if (command == ata_cmd::kSecurityErasePrepare) {
+        s.erasePrepared = true;
+        return Outcome::Ok();
+    }
+    if (!IsDataOut(request)) {
+        return Outcome::Refused();
+    }
+    const SecurityBlock block(request);
+    // A wrong password spends one attempt; the fifth failure locks the counter until a
+    // power cycle.
+    auto failedAttempt = [&] {
+        if (s.attemptsLeft > 0 && --s.attemptsLeft == 0) {
+            s.expired = true;
+        }
+        return Outcome::Abort();
+    };
+    auto userMatches = [&] { return s.userPassword && *s.userPassword == block.password; };
+    auto masterMatches = [&] { return s.masterPassword == block.password; };
+
+    switch (command) {
+        case ata_cmd::kSecuritySetPassword:
+            if (s.locked) {
+                return Outcome::Abort();
+            }
+            if (block.master) {
+                s.masterPassword = block.password;
+                if (block.masterId != 0x0000 && block.masterId != 0xFFFF) {
+                    s.masterPasswordId = block.masterId;
+                }
+            } else {
+                s.userPassword = block.password;
+                s.enabled = true;
+                s.level = block.maximum ? SecurityLevel::Maximum : SecurityLevel::High;
+            }
+            return Outcome::Ok();
+
+        case ata_cmd::kSecurityUnlock:
+        case ata_cmd::kSecurityDisablePassword: {
+            const bool disable = command == ata_cmd::kSecurityDisablePassword;
+            if (s.expired || (disable && s.locked)) {
+                return Outcome::Abort();
+            }
+            if (!s.enabled) {
+                return Outcome::Ok();
+            }
+            // At level Maximum the master password only erases.
+            const bool match = block.master ? (s.level == SecurityLevel::High && masterMatches()) : userMatches();
+            if (!match) {
+                return failedAttempt();
+            }
+            if (disable) {
+                s.userPassword.reset();
+                s.enabled = false;
+                s.level = SecurityLevel::High;
+            }
+            s.locked = false;
+            return Outcome::Ok();
+        }
+
+        case ata_cmd::kSecurityEraseUnit: {
+            if (!prepared || s.expired) {
+                return Outcome::Abort();
+            }
+            if (block.enhanced && !m_spec.security.enhancedEraseSupported) {
+                return Outcome::Abort();
+            }
+            // Without a user password the drive insists on the master password.
+            const bool match = block.master ? masterMatches() : (s.enabled && userMatches());
+            if (!match) {
+                return failedAttempt();
+            }
+            EraseMedia(block.enhanced ? EraseKind::SecurityEnhanced : EraseKind::SecurityNormal);
+            s.userPassword.reset();
+            s.enabled = false;
+            s.locked = false;
+            s.level = SecurityLevel::High;
+            Outcome done;
+            done.waitMs = m_eraseMs;
+            return done;
+        }
+        default:
+            return Outcome::Abort();
+    }
+}
+
+void SimDevice::EraseMedia(EraseKind kind) {
+    m_mediaBlank = true;
+    m_erases.push_back(kind);
+}
+
+ata::IdentifyBlock SimDevice::BuildIdentifyLocked() const {
+    ata::IdentifyBlock b = m_identifyBase;
+    uint16_t w85 = ata::Word(b, 85);
+    w85 = m_security.enabled ? static_cast<uint16_t>(w85 | 0x0002) : static_cast<uint16_t>(w85 & ~0x0002);
+    PutWord(b, 85, w85);
+    uint16_t w128 = m_security.Word128();
+    if (m_security.supported && m_spec.security.enhancedEraseSupported) {
+        w128 |= 0x0020;
+    }
+    PutWord(b, 128, w128);
+    for (const auto& [k, v] : m_spec.identifyWords) {
+        if (k >= 0 && k < 256) {
+            PutWord(b, k, v);
+        }
+    }
+    for (const auto& [i, v] : m_spec.identifyBytes) {
+        if (i >= 0 && i < kBlock) {
+            b[i] = v;
+        }
+    }
+    if (!m_spec.keepIdentifyChecksum) {
+        SealIdentifyChecksum(b);
+    }
+    return b;
+}
+
+bool SimDevice::Openable() const {
+    std::lock_guard lock(m_mutex);
+    return m_present && !m_openFails;
+}
+
+bool SimDevice::Present() const {
+    std::lock_guard lock(m_mutex);
+    return m_present;
+}
+
+std::optional<uint64_t> SimDevice::ReportedSectors() const {
+    std::lock_guard lock(m_mutex);
+    if (!m_present || m_spec.transport.sectorCountFails) {
+        return std::nullopt;
+    }
+    return m_spec.reportedSectors.value_or(m_capacity);
+}
+
+SecurityState SimDevice::Security() const {
+    std::lock_guard lock(m_mutex);
+    return m_security;
+}
+
+ata::IdentifyBlock SimDevice::IdentifyData() const {
+    std::lock_guard lock(m_mutex);
+    return BuildIdentifyLocked();
+}
+
+ata::SmartBlock SimDevice::SmartData() const { return m_smart; }
+
+bool SimDevice::MediaBlank() const {
+    std::lock_guard lock(m_mutex);
+    return m_mediaBlank;
+}
+
+std::vector<EraseKind> SimDevice::Erases() const {
+    std::lock_guard lock(m_mutex);
+    return m_erases;
+}
+
+DeviceStats SimDevice::Stats() const {
+    std::lock_guard lock(m_mutex);
+    return m_stats;
+}
+
+void SimDevice::SetObserver(std::function<void(const CommandRecord&)> observer) {
+    std::lock_guard lock(m_mutex);
+    m_observer = std::move(observer);
+}
+
+void SimDevice::SetLogging(bool on) {
+    std::lock_guard lock(m_mutex);
+    m_logging = on;
+}
+
+std::vector<CommandRecord> SimDevice::TakeLog() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_log, {});
+}
+
+void SimDevice::PowerCycle() {
+    std::lock_guard lock(m_mutex);
+    ResetSecurityForPowerOn();
+}
+
+void SimDevice::SetPresent(bool present) {
+    std::lock_guard lock(m_mutex);
+    m_present = present;
+}
+
+void SimDevice::SetOpenFails(bool fails) {
+    std::lock_guard lock(m_mutex);
+    m_openFails = fails;
+}
+
+void SimDevice::SetUndelivered(uint8_t command, bool undelivered) {
+    std::lock_guard lock(m_mutex);
+    m_undelivered[command] = undelivered;
+}
+
+void SimDevice::SetAborted(uint8_t command, bool aborted) {
+    std::lock_guard lock(m_mutex);
+    m_aborted[command] = aborted;
+}
+
+void SimDevice::AddFault(const MediaFault& fault) {
+    std::lock_guard lock(m_mutex);
+    m_faults.push_back(fault);
+    IndexFaults();
+}
+
+void SimDevice::ClearFaults() {
+    std::lock_guard lock(m_mutex);
+    m_faults.clear();
+    m_faultEnds.clear();
+}
+
+void SimDevice::SetEraseMilliseconds(uint32_t ms) {
+    std::lock_guard lock(m_mutex);
+    m_eraseMs = ms;
+}
+
+void SimDevice::SetReadLatencyMicroseconds(uint32_t us) {
+    std::lock_guard lock(m_mutex);
+    m_readLatencyUs = us;
+}
+
+void SimDevice::SetReadData(ReadData mode) {
+    std::lock_guard lock(m_mutex);
+    m_readData = mode;
+}
+
+}  // namespace vellumin::platform::sim
