@@ -1,7 +1,9 @@
 #include "controls/CGradientProgressCtrl.h"
 
+#include <QMetaObject>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QThread>
 
 #include "controls/CMemDC.h"
 
@@ -24,7 +26,21 @@ CGradientProgressCtrl::CGradientProgressCtrl(QWidget* parent) : QProgressBar(par
     QProgressBar::setValue(0);
 }
 
+// The scan and download workers set range and position from their own threads: the change is
+// queued to the control's thread in call order, never waited for, so a worker cannot block on
+// a busy interface.
+bool CGradientProgressCtrl::Forwarded(std::function<void()> change) {
+    if (QThread::currentThread() == thread()) {
+        return false;
+    }
+    QMetaObject::invokeMethod(this, std::move(change), Qt::QueuedConnection);
+    return true;
+}
+
 void CGradientProgressCtrl::SetRange(int lower, int upper) {
+    if (Forwarded([this, lower, upper] { SetRange(lower, upper); })) {
+        return;
+    }
     m_nLower = lower;
     m_nUpper = upper;
     m_nPos = lower;
@@ -33,6 +49,9 @@ void CGradientProgressCtrl::SetRange(int lower, int upper) {
 }
 
 void CGradientProgressCtrl::SetPos(int position) {
+    if (Forwarded([this, position] { SetPos(position); })) {
+        return;
+    }
     m_nPos = position;
     QProgressBar::setValue(position);
     update();

@@ -8,7 +8,10 @@
 //
 // Range and position are kept here as well as in QProgressBar, because the bar paints a
 // position above its upper bound (as empty) that QProgressBar itself would refuse.
-// SetRange/SetPos may be called from a worker thread only through the UI-thread helpers.
+// SetRange and SetPos may be called from any thread: off the control's thread the change is
+// queued to it, in order, without waiting. Everything else is for the control's thread.
+
+#include <functional>
 
 #include <QColor>
 #include <QProgressBar>
@@ -41,6 +44,8 @@ protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
+    bool Forwarded(std::function<void()> change);
+
     int m_nLower = 0;
     int m_nUpper = 100;
     int m_nPos = 0;

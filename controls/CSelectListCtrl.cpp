@@ -18,6 +18,13 @@ public:
                const QModelIndex& index) const override {
         p->save();
         p->fillRect(option.rect, m_list->CellBackground(index.row()));
+        if ((m_list->GetExtendedStyle() & CSelectListCtrl::kGridLines) != 0) {
+            // Drawn here rather than by the view, whose grid colour the style darkens from
+            // the background and which would be lost on the page colour.
+            p->setPen(CSelectListCtrl::GridColor());
+            p->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+            p->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        }
         const QRect text = option.rect.adjusted(4, 0, -4, 0);
         const QVariant align = m_list->model()->headerData(index.column(), Qt::Horizontal,
                                                            Qt::TextAlignmentRole);
@@ -117,8 +124,9 @@ bool CSelectListCtrl::DeleteAllItems() {
 
 void CSelectListCtrl::SetExtendedStyle(int styles) {
     m_exStyle = styles;
-    // The selection is never painted, so whole rows are selected in either case.
-    setShowGrid((styles & kGridLines) != 0);
+    // The selection is never painted, so whole rows are selected in either case; the cell
+    // painter draws the grid lines.
+    viewport()->update();
 }
 
 void CSelectListCtrl::SetBkColor(const QColor& colour) {

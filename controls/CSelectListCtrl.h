@@ -29,6 +29,7 @@ public:
     static QColor TextColor() { return QColor(255, 255, 255); }
     static QColor CellColor() { return QColor(1, 41, 108); }
     static QColor HighlightColor() { return QColor(2, 29, 73); }
+    static QColor GridColor() { return QColor(96, 128, 180); }
 
     explicit CSelectListCtrl(QWidget* parent = nullptr);
 

@@ -150,6 +150,18 @@ constexpr const ResourceInfo* Find(Kind kind, int id) {
     return nullptr;
 }
 
+constexpr bool IdsAreUnique() {
+    for (size_t i = 0; i < kResources.size(); ++i) {
+        for (size_t j = i + 1; j < kResources.size(); ++j) {
+            if (kResources[i].kind == kResources[j].kind && kResources[i].id == kResources[j].id) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(IdsAreUnique(), "a resource id appears twice for one kind");
+
 // Directory and file extension of a kind inside the embedded resources.
 constexpr std::string_view KindDir(Kind kind) {
     switch (kind) {

@@ -4,7 +4,12 @@
 #include <QImage>
 #include <QPalette>
 
+#include <QCoreApplication>
+#include <QPainter>
+#include <thread>
+
 #include "controls/CGradientProgressCtrl.h"
+#include "controls/CMemDC.h"
 #include "controls/GradientBands.h"
 
 using controls::GradientBandCount;
@@ -174,4 +179,53 @@ TEST(GradientProgressCtrl, SetRangeResetsThePosition) {
     bar.GetRange(lower, upper);
     EXPECT_EQ(lower, 0);
     EXPECT_EQ(upper, 80);
+}
+
+TEST(GradientProgressCtrl, WorkerUpdatesArriveInOrderOnTheControlsThread) {
+    CGradientProgressCtrl bar;
+    std::thread worker([&] {
+        bar.SetRange(0, 400);
+        for (int pos = 1; pos <= 100; ++pos) {
+            bar.SetPos(pos);
+        }
+    });
+    worker.join();
+    EXPECT_EQ(bar.GetPos(), 0);  // nothing touched off the control's thread
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar.GetPos(), 100);
+    bar.SetShowPercent(true);
+    EXPECT_EQ(bar.PercentText(), QStringLiteral("25.00 %"));
+}
+
+TEST(MemDC, DrawingReachesTheTargetOnlyWhenClosed) {
+    QImage target(40, 20, QImage::Format_ARGB32_Premultiplied);
+    target.fill(QColor(0, 0, 255));
+    QPainter screen(&target);
+    {
+        CMemDC mem(screen, QRect(10, 5, 20, 10));
+        // Callers draw in the target's coordinates.
+        mem->fillRect(QRect(10, 5, 20, 10), QColor(0, 255, 0));
+        mem->fillRect(QRect(12, 7, 2, 2), QColor(255, 0, 0));
+        EXPECT_EQ(target.pixelColor(15, 8), QColor(0, 0, 255));
+    }
+    screen.end();
+    EXPECT_EQ(target.pixelColor(15, 8), QColor(0, 255, 0));
+    EXPECT_EQ(target.pixelColor(12, 7), QColor(255, 0, 0));
+    EXPECT_EQ(target.pixelColor(9, 8), QColor(0, 0, 255));  // outside the rectangle
+    EXPECT_EQ(target.pixelColor(30, 8), QColor(0, 0, 255));
+}
+
+TEST(MemDC, EmptyRectangleCoversTheClipBoxAndCopyFirstKeepsTheTarget) {
+    QImage target(40, 20, QImage::Format_ARGB32_Premultiplied);
+    target.fill(QColor(0, 0, 255));
+    QPainter screen(&target);
+    screen.setClipRect(QRect(4, 4, 8, 8));
+    {
+        CMemDC mem(screen, QRect(), true);
+        EXPECT_EQ(mem.rect(), QRect(4, 4, 8, 8));
+        mem->fillRect(QRect(4, 4, 4, 8), QColor(0, 255, 0));
+    }
+    screen.end();
+    EXPECT_EQ(target.pixelColor(5, 5), QColor(0, 255, 0));
+    EXPECT_EQ(target.pixelColor(10, 5), QColor(0, 0, 255));  // copied first, so kept
 }
