@@ -152,7 +152,7 @@ bool SimDevice::Execute(AtaPassThroughRequest& request) {
     record.inputPrevious = request.previousTaskFile;
 
     Outcome outcome = Outcome::Refused();
-    std::function<void(const CommandRecord&)> observer;
+    std::shared_ptr<const std::function<void(const CommandRecord&)>> observer;
     {
         std::lock_guard lock(m_mutex);
         const uint8_t command = request.currentTaskFile.command;
@@ -193,7 +193,7 @@ bool SimDevice::Execute(AtaPassThroughRequest& request) {
         std::this_thread::sleep_for(wait);
     }
     if (observer) {
-        observer(record);
+        (*observer)(record);
     }
     return outcome.delivered;
 }
@@ -553,7 +553,8 @@ DeviceStats SimDevice::Stats() const {
 
 void SimDevice::SetObserver(std::function<void(const CommandRecord&)> observer) {
     std::lock_guard lock(m_mutex);
-    m_observer = std::move(observer);
+    m_observer = observer ? std::make_shared<const std::function<void(const CommandRecord&)>>(std::move(observer))
+                          : nullptr;
 }
 
 void SimDevice::SetLogging(bool on) {

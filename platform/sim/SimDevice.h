@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -161,7 +162,8 @@ private:
     DeviceStats m_stats;
     bool m_logging = false;
     std::vector<CommandRecord> m_log;
-    std::function<void(const CommandRecord&)> m_observer;
+    // Shared so that each command takes a reference, not a copy of the callable.
+    std::shared_ptr<const std::function<void(const CommandRecord&)>> m_observer;
 };
 
 // Helpers shared by the device and the lab code.
