@@ -485,7 +485,9 @@ ata::IdentifyBlock SimDevice::BuildIdentifyLocked() const {
     uint16_t w85 = ata::Word(b, 85);
     w85 = m_security.enabled ? static_cast<uint16_t>(w85 | 0x0002) : static_cast<uint16_t>(w85 & ~0x0002);
     PutWord(b, 85, w85);
-    uint16_t w128 = m_security.Word128();
+    // Only the state bits move; whatever else a captured word 128 holds stays as it was.
+    constexpr uint16_t kStateBits = 0x013F;
+    uint16_t w128 = static_cast<uint16_t>((ata::Word(b, 128) & ~kStateBits) | m_security.Word128());
     if (m_security.supported && m_spec.security.enhancedEraseSupported) {
         w128 |= 0x0020;
     }

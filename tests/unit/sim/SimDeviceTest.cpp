@@ -325,7 +325,8 @@ TEST(SimRawDrive, HexBlocksWithOverridesReproduceADrive) {
     original.model = "VQ CAPTURED";
     original.security.userPassword = PasswordFromText("pw");
     original.security.startUnlocked = true;
-    const ata::IdentifyBlock id = SimDevice(original).IdentifyData();
+    ata::IdentifyBlock id = SimDevice(original).IdentifyData();
+    id[257] |= 0x02;  // a reserved bit of word 128 the capture happens to carry
     SmartSpec smart;
     smart.controller = "JMF612";
     const ata::SmartBlock sm = BuildSmart(smart);
@@ -355,7 +356,11 @@ TEST(SimRawDrive, HexBlocksWithOverridesReproduceADrive) {
         }
     }
     EXPECT_EQ(ata::Word(out, 217), 0x1C20);
-    EXPECT_EQ(ata::Word(out, 128), 0x0003) << "security state taken from word 128";
+    EXPECT_EQ(ata::Word(out, 128), 0x0203) << "security state taken from word 128";
+    Command disable = Security(ata_cmd::kSecurityDisablePassword, "");
+    Send(d, disable);
+    EXPECT_TRUE(disable.Ok()) << "a blank password stands in for the capture's unknown one";
+    EXPECT_EQ(ata::Word(d.IdentifyData(), 128), 0x0201) << "state bits move, the rest stays";
     EXPECT_EQ(ByteSum(out), 0u) << "checksum resealed after the override";
     EXPECT_EQ(d.SmartData()[400], 75);
     EXPECT_EQ(d.SmartData()[401], 'M');
