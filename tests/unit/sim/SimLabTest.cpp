@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <random>
+#include <set>
 
 #include "SimTestUtil.h"
 #include "ata/IdentifyBlock.h"
@@ -175,6 +177,39 @@ TEST(SimPlatformLab, PowerCycleAllAndShellRecord) {
     EXPECT_EQ(lab.ShellOpened()[0].first, "Twinara/Twinara64.exe");
     lab.Machine().os.versionCallFails = true;
     EXPECT_FALSE(lab.Sys().OsVersion());
+}
+
+}  // namespace
+}  // namespace vellumin::platform::sim::test
+
+namespace vellumin::platform::sim::test {
+namespace {
+
+// Damaged lab files must end in a LabError, never in another exception or a crash.
+TEST(SimLabParse, DamagedFilesOnlyEverGiveLabErrors) {
+    const std::string& text = DefaultLabJson();
+    std::mt19937 random(20261209);
+    auto survives = [](const std::string& json) {
+        try {
+            ParseLab(json, "fuzz.json");
+        } catch (const LabError& e) {
+            return std::string(e.what()).rfind("fuzz.json: ", 0) == 0;
+        } catch (...) {
+            return false;
+        }
+        return true;
+    };
+    for (size_t cut = 0; cut < text.size(); cut += 211) {
+        ASSERT_TRUE(survives(text.substr(0, cut))) << "cut at " << cut;
+    }
+    const char replacements[] = {'"', ',', '-', '0', '9', 'x', '{', ']', ' ', '\\', 'e'};
+    for (int round = 0; round < 200; ++round) {
+        std::string damaged = text;
+        for (int k = 0; k < 3; ++k) {
+            damaged[random() % damaged.size()] = replacements[random() % sizeof replacements];
+        }
+        ASSERT_TRUE(survives(damaged)) << "round " << round;
+    }
 }
 
 }  // namespace
