@@ -81,6 +81,17 @@ void PrintRows(Context& context, const Rows& rows, nlohmann::json document) {
     }
 }
 
+std::string HexBytes(const uint8_t* data, std::size_t size) {
+    std::string text;
+    text.reserve(3 * size);
+    for (std::size_t i = 0; i < size; ++i) {
+        char byte[4];
+        std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", data[i]);
+        text += byte;
+    }
+    return text;
+}
+
 std::vector<std::string> HexDumpLines(const uint8_t* data, std::size_t size) {
     std::vector<std::string> lines;
     for (std::size_t offset = 0; offset < size; offset += 16) {

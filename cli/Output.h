@@ -50,6 +50,10 @@ void PrintRows(Context& context, const Rows& rows, nlohmann::json document = nlo
 // become the same code points in UTF-8), so nothing is lost or rejected.
 std::string JsonText(const std::string& text);
 
+// The bytes as upper-case hex separated by blanks ("40 00 FF"), the form a lab file's
+// identifyHex / smartHex takes.
+std::string HexBytes(const uint8_t* data, std::size_t size);
+
 // 16 bytes per line: "0000: 40 00 FF ..." (offset in hex, upper-case hex bytes).
 std::vector<std::string> HexDumpLines(const uint8_t* data, std::size_t size);
 void PrintHexDump(std::ostream& out, const uint8_t* data, std::size_t size);

@@ -48,6 +48,8 @@ TEST(CliOutput, HexDumpShortLastLine) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "0000: 00 AB 10 00 00 00 00 00 00 00 00 00 00 00 00 FF");
     EXPECT_EQ(lines[1], "0010: 7E 01");
+    EXPECT_EQ(HexBytes(bytes + 15, 3), "FF 7E 01");
+    EXPECT_EQ(HexBytes(bytes, 0), "");
 }
 
 }  // namespace
