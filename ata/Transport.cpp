@@ -153,31 +153,34 @@ platform::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCou
 
 namespace {
 
+struct ReadCommand {
+    uint64_t lbaLimit;
+    uint32_t maxBytes;
+    platform::AtaPassThroughRequest (*build)(uint64_t, uint32_t, void*);
+};
+constexpr ReadCommand kReadDma{kLba28Limit, kMaxReadDmaBytes, ReadDmaRequest};
+constexpr ReadCommand kReadDmaExt{kLba48Limit, kMaxReadDmaExtBytes, ReadDmaExtRequest};
+
 // Requests the command cannot express are refused rather than sent wrapped: a wrapped LBA
 // would read the wrong sectors and report success, a byte count above the command's reach
 // (or a count that is not whole sectors) would let the device write past the buffer.
-bool WholeSectors(uint32_t byteCount, uint32_t maxBytes) {
-    return byteCount > 0 && byteCount % kSectorSize == 0 && byteCount <= maxBytes;
+int Read(const ReadCommand& command, platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount) {
+    if (lba >= command.lbaLimit || byteCount == 0 || byteCount % kSectorSize != 0 || byteCount > command.maxBytes) {
+        return kReadNotDelivered;
+    }
+    auto scratch = AllocateScratch(byteCount);
+    const auto request = command.build(lba, byteCount, scratch.get());
+    return SendRead(handle, request, std::move(scratch));
 }
 
 }  // namespace
 
 int ReadDma(platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount) {
-    if (lba >= kLba28Limit || !WholeSectors(byteCount, kMaxReadDmaBytes)) {
-        return kReadNotDelivered;
-    }
-    auto scratch = AllocateScratch(byteCount);
-    auto request = ReadDmaRequest(lba, byteCount, scratch.get());
-    return SendRead(handle, request, std::move(scratch));
+    return Read(kReadDma, handle, lba, byteCount);
 }
 
 int ReadDmaExt(platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount) {
-    if (lba >= kLba48Limit || !WholeSectors(byteCount, kMaxReadDmaExtBytes)) {
-        return kReadNotDelivered;
-    }
-    auto scratch = AllocateScratch(byteCount);
-    auto request = ReadDmaExtRequest(lba, byteCount, scratch.get());
-    return SendRead(handle, request, std::move(scratch));
+    return Read(kReadDmaExt, handle, lba, byteCount);
 }
 
 }  // namespace vellumin::ata
