@@ -2,6 +2,7 @@
 
 #include "FakeDrives.h"
 #include "ata/Discovery.h"
+#include "platform/sim/SimPlatform.h"
 
 namespace vellumin::ata {
 namespace {
@@ -89,6 +90,29 @@ TEST(DriveTable, SelectedRowFallsBackToRowZero) {
     EXPECT_EQ(table.DriveOfRow(2), 1);
     EXPECT_EQ(table.DriveOfRow(-1), 1);
     EXPECT_EQ(table.EffectiveRow(15), 0);
+}
+
+}  // namespace
+}  // namespace vellumin::ata
+
+namespace vellumin::ata {
+namespace {
+
+// The built-in lab: other makers, rotating and unopenable drives filtered out; removable G:
+// (on drive 1) and H: (several disks) contribute nothing.
+TEST(DiscoverDrives, BuiltInLab) {
+    auto lab = platform::sim::CreateSimPlatform();
+    const auto d = DiscoverDrives(lab->Drives());
+    EXPECT_EQ(d.table.count, 13);
+    EXPECT_EQ(d.rows.size(), 13u);
+    EXPECT_EQ(d.rows[0], " VQ S300 SSD 128GB (C: D: )");
+    EXPECT_EQ(d.rows[1], " VQ S210 SSD 64GB (E: )");
+    EXPECT_EQ(d.rows[9], " VQ S300 SSD 240GB (F: )");
+    const std::vector<int> map(d.table.rowToDrive.begin(), d.table.rowToDrive.begin() + d.table.count);
+    EXPECT_EQ(map, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 13, 14}));
+    EXPECT_EQ(d.table.prefixText[12], "VQ");
+    EXPECT_EQ(d.table.rotationText[12], "0x1C20");
+    EXPECT_EQ(d.table.identify[15], IdentifyBlock{});  // open fails
 }
 
 }  // namespace

@@ -1,4 +1,8 @@
+#include <filesystem>
+#include <fstream>
 #include <sstream>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -155,6 +159,30 @@ TEST(CliOptions, SimulateTakesAFileOnlyWhenOneIsGiven) {
     EXPECT_EQ(Cli({"--simulate=lab.json", "list"}).code, kExitOk);
     EXPECT_EQ(Cli({"--simulate", "lab.json", "list"}).code, kExitOk);
     EXPECT_EQ(Cli({"list", "--simulate"}).code, kExitOk);
+}
+
+// End to end on the simulated lab: the built-in one, and a lab file made from a raw dump.
+TEST(CliOptions, SimulatedLab) {
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"--simulate", "list"}, out, err), kExitOk) << err.str();
+    EXPECT_EQ(out.str().substr(0, out.str().find('\n')), "Drive 0    VQ S300 SSD 128GB (C: D: )");
+
+    std::ostringstream dump;
+    ASSERT_EQ(RunCli({"--simulate", "--json", "identify", "1", "--raw"}, dump, err), kExitOk);
+    const std::string hex = nlohmann::json::parse(dump.str())["identifyHex"];
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("vellumin-cli-test-lab-" + std::to_string(::getpid()) + ".json");
+    std::ofstream(path) << nlohmann::json{{"volumes", {{{"name", "/"}, {"disk", 0}}}},
+                                          {"drives", {{{"slot", 0}, {"identifyHex", hex}}}}};
+    std::ostringstream fromFile;
+    const int code = RunCli({"--simulate=" + path.string(), "list"}, fromFile, err);
+    std::filesystem::remove(path);
+    EXPECT_EQ(code, kExitOk) << err.str();
+    EXPECT_EQ(fromFile.str(), "Drive 0   VQ S210 SSD 64GB (/ )\n");
+
+    std::ostringstream none, missing;
+    EXPECT_EQ(RunCli({"--simulate", "/nonexistent/lab.json", "list"}, none, missing), kExitUsage);
+    EXPECT_FALSE(missing.str().empty());
 }
 
 TEST(CliOptions, HelpAndVersion) {
