@@ -58,6 +58,12 @@ std::optional<AtaReturn> FromFixedSense(std::span<const uint8_t> sense) {
     if (at(3) == 0 && at(5) == 0 && at(6) == 0 && at(9) != 0) {
         r.error = at(8);
         r.status = at(9);
+        // An 18-byte buffer cuts those kernels' LBA bytes off: then only error and status
+        // are reported, rather than registers made up of zeros.
+        if (sense.size() < 20) {
+            r.statusOnly = true;
+            return r;
+        }
         r.device = at(10);
         r.count = at(11);
         r.lbaLow = at(17);
@@ -177,15 +183,21 @@ std::optional<AtaReturn> ClassifyCompletion(const SgCompletion& c) {
     if (status != kScsiGood && status != kScsiCheckCondition) {
         return std::nullopt;
     }
+    auto summary = SummariseSense(c.sense);
+    bool failedKey = summary && summary->key != 0 && summary->key != kSenseRecoveredError;
     if (auto registers = DecodeAtaReturn(c.sense)) {
+        if (failedKey && !(registers->status & (ATA_STATUS_ERR | ATA_STATUS_DF))) {
+            // The SAT layer gave up on a command the device did not fail (e.g. a PIO data-in
+            // aborted with DRQ still set): its data is lost, so it was not delivered.
+            return std::nullopt;
+        }
         return registers;
     }
     if (status == kScsiCheckCondition) {
         // The SAT layer refused the CDB or failed without telling the device's answer.
         return std::nullopt;
     }
-    auto summary = SummariseSense(c.sense);
-    if (summary && summary->key != 0 && summary->key != kSenseRecoveredError) {
+    if (failedKey) {
         return std::nullopt;
     }
     AtaReturn ok;

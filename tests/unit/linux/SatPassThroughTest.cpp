@@ -195,6 +195,15 @@ TEST(SatSense, FixedFormatInBothLayouts) {
     ASSERT_TRUE(r);
     EXPECT_EQ(*r, expected);
 
+    // What a 6.1 kernel sends: the same layout in an 18-byte buffer, LBA mid/high cut off.
+    std::vector<uint8_t> short6_1{0x70, 0, 0x0B, 0, 0, 0, 0, 0x0A, 0x04, 0x41, 0x40,
+                                  0x01, 0,    0, 0,    0, 0, 0xE8};
+    r = ClassifyCompletion(Completion(0x02, short6_1));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 0x41);
+    EXPECT_EQ(r->error, 0x04);
+    EXPECT_TRUE(r->statusOnly);
+
     // A medium error carries the uncorrectable bit; response code 0x71 reads alike.
     auto medium = FixedSense(0x03, 0x11, 0x04);
     medium[0] = 0x71;
@@ -220,6 +229,19 @@ TEST(SatSense, RejectedCdbIsNotDelivered) {
     // CHECK CONDITION that carries no sense at all tells nothing about the device.
     EXPECT_FALSE(ClassifyCompletion(Completion(0x02, {})));
     EXPECT_FALSE(ClassifyCompletion(Completion(0x02, {0x00, 0x01})));
+}
+
+TEST(SatSense, AbortWithoutDeviceErrorIsNotDelivered) {
+    // A 6.1 kernel's answer to IDENTIFY sent with ck_cond over AHCI: aborted, DRQ still set,
+    // no error bit, and the data never arrived.
+    std::vector<uint8_t> lost{0x70, 0, 0x0B, 0, 0, 0, 0, 0x0A, 0x00, 0x58, 0xA0,
+                              0x01, 0,    0, 0,    0, 0, 0x00};
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x02, lost)));
+    auto descriptor = DescriptorSense(kSenseAbortedCommand, 0, 0, StatusReturn(0x00, 0x58));
+    EXPECT_FALSE(ClassifyCompletion(Completion(0x02, descriptor)));
+    // Device fault alone is the device's answer.
+    auto fault = DescriptorSense(kSenseAbortedCommand, 0, 0, StatusReturn(0x00, 0x70));
+    EXPECT_TRUE(ClassifyCompletion(Completion(0x02, fault)));
 }
 
 TEST(SatSense, GoodStatusWithoutSenseIsSuccess) {

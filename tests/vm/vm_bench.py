@@ -1,0 +1,736 @@
+#!/usr/bin/env python3
+"""Real-kernel bench for the Linux backend.
+
+Boots a Debian kernel under QEMU (software emulation) with a busybox initramfs built here,
+attaches AHCI disks whose identity and contents we choose, runs vellumin-cli and
+vellumin-vm-probe inside the guest and checks every answer against what the QEMU command line
+and the disk images imply. Exit status: 0 passed, 1 failed, 77 QEMU cannot run here.
+"""
+
+import argparse
+import json
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+SKIP = 77
+SECTOR = 512
+CHUNK_SECTORS = 253
+QUICK_STEP = 100
+
+# The disks, one per AHCI port. The first is the small compatible drive that is scanned and
+# carries a mounted file system; the last holds known data at chosen LBAs, beyond 2^28 too.
+DISKS = [
+    dict(port=0, name="small", model="VQ BENCH SSD 256M", serial="VQB0000001", ver="VQFW1.05",
+         rotation=1, sectors=524288, volume=True, compatible=True),
+    dict(port=1, name="other", model="XY OTHER SSD 16M", serial="XYO0000002", ver="XY2.10",
+         rotation=1, sectors=32768, compatible=False),
+    dict(port=2, name="spin", model="VQ SPINNING DISK", serial="VQS0000003", ver="SP7200",
+         rotation=7200, sectors=32768, compatible=False),
+    dict(port=3, name="data", model="VQ DATA SSD 128G", serial="VQD0000042", ver="2.0.7",
+         rotation=1, sectors=(1 << 28) + 4096, compatible=True),
+]
+VOLUME = "/mnt/vq data"  # a blank, so the mountinfo escape is exercised
+PARTITION_START = 2048
+DATA_LBAS = [0, 1, 252, 253, 0x12345, 0x01234567, 0x0FFFFFFF, 0x10000000, 0x10000100]
+BLANK_LBA = 0x00ABCDEF
+
+GUEST_MODULES = ["ahci", "sd_mod", "sg", "ext4"]
+SPLIT_KEYS = ("delivered=", "decoded=", "ioctl=")  # probe lines holding several fields
+
+
+def log(text):
+    print(text, flush=True)
+
+
+class Failure(Exception):
+    pass
+
+
+def run(command, **kwargs):
+    return subprocess.run(command, check=True, **kwargs)
+
+
+# ---------------------------------------------------------------- kernel and modules
+
+
+def fetch_kernel(cache: Path) -> Path:
+    """The extracted Debian kernel package (never installed)."""
+    cache.mkdir(parents=True, exist_ok=True)
+    for ready in sorted(cache.glob("kernel-*/.ready")):
+        return ready.parent
+    meta = subprocess.run(["apt-cache", "depends", "linux-image-amd64"], capture_output=True,
+                          text=True)
+    if "linux-image-" not in meta.stdout.replace("linux-image-amd64", ""):
+        run(["apt-get", "update", "-q"], stdout=subprocess.DEVNULL)
+        meta = subprocess.run(["apt-cache", "depends", "linux-image-amd64"],
+                              capture_output=True, text=True)
+    match = re.search(r"Depends: (linux-image-[0-9][^\s]*)", meta.stdout)
+    if not match:
+        raise Failure("cannot find the versioned kernel package behind linux-image-amd64:\n"
+                      + meta.stdout + meta.stderr)
+    package = match.group(1)
+    log(f"vm: downloading {package}")
+    for old in cache.glob("*.deb"):
+        old.unlink()
+    download = subprocess.run(["apt-get", "download", package], cwd=cache, capture_output=True,
+                              text=True)
+    debs = list(cache.glob(f"{package}_*.deb"))
+    if download.returncode != 0 or not debs:
+        raise Failure(f"apt-get download {package} failed:\n{download.stdout}{download.stderr}")
+    target = cache / f"kernel-{package}"
+    shutil.rmtree(target, ignore_errors=True)
+    run(["dpkg-deb", "-x", str(debs[0]), str(target)])
+    versions = [p.name for p in (target / "lib/modules").iterdir()]
+    run(["depmod", "-b", str(target), versions[0]])
+    debs[0].unlink()
+    (target / ".ready").write_text(package + "\n")
+    return target
+
+
+def module_name(path: str) -> str:
+    name = Path(path).name
+    for suffix in (".xz", ".zst", ".gz"):
+        name = name.removesuffix(suffix)
+    return name.removesuffix(".ko").replace("-", "_")
+
+
+def resolve_modules(moddir: Path, wanted):
+    """Load order for the wanted modules: dependencies (modules.dep) and soft
+    dependencies (modules.softdep, through modules.alias) first; built-ins dropped."""
+    deps, paths = {}, {}
+    for line in (moddir / "modules.dep").read_text().splitlines():
+        if ":" not in line:
+            continue
+        module, rest = line.split(":", 1)
+        name = module_name(module)
+        paths[name] = module
+        deps[name] = [module_name(d) for d in rest.split()]
+    builtin = {module_name(l) for l in (moddir / "modules.builtin").read_text().split()}
+    aliases = {}
+    for line in (moddir / "modules.alias").read_text().splitlines():
+        parts = line.split()
+        if len(parts) == 3 and parts[0] == "alias":
+            aliases.setdefault(parts[1].replace("-", "_"), []).append(parts[2].replace("-", "_"))
+    soft = {}
+    for line in (moddir / "modules.softdep").read_text().splitlines():
+        parts = line.split()
+        if len(parts) < 3 or parts[0] != "softdep":
+            continue
+        kind, entry = None, soft.setdefault(parts[1].replace("-", "_"), {"pre": [], "post": []})
+        for word in parts[2:]:
+            if word in ("pre:", "post:"):
+                kind = word[:-1]
+            elif kind:
+                entry[kind].append(word.replace("-", "_"))
+
+    order, seen = [], set()
+
+    def candidates(name):
+        if name in paths or name in builtin:
+            return [name]
+        return [c for c in aliases.get(name, []) if c in paths or c in builtin]
+
+    def visit(name, required):
+        found = candidates(name)
+        if not found and required:
+            raise Failure(f"kernel module {name} not found in {moddir}")
+        for module in found:
+            if module in seen:
+                continue
+            seen.add(module)
+            for pre in soft.get(module, {}).get("pre", []):
+                visit(pre, False)
+            # modules.dep lists every dependency, the deepest last.
+            for dep in reversed(deps.get(module, [])):
+                visit(dep, True)
+            if module in paths:
+                order.append(module)
+            for post in soft.get(module, {}).get("post", []):
+                visit(post, False)
+
+    for name in wanted:
+        visit(name.replace("-", "_"), True)
+    return [(name, moddir / paths[name]) for name in order]
+
+
+def copy_module(source: Path, target: Path):
+    text = str(source)
+    if text.endswith(".xz"):
+        target.write_bytes(run(["xz", "-dc", text], capture_output=True).stdout)
+    elif text.endswith(".zst"):
+        target.write_bytes(run(["zstd", "-dc", text], capture_output=True).stdout)
+    else:
+        shutil.copyfile(source, target)
+
+
+# ---------------------------------------------------------------- initramfs
+
+
+def copy_program(binary: Path, root: Path, name: str):
+    """A program and every shared library ldd names, at the same paths in the guest."""
+    target = root / "bin" / name
+    shutil.copyfile(binary, target)
+    if shutil.which("strip"):
+        subprocess.run(["strip", "--strip-debug", str(target)], check=False)
+    target.chmod(0o755)
+    ldd = run(["ldd", str(binary)], capture_output=True, text=True).stdout
+    for line in ldd.splitlines():
+        match = re.search(r"(/\S+)", line.split("=>")[-1])
+        if not match:
+            continue
+        library = Path(match.group(1))
+        dest = root / library.relative_to("/")
+        if not dest.exists():
+            dest.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(library.resolve(), dest)
+            dest.chmod(0o755)
+
+
+def build_initramfs(work: Path, kernel: Path, cli: Path, probe: Path, init_script: str) -> Path:
+    root = work / "root"
+    shutil.rmtree(root, ignore_errors=True)
+    for d in ("bin", "dev", "proc", "sys", "mnt", "tmp", "modules"):
+        (root / d).mkdir(parents=True)
+    busybox = shutil.which("busybox")
+    if not busybox:
+        raise Failure("busybox is missing (tools/deps vm installs busybox-static)")
+    shutil.copyfile(busybox, root / "bin/busybox")
+    (root / "bin/busybox").chmod(0o755)
+    if "not a dynamic executable" not in subprocess.run(
+            ["ldd", busybox], capture_output=True, text=True).stdout + subprocess.run(
+            ["ldd", busybox], capture_output=True, text=True).stderr:
+        raise Failure(f"{busybox} is not static: install busybox-static")
+    copy_program(cli, root, "vellumin-cli")
+    copy_program(probe, root, "vellumin-vm-probe")
+    moddir = next((kernel / "lib/modules").iterdir())
+    names = []
+    for index, (name, path) in enumerate(resolve_modules(moddir, GUEST_MODULES)):
+        file = f"{index:02d}-{name}.ko"
+        copy_module(path, root / "modules" / file)
+        names.append(file)
+    (root / "modules/order").write_text("\n".join(names) + "\n")
+    init = root / "init"
+    init.write_text(init_script)
+    init.chmod(0o755)
+    archive = work / "initramfs.cpio"
+    files = subprocess.run(["find", "."], cwd=root, capture_output=True, text=True,
+                           check=True).stdout
+    with open(archive, "wb") as out:
+        subprocess.run(["cpio", "-o", "-H", "newc", "--quiet"], cwd=root, input=files.encode(),
+                       stdout=out, check=True)
+    return archive
+
+
+# ---------------------------------------------------------------- disk images
+
+
+def sector_pattern(lba: int) -> bytes:
+    head = b"VLMN" + lba.to_bytes(8, "little") + b"DATA"
+    return head + bytes((lba + i) & 0xFF for i in range(SECTOR - len(head)))
+
+
+def make_images(work: Path):
+    for disk in DISKS:
+        image = work / f"{disk['name']}.img"
+        image.unlink(missing_ok=True)
+        with open(image, "wb") as f:
+            f.truncate(disk["sectors"] * SECTOR)  # sparse
+        disk["image"] = image
+    data = next(d for d in DISKS if d["name"] == "data")
+    with open(data["image"], "r+b") as f:
+        for lba in DATA_LBAS:
+            f.seek(lba * SECTOR)
+            f.write(sector_pattern(lba))
+    small = next(d for d in DISKS if d["name"] == "small")
+    size = small["sectors"] - PARTITION_START
+    # One Linux partition from sector 2048 to the end, holding an ext2 file system.
+    entry = bytes([0x00, 0, 0, 0, 0x83, 0, 0, 0]) + PARTITION_START.to_bytes(4, "little") + \
+        size.to_bytes(4, "little")
+    with open(small["image"], "r+b") as f:
+        f.seek(446)
+        f.write(entry + bytes(48) + b"\x55\xaa")
+    mke2fs = shutil.which("mke2fs") or shutil.which("mkfs.ext2")
+    if not mke2fs:
+        raise Failure("mke2fs is missing (e2fsprogs)")
+    run([mke2fs, "-q", "-F", "-t", "ext2", "-E", f"offset={PARTITION_START * SECTOR}",
+         str(small["image"]), f"{size * SECTOR // 1024}k"], stdout=subprocess.DEVNULL)
+
+
+# ---------------------------------------------------------------- the guest's work
+
+
+def guest_script() -> str:
+    """The guest's /init: loads the storage stack, mounts the volume and runs every command,
+    each answer framed on the second serial port."""
+    steps = []
+
+    def step(name, command):
+        steps.append(f"section {shlex.quote(name)} {command}")
+
+    step("mountinfo", "cat /proc/self/mountinfo")
+    step("list", "vellumin-cli list")
+    step("list-json", "vellumin-cli --json list")
+    for disk in DISKS:
+        p = disk["port"]
+        step(f"identify-raw-{p}", f"vellumin-cli --json identify $(drive {p}) --raw")
+        step(f"identify-{p}", f"vellumin-cli --json identify $(drive {p})")
+        step(f"probe-identify-{p}", f"vellumin-vm-probe identify $(drive {p})")
+    step("info", "vellumin-cli --json info $(drive 0)")
+    step("smart", "vellumin-cli --json smart $(drive 0)")
+    step("probe-smart", "vellumin-vm-probe smart $(drive 0)")
+    for lba in DATA_LBAS + [BLANK_LBA]:
+        if lba < (1 << 28) - 1:
+            step(f"read-{lba:x}", f"vellumin-vm-probe read $(drive 3) {lba} 2")
+        step(f"readext-{lba:x}", f"vellumin-vm-probe read $(drive 3) {lba} 2 ext")
+    small = DISKS[0]["sectors"]
+    step("read-past-end", f"vellumin-vm-probe read $(drive 0) {small + 1000} 1")
+    step("sense-good", "vellumin-vm-probe sense $(drive 0) 0 1")
+    step("sense-error", f"vellumin-vm-probe sense $(drive 0) {small + 1000} 0")
+    step("sense-error-ck", f"vellumin-vm-probe sense $(drive 0) {small + 1000} 1")
+    step("sense-identify", "vellumin-vm-probe sense $(drive 0) 0 0 pio")
+    step("sense-identify-ck", "vellumin-vm-probe sense $(drive 0) 0 1 pio")
+    step("check-power-mode", "vellumin-vm-probe nondata $(drive 0) 0xE5 0")
+    step("security-erase-prepare", "vellumin-vm-probe nondata $(drive 0) 0xF3 0")
+    step("security-set-password", "vellumin-vm-probe dataout $(drive 0) 0xF1 0")
+    step("smart-vendor", "vellumin-vm-probe nondata $(drive 0) 0xB0 0xF8")
+    step("help", "vellumin-cli --help")
+    steps.append("if vellumin-cli --help | grep -q '^ *scan '; then")
+    steps.append("  section scan-full timed vellumin-cli --json scan $(drive 0) --full")
+    steps.append("  section scan-quick vellumin-cli --json scan $(drive 0) --quick")
+    steps.append("fi")
+    steps.append(f"section dd timed dd if=/dev/$(disk 0) of=/dev/null iflag=direct "
+                 f"bs={CHUNK_SECTORS * SECTOR}")
+    body = "\n".join(steps)
+    return f"""#!/bin/busybox sh
+/bin/busybox --install -s /bin
+export PATH=/bin
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+exec 3>/dev/ttyS1
+say() {{ echo "$@" >&3; }}
+for m in $(cat /modules/order); do
+  insmod /modules/$m 2>/dev/null || say "note: insmod $m failed"
+done
+# The disks appear asynchronously; wait for all of them (TCG is slow).
+i=0
+while [ "$(ls /sys/block | grep -c '^sd')" -lt {len(DISKS)} ] && [ $i -lt 1200 ]; do
+  sleep 0.1; i=$((i+1))
+done
+# AHCI port P is libata port ata(P+1); its disk name and drive number:
+disk() {{
+  for d in /sys/block/sd*; do
+    case "$(readlink $d)" in */ata$(($1+1))/*) echo ${{d#/sys/block/}}; return;; esac
+  done
+  echo none
+}}
+drive() {{
+  n=$(disk $1); l=${{n#sd}}
+  [ ${{#l}} -eq 1 ] && echo $(( $(printf '%d' "'$l") - 97 )) || echo 99
+}}
+uptime_cs() {{ read u rest </proc/uptime; echo ${{u%.*}}${{u#*.}}; }}
+timed() {{
+  t0=$(uptime_cs); "$@"; rc=$?; t1=$(uptime_cs)
+  echo "@@@ elapsed_cs=$((t1-t0))"
+  return $rc
+}}
+section() {{
+  name=$1; shift
+  echo "@@@ BEGIN $name" >&3
+  "$@" >&3 2>&3
+  echo "@@@ END $name rc=$?" >&3
+}}
+for p in {' '.join(str(d['port']) for d in DISKS)}; do say "map port=$p disk=$(disk $p) drive=$(drive $p)"; done
+mkdir -p "{VOLUME}"
+mount -t ext2 /dev/$(disk 0)1 "{VOLUME}" || say "note: mount failed"
+{body}
+say "@@@ DONE"
+umount "{VOLUME}"
+sync
+poweroff -f
+"""
+
+
+def qemu_command(qemu: str, kernel: Path, initramfs: Path, work: Path):
+    vmlinuz = next((kernel / "boot").glob("vmlinuz-*"))
+    command = [
+        qemu, "-M", "pc", "-nodefaults", "-no-reboot", "-display", "none", "-m", "1024",
+        "-cpu", "max", "-smp", "1",
+        "-kernel", str(vmlinuz), "-initrd", str(initramfs),
+        "-append", "console=ttyS0 rdinit=/init panic=-1 loglevel=4",
+        "-serial", f"file:{work / 'console.log'}", "-serial", f"file:{work / 'results.log'}",
+        "-device", "ahci,id=ahci",
+    ]
+    for disk in DISKS:
+        command += [
+            "-drive", f"if=none,id=disk{disk['port']},format=raw,file={disk['image']}",
+            "-device",
+            f"ide-hd,bus=ahci.{disk['port']},drive=disk{disk['port']},model={disk['model']},"
+            f"serial={disk['serial']},ver={disk['ver']},rotation_rate={disk['rotation']}",
+        ]
+    return command
+
+
+# ---------------------------------------------------------------- checks
+
+
+class Results:
+    def __init__(self, text: str):
+        self.sections, self.codes, self.notes = {}, {}, []
+        self.map = {}
+        self.done = "@@@ DONE" in text
+        current = None
+        for line in text.replace("\r", "").splitlines():
+            if line.startswith("@@@ BEGIN "):
+                current = line[len("@@@ BEGIN "):]
+                self.sections[current] = []
+            elif line.startswith("@@@ END ") and current:
+                self.codes[current] = int(line.rsplit("rc=", 1)[1])
+                current = None
+            elif current is not None:
+                self.sections[current].append(line)
+            elif line.startswith("map "):
+                fields = dict(f.split("=", 1) for f in line.split()[1:])
+                self.map[int(fields["port"])] = (fields["disk"], int(fields["drive"]))
+            elif line.startswith("note:"):
+                self.notes.append(line)
+
+    def has(self, name):
+        return name in self.sections
+
+    def text(self, name):
+        return "\n".join(self.sections.get(name, []))
+
+    def json(self, name):
+        lines = [l for l in self.sections.get(name, []) if not l.startswith("@@@")]
+        return json.loads("\n".join(lines))
+
+    def keys(self, name):
+        values = {}
+        for line in self.sections.get(name, []):
+            if "=" in line and not line.startswith("@@@"):
+                for field in line.split(" ") if line.startswith(SPLIT_KEYS) else [line]:
+                    key, _, value = field.partition("=")
+                    values[key] = value
+        return values
+
+    def elapsed(self, name):
+        for line in self.sections.get(name, []):
+            if line.startswith("@@@ elapsed_cs="):
+                return int(line.split("=")[1]) / 100.0
+        return None
+
+
+class Checker:
+    def __init__(self):
+        self.failures, self.passed = [], 0
+
+    def check(self, condition, what, detail=""):
+        if condition:
+            self.passed += 1
+        else:
+            self.failures.append(what + (f"\n      {detail}" if detail else ""))
+
+    def equal(self, actual, expected, what):
+        self.check(actual == expected, what, f"expected {expected!r}, got {actual!r}")
+
+
+def ata_string(block: bytes, first: int, words: int) -> str:
+    return "".join(chr(block[2 * k + 1]) + chr(block[2 * k]) for k in range(first, first + words))
+
+
+def padded(text: str, length: int) -> str:
+    return text.ljust(length)[:length]
+
+
+def identify_bytes(lines):
+    data = bytearray()
+    for line in lines:
+        data += bytes(int(b, 16) for b in line.split(":", 1)[1].split())
+    return bytes(data)
+
+
+def check_results(r: Results, c: Checker):
+    c.check(r.done, "the guest ran to its end")
+    c.equal(sorted(r.map), [d["port"] for d in DISKS], "every AHCI disk appeared in the guest")
+    for port, (disk, drive) in sorted(r.map.items()):
+        c.check(0 <= drive <= 15, f"port {port} has a drive number", f"{disk} -> {drive}")
+    drive_of = {p: r.map.get(p, ("none", 99))[1] for p in range(len(DISKS))}
+
+    c.check(VOLUME in "\n".join(r.sections.get("mountinfo", [])).replace("\\040", " "),
+            "the volume is mounted in the guest", r.text("mountinfo"))
+
+    # list: the compatible drives in drive order, with the mounted volume on the small one.
+    expected_rows = []
+    for disk in sorted(DISKS, key=lambda d: drive_of[d["port"]]):
+        if disk["compatible"]:
+            row = " " + disk["model"] + " "
+            if disk.get("volume"):
+                row += "(" + VOLUME + " )"
+            expected_rows.append((drive_of[disk["port"]], row))
+    c.equal(r.codes.get("list"), 0, "list exits 0")
+    table = [(int(m.group(1)), m.group(2)) for m in
+             (re.match(r"Drive (\d+)  (.*)$", l) for l in r.sections.get("list", [])) if m]
+    c.equal(table, expected_rows, "list rows (drive number, row text)")
+    try:
+        listed = r.json("list-json")
+        c.equal(listed.get("count"), len(expected_rows), "list --json count")
+        c.equal(listed.get("list"), [row for _, row in expected_rows], "list --json rows")
+    except (ValueError, AttributeError) as e:
+        c.check(False, "list --json is JSON", f"{e}: {r.text('list-json')}")
+
+    for disk in DISKS:
+        p = disk["port"]
+        # identify --raw: the words QEMU builds from the -device properties.
+        try:
+            raw = identify_bytes(r.json(f"identify-raw-{p}")["identify"])
+        except (ValueError, KeyError, IndexError) as e:
+            c.check(False, f"identify --raw of port {p} is a hex dump", f"{e}: {r.text(f'identify-raw-{p}')}")
+            continue
+        c.equal(len(raw), 512, f"identify --raw of port {p}: 512 bytes")
+        c.equal(ata_string(raw, 27, 20), padded(disk["model"], 40), f"port {p} model words 27-46")
+        c.equal(ata_string(raw, 10, 10), padded(disk["serial"], 20), f"port {p} serial words 10-19")
+        c.equal(ata_string(raw, 23, 4), padded(disk["ver"], 8), f"port {p} firmware words 23-26")
+        c.equal(raw[434] | raw[435] << 8, disk["rotation"], f"port {p} word 217 rotation rate")
+        lba28 = int.from_bytes(raw[120:124], "little")
+        lba48 = int.from_bytes(raw[200:208], "little")
+        c.equal(lba48, disk["sectors"], f"port {p} words 100-103: capacity")
+        c.equal(lba28, min(disk["sectors"], (1 << 28) - 1), f"port {p} words 60-61")
+
+        try:
+            rows = {row["label"]: row["value"] for row in r.json(f"identify-{p}")["rows"]}
+            # The ATA strings come padded with blanks; the texts may keep or drop them.
+            for label, value in (("Model Number", disk["model"]), ("Serial Number", disk["serial"]),
+                                 ("Firmware Version", disk["ver"])):
+                c.equal((rows.get(label) or "").rstrip(), value, f"identify {p}: {label}")
+            c.equal(rows.get("Rotation Rate"), f"0x{disk['rotation']:04X}", f"identify {p}: rotation")
+            c.equal(rows.get("Compatible"), "yes" if disk["compatible"] else "no",
+                    f"identify {p}: compatible")
+        except (ValueError, KeyError, TypeError) as e:
+            c.check(False, f"identify {p} --json rows", f"{e}: {r.text(f'identify-{p}')}")
+
+        k = r.keys(f"probe-identify-{p}")
+        c.equal((k.get("delivered"), k.get("status"), k.get("error")), ("1", "0x50", "0x00"),
+                f"probe identify {p}: delivered, ready, no error")
+        c.equal(k.get("model"), padded(disk["model"], 40) + "|", f"probe identify {p}: model")
+        c.equal(k.get("sectors"), str(disk["sectors"]), f"probe identify {p}: BLKGETSIZE64/512")
+
+    check_info_smart(r, c)
+
+    # Reads at known LBAs: the sector contents prove the LBA bytes travel in the right places.
+    for lba in DATA_LBAS + [BLANK_LBA]:
+        for name, ext in ((f"read-{lba:x}", False), (f"readext-{lba:x}", True)):
+            if not r.has(name):
+                continue
+            k = r.keys(name)
+            what = f"READ DMA{' EXT' if ext else ''} at LBA 0x{lba:x}"
+            c.equal((k.get("delivered"), k.get("result")), ("1", "1"), what + ": delivered, read")
+            for i in range(2):
+                expected = sector_pattern(lba + i)[:16].hex() if lba + i in DATA_LBAS else "00" * 16
+                c.equal(k.get(f"sector{i}"), expected, f"{what}: sector {i} data")
+    k = r.keys("read-past-end")
+    c.equal(k.get("delivered"), "1", "READ DMA past the end is delivered", )
+    c.check(int(k.get("status", "0"), 16) & 0x01 and k.get("result") not in ("1", "0", None),
+            "READ DMA past the end comes back with the error bit and an error code",
+            r.text("read-past-end"))
+
+    k = r.keys("check-power-mode")
+    c.equal((k.get("delivered"), k.get("status"), k.get("error"), k.get("count")),
+            ("1", "0x50", "0x00", "0xff"), "CHECK POWER MODE: registers come back (count 0xFF active)")
+    for name in ("security-erase-prepare", "security-set-password", "smart-vendor"):
+        k = r.keys(name)
+        c.equal(k.get("delivered"), "1", f"{name}: delivered")
+        c.check(k.get("status") in ("0x41", "0x51") and k.get("error") == "0x04",
+                f"{name}: aborted by the device (status ERR, error ABRT)", r.text(name))
+
+    # The kernel's own answers, sent by hand: whatever layout it picks, the decoder must read
+    # the device's registers out of it.
+    for name, status, error in (("sense-good", "0x50", "0x00"), ("sense-error", "0x41", "0x04"),
+                                ("sense-error-ck", "0x41", "0x04"),
+                                ("sense-identify", "0x50", "0x00")):
+        k = r.keys(name)
+        c.check((k.get("decoded"), k.get("status"), k.get("error")) == ("1", status, error),
+                f"{name}: registers decoded from the kernel's sense data", r.text(name))
+    c.check(r.keys("sense-identify").get("data", "").startswith("4000"),
+            "IDENTIFY without ck_cond returns its data", r.text("sense-identify"))
+    # With ck_cond this AHCI path reports a PIO data-in command aborted with DRQ still set and
+    # no error bit: never to be taken for a success.
+    k = r.keys("sense-identify-ck")
+    c.check(k.get("decoded") == "0" or int(k.get("status", "0"), 16) & 0x01,
+            "IDENTIFY aborted by the SAT layer is not a success", r.text("sense-identify-ck"))
+
+    check_scan(r, c)
+
+
+def sense_report(r: Results):
+    """What this kernel does with the registers, for the log."""
+    lines = []
+    for name, what in (("sense-good", "READ DMA ok, ck_cond"), ("sense-error", "READ DMA error"),
+                       ("sense-error-ck", "READ DMA error, ck_cond"),
+                       ("sense-identify", "IDENTIFY, no ck_cond"),
+                       ("sense-identify-ck", "IDENTIFY, ck_cond")):
+        line = next((l for l in r.sections.get(name, []) if l.startswith("ioctl=")), None)
+        data = r.keys(name).get("data", "")
+        if line:
+            sense = line.split("sense=")[1]
+            kind = {"72": "descriptor", "70": "fixed"}.get(sense[:2], "none" if not sense else "?")
+            extra = ""
+            if "IDENTIFY" in what:
+                extra = ", data arrived" if data.startswith("4000") else ", data lost"
+            lines.append(f"vm: {what:26s}: {kind} sense {sense or '-'}{extra}")
+    return lines
+
+
+def check_info_smart(r: Results, c: Checker):
+    disk = DISKS[0]
+    if r.has("info") and r.codes.get("info") is not None:
+        c.equal(r.codes.get("info"), 0, "info exits 0")
+        text = r.text("info")
+        for value in (disk["model"], disk["serial"], disk["ver"]):
+            c.check(value in text, f"info shows {value!r}", text[:2000])
+    k = r.keys("probe-smart")
+    c.equal((k.get("delivered"), k.get("status"), k.get("error")), ("1", "0x50", "0x00"),
+            "probe SMART READ DATA: delivered, no error")
+    c.equal(k.get("vendor400"), "00" * 8, "SMART bytes 400-407 are zero in QEMU")
+    c.check(k.get("head", "ee" * 16) != "ee" * 16, "SMART READ DATA filled the buffer", k.get("head"))
+    if r.has("smart"):
+        c.equal(r.codes.get("smart"), 0, "smart exits 0")
+        try:
+            r.json("smart")
+        except ValueError as e:
+            c.check(False, "smart --json is JSON", f"{e}: {r.text('smart')[:2000]}")
+
+
+def check_scan(r: Results, c: Checker):
+    if not r.has("scan-full"):
+        log("vm: vellumin-cli has no scan command yet; scan checks not run")
+        return
+    total = DISKS[0]["sectors"]
+    for name, step in (("scan-full", 1), ("scan-quick", QUICK_STEP)):
+        chunks = -(-total // (CHUNK_SECTORS * step))
+        c.equal(r.codes.get(name), 0, f"{name} exits 0")
+        try:
+            document = r.json(name)
+        except ValueError as e:
+            c.check(False, f"{name} --json is JSON", f"{e}: {r.text(name)[:2000]}")
+            continue
+        text = json.dumps(document)
+        found = find_numbers(document)
+        c.check(total in found.get("total", []) or f"/{total}" in text,
+                f"{name}: total sectors {total}", text[:2000])
+        c.check(chunks in found.get("chunks", []), f"{name}: {chunks} chunks read", text[:2000])
+        c.check(total in found.get("position", []) or f"{total} /{total}" in text,
+                f"{name}: ends at the last sector", text[:2000])
+
+
+def find_numbers(document, found=None):
+    """Numbers under keys that name the total, the chunk count and the final position."""
+    found = {} if found is None else found
+    if isinstance(document, dict):
+        for key, value in document.items():
+            lower = key.lower()
+            if isinstance(value, int):
+                for tag, words in (("total", ("total",)), ("chunks", ("chunk",)),
+                                   ("position", ("position", "final", "lba", "scanned"))):
+                    if any(w in lower for w in words):
+                        found.setdefault(tag, []).append(value)
+            find_numbers(value, found)
+    elif isinstance(document, list):
+        for value in document:
+            find_numbers(value, found)
+    return found
+
+
+def throughput(r: Results):
+    size = DISKS[0]["sectors"] * SECTOR
+    lines = []
+    dd = r.elapsed("dd")
+    scan = r.elapsed("scan-full")
+    if scan:
+        lines.append(f"vm: scan --full {size / scan / 1e6:8.2f} MB/s ({scan:.2f} s for {size >> 20} MiB)")
+    if dd:
+        lines.append(f"vm: dd direct   {size / dd / 1e6:8.2f} MB/s ({dd:.2f} s, bs={CHUNK_SECTORS * SECTOR})")
+    if scan and dd:
+        lines.append(f"vm: throughput ratio scan/dd = {dd / scan:.2f}")
+    for line in r.sections.get("dd", []):
+        if "copied" in line:
+            lines.append("vm: dd says: " + line.strip())
+    return lines
+
+
+# ---------------------------------------------------------------- main
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--cli", required=True, type=Path)
+    parser.add_argument("--probe", required=True, type=Path)
+    parser.add_argument("--work", required=True, type=Path)
+    parser.add_argument("--cache", required=True, type=Path)
+    parser.add_argument("--timeout", type=int, default=900, help="seconds for the VM run")
+    args = parser.parse_args()
+
+    qemu = shutil.which("qemu-system-x86_64")
+    if not qemu:
+        log("vm: SKIP: qemu-system-x86_64 is not installed (tools/deps vm installs it)")
+        return SKIP
+    probe = subprocess.run([qemu, "-version"], capture_output=True, text=True)
+    if probe.returncode != 0:
+        log(f"vm: SKIP: qemu-system-x86_64 cannot run here: {probe.stderr.strip()}")
+        return SKIP
+
+    started = time.monotonic()
+    try:
+        args.work.mkdir(parents=True, exist_ok=True)
+        kernel = fetch_kernel(args.cache)
+        log(f"vm: kernel {kernel.name.removeprefix('kernel-')}")
+        make_images(args.work)
+        initramfs = build_initramfs(args.work, kernel, args.cli, args.probe, guest_script())
+    except (Failure, subprocess.CalledProcessError, OSError) as e:
+        log(f"vm: FAILED to prepare the VM: {e}")
+        return 1
+    for name in ("console.log", "results.log"):
+        (args.work / name).unlink(missing_ok=True)
+    command = qemu_command(qemu, kernel, initramfs, args.work)
+    (args.work / "qemu-command.txt").write_text(shlex.join(command) + "\n")
+    log(f"vm: booting (prepared in {time.monotonic() - started:.0f} s)")
+    boot = time.monotonic()
+    try:
+        vm = subprocess.run(command, capture_output=True, text=True, timeout=args.timeout)
+        if vm.returncode != 0:
+            log(f"vm: qemu exited with {vm.returncode}: {vm.stderr.strip()}")
+    except subprocess.TimeoutExpired:
+        log(f"vm: the VM did not finish within {args.timeout} s")
+    log(f"vm: VM ran {time.monotonic() - boot:.0f} s")
+
+    results_file = args.work / "results.log"
+    results = Results(results_file.read_text(errors="replace") if results_file.exists() else "")
+    checker = Checker()
+    check_results(results, checker)
+    for note in results.notes:
+        log("vm: " + note)
+    for line in sense_report(results) + throughput(results):
+        log(line)
+    if checker.failures:
+        log(f"vm: {len(checker.failures)} check(s) FAILED, {checker.passed} passed:")
+        for failure in checker.failures:
+            log("  - " + failure)
+        console = args.work / "console.log"
+        if console.exists():
+            log("vm: last console lines:")
+            for line in console.read_text(errors="replace").splitlines()[-30:]:
+                log("    " + line)
+        log(f"vm: guest answers in {results_file}")
+        return 1
+    log(f"vm: all {checker.passed} checks passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
