@@ -278,7 +278,7 @@ def guest_script() -> str:
     step("list-json", "vellumin-cli --json list")
     for disk in DISKS:
         p = disk["port"]
-        step(f"identify-raw-{p}", f"vellumin-cli --json identify $(drive {p}) --raw")
+        step(f"identify-raw-{p}", f"vellumin-cli identify $(drive {p}) --raw")
         step(f"identify-{p}", f"vellumin-cli --json identify $(drive {p})")
         step(f"probe-identify-{p}", f"vellumin-vm-probe identify $(drive {p})")
     step("info", "vellumin-cli --json info $(drive 0)")
@@ -450,9 +450,13 @@ def padded(text: str, length: int) -> str:
 
 
 def identify_bytes(lines):
+    """The bytes of a hex dump: lines "OFFSET: XX XX ..."."""
     data = bytearray()
     for line in lines:
-        data += bytes(int(b, 16) for b in line.split(":", 1)[1].split())
+        match = re.match(r"^([0-9A-Fa-f]{4}):((?: [0-9A-Fa-f]{2})+)\s*$", line)
+        if not match or int(match.group(1), 16) != len(data):
+            raise ValueError(f"not a hex dump line at offset {len(data)}: {line!r}")
+        data += bytes(int(b, 16) for b in match.group(2).split())
     return bytes(data)
 
 
@@ -489,7 +493,7 @@ def check_results(r: Results, c: Checker):
         p = disk["port"]
         # identify --raw: the words QEMU builds from the -device properties.
         try:
-            raw = identify_bytes(r.json(f"identify-raw-{p}")["identify"])
+            raw = identify_bytes(r.sections.get(f"identify-raw-{p}", []))
         except (ValueError, KeyError, IndexError) as e:
             c.check(False, f"identify --raw of port {p} is a hex dump", f"{e}: {r.text(f'identify-raw-{p}')}")
             continue
