@@ -3,5 +3,9 @@
 #include "cli/Command.h"
 
 int main(int argc, char** argv) {
-    return vellumin::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return vellumin::cli::RunCli(arguments, std::cout, std::cerr);
 }
