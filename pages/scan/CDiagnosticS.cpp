@@ -1,57 +1,277 @@
 #include "pages/scan/CDiagnosticS.h"
 
+#include <climits>
+
+#include "pages/scan/ScanTexts.h"
+#include "res/ResourcePath.h"
+#include "ui/UiThread.h"
+
+using namespace vellumin;
+using scan::ScanMode;
+using scan::ScanOutcome;
+
 namespace {
 
-using namespace vellumin::ui;
-
-constexpr ControlTemplate kControls[] = {
-    {CDiagnosticS::IDC_QUICK_SCAN, ControlKind::ImageButton, 7, 7, 76, 14, "Quick Scan", kBitmap | kTabStop},
-    {CDiagnosticS::IDC_FULL_SCAN, ControlKind::ImageButton, 89, 7, 76, 14, "Full Scan", kBitmap | kTabStop},
-    {CDiagnosticS::IDC_NOT_SUPPORTED, ControlKind::Static, 7, 7, 306, 14,
+constexpr ui::ControlTemplate kControls[] = {
+    // Under the two scan buttons: created first so that they lie on top of it.
+    {CDiagnosticS::IDC_NOT_SUPPORTED, ui::ControlKind::Static, 7, 7, 306, 14,
      "The selected drive does not support this function."},
-    {CDiagnosticS::IDC_PROGRESS, ControlKind::Progress, 7, 35, 228, 10, ""},
-    {CDiagnosticS::IDC_PERCENT, ControlKind::Static, 247, 35, 52, 20, "", kHidden},
-    {CDiagnosticS::IDC_ITEMS, ControlKind::Static, 7, 58, 272, 16, "", kHidden},
-    {CDiagnosticS::IDC_ELAPSED, ControlKind::Static, 7, 78, 171, 16, ""},
-    {CDiagnosticS::IDC_RESULT, ControlKind::Static, 7, 101, 290, 11, ""},
-    {CDiagnosticS::IDC_STOP, ControlKind::ImageButton, 7, 125, 22, 16, "Stop", kBitmap | kHidden | kTabStop},
+    {CDiagnosticS::IDC_QUICK_SCAN, ui::ControlKind::ImageButton, 7, 7, 76, 14, "Quick Scan", ui::kTabStop | ui::kBitmap},
+    {CDiagnosticS::IDC_FULL_SCAN, ui::ControlKind::ImageButton, 89, 7, 76, 14, "Full Scan", ui::kTabStop | ui::kBitmap},
+    {CDiagnosticS::IDC_PROGRESS, ui::ControlKind::Progress, 7, 35, 228, 10, ""},
+    {CDiagnosticS::IDC_PERCENT, ui::ControlKind::Static, 247, 35, 52, 20, "", ui::kHidden},
+    {CDiagnosticS::IDC_ITEMS, ui::ControlKind::Static, 7, 58, 272, 16, "", ui::kHidden},
+    {CDiagnosticS::IDC_ELAPSED, ui::ControlKind::Static, 7, 78, 171, 16, ""},
+    {CDiagnosticS::IDC_RESULT, ui::ControlKind::Static, 7, 101, 290, 11, ""},
+    {CDiagnosticS::IDC_STOP, ui::ControlKind::ImageButton, 7, 125, 22, 16, "Stop", ui::kHidden | ui::kTabStop | ui::kBitmap},
 };
-constexpr DialogTemplate kTemplate{CDiagnosticS::kDialogId, 315, 156, "", kChild, kControls};
+constexpr ui::DialogTemplate kTemplate{CDiagnosticS::kDialogId, 315, 156, "", ui::kChild, kControls};
+
+// The main window's buttons a running scan locks: the five other feature pages, home and
+// refresh. Its own page button, About and the drive list stay as they are.
+constexpr int kLockedMainControls[] = {1001, 1002, 1004, 1005, 1006, 1022, 1026};
+// What a page shown or hidden while idle hides, so it offers only the scan buttons again.
+constexpr int kResultControls[] = {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
+                                   CDiagnosticS::IDC_ELAPSED,  CDiagnosticS::IDC_STOP,  CDiagnosticS::IDC_RESULT};
+
+const QColor kWhite{255, 255, 255};
 
 }  // namespace
 
-CDiagnosticS::CDiagnosticS(vellumin::platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
+// Runs on the worker: one atomic store per chunk, posts for the rare events. Nothing here
+// waits for the UI thread.
+class CDiagnosticS::Publisher : public scan::ScanObserver {
+public:
+    Publisher(CDiagnosticS& page, uint64_t scan) : page_(page), scan_(scan) {}
 
-// The worker must have ended before the page's controls go.
-CDiagnosticS::~CDiagnosticS() { StopAndWait(); }
+    void OnOpened() override {
+        ui::Post(&page_, [page = &page_, scan = scan_] { page->OnDriveOpened(scan); });
+    }
+    void OnRange(uint64_t total) override {
+        ui::Post(&page_, [page = &page_, scan = scan_, total] { page->OnRangeKnown(scan, total); });
+    }
+    void OnChunk(uint64_t lba) override { page_.m_nPublished.store(lba + 1, std::memory_order_relaxed); }
+    void OnEnd(const ScanOutcome&) override {
+        ui::Post(&page_, [page = &page_, scan = scan_] { page->FinishScan(scan); });
+    }
+
+private:
+    CDiagnosticS& page_;
+    uint64_t scan_;
+};
+
+CDiagnosticS::CDiagnosticS(platform::Platform& platform) : FeaturePage(kTemplate, platform) {
+    m_display.setInterval(kDisplayIntervalMs);
+    connect(&m_display, &QTimer::timeout, this, [this] { ShowLatestPosition(); });
+}
+
+CDiagnosticS::~CDiagnosticS() {
+    // The worker reports to this page: it must be gone before the page is.
+    if (m_hWorker.joinable()) {
+        m_nStop.store(1);
+        m_hWorker.join();
+    }
+}
 
 void CDiagnosticS::DoDataExchange() {
     Bind(IDC_QUICK_SCAN, m_btnQuick);
     Bind(IDC_FULL_SCAN, m_btnFull);
     Bind(IDC_STOP, m_btnStop);
+    Bind(IDC_PROGRESS, m_progress);
 }
 
 bool CDiagnosticS::OnInitDialog() {
-    for (int id : {IDC_NOT_SUPPORTED, IDC_ITEMS, IDC_ELAPSED, IDC_RESULT}) {
-        SetItemTextStyle(id, Qt::white, PointFont(120));
+    const QFont font = ui::PointFont(120);
+    for (int id : {IDC_ITEMS, IDC_ELAPSED, IDC_NOT_SUPPORTED, IDC_RESULT}) {
+        SetItemTextStyle(id, kWhite, font);
     }
-    SetItemTextStyle(IDC_PERCENT, kPageBackground, PointFont(120));
-    // Button bitmaps, progress-bar colours and the idle state: the scan page's own.
+    // The percentage label holds its text unseen; the bar draws the visible percentage.
+    SetItemTextStyle(IDC_PERCENT, ui::kPageBackground, font);
+
+    m_btnQuick.LoadBitmaps(res::LoadBitmap(150), res::LoadBitmap(132), res::LoadBitmap(132));
+    m_btnFull.LoadBitmaps(res::LoadBitmap(151), res::LoadBitmap(149), res::LoadBitmap(149));
+    m_btnStop.LoadBitmaps(res::LoadBitmap(203), res::LoadBitmap(202), res::LoadBitmap(202));
+    for (auto* button : {&m_btnQuick, &m_btnFull, &m_btnStop}) {
+        button->SizeToContent();
+    }
+
+    m_bScanning = false;
+    m_nElapsed = 0;
+
+    m_progress.SetPos(0);
+    m_progress.SetGradientStartColor(QColor(2, 29, 73));
+    m_progress.SetGradientEndColor(QColor(210, 210, 210));
+    m_progress.SetBackgroundColor(QColor(255, 255, 255));
+    m_progress.SetPercentTextColor(QColor(255, 255, 255));
+    m_progress.SetShowPercent(true);
+
+    ShowItem(IDC_PROGRESS, true);
+    ShowItem(IDC_ITEMS, true);
+    ShowItem(IDC_PERCENT, true);
+    m_nStop.store(0);
     return true;
 }
 
-bool CDiagnosticS::IsBusy() const { return false; }
-
-void CDiagnosticS::StopAndWait() {}
-
-void CDiagnosticS::OnCommand(int /*id*/) {
-    // Quick scan (1008), full scan (1009), stop (1049).
+void CDiagnosticS::OnCommand(int id) {
+    switch (id) {
+    case IDC_QUICK_SCAN:
+        StartScan(ScanMode::Quick);
+        break;
+    case IDC_FULL_SCAN:
+        StartScan(ScanMode::Full);
+        break;
+    case IDC_STOP:
+        m_nStop.store(1);
+        break;
+    default:
+        break;
+    }
 }
 
-void CDiagnosticS::OnTimer(int /*id*/) {
-    // Elapsed-time label on timer 8001.
+void CDiagnosticS::StartScan(ScanMode mode) {
+    // One scan at a time, whatever a refill of the page did to the scan buttons meanwhile.
+    if (m_bScanning || m_hWorker.joinable()) {
+        return;
+    }
+    for (int id : {IDC_PROGRESS, IDC_ITEMS, IDC_PERCENT, IDC_ELAPSED}) {
+        ShowItem(id, true);
+    }
+    SetItemText(IDC_RESULT, "");
+    // Nothing of the previous scan may stand next to the new one.
+    SetItemText(IDC_ITEMS, "");
+    SetItemText(IDC_PERCENT, "");
+    m_progress.SetPos(0);
+    ShowItem(IDC_STOP, false);
+    SetItemText(IDC_ELAPSED, scan::ElapsedTimeText(0));
+    m_nElapsed = 0;
+
+    ++m_nScan;
+    m_nTotal = 0;
+    m_nShown = 0;
+    m_nPublished.store(0);
+    m_nStop.store(0);  // a stop pressed as the last scan ended must not end this one
+    m_bScanning = true;
+    LockControls(true);
+
+    m_hWorker = std::thread([this, scan = m_nScan, drive = m_nPhysicalDrive, mode] {
+        Publisher publisher(*this, scan);
+        m_outcome = scan::RunScan(Platform().Drives(), drive, mode, m_nStop, publisher);
+    });
+    SetTimer(kElapsedTimer, 1000);
+    m_display.start();
 }
 
-void CDiagnosticS::OnShowWindow(bool /*show*/) {
-    // Idle page: only the scan buttons (or the unsupported text) stay.
+void CDiagnosticS::OnDriveOpened(uint64_t scan) {
+    if (scan == m_nScan && m_bScanning) {
+        ShowItem(IDC_STOP, true);
+    }
 }
+
+void CDiagnosticS::OnRangeKnown(uint64_t scan, uint64_t total) {
+    if (scan != m_nScan || !m_bScanning) {
+        return;
+    }
+    m_nTotal = total;
+    SetBarRange(total);
+}
+
+void CDiagnosticS::ShowLatestPosition() {
+    if (!m_bScanning) {
+        return;
+    }
+    // Whatever re-enabled them meanwhile (the main window refilling the page for a newly
+    // selected drive) is undone, as the scan has always re-locked them while it runs.
+    LockControls(true);
+    const uint64_t published = m_nPublished.load(std::memory_order_relaxed);
+    if (m_nTotal == 0 || published == 0 || published == m_nShown) {
+        return;
+    }
+    m_nShown = published;
+    const uint64_t lba = published - 1;
+    SetBarPos(lba);
+    SetItemText(IDC_ITEMS, scan::ItemsScannedText(lba, m_nTotal));
+    SetItemText(IDC_PERCENT, scan::PercentText(scan::ScanPercent(lba, m_nTotal)));
+}
+
+void CDiagnosticS::FinishScan(uint64_t scan) {
+    if (scan != m_nScan || !m_bScanning) {
+        return;  // already finished by StopAndWait
+    }
+    m_hWorker.join();  // the worker is past its last report
+    ShowFinalState(m_outcome);
+}
+
+void CDiagnosticS::StopAndWait() {
+    if (!m_hWorker.joinable()) {
+        return;
+    }
+    m_nStop.store(1);
+    m_hWorker.join();
+    if (m_bScanning) {
+        ShowFinalState(m_outcome);
+    }
+}
+
+void CDiagnosticS::ShowFinalState(const ScanOutcome& outcome) {
+    m_display.stop();
+    const bool started = outcome.ending != scan::ScanEnding::NotOpened && outcome.ending != scan::ScanEnding::NoSize;
+    if (started) {
+        SetItemText(IDC_ITEMS, scan::ItemsScannedFinalText(outcome.finalPosition, outcome.total));
+        SetItemText(IDC_PERCENT, scan::PercentText(scan::ScanPercent(outcome.finalPosition, outcome.total)));
+        SetBarPos(outcome.finalPosition);
+    } else {
+        // No total, no position: only the reason stays on the page.
+        for (int id : {IDC_PROGRESS, IDC_ITEMS, IDC_PERCENT, IDC_ELAPSED}) {
+            ShowItem(id, false);
+        }
+    }
+    SetItemText(IDC_RESULT, outcome.resultText);
+    ShowItem(IDC_RESULT, true);
+
+    KillTimer(kElapsedTimer);
+    m_bScanning = false;
+    ShowItem(IDC_STOP, false);
+    LockControls(false);
+}
+
+void CDiagnosticS::OnTimer(int id) {
+    if (id != kElapsedTimer) {
+        return;
+    }
+    ++m_nElapsed;
+    SetItemText(IDC_ELAPSED, scan::ElapsedTimeText(m_nElapsed));
+}
+
+void CDiagnosticS::OnShowWindow(bool) {
+    if (m_bScanning) {
+        return;
+    }
+    for (int id : kResultControls) {
+        ShowItem(id, false);
+    }
+}
+
+// The page's scan buttons and the main window's buttons that would leave or refresh the page.
+// Scan buttons the main window withdrew meanwhile (hidden for a drive without the function)
+// stay disabled.
+void CDiagnosticS::LockControls(bool lock) {
+    for (int id : {IDC_QUICK_SCAN, IDC_FULL_SCAN}) {
+        EnableItem(id, !lock && IsItemShown(id));
+    }
+    if (ui::Dialog* main = MainWindow()) {
+        for (int id : kLockedMainControls) {
+            main->EnableItem(id, !lock);
+        }
+    }
+}
+
+void CDiagnosticS::SetBarRange(uint64_t total) {
+    // The bar counts in signed 32 bits; larger drives are shown in units of 2^shift sectors.
+    m_nBarShift = 0;
+    while ((total >> m_nBarShift) > static_cast<uint64_t>(INT_MAX)) {
+        ++m_nBarShift;
+    }
+    m_progress.SetRange(0, static_cast<int>(total >> m_nBarShift));
+}
+
+void CDiagnosticS::SetBarPos(uint64_t lba) { m_progress.SetPos(static_cast<int>(lba >> m_nBarShift)); }

@@ -1,9 +1,22 @@
 #pragma once
 
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include <QTimer>
+
+#include "controls/CGradientProgressCtrl.h"
+#include "pages/scan/ScanEngine.h"
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
 
-// Page 3: the read scan (dialog 144).
+// Page 3: the read scan (dialog 144), a quick or full scan of the selected drive on a worker
+// thread the page owns.
+//
+// The worker never waits for the UI thread: it publishes the position of each chunk in an
+// atomic, a display timer on the UI thread shows the latest position at screen rate, and the
+// one-off changes (drive opened, range known, scan ended) are posted.
 class CDiagnosticS : public vellumin::ui::FeaturePage {
     Q_OBJECT
 public:
@@ -18,12 +31,19 @@ public:
     static constexpr int IDC_RESULT = 1060;
     static constexpr int IDC_STOP = 1049;
     static constexpr int kElapsedTimer = 8001;
+    // How often a running scan's position reaches the screen.
+    static constexpr int kDisplayIntervalMs = 30;
 
     explicit CDiagnosticS(vellumin::platform::Platform& platform);
     ~CDiagnosticS() override;
 
-    bool IsBusy() const override;
+    bool IsBusy() const override { return m_bScanning; }
     void StopAndWait() override;
+
+    const CGradientProgressCtrl& ProgressBar() const { return m_progress; }
+    uint32_t ElapsedSeconds() const { return m_nElapsed; }
+    // The outcome of the last scan that ended.
+    const vellumin::scan::ScanOutcome& LastOutcome() const { return m_outcome; }
 
 protected:
     void DoDataExchange() override;
@@ -33,7 +53,35 @@ protected:
     void OnShowWindow(bool show) override;
 
 private:
+    class Publisher;
+
+    void StartScan(vellumin::scan::ScanMode mode);
+    void OnDriveOpened(uint64_t scan);
+    void OnRangeKnown(uint64_t scan, uint64_t total);
+    void ShowLatestPosition();
+    void FinishScan(uint64_t scan);
+    void ShowFinalState(const vellumin::scan::ScanOutcome& outcome);
+    void LockControls(bool lock);
+    void SetBarRange(uint64_t total);
+    void SetBarPos(uint64_t lba);
+
     vellumin::ui::BitmapButton m_btnQuick;
     vellumin::ui::BitmapButton m_btnFull;
     vellumin::ui::BitmapButton m_btnStop;
+    CGradientProgressCtrl m_progress;
+
+    // UI thread only.
+    bool m_bScanning = false;  // the scan-running marker
+    uint32_t m_nElapsed = 0;
+    uint64_t m_nScan = 0;      // number of the current (or last) scan; stale posts are dropped
+    uint64_t m_nTotal = 0;     // 0 until the running scan's range is known
+    unsigned m_nBarShift = 0;  // the bar counts in units of 2^shift sectors to stay in 32 bits
+    uint64_t m_nShown = 0;     // the published value on screen
+    QTimer m_display;
+
+    // Shared with the worker.
+    vellumin::scan::StopRequest m_nStop{0};
+    std::atomic<uint64_t> m_nPublished{0};  // 1 + LBA of the latest chunk read; 0 before the first
+    std::thread m_hWorker;
+    vellumin::scan::ScanOutcome m_outcome;  // written by the worker, read once it is joined
 };

@@ -217,28 +217,5 @@ TEST(ScanEngine, ChunkCommandFollowsTheRegistersReach) {
     EXPECT_EQ(ChunkAt(total, total).sectors, 0u);
 }
 
-TEST(ScanEngine, DriveBeyondTwentyEightBitsIsReadToItsEndOnce) {
-    const uint64_t total = 300'000'000;
-    Scan scan(total);
-    scan.drive.keepLog = false;
-    uint64_t expected = 0;
-    uint64_t extReads = 0;
-    bool ordered = true;
-    scan.drive.onRead = [&](const ScriptedDrive::Read& read) {
-        const bool needsExt = read.lba + read.sectors > 0x0FFFFFFF;
-        ordered = ordered && read.lba == expected && read.command == (needsExt ? kReadDmaExt : kReadDma) &&
-                  read.sectors == std::min<uint64_t>(253, total - read.lba);
-        expected = read.lba + read.sectors;
-        extReads += read.command == kReadDmaExt;
-    };
-    const auto outcome = scan.Run(ScanMode::Full);
-    EXPECT_TRUE(ordered) << "stopped being contiguous at " << expected;
-    EXPECT_EQ(expected, total);
-    EXPECT_EQ(scan.drive.reads, (total + 252) / 253);
-    EXPECT_EQ(extReads, (total - 268'435'277) / 253 + 1);
-    EXPECT_EQ(outcome.ending, ScanEnding::Completed);
-    EXPECT_EQ(FinalItems(outcome), "Items Scanned : 300000000 /300000000 ");
-}
-
 }  // namespace
 }  // namespace vellumin::scan
