@@ -46,7 +46,7 @@ int RunSmart(Context& context, const SmartOptions& options) {
     if (options.raw) {
         if (context.json) {
             context.PrintJson({{"drive", drive},
-                               {"smart", HexDumpLines(blocks.smart.data(), blocks.smart.size())}});
+                               {"smartHex", HexBytes(blocks.smart.data(), blocks.smart.size())}});
         } else {
             PrintHexDump(context.out(), blocks.smart.data(), blocks.smart.size());
         }
@@ -87,7 +87,10 @@ const Registrar registrar(40, [](CLI::App& app, Context& context) {
         "smart", "Show the SMART health figures decoded for the drive's flash controller");
     auto options = std::make_shared<SmartOptions>();
     AddDriveArgument(smart, options->drive);
-    smart->add_flag("--raw", options->raw, "Print the 512 SMART bytes as a hex dump (16 per line)");
+    smart->add_flag(
+        "--raw", options->raw,
+        "Print the 512 SMART bytes as a hex dump (16 per line); with --json one smartHex "
+        "string for a lab file");
     context.OnRun(smart, [&context, options] { return RunSmart(context, *options); });
 });
 

@@ -1,0 +1,193 @@
+// vellumin-cli info / smart on the simulated lab: the table and the JSON carry the rows the
+// engines decode, for every drive of the built-in lab.
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "cli/Command.h"
+#include "pages/smart/SmartDispatch.h"
+#include "platform/sim/SimPlatform.h"
+
+namespace vellumin::cli {
+namespace {
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+Result Cli(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int code = RunCli(args, out, err);
+    return {code, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The table as the CLI prints it: labels padded to the widest plus two blanks.
+std::vector<std::string> TableLines(const pages::ReportRows& rows) {
+    size_t width = 0;
+    for (const auto& row : rows) {
+        width = std::max(width, row.label.size());
+    }
+    std::vector<std::string> lines;
+    for (const auto& row : rows) {
+        lines.push_back(row.label + std::string(width - row.label.size() + 2, ' ') + row.value);
+    }
+    return lines;
+}
+
+nlohmann::json JsonRows(const pages::ReportRows& rows) {
+    auto array = nlohmann::json::array();
+    for (const auto& row : rows) {
+        array.push_back({{"label", row.label}, {"value", row.value}});
+    }
+    return array;
+}
+
+class LabCli : public ::testing::Test {
+protected:
+    std::unique_ptr<platform::Platform> lab_ = platform::sim::CreateSimPlatform();
+};
+
+TEST_F(LabCli, InfoAndSmartForEveryDrive) {
+    int shown = 0;
+    for (int n = 0; n < 16; ++n) {
+        SCOPED_TRACE("drive " + std::to_string(n));
+        const std::string drive = std::to_string(n);
+        const pages::DriveBlocks info = pages::ReadDriveInfoBlocks(lab_->Drives(), n);
+        const Result text = Cli({"--simulate", "info", drive});
+        const Result json = Cli({"--simulate", "--json", "info", drive});
+        if (!info.identifyRead) {
+            EXPECT_EQ(text.code, kExitNoDrive);
+            EXPECT_EQ(json.code, kExitNoDrive);
+            EXPECT_NE(text.err, "");
+            continue;
+        }
+        ++shown;
+        const pages::ReportRows rows = pages::DriveInfoRows(n, info.identify, info.smart);
+        ASSERT_EQ(text.code, kExitOk) << text.err;
+        EXPECT_EQ(Lines(text.out), TableLines(rows));
+        ASSERT_EQ(json.code, kExitOk) << json.err;
+        const auto doc = nlohmann::json::parse(json.out);
+        EXPECT_EQ(doc["drive"], n);
+        EXPECT_EQ(doc["rows"], JsonRows(rows));
+
+        const pages::DriveBlocks smart = pages::ReadSmartBlocks(lab_->Drives(), n);
+        const pages::SmartReport report = pages::DecodeSmart(smart.smart, smart.identify);
+        const Result smartText = Cli({"--simulate", "smart", drive});
+        ASSERT_EQ(smartText.code, kExitOk) << smartText.err;
+        std::vector<std::string> expected = TableLines(report.rows);
+        if (report.showMessage) {
+            if (!expected.empty()) {
+                expected.push_back("");
+            }
+            expected.push_back(report.message);
+        }
+        EXPECT_EQ(Lines(smartText.out), expected);
+        const auto smartDoc =
+            nlohmann::json::parse(Cli({"--simulate", "smart", drive, "--json"}).out);
+        EXPECT_EQ(smartDoc["rows"], JsonRows(report.rows));
+        EXPECT_EQ(smartDoc["message"].is_null(), !report.showMessage);
+    }
+    EXPECT_GE(shown, 15);
+}
+
+// Figures of the built-in lab's drives that each exercise one rule end to end.
+TEST_F(LabCli, DefaultLabDrivesShowTheirRule) {
+    auto row = [](const std::string& drive, const std::string& command, size_t index) {
+        const auto doc = nlohmann::json::parse(Cli({"--simulate", "--json", command, drive}).out);
+        return doc["rows"].at(index);
+    };
+    EXPECT_EQ(row("2", "smart", 1)["value"], "65536");                // SMI, 24-bit count
+    EXPECT_EQ(row("8", "smart", 2)["value"], "10000");                // model series
+    EXPECT_EQ(row("13", "info", 10)["value"], "Not Supported");       // "SMI2242 "
+    EXPECT_EQ(row("13", "smart", 0)["label"], "Power Cycle Count");   // SMI decoder
+    EXPECT_EQ(row("6", "smart", 2)["label"], "Average Erase Count");  // by revision
+    EXPECT_EQ(Cli({"--simulate", "smart", "7"}).out,
+              "The selected drive does not support this function.\n");
+    const Result none = Cli({"--simulate", "smart", "12"});
+    EXPECT_EQ(none.code, kExitOk);
+    EXPECT_EQ(none.out, "");
+    EXPECT_NE(none.err.find("no SMART layout"), std::string::npos);
+}
+
+class TempLab {
+public:
+    explicit TempLab(const std::string& json)
+        : path_(std::filesystem::temp_directory_path() /
+                ("vellumin-info-" + std::to_string(getpid()) + ".json")) {
+        std::ofstream(path_) << json;
+    }
+    ~TempLab() { std::filesystem::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// What the README tells a user to do with a real drive: dump both blocks, put them in a lab.
+TEST_F(LabCli, DriveReproducedFromRawDumps) {
+    for (const char* drive : {"3", "8", "13"}) {
+        SCOPED_TRACE(drive);
+        const auto identify =
+            nlohmann::json::parse(Cli({"--simulate", "--json", "identify", "--raw", drive}).out);
+        const auto smart =
+            nlohmann::json::parse(Cli({"--simulate", "--json", "smart", "--raw", drive}).out);
+        nlohmann::json labJson;
+        labJson["drives"] = {{{"slot", 0},
+                              {"identifyHex", identify["identifyHex"]},
+                              {"smartHex", smart["smartHex"]}}};
+        const TempLab lab(labJson.dump());
+
+        const auto original =
+            nlohmann::json::parse(Cli({"--simulate", "--json", "smart", drive}).out);
+        const Result copy = Cli({"--simulate=" + lab.path(), "--json", "smart", "0"});
+        ASSERT_EQ(copy.code, kExitOk) << copy.err;
+        EXPECT_EQ(nlohmann::json::parse(copy.out)["rows"], original["rows"]);
+
+        auto infoOriginal =
+            nlohmann::json::parse(Cli({"--simulate", "--json", "info", drive}).out)["rows"];
+        auto infoCopy = nlohmann::json::parse(
+            Cli({"--simulate=" + lab.path(), "--json", "info", "0"}).out)["rows"];
+        infoOriginal.erase(0);  // the drive number
+        infoCopy.erase(0);
+        EXPECT_EQ(infoCopy, infoOriginal);
+    }
+}
+
+TEST_F(LabCli, MessageStaysBelowModelSeriesRows) {
+    const TempLab lab(
+        R"({"drives": [{"slot": 2, "model": "VQ KD3308 SSD 120GB", "firmware": "V0826",
+        "sectors": 1000000, "smart": {"controller": "VX1000", "attributes": [{"id": 9, "raw": 77}]}}]})");
+    const Result r = Cli({"--simulate=" + lab.path(), "smart", "2"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 11u);
+    EXPECT_EQ(lines[0].substr(0, 14), "Power-On Hours");
+    EXPECT_EQ(lines[0].substr(lines[0].size() - 2), "77");
+    EXPECT_EQ(lines[10], "The selected drive does not support this function.");
+}
+
+TEST(InfoCli, BadDriveArguments) {
+    EXPECT_EQ(Cli({"--simulate", "info", "16"}).code, kExitNoDrive);
+    EXPECT_EQ(Cli({"--simulate", "smart", "x"}).code, kExitUsage);
+    EXPECT_EQ(Cli({"--simulate", "info"}).code, kExitUsage);
+}
+
+}  // namespace
+}  // namespace vellumin::cli
