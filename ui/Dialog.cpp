@@ -67,10 +67,10 @@ void Dialog::EndDialog(int result) {
 }
 
 void Dialog::Build() {
-    if (built_) {
+    if (built_ || building_) {
         return;
     }
-    built_ = true;
+    building_ = true;
     const bool child = (template_->style & kChild) != 0 || (parentWidget() && !isWindow());
     if (child) {
         setWindowFlags(Qt::Widget);
@@ -100,6 +100,7 @@ void Dialog::Build() {
         items_[control.id] = widget;
     }
     bindings_.clear();
+    built_ = true;
     OnInitDialog();
 }
 

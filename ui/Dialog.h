@@ -125,6 +125,7 @@ private:
     std::map<int, QWidget*> bindings_;
     std::map<int, QTimer*> timers_;
     Coalescer* texts_ = nullptr;
+    bool building_ = false;
     bool built_ = false;
     bool ended_ = false;
     bool running_ = false;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ata/IdentifyBlock.h"
+#include "controls/CSelectListCtrl.h"
 #include "ui/FeaturePage.h"
 
 // Page 1: the drive-information report (dialog 142).
@@ -16,12 +17,17 @@ public:
 
     // Rebuilds the report for `drive`; the main window calls it each time it shows the page and
     // when the selected drive changes while the page is shown.
-    void Fill(int32_t drive);
+    virtual void Fill(int32_t drive);
+
+    // The report list; its columns are set up by the main window.
+    CSelectListCtrl& ReportList() { return m_list; }
 
 protected:
+    void DoDataExchange() override { Bind(IDC_REPORT, m_list); }
     bool OnInitDialog() override;
 
 private:
+    CSelectListCtrl m_list;
     vellumin::ata::IdentifyBlock m_identify{};
     vellumin::ata::SmartBlock m_smart{};
 };

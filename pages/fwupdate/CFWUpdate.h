@@ -20,7 +20,7 @@ public:
 
     // Asks the update service about the drive whose identify copy is given (the drive table's;
     // it outlives the page). Called each time the main window shows the page for a drive.
-    void StartUpdateQuery(const vellumin::ata::IdentifyBlock& identify);
+    virtual void StartUpdateQuery(const vellumin::ata::IdentifyBlock& identify);
 
     bool IsBusy() const override;
     void StopAndWait() override;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ata/IdentifyBlock.h"
+#include "controls/CSelectListCtrl.h"
 #include "ui/FeaturePage.h"
 
 // Page 2: the SMART report (dialog 143).
@@ -16,12 +17,17 @@ public:
     explicit CSmartInfo(vellumin::platform::Platform& platform);
 
     // Rebuilds the SMART report for `drive`; the main window hides the message line first.
-    void Fill(int32_t drive);
+    virtual void Fill(int32_t drive);
+
+    // The report list; its columns are set up by the main window.
+    CSelectListCtrl& ReportList() { return m_list; }
 
 protected:
+    void DoDataExchange() override { Bind(IDC_REPORT, m_list); }
     bool OnInitDialog() override;
 
 private:
+    CSelectListCtrl m_list;
     vellumin::ata::SmartBlock m_smart{};
     vellumin::ata::IdentifyBlock m_identify{};
 };

@@ -1,0 +1,95 @@
+#include "app/CVelluminApp.h"
+
+#include <iostream>
+#include <optional>
+
+#include <QApplication>
+
+#include "app/CVelluminPre.h"
+#include "app/Screenshots.h"
+#include "platform/linux/LinuxPlatform.h"
+#include "platform/sim/SimPlatform.h"
+#include "res/ResourcePath.h"
+#include "ui/MessageBox.h"
+
+namespace {
+
+constexpr const char* kUsage = "usage: vellumin [--simulate[=LAB.json]] [runas]\n";
+constexpr int kExitUsage = 2;
+constexpr int kExitNoRights = 3;
+
+}  // namespace
+
+CVelluminApp::CVelluminApp(PlatformFactory realPlatform) : m_realPlatform(std::move(realPlatform)) {
+    if (!m_realPlatform) {
+        m_realPlatform = [] { return vellumin::platform::linux_backend::CreateLinuxPlatform(); };
+    }
+}
+
+CVelluminApp::~CVelluminApp() = default;
+
+bool CVelluminApp::RelaunchElevated(vellumin::platform::System& system) const {
+    if (!m_arguments.empty() && m_arguments.front() == "runas") {
+        return false;
+    }
+    // The new copy gets "runas" alone; this copy's own arguments are not passed on.
+    return system.RelaunchElevated({"runas"});
+}
+
+bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
+    using namespace vellumin;
+    std::optional<std::string> lab;
+    m_arguments.clear();
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a == "--simulate") {
+            lab = std::string();
+        } else if (a.rfind("--simulate=", 0) == 0) {
+            lab = a.substr(11);
+        } else if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            m_nExitCode = 0;
+            return false;
+        } else if (a.rfind("--", 0) == 0) {
+            std::cerr << "vellumin: unknown option " << a << '\n' << kUsage;
+            m_nExitCode = kExitUsage;
+            return false;
+        } else {
+            m_arguments.push_back(a);
+        }
+    }
+
+    // Frameworks of the skinned windows; quitting is the home screen's decision alone.
+    res::EnsureResources();
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    if (lab) {
+        try {
+            m_platform = platform::sim::CreateSimPlatform(*lab);
+        } catch (const platform::sim::LabError& e) {
+            const std::string text = std::string("The lab file cannot be used: ") + e.what();
+            std::cerr << "vellumin: " << text << '\n';
+            ui::MessageBox(nullptr, text, "Vellumin", ui::mb::kOk | ui::mb::kIconStop);
+            m_nExitCode = kExitUsage;
+            return false;
+        }
+    } else {
+        m_platform = m_realPlatform();
+        if (!m_platform->Sys().IsAdministrator()) {
+            if (!RelaunchElevated(m_platform->Sys())) {
+                ui::MessageBox(nullptr, "Vellumin requires Administrator Privileges.", "Vellumin",
+                               ui::mb::kOk | ui::mb::kIconExclamation);
+                m_nExitCode = kExitNoRights;
+            }
+            return false;
+        }
+    }
+
+    {
+        CVelluminPre home(*m_platform);
+        vellumin::app::ArmScreenshotsFromEnvironment();
+        home.DoModal();
+    }
+    m_nExitCode = 0;
+    return false;
+}

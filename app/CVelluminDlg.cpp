@@ -1,0 +1,421 @@
+#include "app/CVelluminDlg.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QSignalBlocker>
+
+#include "app/CAboutDlg.h"
+#include "app/Shell.h"
+#include "ata/Transport.h"
+#include "pages/driveinfo/CDriveInfo.h"
+#include "pages/erase/CSecureErase.h"
+#include "pages/fwupdate/CFWUpdate.h"
+#include "pages/scan/CDiagnosticS.h"
+#include "pages/smart/CSmartInfo.h"
+#include "pages/trim/CTrimEnable.h"
+#include "res/ResourcePath.h"
+
+namespace {
+
+using namespace vellumin;
+using namespace vellumin::ui;
+
+constexpr uint32_t kImage = kOwnerDraw | kTabStop;
+
+constexpr ControlTemplate kControls[] = {
+    {CVelluminDlg::IDC_DRIVE_LIST, ControlKind::ListView, 17, 69, 148, 158, "",
+     kReport | kSingleSel | kShowSelAlways | kNoColumnHeader | kBorder | kTabStop},
+    {1001, ControlKind::ImageButton, 330, 9, 60, 27, "", kImage},
+    {1002, ControlKind::ImageButton, 330, 36, 60, 27, "", kImage},
+    {1003, ControlKind::ImageButton, 390, 9, 60, 27, "", kImage},
+    {1004, ControlKind::ImageButton, 390, 36, 59, 27, "", kImage},
+    {1005, ControlKind::ImageButton, 450, 9, 59, 27, "", kImage},
+    {1006, ControlKind::ImageButton, 449, 36, 60, 27, "", kImage},
+    {CVelluminDlg::IDC_PAGE_AREA, ControlKind::Tab, 176, 69, 312, 157, ""},
+    {CVelluminDlg::IDC_DIVIDER, ControlKind::ImageButton, 173, 69, 6, 159, "", kOwnerDraw | kDisabled},
+    {CVelluminDlg::IDC_HOME, ControlKind::ImageButton, 12, 246, 25, 21, "", kImage},
+    {CVelluminDlg::IDC_ABOUT, ControlKind::ImageButton, 36, 246, 26, 21, "", kImage},
+    {CVelluminDlg::IDC_REFRESH, ControlKind::ImageButton, 61, 246, 28, 21, "", kImage},
+    {1033, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
+    {1039, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
+    {1040, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
+    {1041, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
+    {1042, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
+    {1043, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
+    {CVelluminDlg::IDC_VERSION, ControlKind::Static, 502, 259, 20, 8, "v1.11"},
+};
+constexpr DialogTemplate kTemplate{CVelluminDlg::kDialogId, 532, 277, "Vellumin", kSysMenu | kMinimizeBox,
+                                   kControls};
+
+// Feature buttons: normal and highlight PNG; side labels: one PNG each.
+constexpr int kPageImages[6][2] = {{130, 136}, {131, 137}, {132, 138}, {133, 139}, {134, 140}, {135, 141}};
+constexpr int kSideLabelImages[6] = {172, 173, 189, 190, 191, 192};
+
+constexpr const char* kNoDeviceNotice = "Please ensure your SSD is connected with SATA interface!";
+constexpr const char* kEraseRunning =
+    "Secure erase is in progress. Please wait until it has finished.";
+
+void SetImages(CGdipButton& button, int normal, int highlight) {
+    button.SetNormalImage(normal);
+    button.SetHoverImage(highlight);
+    button.SetPressedImage(highlight);
+}
+
+std::unique_ptr<FeaturePage> MakePage(int page, platform::Platform& platform) {
+    switch (page) {
+    case 1: return std::make_unique<CDriveInfo>(platform);
+    case 2: return std::make_unique<CSmartInfo>(platform);
+    case 3: return std::make_unique<CDiagnosticS>(platform);
+    case 4: return std::make_unique<CSecureErase>(platform);
+    case 5: return std::make_unique<CFWUpdate>(platform);
+    default: return std::make_unique<CTrimEnable>(platform);
+    }
+}
+
+void SetUpReport(CSelectListCtrl& list, int featureWidth, int contentWidth) {
+    list.SetExtendedStyle(CSelectListCtrl::kGridLines);
+    list.InsertColumn(0, "", CSelectListCtrl::Align::Left, 1);
+    list.InsertColumn(1, "Feature", CSelectListCtrl::Align::Left, featureWidth);
+    list.InsertColumn(2, "Content", CSelectListCtrl::Align::Left, contentWidth);
+    list.SetBkColor(kPageBackground);
+}
+
+}  // namespace
+
+CVelluminDlg::CVelluminDlg(platform::Platform& platform, QWidget* parent)
+    : Dialog(kTemplate, parent), m_platform(platform), m_pageFactory(MakePage) {}
+
+CVelluminDlg::~CVelluminDlg() { DestroyPages(); }
+
+void CVelluminDlg::DoDataExchange() {
+    Bind(IDC_DRIVE_LIST, m_list);
+    for (int i = 0; i < kPageCount; ++i) {
+        Bind(IDC_PAGE_BUTTON_1 + i, m_btnPage[i]);
+        Bind(kSideLabels[i], m_sideLabel[i]);
+    }
+    Bind(IDC_PAGE_AREA, m_tab);
+    Bind(IDC_DIVIDER, m_btnDivider);
+    Bind(IDC_HOME, m_btnHome);
+    Bind(IDC_ABOUT, m_btnAbout);
+    Bind(IDC_REFRESH, m_btnRefresh);
+}
+
+bool CVelluminDlg::OnInitDialog() {
+    res::EnsureResources();
+    setWindowIcon(res::LoadIcon(128));
+    m_background = res::LoadBitmap(129);
+    SetItemTextStyle(IDC_VERSION, Qt::white, PointFont(100));
+
+    for (int i = 0; i < kPageCount; ++i) {
+        SetImages(m_btnPage[i], kPageImages[i][0], kPageImages[i][1]);
+    }
+    SetImages(m_btnDivider, 160, 160);
+    EnableItem(IDC_DIVIDER, false);
+    SetImages(m_btnHome, 161, 162);
+    SetImages(m_btnAbout, 165, 166);
+    SetImages(m_btnRefresh, 170, 171);
+
+    m_list.SetExtendedStyle(CSelectListCtrl::kFullRowSelect);
+    m_list.InsertColumn(0, " ", CSelectListCtrl::Align::Center, 220);
+    m_list.SetHeaderVisible(false);
+    m_list.SetBkColor(Qt::black);
+
+    DiscoverDrives();
+    CreatePages();
+
+    for (int i = 0; i < kPageCount; ++i) {
+        m_sideLabel[i].SetNormalImage(kSideLabelImages[i]);
+        EnableItem(kSideLabels[i], false);
+    }
+    m_list.SetHighlight(true);
+    m_list.setFont(PointFont(115));
+    connect(&m_list, &CSelectListCtrl::ItemChanged, this, &CVelluminDlg::OnDriveSelected);
+
+    MarkSelectedRow();
+    ShowFeaturePage(m_nCurrentPage);
+    return true;
+}
+
+void CVelluminDlg::DiscoverDrives() {
+    const QSignalBlocker quiet(m_list);
+    for (const auto& row : vellumin::ata::DiscoverDrives(m_platform.Drives(), m_drives)) {
+        m_list.InsertItem(m_list.GetItemCount(), QString::fromStdString(row));
+    }
+    // A row saved from an earlier visit may lie beyond what this discovery found.
+    if (m_drives.count > 0) {
+        m_nSelectedRow = m_drives.EffectiveRow(m_nSelectedRow);
+    }
+}
+
+void CVelluminDlg::MarkSelectedRow() {
+    if (m_drives.count == 0) {
+        return;
+    }
+    const QSignalBlocker quiet(m_list);
+    m_list.SetSelectedRow(m_nSelectedRow);
+    m_list.SetChosenCell(m_nSelectedRow, 0);
+}
+
+void CVelluminDlg::CreatePages() {
+    for (int n = 1; n <= kPageCount; ++n) {
+        auto page = m_pageFactory(n, m_platform);
+        page->CreatePage(&m_tab);
+        page->setHidden(true);
+        m_pages[n - 1] = std::move(page);
+    }
+    if (auto* info = DriveInfoPage()) {
+        SetUpReport(info->ReportList(), 200, 249);
+        info->ReportList().SetHighlight(false);
+    }
+    if (auto* smart = SmartPage()) {
+        SetUpReport(smart->ReportList(), 225, 224);
+    }
+}
+
+void CVelluminDlg::DestroyPages() {
+    for (auto& page : m_pages) {
+        page.reset();
+    }
+}
+
+vellumin::ui::FeaturePage* CVelluminDlg::Page(int n) const {
+    return n >= 1 && n <= kPageCount ? m_pages[n - 1].get() : nullptr;
+}
+
+CDriveInfo* CVelluminDlg::DriveInfoPage() const { return dynamic_cast<CDriveInfo*>(Page(1)); }
+CSmartInfo* CVelluminDlg::SmartPage() const { return dynamic_cast<CSmartInfo*>(Page(2)); }
+CDiagnosticS* CVelluminDlg::ScanPage() const { return dynamic_cast<CDiagnosticS*>(Page(3)); }
+CSecureErase* CVelluminDlg::ErasePage() const { return dynamic_cast<CSecureErase*>(Page(4)); }
+CFWUpdate* CVelluminDlg::UpdatePage() const { return dynamic_cast<CFWUpdate*>(Page(5)); }
+
+bool CVelluminDlg::PassesOsGate() { return vellumin::app::PassesOsGate(m_platform.Sys().OsVersion()); }
+
+std::string CVelluminDlg::FreshModelNumber(int drive) {
+    vellumin::ata::IdentifyBlock block{};
+    vellumin::ata::IdentifyDevice(m_platform.Drives(), drive, block);
+    return vellumin::ata::TrimRight(vellumin::ata::AtaString(block, 27, 20));
+}
+
+void CVelluminDlg::ShowFeaturePage(int n) {
+    if (n < 1 || n > kPageCount || !m_pages[0]) {
+        return;
+    }
+    if (auto* update = UpdatePage(); n == 5 && update) {
+        update->ShowItem(CFWUpdate::IDC_AHCI_NOTE, false);
+    }
+    m_nCurrentPage = n;
+    for (int i = 0; i < kPageCount; ++i) {
+        m_btnPage[i].SetLatched(i == n - 1);
+        ShowItem(kSideLabels[i], i == n - 1);
+    }
+    if (auto* info = DriveInfoPage(); n == 1 && info) {
+        info->ReportList().DeleteAllItems();
+    }
+    if (auto* smart = SmartPage(); n == 2 && smart) {
+        smart->ReportList().DeleteAllItems();
+    }
+
+    if (m_drives.count == 0) {
+        {
+            const QSignalBlocker quiet(m_list);
+            m_list.DeleteAllItems();
+            m_strNoDevice = vellumin::ata::kNoCompatibleDeviceRow;
+            m_list.InsertItem(0, QString::fromStdString(m_strNoDevice));
+        }
+        if (auto* scan = ScanPage(); n == 3 && scan) {
+            scan->EnableItem(CDiagnosticS::IDC_QUICK_SCAN, false);
+            scan->EnableItem(CDiagnosticS::IDC_FULL_SCAN, false);
+        }
+        if (auto* erase = ErasePage(); n == 4 && erase) {
+            erase->EnableItem(CSecureErase::IDC_QUICK_ERASE, false);
+            erase->EnableItem(CSecureErase::IDC_FULL_ERASE, false);
+        }
+        ShowItem(IDC_PAGE_AREA, false);
+        for (int i = 1; i <= kPageCount; ++i) {
+            if (i != n) {
+                EnableItem(IDC_PAGE_BUTTON_1 + i - 1, false);
+            }
+        }
+        if (!m_drives.noticeShown) {
+            MessageBox(kNoDeviceNotice, "Vellumin", mb::kOk);
+            m_drives.noticeShown = true;
+        }
+    } else {
+        for (int i = 1; i <= kPageCount; ++i) {
+            if (i != n) {
+                EnableItem(IDC_PAGE_BUTTON_1 + i - 1, true);
+            }
+        }
+        HandOver(n, m_drives.DriveOfRow(m_nSelectedRow));
+        ShowItem(IDC_PAGE_AREA, true);
+    }
+
+    if (auto* erase = ErasePage(); n == 4 && erase) {
+        erase->SendMessage(CSecureErase::kFillMessage, 0, 0);
+    }
+    for (int i = 1; i <= kPageCount; ++i) {
+        if (i != n) {
+            m_pages[i - 1]->ShowWindow(false);
+        }
+    }
+    m_pages[n - 1]->ShowWindow(true);
+}
+
+void CVelluminDlg::HandOver(int n, int drive) {
+    ui::FeaturePage& page = *m_pages[n - 1];
+    switch (n) {
+    case 1:
+        page.SetPhysicalDrive(drive);
+        if (auto* info = DriveInfoPage()) {
+            info->Fill(drive);
+        }
+        break;
+    case 2:
+        page.ShowItem(CSmartInfo::IDC_MESSAGE, false);
+        page.SetPhysicalDrive(drive);
+        if (auto* smart = SmartPage()) {
+            smart->Fill(drive);
+        }
+        break;
+    case 3: {
+        page.SetPhysicalDrive(drive);
+        const bool restricted = vellumin::app::IsRestrictedModel(FreshModelNumber(drive));
+        for (int id : {CDiagnosticS::IDC_QUICK_SCAN, CDiagnosticS::IDC_FULL_SCAN}) {
+            page.EnableItem(id, !restricted);
+            page.ShowItem(id, !restricted);
+        }
+        page.ShowItem(CDiagnosticS::IDC_NOT_SUPPORTED, restricted);
+        break;
+    }
+    case 4:
+        page.EnableItem(CSecureErase::IDC_QUICK_ERASE, true);
+        page.EnableItem(CSecureErase::IDC_FULL_ERASE, true);
+        page.SetPhysicalDrive(drive);
+        if (auto* erase = ErasePage()) {
+            erase->SetModelText(m_drives.modelText[drive]);
+            erase->SetIdentify(&m_drives.identify[drive]);
+            erase->SendMessage(CSecureErase::kFillMessage, 0, 0);
+        }
+        break;
+    case 5:
+        page.SetPhysicalDrive(drive);
+        if (auto* update = UpdatePage()) {
+            update->StartUpdateQuery(m_drives.identify[drive]);
+        }
+        if (vellumin::app::IsRestrictedModel(FreshModelNumber(drive))) {
+            page.ShowItem(CFWUpdate::IDC_AHCI_NOTE, true);
+        }
+        break;
+    default: break;
+    }
+}
+
+void CVelluminDlg::OnDriveSelected(int /*row*/) {
+    if (!m_pages[0]) {
+        return;
+    }
+    if (const int selected = m_list.GetSelectedRow(); selected >= 0) {
+        m_nSelectedRow = selected;
+    }
+    if (m_drives.count == 0) {
+        const QSignalBlocker quiet(m_list);
+        m_list.DeleteAllItems();
+        m_list.InsertItem(0, QString::fromStdString(vellumin::ata::kNoCompatibleDeviceRow));
+    } else {
+        const int drive = m_drives.DriveOfRow(m_nSelectedRow);
+        for (auto& page : m_pages) {
+            page->SetPhysicalDrive(drive);
+        }
+    }
+    ShowFeaturePage(m_nCurrentPage);
+}
+
+void CVelluminDlg::Refresh() {
+    {
+        const QSignalBlocker quiet(m_list);
+        m_list.DeleteAllItems();
+    }
+    DiscoverDrives();
+    if (m_drives.count > 0) {
+        for (int i = 0; i < kPageCount; ++i) {
+            EnableItem(IDC_PAGE_BUTTON_1 + i, true);
+        }
+        MarkSelectedRow();
+    }
+    ShowFeaturePage(m_nCurrentPage);
+}
+
+bool CVelluminDlg::StopPagesForLeaving() {
+    for (auto& page : m_pages) {
+        if (page && page->IsBusy() && !page->CanStop()) {
+            MessageBox(kEraseRunning, "Vellumin", mb::kOk | mb::kIconExclamation);
+            return false;
+        }
+    }
+    for (auto& page : m_pages) {
+        if (page && page->IsBusy()) {
+            page->StopAndWait();
+        }
+    }
+    return true;
+}
+
+void CVelluminDlg::EndVisit(int result) {
+    if (!StopPagesForLeaving()) {
+        return;
+    }
+    DestroyPages();
+    m_list.repaint();
+    EndDialog(result);
+}
+
+void CVelluminDlg::Home() {
+    if (!PassesOsGate()) {
+        return;
+    }
+    EndVisit(kIdOk);
+}
+
+void CVelluminDlg::About() {
+    CAboutDlg about(this);
+    about.DoModal();
+}
+
+void CVelluminDlg::OnCommand(int id) {
+    if (id >= IDC_PAGE_BUTTON_1 && id < IDC_PAGE_BUTTON_1 + kPageCount) {
+        ShowFeaturePage(id - IDC_PAGE_BUTTON_1 + 1);
+    } else if (id == IDC_HOME) {
+        Home();
+    } else if (id == IDC_ABOUT) {
+        if (PassesOsGate()) {
+            About();
+        }
+    } else if (id == IDC_REFRESH) {
+        Refresh();
+    }
+}
+
+// The confirm key ends the visit with 1, as the home button does but without its gate; the
+// cancel key and the close box end it with 2.
+void CVelluminDlg::OnOK() { EndVisit(kIdOk); }
+
+void CVelluminDlg::OnCancel() { EndVisit(kIdCancel); }
+
+void CVelluminDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (m_background.isNull()) {
+        painter.fillRect(rect(), kPageBackground);
+    } else {
+        painter.drawPixmap(rect(), m_background);
+    }
+}
+
+// No window system menu to extend here: the About entry sits in the window's context menu.
+void CVelluminDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* about = menu.addAction("&About Vellumin...");
+    if (menu.exec(event->globalPos()) == about) {
+        About();
+    }
+}

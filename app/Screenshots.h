@@ -1,0 +1,12 @@
+#pragma once
+
+namespace vellumin::app {
+
+// With VELLUMIN_SCREENSHOTS=<folder> set, drives the program through its windows once and saves
+// each as a PNG: the home screen (DRIVE bar hovered) "home.png", any message box
+// "notice.png", the main window on pages 1 to 6 "page-<n>.png" (only page 1 when no drive is
+// listed), then closes the main window, which ends the program. VELLUMIN_SCREENSHOT_PREFIX is
+// put before every file name. Does nothing without the variable.
+void ArmScreenshotsFromEnvironment();
+
+}  // namespace vellumin::app

@@ -1,0 +1,70 @@
+// The shell's pure rules: the operating-system gate, the hover ranges, the clone tool's place.
+#include <gtest/gtest.h>
+
+#include "app/Shell.h"
+
+namespace {
+
+using namespace vellumin::app;
+using vellumin::platform::OsVersionRecord;
+
+OsVersionRecord Windows(uint32_t platformId, uint32_t major, uint32_t minor = 0) {
+    return OsVersionRecord{true, platformId, major, minor, 0, "", 1, ""};
+}
+
+TEST(OsGate, PassesNtAboveVersionFourOnly) {
+    EXPECT_TRUE(PassesOsGate(Windows(2, 5, 0)));   // 2000
+    EXPECT_TRUE(PassesOsGate(Windows(2, 6, 1)));   // 7
+    EXPECT_TRUE(PassesOsGate(Windows(2, 10, 0)));
+    EXPECT_FALSE(PassesOsGate(Windows(2, 4, 0)));  // NT 4
+    EXPECT_FALSE(PassesOsGate(Windows(2, 0, 0)));  // an all-zero record after a failed call
+    EXPECT_FALSE(PassesOsGate(Windows(1, 5, 0)));  // the old non-NT family
+    EXPECT_FALSE(PassesOsGate(Windows(0, 6, 1)));
+    EXPECT_FALSE(PassesOsGate(std::nullopt));      // the request failed
+    OsVersionRecord linux;
+    linux.windows = false;
+    linux.major = 6;
+    linux.name = "Debian GNU/Linux 12 (bookworm)";
+    EXPECT_TRUE(PassesOsGate(linux));
+}
+
+TEST(HoverRanges, EachBarHasItsRowsAndTheGapsChangeNothing) {
+    struct Case {
+        int x, y;
+        std::optional<int> shown;
+    };
+    const Case cases[] = {
+        {543, 107, 1044}, {789, 138, 1044}, {600, 139, std::nullopt}, {600, 144, std::nullopt},
+        {600, 145, 1045}, {600, 175, 1045}, {600, 176, std::nullopt}, {600, 184, 1046},
+        {600, 217, 1046}, {600, 225, 1043}, {600, 256, 1043}, {600, 265, 1047},
+        {600, 296, 1047}, {600, 305, 1048}, {600, 333, 1048}, {600, 342, 1049},
+        {600, 370, 1049}, {600, 371, std::nullopt}, {542, 120, std::nullopt},
+        {790, 120, std::nullopt}, {600, 106, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HoverDescriptionAt(c.x, c.y), c.shown) << c.x << "," << c.y;
+    }
+}
+
+TEST(CloneTool, LooksInTheProgramsFolderForTheToolOfItsWidth) {
+    const CloneTool tool64 = CloneToolFor("/opt/vellumin", true);
+    EXPECT_EQ(tool64.file, "/opt/vellumin/Twinara/Twinara64.exe");
+    EXPECT_EQ(tool64.folder, "/opt/vellumin/Twinara/");
+    EXPECT_EQ(tool64.missingMessage, "Twinara64.exe does not exist.");
+    const CloneTool tool32 = CloneToolFor("/opt/vellumin/", false);
+    EXPECT_EQ(tool32.file, "/opt/vellumin/Twinara/Twinara32.exe");
+    EXPECT_EQ(tool32.missingMessage, "Twinara32.exe does not exist.");
+    if (sizeof(void*) == 8) {
+        EXPECT_TRUE(Is64BitSystem());
+    }
+}
+
+TEST(RestrictedModels, AnyOfTheThreeSeriesAnywhereInTheModel) {
+    EXPECT_TRUE(IsRestrictedModel("VQ KD5508 128GB"));
+    EXPECT_TRUE(IsRestrictedModel("VQKM5508"));
+    EXPECT_TRUE(IsRestrictedModel("KD3308"));
+    EXPECT_FALSE(IsRestrictedModel("VQ kd5508"));
+    EXPECT_FALSE(IsRestrictedModel("VQ KD550"));
+}
+
+}  // namespace
