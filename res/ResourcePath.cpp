@@ -42,9 +42,9 @@ bool KindFromType(const char* type, Kind* kind) {
     return true;
 }
 
-QPixmap BitmapImage(int id) { return QPixmap(ResourcePath(Kind::Bitmap, id)); }
+QPixmap LoadBitmap(int id) { return QPixmap(ResourcePath(Kind::Bitmap, id)); }
 
-QIcon IconImage(int id) {
+QIcon LoadIcon(int id) {
     QPixmap pixmap(ResourcePath(Kind::Icon, id));
     return pixmap.isNull() ? QIcon() : QIcon(pixmap);
 }

@@ -23,9 +23,8 @@ inline QString ResourcePath(int pngId) { return ResourcePath(Kind::Png, pngId); 
 // false for anything else.
 bool KindFromType(const char* type, Kind* kind);
 
-// Loaded images, null when the id has no embedded image of that kind. (Not named Load...:
-// those names are macros on Windows.)
-QPixmap BitmapImage(int id);
-QIcon IconImage(int id);
+// Loaded images, null when the id has no embedded image of that kind.
+QPixmap LoadBitmap(int id);
+QIcon LoadIcon(int id);
 
 }  // namespace res

@@ -52,8 +52,8 @@ TEST(BitmapResource, EveryTableEntryIsEmbeddedWithItsSize) {
         // Buttons rely on alpha to show the window behind; bitmaps are opaque.
         EXPECT_EQ(HasTransparency(*image.GetBitmap()), r.kind != res::Kind::Bitmap) << r.id;
     }
-    EXPECT_FALSE(res::BitmapImage(129).isNull());
-    EXPECT_FALSE(res::IconImage(128).isNull());
+    EXPECT_FALSE(res::LoadBitmap(129).isNull());
+    EXPECT_FALSE(res::LoadIcon(128).isNull());
 }
 
 TEST(BitmapResource, PngAndBitmapIdsAreSeparate) {
