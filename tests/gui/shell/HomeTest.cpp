@@ -1,0 +1,252 @@
+// The home screen and start-up: hover descriptions, visits of the main window on the lab,
+// the clone tool, elevation and the lab option.
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include <QApplication>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "FakePlatform.h"
+#include "app/CVelluminApp.h"
+#include "app/CVelluminDlg.h"
+#include "app/CVelluminPre.h"
+#include "app/Shell.h"
+#include "ata/Discovery.h"
+#include "platform/sim/SimPlatform.h"
+#include "ui/MessageBox.h"
+
+namespace {
+
+using namespace shelltest;
+using vellumin::ui::ScopedMessageBoxes;
+using vellumin::ui::ScriptedMessageBoxes;
+namespace ui = vellumin::ui;
+
+template <class T>
+T* VisibleWindow() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* found = dynamic_cast<T*>(w); found && found->isVisible()) {
+            return found;
+        }
+    }
+    return nullptr;
+}
+
+// Runs `action` once, as soon as a window of type T is visible (inside whatever modal loop
+// runs then).
+template <class T>
+void WhenVisible(std::function<void(T&)> action) {
+    auto* poll = new QTimer(QApplication::instance());
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
+        if (auto* window = VisibleWindow<T>()) {
+            poll->stop();
+            poll->deleteLater();
+            action(*window);
+        }
+    });
+    poll->start(5);
+}
+
+void Hover(CVelluminPre& home, unsigned message, int x, int y) {
+    CGdipButtonEvent report(static_cast<int>(message), x, y);
+    QApplication::sendEvent(&home, &report);
+}
+
+std::vector<int> ShownDescriptions(const CVelluminPre& home) {
+    std::vector<int> shown;
+    for (int id : vellumin::app::kHoverDescriptions) {
+        if (home.IsItemShown(id)) {
+            shown.push_back(id);
+        }
+    }
+    return shown;
+}
+
+class HomeTest : public ::testing::Test {
+protected:
+    void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+    ScriptedMessageBoxes boxes;
+    ScopedMessageBoxes useBoxes{boxes};
+};
+
+TEST_F(HomeTest, HoverShowsOneDescriptionKeepsItInTheGapsAndLeavingHidesAll) {
+    FakePlatform machine;
+    CVelluminPre home(machine);
+    home.Create(nullptr);
+    EXPECT_TRUE(ShownDescriptions(home).empty());
+    Hover(home, 9000, 600, 120);
+    EXPECT_EQ(ShownDescriptions(home), std::vector<int>{1044});
+    Hover(home, 9000, 600, 141);  // last rows of the DRIVE bar: outside every range
+    EXPECT_EQ(ShownDescriptions(home), std::vector<int>{1044});
+    Hover(home, 9000, 600, 350);
+    EXPECT_EQ(ShownDescriptions(home), std::vector<int>{1049});
+    Hover(home, 9001, 1, 1);
+    EXPECT_TRUE(ShownDescriptions(home).empty());
+}
+
+TEST_F(HomeTest, EachBarOpensTheMainWindowOnItsPageWithTheLabsDrivesAndHomeKeepsTheRow) {
+    auto lab = vellumin::platform::sim::CreateSimPlatform();
+    const auto rows = vellumin::ata::DiscoverDrives(lab->Drives()).rows;
+    ASSERT_GT(rows.size(), 3u);
+    CVelluminPre home(*lab);
+    home.Create(nullptr);
+    home.show();
+    for (int page = 1; page <= 6; ++page) {
+        bool seen = false;
+        WhenVisible<CVelluminDlg>([&](CVelluminDlg& main) {
+            seen = true;
+            EXPECT_FALSE(home.isVisible());
+            EXPECT_EQ(main.CurrentPage(), page);
+            EXPECT_TRUE(main.Page(page)->IsWindowShown());
+            ASSERT_EQ(main.DriveList().GetItemCount(), static_cast<int>(rows.size()));
+            for (int r = 0; r < main.DriveList().GetItemCount(); ++r) {
+                EXPECT_EQ(main.DriveList().GetItemText(r, 0).toStdString(), rows[r]);
+            }
+            // The row chosen on the first visit is the selected row of every later one.
+            EXPECT_EQ(main.SelectedRow(), page == 1 ? 0 : 2);
+            EXPECT_EQ(main.DriveList().GetSelectedRow(), page == 1 ? 0 : 2);
+            if (page == 1) {
+                main.DriveList().SetSelectedRow(2);
+            }
+            main.ItemAs<QAbstractButton>(CVelluminDlg::IDC_HOME)->click();
+        });
+        home.ItemAs<QAbstractButton>(CVelluminPre::kPageButtons[page - 1])->click();
+        EXPECT_TRUE(seen) << page;
+        EXPECT_TRUE(home.isVisible());
+        EXPECT_EQ(home.SavedRow(), 2);
+        EXPECT_EQ(home.RequestedPage(), page);
+    }
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(HomeTest, ClosingTheMainWindowEndsTheHomeScreen) {
+    auto lab = vellumin::platform::sim::CreateSimPlatform();
+    CVelluminPre home(*lab);
+    QTimer::singleShot(0, &home, [&] {
+        WhenVisible<CVelluminDlg>([](CVelluminDlg& main) { main.close(); });
+        home.OpenMainWindow(3);
+    });
+    EXPECT_EQ(home.DoModal(), 2);
+    EXPECT_FALSE(home.isVisible());
+}
+
+TEST_F(HomeTest, FailedGateOpensNothing) {
+    FakePlatform machine;
+    machine.drives.identify[0] = MakeIdentify("VQ Alpha");
+    machine.system.version = vellumin::platform::OsVersionRecord{true, 1, 4, 10, 0, "", 1, ""};
+    CVelluminPre home(machine);
+    home.Create(nullptr);
+    home.OpenMainWindow(2);  // would block in the main window's loop if it opened
+    EXPECT_EQ(home.RequestedPage(), 1);
+}
+
+TEST_F(HomeTest, CloneToolIsReportedMissingOrStartedFromItsFolder) {
+    FakePlatform machine;
+    const auto folder = std::filesystem::temp_directory_path() / "vellumin-clone-test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "Twinara");
+    CVelluminPre home(machine);
+    home.SetProgramFolder(folder.string());
+    home.Create(nullptr);
+
+    const auto tool = vellumin::app::CloneToolFor(folder.string(), vellumin::app::Is64BitSystem());
+    home.ItemAs<QAbstractButton>(CVelluminPre::IDC_CLONE)->click();
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Shown()[0].text, tool.missingMessage);
+    EXPECT_EQ(boxes.Shown()[0].caption, "Error!");
+    EXPECT_EQ(boxes.Shown()[0].flags, ui::mb::kOk | ui::mb::kIconStop);
+    EXPECT_TRUE(machine.system.opened.empty());
+
+    std::ofstream(tool.file) << "#!/bin/sh\n";
+    home.ItemAs<QAbstractButton>(CVelluminPre::IDC_CLONE)->click();
+    EXPECT_EQ(boxes.Count(), 1u);
+    ASSERT_EQ(machine.system.opened.size(), 1u);
+    EXPECT_EQ(machine.system.opened[0].first, tool.file);
+    EXPECT_EQ(machine.system.opened[0].second, tool.folder);
+    std::filesystem::remove_all(folder);
+}
+
+class StartUpTest : public HomeTest {
+protected:
+    // The real platform the app would make: a fake the test keeps its hands on.
+    CVelluminApp MakeApp() {
+        return CVelluminApp([this] {
+            ++realPlatforms;
+            auto made = std::make_unique<FakePlatform>();
+            made->system = system;
+            last = made.get();
+            return made;
+        });
+    }
+    FakeSystem system;
+    FakePlatform* last = nullptr;
+    int realPlatforms = 0;
+};
+
+TEST_F(StartUpTest, SimulateOpensTheHomeScreenWithoutAskingForRights) {
+    CVelluminApp app = MakeApp();
+    bool home = false;
+    WhenVisible<CVelluminPre>([&](CVelluminPre& pre) {
+        home = true;
+        pre.close();
+    });
+    EXPECT_FALSE(app.RunStartUp({"vellumin", "--simulate"}));
+    EXPECT_TRUE(home);
+    EXPECT_EQ(app.ExitCode(), 0);
+    EXPECT_EQ(realPlatforms, 0);
+    EXPECT_TRUE(boxes.Shown().empty());
+}
+
+TEST_F(StartUpTest, MalformedLabIsReportedAndEndsNonZero) {
+    CVelluminApp app = MakeApp();
+    const std::string lab = std::string(VELLUMIN_FIXTURES) + "/shell/malformed-lab.json";
+    EXPECT_FALSE(app.RunStartUp({"vellumin", "--simulate=" + lab}));
+    EXPECT_NE(app.ExitCode(), 0);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.Shown()[0].text.find("malformed-lab.json"), std::string::npos);
+    EXPECT_EQ(VisibleWindow<CVelluminPre>(), nullptr);
+}
+
+TEST_F(StartUpTest, WithoutRightsRelaunchesWithRunasAloneUnlessAlreadyRelaunched) {
+    system.administrator = false;
+    {
+        CVelluminApp app = MakeApp();
+        EXPECT_FALSE(app.RunStartUp({"vellumin", "first", "second"}));
+        ASSERT_NE(last, nullptr);
+        EXPECT_EQ(last->system.relaunches, (std::vector<std::vector<std::string>>{{"runas"}}));
+        EXPECT_TRUE(boxes.Shown().empty());  // this copy ends quietly
+    }
+    {
+        CVelluminApp app = MakeApp();
+        EXPECT_FALSE(app.RunStartUp({"vellumin", "runas"}));
+        EXPECT_TRUE(last->system.relaunches.empty());
+        ASSERT_EQ(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.Shown()[0].text, "Vellumin requires Administrator Privileges.");
+        EXPECT_EQ(boxes.Shown()[0].caption, "Vellumin");
+        EXPECT_EQ(boxes.Shown()[0].flags, ui::mb::kOk | ui::mb::kIconExclamation);
+        EXPECT_NE(app.ExitCode(), 0);
+    }
+    system.relaunchSucceeds = false;  // the prompt was declined
+    {
+        CVelluminApp app = MakeApp();
+        EXPECT_FALSE(app.RunStartUp({"vellumin"}));
+        EXPECT_EQ(last->system.relaunches.size(), 1u);
+        EXPECT_EQ(boxes.Count(), 2u);
+    }
+}
+
+TEST_F(StartUpTest, WithRightsTheHomeScreenRuns) {
+    CVelluminApp app = MakeApp();
+    bool home = false;
+    WhenVisible<CVelluminPre>([&](CVelluminPre& pre) {
+        home = true;
+        pre.close();
+    });
+    EXPECT_FALSE(app.RunStartUp({"vellumin"}));
+    EXPECT_TRUE(home);
+    EXPECT_TRUE(last->system.relaunches.empty());
+}
+
+}  // namespace
