@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: vellumin [--simulate[=LAB.json]] [runas]\n";
+constexpr const char* kUsage = "usage: vellumin [--simulate[=LAB.json]] [runas]\n"
+                                "  --simulate  run on the simulated lab (the built-in one, or LAB.json)\n";
 constexpr int kExitUsage = 2;
 constexpr int kExitNoRights = 3;
 
@@ -43,7 +44,10 @@ bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
     for (size_t i = 1; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (a == "--simulate") {
-            lab = std::string();
+            // A lab file may also follow as the next argument.
+            const bool file = i + 1 < arguments.size() && arguments[i + 1].size() > 5 &&
+                              arguments[i + 1].ends_with(".json");
+            lab = file ? arguments[++i] : std::string();
         } else if (a.rfind("--simulate=", 0) == 0) {
             lab = a.substr(11);
         } else if (a == "--help" || a == "-h") {

@@ -106,6 +106,15 @@ bool CVelluminDlg::OnInitDialog() {
     setWindowIcon(res::LoadIcon(128));
     m_background = res::LoadBitmap(129);
     SetItemTextStyle(IDC_VERSION, Qt::white, PointFont(100));
+    // Grow the version label to the left when this face needs more room than the layout gave.
+    if (QWidget* version = Item(IDC_VERSION)) {
+        const int needed = version->fontMetrics().horizontalAdvance(version->property("text").toString()) + 2;
+        if (needed > version->width()) {
+            QRect r = version->geometry();
+            r.setLeft(r.right() + 1 - needed);
+            version->setGeometry(r);
+        }
+    }
 
     for (int i = 0; i < kPageCount; ++i) {
         SetImages(m_btnPage[i], kPageImages[i][0], kPageImages[i][1]);

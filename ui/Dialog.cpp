@@ -29,6 +29,9 @@ bool HasTextProperty(const QWidget& widget) {
 QFont PointFont(int tenths, bool bold) {
     QFont font;
     font.setPixelSize(std::max(1, MulDiv(tenths, 96, 720)));
+    // The layouts were drawn for the narrower Windows dialog faces; a semi-condensed face
+    // keeps their texts inside their rectangles.
+    font.setStretch(QFont::SemiCondensed);
     font.setBold(bold);
     return font;
 }
