@@ -17,7 +17,9 @@ std::vector<std::pair<int, CommandSetup>>& Commands() {
 
 }  // namespace
 
-Registrar::Registrar(int order, CommandSetup setup) { Commands().emplace_back(order, std::move(setup)); }
+Registrar::Registrar(int order, CommandSetup setup) {
+    Commands().emplace_back(order, std::move(setup));
+}
 
 platform::Platform& Context::Platform() {
     if (platform_) {
@@ -39,8 +41,12 @@ platform::Platform& Context::Platform() {
     return *platform_;
 }
 
-std::ostream& Context::out() { return outStream ? *outStream : std::cout; }
-std::ostream& Context::err() { return errStream ? *errStream : std::cerr; }
+std::ostream& Context::out() {
+    return outStream ? *outStream : std::cout;
+}
+std::ostream& Context::err() {
+    return errStream ? *errStream : std::cerr;
+}
 
 void Context::OnRun(CLI::App* subcommand, std::function<int()> action) {
     actions_.emplace_back(subcommand, std::move(action));
@@ -53,7 +59,8 @@ void Context::PrintJson(const nlohmann::json& document) {
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
            std::unique_ptr<platform::Platform> platform) {
-    CLI::App app{"Vellumin: diagnostics and maintenance for SATA solid-state drives", "vellumin-cli"};
+    CLI::App app{"Vellumin: diagnostics and maintenance for SATA solid-state drives",
+                 "vellumin-cli"};
     app.set_version_flag("--version", std::string("vellumin-cli ") + VelluminVersion());
     app.require_subcommand(1);
     app.fallthrough();  // global options may also follow the command

@@ -19,17 +19,19 @@ int ParseDrive(const std::string& text) {
     const auto [stop, error] = std::from_chars(text.data(), end, number);
     if (error == std::errc::result_out_of_range ||
         (error == std::errc() && stop == end && (number < 0 || number >= ata::kMaxDrives))) {
-        throw CommandError(kExitNoDrive, "Physical drive " + text + " is out of range: drives are numbered 0 to 15.");
+        throw CommandError(kExitNoDrive, "Physical drive " + text +
+                                             " is out of range: drives are numbered 0 to 15.");
     }
     if (error != std::errc() || stop != end) {
-        throw CommandError(kExitUsage, "DRIVE must be a physical drive number, 0 to 15, not '" + text + "'.");
+        throw CommandError(kExitUsage,
+                           "DRIVE must be a physical drive number, 0 to 15, not '" + text + "'.");
     }
     return number;
 }
 
 void ThrowNoDrive(int drive) {
-    throw CommandError(kExitNoDrive,
-                       "Physical drive " + std::to_string(drive) + " is not present or cannot be opened.");
+    throw CommandError(kExitNoDrive, "Physical drive " + std::to_string(drive) +
+                                         " is not present or cannot be opened.");
 }
 
 platform::DriveHandlePtr OpenDrive(Context& context, int drive) {

@@ -23,7 +23,8 @@ int RunIdentify(Context& context, const IdentifyOptions& options) {
     if (options.raw) {
         if (context.json) {
             // One string a lab file takes as it stands.
-            context.PrintJson({{"drive", drive}, {"identifyHex", HexBytes(block.data(), block.size())}});
+            context.PrintJson(
+                {{"drive", drive}, {"identifyHex", HexBytes(block.data(), block.size())}});
         } else {
             PrintHexDump(context.out(), block.data(), block.size());
         }
@@ -45,11 +46,14 @@ int RunIdentify(Context& context, const IdentifyOptions& options) {
 }
 
 const Registrar registrar(20, [](CLI::App& app, Context& context) {
-    auto* identify = app.add_subcommand("identify", "Show a drive's model, serial number, firmware and rotation rate");
+    auto* identify = app.add_subcommand(
+        "identify", "Show a drive's model, serial number, firmware and rotation rate");
     auto options = std::make_shared<IdentifyOptions>();
     AddDriveArgument(identify, options->drive);
-    identify->add_flag("--raw", options->raw, "Print the 512 identify bytes as a hex dump, 16 per line; with --json as one "
-                     "identifyHex string for a lab file");
+    identify->add_flag(
+        "--raw", options->raw,
+        "Print the 512 identify bytes as a hex dump, 16 per line; with --json as one "
+        "identifyHex string for a lab file");
     context.OnRun(identify, [&context, options] { return RunIdentify(context, *options); });
 });
 

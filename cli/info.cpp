@@ -12,8 +12,8 @@ namespace {
 
 int RunInfo(Context& context, const std::string& driveText) {
     const int drive = ParseDrive(driveText);
-    const pages::DriveBlocks blocks =
-        pages::ReadDriveInfoBlocks(context.Platform().Drives(), drive);
+    const pages::DriveBlocks blocks = pages::ReadDriveBlocks(context.Platform().Drives(), drive,
+                                                             pages::ReadOrder::kIdentifyFirst);
     if (!blocks.identifyRead) {
         ThrowNoDrive(drive);
     }

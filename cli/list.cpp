@@ -44,7 +44,8 @@ int RunList(Context& context) {
 }
 
 const Registrar registrar(10, [](CLI::App& app, Context& context) {
-    auto* list = app.add_subcommand("list", "List the compatible drives (one row per drive, as the drive list shows)");
+    auto* list = app.add_subcommand(
+        "list", "List the compatible drives (one row per drive, as the drive list shows)");
     context.OnRun(list, [&context] { return RunList(context); });
 });
 

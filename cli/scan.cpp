@@ -23,7 +23,8 @@ static_assert(scan::StopRequest::is_always_lock_free, "set from a signal handler
 
 void OnInterrupt(int) {
     g_stop.store(1, std::memory_order_relaxed);
-    static const char note[] = "\nStopping after the chunk in progress (Ctrl-C again quits at once).\n";
+    static const char note[] =
+        "\nStopping after the chunk in progress (Ctrl-C again quits at once).\n";
     [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
 }
 
@@ -31,7 +32,7 @@ void OnInterrupt(int) {
 class InterruptAsStop {
 public:
     InterruptAsStop() {
-        struct sigaction action{};
+        struct sigaction action {};
         action.sa_handler = OnInterrupt;
         action.sa_flags = SA_RESETHAND;
         sigemptyset(&action.sa_mask);
@@ -42,10 +43,12 @@ public:
     InterruptAsStop& operator=(const InterruptAsStop&) = delete;
 
 private:
-    struct sigaction previous_{};
+    struct sigaction previous_ {};
 };
 
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // Redraws one line on a terminal a few times a second; silent when stderr is not a terminal.
 class TerminalProgress : public scan::ScanObserver {
@@ -83,15 +86,15 @@ private:
 
 int ExitStatus(scan::ScanEnding ending) {
     switch (ending) {
-    case scan::ScanEnding::Completed:
-        return kExitOk;
-    case scan::ScanEnding::Failed:
-        return kExitFailure;
-    case scan::ScanEnding::Stopped:
-        return kExitStopped;
-    case scan::ScanEnding::NotOpened:
-    case scan::ScanEnding::NoSize:
-        return kExitNoDrive;
+        case scan::ScanEnding::Completed:
+            return kExitOk;
+        case scan::ScanEnding::Failed:
+            return kExitFailure;
+        case scan::ScanEnding::Stopped:
+            return kExitStopped;
+        case scan::ScanEnding::NotOpened:
+        case scan::ScanEnding::NoSize:
+            return kExitNoDrive;
     }
     return kExitFailure;
 }
@@ -118,7 +121,8 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
     }
     const double seconds = SecondsSince(start);
     const double rate = scan::MegabytesPerSecond(outcome.bytesRead, seconds);
-    const bool started = outcome.ending != scan::ScanEnding::NotOpened && outcome.ending != scan::ScanEnding::NoSize;
+    const bool started =
+        outcome.ending != scan::ScanEnding::NotOpened && outcome.ending != scan::ScanEnding::NoSize;
 
     if (context.json) {
         context.PrintJson({
@@ -146,14 +150,15 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
         out << outcome.resultText << '\n';
     }
     char summary[96];
-    std::snprintf(summary, sizeof summary, "Read %.1f MB in %.1f s (%.1f MB/s)", outcome.bytesRead / 1e6, seconds,
-                  rate);
+    std::snprintf(summary, sizeof summary, "Read %.1f MB in %.1f s (%.1f MB/s)",
+                  outcome.bytesRead / 1e6, seconds, rate);
     out << summary << '\n';
     return ExitStatus(outcome.ending);
 }
 
 const Registrar registrar(50, [](CLI::App& app, Context& context) {
-    auto* command = app.add_subcommand("scan", "Read scan of a drive: every chunk (--full) or one in a hundred (--quick)");
+    auto* command = app.add_subcommand(
+        "scan", "Read scan of a drive: every chunk (--full) or one in a hundred (--quick)");
     auto options = std::make_shared<ScanOptions>();
     AddDriveArgument(command, options->drive);
     auto* kind = command->add_option_group("scan kind", "exactly one of");
@@ -162,7 +167,8 @@ const Registrar registrar(50, [](CLI::App& app, Context& context) {
     kind->require_option(1);
     command->footer(
         "Ctrl-C stops the scan after the chunk in progress.\n"
-        "Exit status: 0 completed, 1 a read failed, 4 the drive cannot be opened or sized, 5 stopped.");
+        "Exit status: 0 completed, 1 a read failed, 4 the drive cannot be opened or sized, 5 "
+        "stopped.");
     context.OnRun(command, [&context, options] { return RunScanCommand(context, *options); });
 });
 

@@ -35,7 +35,8 @@ const char* DecoderName(pages::SmartDecoder decoder) {
 
 int RunSmart(Context& context, const SmartOptions& options) {
     const int drive = ParseDrive(options.drive);
-    const pages::DriveBlocks blocks = pages::ReadSmartBlocks(context.Platform().Drives(), drive);
+    const pages::DriveBlocks blocks =
+        pages::ReadDriveBlocks(context.Platform().Drives(), drive, pages::ReadOrder::kSmartFirst);
     if (!blocks.smartRead) {
         if (!blocks.identifyRead) {
             ThrowNoDrive(drive);

@@ -127,10 +127,15 @@ ReportRows DriveInfoRows(int driveNumber, const IdentifyBlock& identify,
     return rows;
 }
 
-DriveBlocks ReadDriveInfoBlocks(platform::DriveSystem& drives, int driveNumber) {
+DriveBlocks ReadDriveBlocks(platform::DriveSystem& drives, int driveNumber, ReadOrder order) {
     DriveBlocks blocks;
+    if (order == ReadOrder::kSmartFirst) {
+        blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
+    }
     blocks.identifyRead = ata::IdentifyDevice(drives, driveNumber, blocks.identify);
-    blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
+    if (order == ReadOrder::kIdentifyFirst) {
+        blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
+    }
     return blocks;
 }
 

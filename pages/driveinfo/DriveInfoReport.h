@@ -31,7 +31,9 @@ struct DriveBlocks {
     bool smartRead = false;
 };
 
-// Reads the identify block, then the SMART block, as the information page does.
-DriveBlocks ReadDriveInfoBlocks(platform::DriveSystem& drives, int driveNumber);
+// The information page reads the identify block first, the SMART page the SMART block.
+enum class ReadOrder { kIdentifyFirst, kSmartFirst };
+
+DriveBlocks ReadDriveBlocks(platform::DriveSystem& drives, int driveNumber, ReadOrder order);
 
 }  // namespace vellumin::pages

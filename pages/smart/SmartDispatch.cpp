@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <span>
 
-#include "ata/Transport.h"
 #include "pages/smart/SmartLayouts.h"
 
 namespace vellumin::pages {
@@ -168,13 +167,6 @@ SmartReport DecodeSmart(const SmartBlock& smart, const ata::IdentifyBlock& ident
         report.message = kUnsupportedFunctionMessage;
     }
     return report;
-}
-
-DriveBlocks ReadSmartBlocks(platform::DriveSystem& drives, int driveNumber) {
-    DriveBlocks blocks;
-    blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
-    blocks.identifyRead = ata::IdentifyDevice(drives, driveNumber, blocks.identify);
-    return blocks;
 }
 
 }  // namespace vellumin::pages

@@ -48,9 +48,6 @@ struct SmartReport {
 
 SmartReport DecodeSmart(const ata::SmartBlock& smart, const ata::IdentifyBlock& identify);
 
-// Reads the SMART block, then the identify block, as the SMART page does.
-DriveBlocks ReadSmartBlocks(platform::DriveSystem& drives, int driveNumber);
-
 // Celsius to Fahrenheit, truncating.
 constexpr long long Fahrenheit(long long celsius) {
     return celsius * 9 / 5 + 32;

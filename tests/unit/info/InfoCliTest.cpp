@@ -69,7 +69,8 @@ TEST_F(LabCli, InfoAndSmartForEveryDrive) {
     for (int n = 0; n < 16; ++n) {
         SCOPED_TRACE("drive " + std::to_string(n));
         const std::string drive = std::to_string(n);
-        const pages::DriveBlocks info = pages::ReadDriveInfoBlocks(lab_->Drives(), n);
+        const pages::DriveBlocks info =
+            pages::ReadDriveBlocks(lab_->Drives(), n, pages::ReadOrder::kIdentifyFirst);
         const Result text = Cli({"--simulate", "info", drive});
         const Result json = Cli({"--simulate", "--json", "info", drive});
         if (!info.identifyRead) {
@@ -87,7 +88,8 @@ TEST_F(LabCli, InfoAndSmartForEveryDrive) {
         EXPECT_EQ(doc["drive"], n);
         EXPECT_EQ(doc["rows"], JsonRows(rows));
 
-        const pages::DriveBlocks smart = pages::ReadSmartBlocks(lab_->Drives(), n);
+        const pages::DriveBlocks smart =
+            pages::ReadDriveBlocks(lab_->Drives(), n, pages::ReadOrder::kSmartFirst);
         const pages::SmartReport report = pages::DecodeSmart(smart.smart, smart.identify);
         const Result smartText = Cli({"--simulate", "smart", drive});
         ASSERT_EQ(smartText.code, kExitOk) << smartText.err;
