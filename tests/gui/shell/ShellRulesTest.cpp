@@ -1,4 +1,9 @@
 // The shell's pure rules: the operating-system gate, the hover ranges, the clone tool's place.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "app/Shell.h"
@@ -65,6 +70,40 @@ TEST(RestrictedModels, AnyOfTheThreeSeriesAnywhereInTheModel) {
     EXPECT_TRUE(IsRestrictedModel("KD3308"));
     EXPECT_FALSE(IsRestrictedModel("VQ kd5508"));
     EXPECT_FALSE(IsRestrictedModel("VQ KD550"));
+}
+
+}  // namespace
+
+namespace {
+
+// The host defaults of System, as a backend that overrides neither gets them.
+class HostSystem : public vellumin::platform::System {
+public:
+    bool IsAdministrator() override { return false; }
+    bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
+};
+
+TEST(HostSystem, ReportsItselfAsNotWindowsAndStartsAnExecutableInItsFolder) {
+    HostSystem host;
+    const auto version = host.OsVersion();
+    ASSERT_TRUE(version.has_value());
+    EXPECT_FALSE(version->windows);
+    EXPECT_FALSE(version->name.empty());
+    EXPECT_TRUE(vellumin::app::PassesOsGate(version));
+
+    const auto folder = std::filesystem::temp_directory_path() / "vellumin-opener-test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const auto tool = folder / "tool.exe";
+    std::ofstream(tool) << "#!/bin/sh\necho started > marker\n";
+    std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+    EXPECT_TRUE(host.OpenWithShell(tool.string(), folder.string()));
+    for (int i = 0; i < 500 && !std::filesystem::exists(folder / "marker"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(std::filesystem::exists(folder / "marker"));  // written in the working folder
+    EXPECT_FALSE(host.OpenWithShell(tool.string(), (folder / "missing").string()));
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
