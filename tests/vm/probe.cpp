@@ -7,6 +7,8 @@
 //   read N LBA SECTORS [ext]   READ DMA (EXT): result code, each sector's first 16 bytes
 //   nondata N CMD FEATURES     a non-data command: all returned registers
 //   dataout N CMD FEATURES     a 512-byte PIO data-out command (zero payload)
+//   readloop N [flush]         the whole disk in 253-sector READ DMA chunks through one buffer
+//                              (and a flush after each), for the throughput breakdown
 //   sense N LBA CKCOND [pio]   READ DMA (or with pio IDENTIFY DEVICE) sent by hand, printing
 //                              the raw SG_IO answer and the data's first bytes, so the bench
 //                              shows which sense layout the kernel uses and what ck_cond does
@@ -16,6 +18,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -122,6 +126,34 @@ int Command(platform::DriveHandle& drive, uint8_t command, uint8_t features, boo
     return 0;
 }
 
+int ReadLoop(platform::DriveHandle& drive, bool flush) {
+    constexpr uint32_t kChunk = 253;
+    auto total = drive.SectorCount();
+    if (!total) {
+        return 4;
+    }
+    std::vector<uint8_t> buffer(kChunk * 512);
+    auto start = std::chrono::steady_clock::now();
+    uint64_t chunks = 0;
+    for (uint64_t lba = 0; lba < *total; lba += kChunk, ++chunks) {
+        uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(kChunk, *total - lba) * 512);
+        auto r = lba + kChunk <= ata::kLba28Limit ? ata::ReadDmaRequest(lba, bytes, buffer.data())
+                                                  : ata::ReadDmaExtRequest(lba, bytes, buffer.data());
+        bool delivered = drive.PassThrough(r);
+        if (flush) {
+            drive.Flush();
+        }
+        if (ata::ReadResultCode(delivered, r.currentTaskFile) != ata::kReadOk) {
+            std::printf("failed_at=%llu\n", static_cast<unsigned long long>(lba));
+            return 1;
+        }
+    }
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("chunks=%llu\nseconds=%.3f\nmbps=%.2f\n", static_cast<unsigned long long>(chunks),
+                seconds, *total * 512 / seconds / 1e6);
+    return 0;
+}
+
 int RawSense(int number, uint64_t lba, bool checkCondition, bool pio) {
     namespace lb = platform::linux_backend;
     std::string path = std::string("/dev/sd") + static_cast<char>('a' + number);
@@ -187,6 +219,9 @@ int main(int argc, char** argv) {
     }
     if (what == "smart") {
         return Smart(*drive);
+    }
+    if (what == "readloop") {
+        return ReadLoop(*drive, argc > 3 && std::string(argv[3]) == "flush");
     }
     if (what == "read" && argc >= 5) {
         return Read(*drive, Number(argv[3]), static_cast<uint32_t>(Number(argv[4])),

@@ -304,6 +304,8 @@ def guest_script() -> str:
     steps.append("  section scan-full timed vellumin-cli --json scan $(drive 0) --full")
     steps.append("  section scan-quick vellumin-cli --json scan $(drive 0) --quick")
     steps.append("fi")
+    steps.append("section readloop vellumin-vm-probe readloop $(drive 0)")
+    steps.append("section readloop-flush vellumin-vm-probe readloop $(drive 0) flush")
     steps.append(f"section dd timed dd if=/dev/$(disk 0) of=/dev/null iflag=direct "
                  f"bs={CHUNK_SECTORS * SECTOR}")
     body = "\n".join(steps)
@@ -569,7 +571,15 @@ def check_results(r: Results, c: Checker):
     c.check(k.get("decoded") == "0" or int(k.get("status", "0"), 16) & 0x01,
             "IDENTIFY aborted by the SAT layer is not a success", r.text("sense-identify-ck"))
 
+    for name in ("readloop", "readloop-flush"):
+        c.equal(r.keys(name).get("chunks"), str(-(-small_total() // CHUNK_SECTORS)),
+                f"{name}: whole disk read", )
+
     check_scan(r, c)
+
+
+def small_total():
+    return DISKS[0]["sectors"]
 
 
 def sense_report(r: Results):
@@ -653,6 +663,11 @@ def throughput(r: Results):
         lines.append(f"vm: scan --full {size / scan / 1e6:8.2f} MB/s ({scan:.2f} s for {size >> 20} MiB)")
     if dd:
         lines.append(f"vm: dd direct   {size / dd / 1e6:8.2f} MB/s ({dd:.2f} s, bs={CHUNK_SECTORS * SECTOR})")
+    for name, what in (("readloop", "READ DMA loop, one buffer"),
+                       ("readloop-flush", "same, flush per chunk")):
+        mbps = r.keys(name).get("mbps")
+        if mbps:
+            lines.append(f"vm: {what:26s} {float(mbps):8.2f} MB/s (backend alone)")
     if scan and dd:
         lines.append(f"vm: throughput ratio scan/dd = {dd / scan:.2f}")
     for line in r.sections.get("dd", []):

@@ -169,28 +169,23 @@ std::vector<uint8_t> FixedSense(uint8_t key, uint8_t asc, uint8_t ascq) {
 TEST(SatSense, FixedFormatInBothLayouts) {
     AtaReturn expected{0x04, 0x51, 0x40, 0x08, 0x67, 0x45, 0x23};
 
-    auto sat = FixedSense(kSenseAbortedCommand, 0, 0);
-    sat[3] = 0x04;
-    sat[4] = 0x51;
-    sat[5] = 0x40;
-    sat[6] = 0x08;
-    sat[9] = 0x67;
-    sat[10] = 0x45;
-    sat[11] = 0x23;
+    // Error, status, device, count, then LBA low/mid/high, at the given offsets.
+    auto place = [](std::vector<uint8_t> s, std::array<int, 7> at) {
+        const uint8_t values[] = {0x04, 0x51, 0x40, 0x08, 0x67, 0x45, 0x23};
+        for (size_t i = 0; i < at.size(); ++i) {
+            s[at[i]] = values[i];
+        }
+        return s;
+    };
+    auto sat = place(FixedSense(kSenseAbortedCommand, 0, 0), {3, 4, 5, 6, 9, 10, 11});
     auto r = ClassifyCompletion(Completion(0x02, sat));
     ASSERT_TRUE(r);
     EXPECT_EQ(*r, expected);
 
     // Older kernels: the same registers eight bytes further on, LBA at 17-19.
-    auto legacy = FixedSense(kSenseAbortedCommand, 0, 0);
-    legacy.resize(20, 0);
-    legacy[8] = 0x04;
-    legacy[9] = 0x51;
-    legacy[10] = 0x40;
-    legacy[11] = 0x08;
-    legacy[17] = 0x67;
-    legacy[18] = 0x45;
-    legacy[19] = 0x23;
+    auto longer = FixedSense(kSenseAbortedCommand, 0, 0);
+    longer.resize(20, 0);
+    auto legacy = place(longer, {8, 9, 10, 11, 17, 18, 19});
     r = ClassifyCompletion(Completion(0x02, legacy));
     ASSERT_TRUE(r);
     EXPECT_EQ(*r, expected);
