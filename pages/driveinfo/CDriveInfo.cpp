@@ -1,5 +1,9 @@
 #include "pages/driveinfo/CDriveInfo.h"
 
+#include "ata/Transport.h"
+#include "pages/driveinfo/DriveInfoReport.h"
+#include "pages/driveinfo/ReportListRows.h"
+
 namespace {
 
 using namespace vellumin::ui;
@@ -14,11 +18,23 @@ constexpr DialogTemplate kTemplate{CDriveInfo::kDialogId, 315, 156, "", kChild, 
 CDriveInfo::CDriveInfo(vellumin::platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
 
 bool CDriveInfo::OnInitDialog() {
-    // Report font and colours: the drive-information page's own.
+    m_list.setFont(PointFont(120));
     return true;
 }
 
 void CDriveInfo::Fill(int32_t drive) {
+    using namespace vellumin;
     m_nPhysicalDrive = drive;
-    // The thirteen report rows (DriveInfoRows) go here.
+    m_list.DeleteAllItems();
+
+    // A block whose read fails is cleared rather than kept: the previous fill may have been
+    // for another drive, whose serial and model must not appear under this number.
+    m_identify.fill(0);
+    ata::IdentifyDevice(Platform().Drives(), drive, m_identify);
+    pages::InsertReportRows(m_list, 0, pages::DriveInfoIdentifyRows(drive, m_identify));
+
+    m_smart.fill(0);
+    ata::SmartReadData(Platform().Drives(), drive, m_smart);
+    pages::InsertReportRows(m_list, pages::kDriveInfoIdentifyRows,
+                            pages::DriveInfoTailRows(m_identify, m_smart));
 }

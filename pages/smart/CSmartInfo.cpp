@@ -1,5 +1,9 @@
 #include "pages/smart/CSmartInfo.h"
 
+#include "ata/Transport.h"
+#include "pages/driveinfo/ReportListRows.h"
+#include "pages/smart/SmartDispatch.h"
+
 namespace {
 
 using namespace vellumin::ui;
@@ -16,10 +20,25 @@ CSmartInfo::CSmartInfo(vellumin::platform::Platform& platform) : FeaturePage(kTe
 
 bool CSmartInfo::OnInitDialog() {
     SetItemTextStyle(IDC_MESSAGE, Qt::white, PointFont(120));
+    m_list.setFont(PointFont(120));
     return true;
 }
 
 void CSmartInfo::Fill(int32_t drive) {
+    using namespace vellumin;
     m_nPhysicalDrive = drive;
-    // The controller dispatch and the decoder rows (SmartDispatch) go here.
+    m_list.DeleteAllItems();
+
+    m_smart.fill(0);
+    m_identify.fill(0);
+    ata::SmartReadData(Platform().Drives(), drive, m_smart);
+    ata::IdentifyDevice(Platform().Drives(), drive, m_identify);
+
+    const pages::SmartReport report = pages::DecodeSmart(m_smart, m_identify);
+    pages::InsertReportRows(m_list, 0, report.rows);
+    // Shown only here; the main window hides the line before every fill.
+    if (report.showMessage) {
+        SetItemText(IDC_MESSAGE, report.message);
+        ShowItem(IDC_MESSAGE, true);
+    }
 }
