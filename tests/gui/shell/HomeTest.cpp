@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "FakePlatform.h"
+#include "app/CAboutDlg.h"
 #include "app/CVelluminApp.h"
 #include "app/CVelluminDlg.h"
 #include "app/CVelluminPre.h"
@@ -35,9 +36,9 @@ T* VisibleWindow() {
 }
 
 // Runs `action` once, as soon as a window of type T is visible (inside whatever modal loop
-// runs then).
+// runs then). Delete the answer to give up waiting.
 template <class T>
-void WhenVisible(std::function<void(T&)> action) {
+QTimer* WhenVisible(std::function<void(T&)> action) {
     auto* poll = new QTimer(QApplication::instance());
     QObject::connect(poll, &QTimer::timeout, poll, [poll, action] {
         if (auto* window = VisibleWindow<T>()) {
@@ -47,6 +48,7 @@ void WhenVisible(std::function<void(T&)> action) {
         }
     });
     poll->start(5);
+    return poll;
 }
 
 void Hover(CVelluminPre& home, unsigned message, int x, int y) {
@@ -132,14 +134,37 @@ TEST_F(HomeTest, ClosingTheMainWindowEndsTheHomeScreen) {
     EXPECT_FALSE(home.isVisible());
 }
 
+TEST_F(HomeTest, AboutOpensTheHomeScreensAboutDialogWhichEndsOnOk) {
+    FakePlatform machine;
+    CVelluminPre home(machine);
+    home.Create(nullptr);
+    bool seen = false;
+    WhenVisible<CAboutPreDlg>([&](CAboutPreDlg& about) {
+        seen = true;
+        EXPECT_EQ(about.Template().id, 199);
+        EXPECT_EQ(about.ItemText(CAboutDlg::IDC_NAME), "Vellumin, Version 1.11");
+        about.ItemAs<QAbstractButton>(CAboutDlg::IDOK)->click();
+    });
+    home.ItemAs<QAbstractButton>(CVelluminPre::IDC_ABOUT)->click();
+    EXPECT_TRUE(seen);
+}
+
 TEST_F(HomeTest, FailedGateOpensNothing) {
     FakePlatform machine;
     machine.drives.identify[0] = MakeIdentify("VQ Alpha");
     machine.system.version = vellumin::platform::OsVersionRecord{true, 1, 4, 10, 0, "", 1, ""};
     CVelluminPre home(machine);
     home.Create(nullptr);
-    home.OpenMainWindow(2);  // would block in the main window's loop if it opened
+    bool opened = false;
+    QTimer* watch = WhenVisible<CVelluminDlg>([&](CVelluminDlg& main) {
+        opened = true;
+        main.close();
+    });
+    home.OpenMainWindow(2);
+    EXPECT_FALSE(opened);
     EXPECT_EQ(home.RequestedPage(), 1);
+    watch->stop();
+    watch->deleteLater();
 }
 
 TEST_F(HomeTest, CloneToolIsReportedMissingOrStartedFromItsFolder) {
