@@ -39,6 +39,9 @@ VOLUME = "/mnt/vq data"  # a blank, so the mountinfo escape is exercised
 PARTITION_START = 2048
 DATA_LBAS = [0, 1, 252, 253, 0x12345, 0x01234567, 0x0FFFFFFF, 0x10000000, 0x10000100]
 BLANK_LBA = 0x00ABCDEF
+# QEMU's blkdebug layer fails every read of this sector of the data disk, so a full scan of it
+# must stop at the chunk that holds it.
+BAD_LBA = 40 * CHUNK_SECTORS + 7
 
 GUEST_MODULES = ["ahci", "sd_mod", "sg", "ext4"]
 SPLIT_KEYS = ("delivered=", "decoded=", "ioctl=")  # probe lines holding several fields
@@ -289,6 +292,7 @@ def guest_script() -> str:
             step(f"read-{lba:x}", f"vellumin-vm-probe read $(drive 3) {lba} 2")
         step(f"readext-{lba:x}", f"vellumin-vm-probe read $(drive 3) {lba} 2 ext")
     small = DISKS[0]["sectors"]
+    step("read-bad", f"vellumin-vm-probe read $(drive 3) {BAD_LBA} 1")
     step("read-past-end", f"vellumin-vm-probe read $(drive 0) {small + 1000} 1")
     step("sense-good", "vellumin-vm-probe sense $(drive 0) 0 1")
     step("sense-error", f"vellumin-vm-probe sense $(drive 0) {small + 1000} 0")
@@ -303,6 +307,7 @@ def guest_script() -> str:
     steps.append("if vellumin-cli --help | grep -q '^ *scan '; then")
     steps.append("  section scan-full timed vellumin-cli --json scan $(drive 0) --full")
     steps.append("  section scan-quick vellumin-cli --json scan $(drive 0) --quick")
+    steps.append("  section scan-bad vellumin-cli --json scan $(drive 3) --full")
     steps.append("fi")
     steps.append("section readloop vellumin-vm-probe readloop $(drive 0)")
     steps.append("section readloop-flush vellumin-vm-probe readloop $(drive 0) flush")
@@ -369,9 +374,16 @@ def qemu_command(qemu: str, kernel: Path, initramfs: Path, work: Path):
         "-serial", f"file:{work / 'console.log'}", "-serial", f"file:{work / 'results.log'}",
         "-device", "ahci,id=ahci",
     ]
+    blkdebug = work / "bad-sector.conf"
+    blkdebug.write_text(f'[inject-error]\nevent = "read_aio"\nerrno = "5"\n'
+                        f'sector = "{BAD_LBA}"\nonce = "off"\nimmediately = "off"\n')
     for disk in DISKS:
+        backing = f"file.filename={disk['image']}"
+        if disk["name"] == "data":
+            backing = (f"file.driver=blkdebug,file.config={blkdebug},"
+                       f"file.image.driver=file,file.image.filename={disk['image']}")
         command += [
-            "-drive", f"if=none,id=disk{disk['port']},format=raw,file={disk['image']}",
+            "-drive", f"if=none,id=disk{disk['port']},format=raw,{backing}",
             "-device",
             f"ide-hd,bus=ahci.{disk['port']},drive=disk{disk['port']},model={disk['model']},"
             f"serial={disk['serial']},ver={disk['ver']},rotation_rate={disk['rotation']}",
@@ -647,6 +659,27 @@ def check_scan(r: Results, c: Checker):
         c.equal(document.get("total"), total, f"{name}: total sectors (BLKGETSIZE64 / 512)")
         c.equal(document.get("finalPosition"), total, f"{name}: final position")
         c.equal(document.get("chunksRead"), chunks, f"{name}: chunks read")
+
+    # The failing chunk: the scan stops at its first LBA with the device's error as the message
+    # code, the same error the probe's READ DMA of the bad sector gets.
+    bad = r.keys("read-bad")
+    c.equal(bad.get("delivered"), "1", "READ DMA of the bad sector is delivered")
+    c.check(int(bad.get("status", "0"), 16) & 0x01, "READ DMA of the bad sector has the error bit",
+            r.text("read-bad"))
+    code = bad.get("result")
+    try:
+        document = r.json("scan-bad")
+    except ValueError as e:
+        c.check(False, "scan of the data disk --json is JSON", f"{e}: {r.text('scan-bad')[:2000]}")
+        return
+    first = BAD_LBA - BAD_LBA % CHUNK_SECTORS
+    c.equal(r.codes.get("scan-bad"), 1, "scan over a bad sector exits 1")
+    c.equal(document.get("ending"), "failed", "scan over a bad sector: end state")
+    c.equal(document.get("finalPosition"), first, "scan over a bad sector: stops at its chunk")
+    c.equal(document.get("result"), f"Msg code : {code}", "scan over a bad sector: result text")
+    c.equal(document.get("total"), DISKS[3]["sectors"], "scan of the data disk: total sectors")
+    c.equal(document.get("chunksRead"), first // CHUNK_SECTORS,
+            "scan over a bad sector: chunks read before it")
 
 
 def throughput(r: Results):
