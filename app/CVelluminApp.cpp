@@ -21,6 +21,8 @@ constexpr int kExitNoRights = 3;
 
 }  // namespace
 
+const char* CVelluminApp::Usage() { return kUsage; }
+
 CVelluminApp::CVelluminApp(PlatformFactory realPlatform) : m_realPlatform(std::move(realPlatform)) {
     if (!m_realPlatform) {
         m_realPlatform = [] { return vellumin::platform::linux_backend::CreateLinuxPlatform(); };

@@ -22,6 +22,7 @@ public:
     // Always false: no message loop follows. ExitCode() tells how it went.
     bool RunStartUp(const std::vector<std::string>& arguments);
     int ExitCode() const { return m_nExitCode; }
+    static const char* Usage();
 
     // The relaunch unless this copy is already the relaunched one (first argument "runas").
     bool RelaunchElevated(vellumin::platform::System& system) const;

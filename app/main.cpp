@@ -1,3 +1,4 @@
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -6,6 +7,13 @@
 #include "app/CVelluminApp.h"
 
 int main(int argc, char** argv) {
+    // Answered before Qt looks for a display, so it works on a bare terminal too.
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--help" || std::string(argv[i]) == "-h") {
+            std::cout << CVelluminApp::Usage();
+            return 0;
+        }
+    }
     QApplication qt(argc, argv);
     std::vector<std::string> arguments(argv, argv + argc);
     CVelluminApp app;

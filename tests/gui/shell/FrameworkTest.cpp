@@ -115,6 +115,12 @@ TEST(Dialog, BoundControlTakesTheTemplatePlaceBeforeOrAfterBuilding) {
     EXPECT_EQ(after.Item(12), &label);
     EXPECT_EQ(label.text(), "kept");
     EXPECT_TRUE(label.isHidden());  // state of the control it replaced
+
+    QPushButton button;
+    after.Bind(11, button);
+    EXPECT_EQ(button.text(), "Go");
+    button.click();
+    EXPECT_EQ(after.commands, std::vector<int>{11});
 }
 
 TEST(Dialog, ModalRunEndsWithTheGivenResultAndKeysEndWithOneOrTwo) {
