@@ -354,6 +354,9 @@ section() {{
   echo "@@@ END $name rc=$?" >&3
 }}
 for p in {' '.join(str(d['port']) for d in DISKS)}; do say "map port=$p disk=$(disk $p) drive=$(drive $p)"; done
+# Partitions are scanned after the disk shows up.
+i=0
+while [ ! -b /dev/$(disk 0)1 ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done
 mkdir -p "{VOLUME}"
 mount -t ext2 /dev/$(disk 0)1 "{VOLUME}" || say "note: mount failed"
 {body}
