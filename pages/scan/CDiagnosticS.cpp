@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include <QLabel>
+
 #include "pages/scan/ScanTexts.h"
 #include "res/ResourcePath.h"
 #include "ui/UiThread.h"
@@ -93,6 +95,13 @@ bool CDiagnosticS::OnInitDialog() {
     m_btnStop.LoadBitmaps(res::LoadBitmap(203), res::LoadBitmap(202), res::LoadBitmap(202));
     for (auto* button : {&m_btnQuick, &m_btnFull, &m_btnStop}) {
         button->SizeToContent();
+    }
+
+    // The position labels change at display rate: single lines need no word-wrap layout.
+    for (int id : {IDC_ITEMS, IDC_PERCENT}) {
+        if (auto* label = ItemAs<QLabel>(id)) {
+            label->setWordWrap(false);
+        }
     }
 
     m_bScanning = false;

@@ -40,11 +40,12 @@ struct ScanPageTest : ::testing::Test {
     };
 
     void SetUp() override {
-        lab = std::make_unique<SimPlatform>(platform::sim::LabSpec{});
         DriveSpec drive;
         drive.model = "VQ TEST SSD";
         drive.sectors = 2'000'000;
-        lab->SetDrive(1, drive);
+        platform::sim::LabSpec spec;
+        spec.drives[1] = std::move(drive);
+        lab = std::make_unique<SimPlatform>(std::move(spec));
         main = std::make_unique<ui::Dialog>(kMainTemplate);
         main->Create(nullptr);
         page = new Page(*lab);  // owned by the page area once created

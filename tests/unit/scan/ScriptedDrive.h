@@ -19,6 +19,11 @@ public:
         uint8_t command = 0;
         uint64_t lba = 0;
         uint32_t sectors = 0;
+        uint16_t flags = 0;
+        uint32_t dataLength = 0;
+        uint32_t timeOutSeconds = 0;
+        bool hasBuffer = false;
+        uint64_t flushesBefore = 0;
     };
     struct Answer {
         bool delivered = true;
@@ -33,6 +38,11 @@ public:
         const auto& high = request.previousTaskFile;
         Read read;
         read.command = low.command;
+        read.flags = request.flags;
+        read.dataLength = request.dataLength;
+        read.timeOutSeconds = request.timeOutSeconds;
+        read.hasBuffer = request.dataBuffer != nullptr;
+        read.flushesBefore = flushes;
         if (request.ext()) {
             read.lba = uint64_t{low.lbaLow} | uint64_t{low.lbaMid} << 8 | uint64_t{low.lbaHigh} << 16 |
                        uint64_t{high.lbaLow} << 24 | uint64_t{high.lbaMid} << 32 | uint64_t{high.lbaHigh} << 40;
@@ -59,13 +69,17 @@ public:
         return answer.delivered;
     }
     std::optional<uint64_t> SectorCount() override { return sectors_; }
-    bool Flush() override { return true; }
+    bool Flush() override {
+        ++flushes;
+        return true;
+    }
 
     std::map<uint64_t, Answer> answers;  // by the chunk's first LBA
     std::function<void(const Read&)> onRead;
     bool keepLog = true;
     std::vector<Read> log;
     uint64_t reads = 0;
+    uint64_t flushes = 0;
 
 private:
     std::optional<uint64_t> sectors_;
