@@ -5,6 +5,7 @@
 #include <functional>
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -85,6 +86,20 @@ TEST_F(HomeTest, HoverShowsOneDescriptionKeepsItInTheGapsAndLeavingHidesAll) {
     Hover(home, 9000, 600, 350);
     EXPECT_EQ(ShownDescriptions(home), std::vector<int>{1049});
     Hover(home, 9001, 1, 1);
+    EXPECT_TRUE(ShownDescriptions(home).empty());
+}
+
+TEST_F(HomeTest, MovingOverABarAndLeavingItReachTheDescriptions) {
+    FakePlatform machine;
+    CVelluminPre home(machine);
+    home.Create(nullptr);
+    QWidget* smart = home.Item(1035);  // at (542, 145) in the home screen
+    QMouseEvent move(QEvent::MouseMove, QPointF(50, 10), smart->mapToGlobal(QPointF(50, 10)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(smart, &move);
+    EXPECT_EQ(ShownDescriptions(home), std::vector<int>{1045});
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(smart, &leave);
     EXPECT_TRUE(ShownDescriptions(home).empty());
 }
 
