@@ -9,7 +9,6 @@ and the disk images imply. Exit status: 0 passed, 1 failed, 77 QEMU cannot run h
 
 import argparse
 import json
-import os
 import re
 import shlex
 import shutil
@@ -205,9 +204,8 @@ def build_initramfs(work: Path, kernel: Path, cli: Path, probe: Path, init_scrip
         raise Failure("busybox is missing (tools/deps vm installs busybox-static)")
     shutil.copyfile(busybox, root / "bin/busybox")
     (root / "bin/busybox").chmod(0o755)
-    if "not a dynamic executable" not in subprocess.run(
-            ["ldd", busybox], capture_output=True, text=True).stdout + subprocess.run(
-            ["ldd", busybox], capture_output=True, text=True).stderr:
+    ldd = subprocess.run(["ldd", busybox], capture_output=True, text=True)
+    if "not a dynamic executable" not in ldd.stdout + ldd.stderr:
         raise Failure(f"{busybox} is not static: install busybox-static")
     copy_program(cli, root, "vellumin-cli")
     copy_program(probe, root, "vellumin-vm-probe")
@@ -556,7 +554,7 @@ def check_results(r: Results, c: Checker):
                 expected = sector_pattern(lba + i)[:16].hex() if lba + i in DATA_LBAS else "00" * 16
                 c.equal(k.get(f"sector{i}"), expected, f"{what}: sector {i} data")
     k = r.keys("read-past-end")
-    c.equal(k.get("delivered"), "1", "READ DMA past the end is delivered", )
+    c.equal(k.get("delivered"), "1", "READ DMA past the end is delivered")
     c.check(int(k.get("status", "0"), 16) & 0x01 and k.get("result") not in ("1", "0", None),
             "READ DMA past the end comes back with the error bit and an error code",
             r.text("read-past-end"))
@@ -587,14 +585,10 @@ def check_results(r: Results, c: Checker):
             "IDENTIFY aborted by the SAT layer is not a success", r.text("sense-identify-ck"))
 
     for name in ("readloop", "readloop-flush"):
-        c.equal(r.keys(name).get("chunks"), str(-(-small_total() // CHUNK_SECTORS)),
-                f"{name}: whole disk read", )
+        c.equal(r.keys(name).get("chunks"), str(-(-DISKS[0]["sectors"] // CHUNK_SECTORS)),
+                f"{name}: whole disk read")
 
     check_scan(r, c)
-
-
-def small_total():
-    return DISKS[0]["sectors"]
 
 
 def sense_report(r: Results):
