@@ -23,7 +23,6 @@ public:
         uint32_t dataLength = 0;
         uint32_t timeOutSeconds = 0;
         bool hasBuffer = false;
-        uint64_t flushesBefore = 0;
     };
     struct Answer {
         bool delivered = true;
@@ -42,7 +41,6 @@ public:
         read.dataLength = request.dataLength;
         read.timeOutSeconds = request.timeOutSeconds;
         read.hasBuffer = request.dataBuffer != nullptr;
-        read.flushesBefore = flushes;
         if (request.ext()) {
             read.lba = uint64_t{low.lbaLow} | uint64_t{low.lbaMid} << 8 | uint64_t{low.lbaHigh} << 16 |
                        uint64_t{high.lbaLow} << 24 | uint64_t{high.lbaMid} << 32 | uint64_t{high.lbaHigh} << 40;
