@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 #include "pages/scan/ScanEngine.h"
 #include "platform/sim/SimPlatform.h"
@@ -63,22 +64,29 @@ inline void ReportChunks(benchmark::State& state, uint64_t chunks, const CpuCloc
     state.counters["scan_chunks/cpu_s"] = n / (worker ? process - caller : process);
 }
 
-// Full scans of the bench drive by the engine alone, on the calling thread, nothing watching.
-inline void EngineFullScan(benchmark::State& state) {
+// Full scans of the bench drive by the engine alone, nothing watching: on the calling thread,
+// or each on a thread of its own as the page runs it.
+inline void EngineFullScans(benchmark::State& state, bool onThread) {
     auto lab = MakeBenchLab();
     scan::StopRequest stop{0};
     scan::ScanObserver observer;
     uint64_t chunks = 0;
     const CpuClock cpu;
     for (auto _ : state) {
-        const auto outcome = scan::RunScan(lab->Drives(), kBenchSlot, scan::ScanMode::Full, stop, observer);
+        scan::ScanOutcome outcome;
+        const auto run = [&] { outcome = scan::RunScan(lab->Drives(), kBenchSlot, scan::ScanMode::Full, stop, observer); };
+        if (onThread) {
+            std::thread(run).join();
+        } else {
+            run();
+        }
         if (outcome.ending != scan::ScanEnding::Completed) {
             state.SkipWithError("scan did not complete");
             return;
         }
         chunks += outcome.chunksRead;
     }
-    ReportChunks(state, chunks, cpu, false);
+    ReportChunks(state, chunks, cpu, onThread);
 }
 
 }  // namespace vellumin::bench

@@ -12,7 +12,7 @@
 namespace vellumin::bench {
 namespace {
 
-void BM_EngineFullScan(benchmark::State& state) { EngineFullScan(state); }
+void BM_EngineFullScan(benchmark::State& state) { EngineFullScans(state, false); }
 BENCHMARK(BM_EngineFullScan)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // One chunk as the scan issues it: ReadDma allocates, sends, flushes, frees.

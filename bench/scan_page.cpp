@@ -6,7 +6,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <thread>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -27,22 +26,6 @@ constexpr ui::ControlTemplate kMainControls[] = {
     {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""},
 };
 constexpr ui::DialogTemplate kMainTemplate{102, 520, 280, "Vellumin", ui::kDialogNone, kMainControls};
-
-// The engine on a thread of its own, as the page runs it, with nothing watching.
-void BM_EngineOnThread(benchmark::State& state) {
-    auto lab = MakeBenchLab();
-    scan::StopRequest stop{0};
-    scan::ScanObserver observer;
-    uint64_t chunks = 0;
-    const CpuClock cpu;
-    for (auto _ : state) {
-        std::thread worker([&] {
-            chunks += scan::RunScan(lab->Drives(), kBenchSlot, scan::ScanMode::Full, stop, observer).chunksRead;
-        });
-        worker.join();
-    }
-    ReportChunks(state, chunks, cpu, true);
-}
 
 void BM_PageFullScan(benchmark::State& state) {
     auto lab = MakeBenchLab();
@@ -73,7 +56,8 @@ void BM_PageFullScan(benchmark::State& state) {
 
 // Repeated and (with --benchmark_enable_random_interleaving=true) interleaved, so that all three
 // see the same load of a shared machine; compare the medians.
-void BM_EngineFullScan(benchmark::State& state) { EngineFullScan(state); }
+void BM_EngineFullScan(benchmark::State& state) { EngineFullScans(state, false); }
+void BM_EngineOnThread(benchmark::State& state) { EngineFullScans(state, true); }
 BENCHMARK(BM_EngineFullScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(20);
 BENCHMARK(BM_EngineOnThread)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(20);
 BENCHMARK(BM_PageFullScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(20);
