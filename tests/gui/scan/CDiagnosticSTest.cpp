@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <thread>
 
 #include <QAbstractButton>
-#include <QApplication>
 
 #include "pages/scan/CDiagnosticS.h"
 #include "platform/sim/SimPlatform.h"
@@ -16,27 +16,25 @@ namespace {
 using namespace vellumin;
 using platform::sim::DriveSpec;
 using platform::sim::SimPlatform;
+using P = CDiagnosticS;
 
 constexpr int kPageArea = 1020;
 constexpr int kLocked[] = {1001, 1002, 1004, 1005, 1006, 1022, 1026};
-constexpr int kUntouched[] = {1003, 1024};
+constexpr int kResults[] = {P::IDC_PROGRESS, P::IDC_ITEMS, P::IDC_PERCENT, P::IDC_ELAPSED, P::IDC_STOP, P::IDC_RESULT};
 
+constexpr ui::ControlTemplate Button(int id) { return {id, ui::ControlKind::PushButton, 0, 0, 20, 10, "b"}; }
 constexpr ui::ControlTemplate kMainControls[] = {
-    {1001, ui::ControlKind::PushButton, 330, 9, 60, 27, "1"},  {1002, ui::ControlKind::PushButton, 330, 36, 60, 27, "2"},
-    {1003, ui::ControlKind::PushButton, 390, 9, 60, 27, "3"},  {1004, ui::ControlKind::PushButton, 390, 36, 59, 27, "4"},
-    {1005, ui::ControlKind::PushButton, 450, 9, 59, 27, "5"},  {1006, ui::ControlKind::PushButton, 449, 36, 60, 27, "6"},
-    {1022, ui::ControlKind::PushButton, 12, 246, 25, 21, "H"}, {1024, ui::ControlKind::PushButton, 37, 246, 25, 21, "A"},
-    {1026, ui::ControlKind::PushButton, 61, 246, 28, 21, "R"}, {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""},
+    Button(1001), Button(1002), Button(1003), Button(1004), Button(1005), Button(1006), Button(1022),
+    Button(1024), Button(1026), {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""},
 };
 constexpr ui::DialogTemplate kMainTemplate{102, 520, 280, "Vellumin", ui::kDialogNone, kMainControls};
 
-// The page exactly as the main window holds it: inside the page area of a window that has the
-// buttons a scan locks.
+// The page as the main window holds it: created hidden in the page area of a window with the
+// buttons a scan locks, then shown.
 struct ScanPageTest : ::testing::Test {
-    // Lets the tests tick the elapsed-time timer without waiting for real seconds.
     struct Page : CDiagnosticS {
         using CDiagnosticS::CDiagnosticS;
-        using CDiagnosticS::OnTimer;
+        using CDiagnosticS::OnTimer;  // ticks without waiting for real seconds
     };
 
     void SetUp() override {
@@ -48,34 +46,48 @@ struct ScanPageTest : ::testing::Test {
         lab = std::make_unique<SimPlatform>(std::move(spec));
         main = std::make_unique<ui::Dialog>(kMainTemplate);
         main->Create(nullptr);
-        page = new Page(*lab);  // owned by the page area once created
+        page = new Page(*lab);  // owned by the page area
         page->CreatePage(main->Item(kPageArea));
-        page->setHidden(true);  // as the main window creates its pages
+        page->setHidden(true);
         page->SetPhysicalDrive(1);
         page->ShowWindow(true);
     }
-    void TearDown() override { main.reset(); }
 
-    platform::sim::SimDevice& Device() { return *lab->Device(1); }
     void Click(int id) { page->ItemAs<QAbstractButton>(id)->click(); }
+    void Start(int id, uint32_t latencyUs) {
+        lab->Device(1)->SetReadLatencyMicroseconds(latencyUs);
+        Click(id);
+    }
     void WaitForEnd() {
         ui::WaitUntil([&] { return !page->IsBusy(); });
     }
-    std::string Text(int id) { return page->ItemText(id); }
-    bool Shown(int id) { return page->IsItemShown(id); }
-    bool Enabled(int id) { return page->IsItemEnabled(id); }
-    void ExpectMainLocked(bool locked) {
-        for (int id : kLocked) {
-            EXPECT_EQ(main->IsItemEnabled(id), !locked) << id;
-        }
-        for (int id : kUntouched) {
-            EXPECT_TRUE(main->IsItemEnabled(id)) << id;
-        }
-    }
-    // Lets the UI thread run for a while, as a user watching the scan would.
     void RunEventsFor(std::chrono::milliseconds time) {
         const auto until = std::chrono::steady_clock::now() + time;
         ui::WaitUntil([&] { return std::chrono::steady_clock::now() >= until; });
+    }
+    std::string Text(int id) { return page->ItemText(id); }
+    void ExpectShown(std::initializer_list<int> ids, bool shown) {
+        for (int id : ids) {
+            EXPECT_EQ(page->IsItemShown(id), shown) << id;
+        }
+    }
+    void ExpectLocked(bool locked) {
+        EXPECT_EQ(page->IsItemEnabled(P::IDC_QUICK_SCAN), !locked);
+        EXPECT_EQ(page->IsItemEnabled(P::IDC_FULL_SCAN), !locked);
+        for (int id : kLocked) {
+            EXPECT_EQ(main->IsItemEnabled(id), !locked) << id;
+        }
+        EXPECT_TRUE(main->IsItemEnabled(1003) && main->IsItemEnabled(1024)) << "its own page button and About stay";
+    }
+    void ExpectFinal(const char* items, const char* percent, const char* result, int barPos) {
+        EXPECT_EQ(Text(P::IDC_ITEMS), items);
+        EXPECT_EQ(Text(P::IDC_PERCENT), percent);
+        EXPECT_EQ(Text(P::IDC_RESULT), result);
+        EXPECT_EQ(page->ProgressBar().GetPos(), barPos);
+        ExpectShown({P::IDC_RESULT}, true);
+        ExpectShown({P::IDC_STOP}, false);
+        EXPECT_FALSE(page->IsTimerSet(P::kElapsedTimer));
+        ExpectLocked(false);
     }
 
     std::unique_ptr<SimPlatform> lab;
@@ -83,175 +95,129 @@ struct ScanPageTest : ::testing::Test {
     Page* page = nullptr;
 };
 
-TEST_F(ScanPageTest, FreshPageOffersOnlyTheScanButtons) {
-    for (int id : {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
-                   CDiagnosticS::IDC_ELAPSED, CDiagnosticS::IDC_STOP, CDiagnosticS::IDC_RESULT}) {
-        EXPECT_FALSE(Shown(id)) << id;
-    }
-    EXPECT_TRUE(Shown(CDiagnosticS::IDC_QUICK_SCAN));
-    EXPECT_TRUE(Shown(CDiagnosticS::IDC_FULL_SCAN));
-    EXPECT_FALSE(page->IsBusy());
-}
-
 TEST_F(ScanPageTest, FullScanRunsLockedAndEndsCompleted) {
-    Device().SetReadLatencyMicroseconds(100);
-    Click(CDiagnosticS::IDC_FULL_SCAN);
+    Start(P::IDC_FULL_SCAN, 100);
     ASSERT_TRUE(page->IsBusy());
-    EXPECT_FALSE(Enabled(CDiagnosticS::IDC_QUICK_SCAN));
-    EXPECT_FALSE(Enabled(CDiagnosticS::IDC_FULL_SCAN));
-    EXPECT_TRUE(page->IsTimerSet(CDiagnosticS::kElapsedTimer));
-    EXPECT_EQ(Text(CDiagnosticS::IDC_ELAPSED), "Elapsed Time : 0 hr  0 min  0 sec");
-    EXPECT_EQ(Text(CDiagnosticS::IDC_RESULT), "");
-    for (int id : {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
-                   CDiagnosticS::IDC_ELAPSED}) {
-        EXPECT_TRUE(Shown(id)) << id;
-    }
-    ExpectMainLocked(true);
+    ExpectLocked(true);
+    EXPECT_TRUE(page->IsTimerSet(P::kElapsedTimer));
+    EXPECT_EQ(Text(P::IDC_ELAPSED), "Elapsed Time : 0 hr  0 min  0 sec");
+    EXPECT_EQ(Text(P::IDC_RESULT), "");
+    ExpectShown({P::IDC_PROGRESS, P::IDC_ITEMS, P::IDC_PERCENT, P::IDC_ELAPSED}, true);
 
-    // The position reaches the screen while the worker runs on.
-    ui::WaitUntil([&] { return Text(CDiagnosticS::IDC_ITEMS).rfind("Items Scanned : ", 0) == 0 || !page->IsBusy(); });
-    RunEventsFor(std::chrono::milliseconds(100));
+    // The published position reaches the screen while the worker runs on.
+    ui::WaitUntil([&] { return !Text(P::IDC_ITEMS).empty() || !page->IsBusy(); });
     if (page->IsBusy()) {
-        EXPECT_TRUE(Shown(CDiagnosticS::IDC_STOP));
-        const std::string items = Text(CDiagnosticS::IDC_ITEMS);
+        ExpectShown({P::IDC_STOP}, true);
+        const std::string items = Text(P::IDC_ITEMS);
+        EXPECT_EQ(items.rfind("Items Scanned : ", 0), 0u) << items;
         EXPECT_EQ(items.substr(items.size() - 10), "/2000000  ");
     }
-
     WaitForEnd();
-    EXPECT_EQ(Text(CDiagnosticS::IDC_ITEMS), "Items Scanned : 2000000 /2000000 ");
-    EXPECT_EQ(Text(CDiagnosticS::IDC_PERCENT), "100 %");
-    EXPECT_EQ(Text(CDiagnosticS::IDC_RESULT), "");
-    EXPECT_TRUE(Shown(CDiagnosticS::IDC_RESULT));
-    EXPECT_FALSE(Shown(CDiagnosticS::IDC_STOP));
-    EXPECT_EQ(page->ProgressBar().GetPos(), 2'000'000);
-    EXPECT_TRUE(Enabled(CDiagnosticS::IDC_QUICK_SCAN));
-    EXPECT_TRUE(Enabled(CDiagnosticS::IDC_FULL_SCAN));
-    EXPECT_FALSE(page->IsTimerSet(CDiagnosticS::kElapsedTimer));
-    ExpectMainLocked(false);
-    EXPECT_EQ(Device().Stats().reads, 7906u);
+    ExpectFinal("Items Scanned : 2000000 /2000000 ", "100 %", "", 2'000'000);
+    EXPECT_EQ(lab->Device(1)->Stats().reads, 7906u);
 }
 
-TEST_F(ScanPageTest, StopEndsWithPositionZero) {
-    Device().SetReadLatencyMicroseconds(500);
-    Click(CDiagnosticS::IDC_FULL_SCAN);
-    ui::WaitUntil([&] { return Shown(CDiagnosticS::IDC_STOP); });
-    Click(CDiagnosticS::IDC_STOP);
+TEST_F(ScanPageTest, StopAndFailureEndings) {
+    Start(P::IDC_FULL_SCAN, 500);
+    ui::WaitUntil([&] { return page->IsItemShown(P::IDC_STOP); });
+    Click(P::IDC_STOP);
     WaitForEnd();
-    EXPECT_EQ(Text(CDiagnosticS::IDC_ITEMS), "Items Scanned : 0 /2000000 ");
-    EXPECT_EQ(Text(CDiagnosticS::IDC_PERCENT), "0 %");
-    EXPECT_EQ(Text(CDiagnosticS::IDC_RESULT), "");
-    EXPECT_EQ(page->ProgressBar().GetPos(), 0);
-    EXPECT_LT(Device().Stats().reads, 7906u);
-    ExpectMainLocked(false);
-}
+    ExpectFinal("Items Scanned : 0 /2000000 ", "0 %", "", 0);
+    EXPECT_LT(lab->Device(1)->Stats().reads, 7906u);
 
-TEST_F(ScanPageTest, FailureShowsTheChunkAndItsReason) {
-    Device().AddFault({1'000'000, 1, 0x40, false});
-    Click(CDiagnosticS::IDC_FULL_SCAN);
+    lab->Device(1)->AddFault({1'000'000, 1, 0x40, false});
+    Start(P::IDC_FULL_SCAN, 0);
     WaitForEnd();
-    EXPECT_EQ(Text(CDiagnosticS::IDC_ITEMS), "Items Scanned : 999856 /2000000 ");
-    EXPECT_EQ(Text(CDiagnosticS::IDC_PERCENT), "50 %");
-    EXPECT_EQ(Text(CDiagnosticS::IDC_RESULT), "Msg code : 1000000");
-    EXPECT_EQ(page->ProgressBar().GetPos(), 999'856);
+    ExpectFinal("Items Scanned : 999856 /2000000 ", "50 %", "Msg code : 1000000", 999'856);
 }
 
 TEST_F(ScanPageTest, DriveThatCannotBeScannedShowsOnlyTheReason) {
-    struct Case {
-        std::function<void(SimPlatform&)> setUp;
-        const char* text;
-    };
-    const Case cases[] = {
-        {[](SimPlatform& lab) { lab.RemoveDrive(1); }, "The drive cannot be opened."},
-        {[](SimPlatform& lab) {
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[&] { lab->RemoveDrive(1); }, "The drive cannot be opened."},
+        {[&] {
              DriveSpec drive;
              drive.sectors = 2'000'000;
              drive.transport.sectorCountFails = true;
-             lab.SetDrive(1, drive);
+             lab->SetDrive(1, drive);
          },
          "The size of the drive cannot be read."},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        c.setUp(*lab);
-        Click(CDiagnosticS::IDC_QUICK_SCAN);
+    for (const auto& [setUp, text] : cases) {
+        SCOPED_TRACE(text);
+        setUp();
+        Click(P::IDC_QUICK_SCAN);
         WaitForEnd();
-        EXPECT_EQ(Text(CDiagnosticS::IDC_RESULT), c.text);
-        EXPECT_TRUE(Shown(CDiagnosticS::IDC_RESULT));
-        for (int id : {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
-                       CDiagnosticS::IDC_STOP}) {
-            EXPECT_FALSE(Shown(id)) << id;
-        }
-        EXPECT_TRUE(Enabled(CDiagnosticS::IDC_FULL_SCAN));
-        ExpectMainLocked(false);
+        EXPECT_EQ(Text(P::IDC_RESULT), text);
+        ExpectShown({P::IDC_RESULT}, true);
+        ExpectShown({P::IDC_PROGRESS, P::IDC_ITEMS, P::IDC_PERCENT, P::IDC_STOP}, false);
+        ExpectLocked(false);
     }
 }
 
-TEST_F(ScanPageTest, HidingAndShowingReturnsToTheFreshPageOnlyWhenIdle) {
-    Device().SetReadLatencyMicroseconds(300);
-    Click(CDiagnosticS::IDC_QUICK_SCAN);
+TEST_F(ScanPageTest, ShowingAndHidingReturnsToTheFreshPageOnlyWhenIdle) {
+    for (int id : kResults) {
+        EXPECT_FALSE(page->IsItemShown(id)) << "fresh page: " << id;
+    }
+    ExpectShown({P::IDC_QUICK_SCAN, P::IDC_FULL_SCAN}, true);
+
+    Start(P::IDC_QUICK_SCAN, 300);
     page->ShowWindow(false);
     page->ShowWindow(true);
-    EXPECT_TRUE(Shown(CDiagnosticS::IDC_PROGRESS)) << "a running scan keeps its controls";
+    ExpectShown({P::IDC_PROGRESS, P::IDC_ITEMS, P::IDC_PERCENT, P::IDC_ELAPSED}, true);
     WaitForEnd();
-    EXPECT_EQ(Text(CDiagnosticS::IDC_ITEMS), "Items Scanned : 2000000 /2000000 ");
+    EXPECT_EQ(Text(P::IDC_ITEMS), "Items Scanned : 2000000 /2000000 ");
     page->ShowWindow(false);
     page->ShowWindow(true);
-    for (int id : {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
-                   CDiagnosticS::IDC_ELAPSED, CDiagnosticS::IDC_STOP, CDiagnosticS::IDC_RESULT}) {
-        EXPECT_FALSE(Shown(id)) << id;
+    for (int id : kResults) {
+        EXPECT_FALSE(page->IsItemShown(id)) << "after a scan: " << id;
     }
 }
 
 TEST_F(ScanPageTest, RefillDuringAScanDoesNotStartASecond) {
-    Device().SetReadLatencyMicroseconds(500);
-    Click(CDiagnosticS::IDC_FULL_SCAN);
+    Start(P::IDC_FULL_SCAN, 500);
     // What the main window does when the user picks a drive while the page is shown.
     page->SetPhysicalDrive(1);
-    page->EnableItem(CDiagnosticS::IDC_QUICK_SCAN, true);
+    page->EnableItem(P::IDC_QUICK_SCAN, true);
     main->EnableItem(1001, true);
-    Click(CDiagnosticS::IDC_QUICK_SCAN);
+    Click(P::IDC_QUICK_SCAN);
     RunEventsFor(std::chrono::milliseconds(100));
-    EXPECT_FALSE(Enabled(CDiagnosticS::IDC_QUICK_SCAN));
-    EXPECT_FALSE(main->IsItemEnabled(1001));
-    Click(CDiagnosticS::IDC_STOP);
+    ExpectLocked(true);
+    Click(P::IDC_STOP);
     WaitForEnd();
-    EXPECT_EQ(Text(CDiagnosticS::IDC_ITEMS), "Items Scanned : 0 /2000000 ") << "the full scan was the only one";
+    EXPECT_EQ(Text(P::IDC_ITEMS), "Items Scanned : 0 /2000000 ") << "the full scan was the only one";
 }
 
 TEST_F(ScanPageTest, ElapsedTimeCountsTimerTicks) {
-    Device().SetReadLatencyMicroseconds(500);
-    Click(CDiagnosticS::IDC_FULL_SCAN);
+    Start(P::IDC_FULL_SCAN, 500);
     const std::pair<int, const char*> ticks[] = {{59, "Elapsed Time : 0 hr  0 min  59 sec"},
                                                  {1, "Elapsed Time : 0 hr  1 min  0 sec"},
                                                  {3601, "Elapsed Time : 1 hr  1 min  1 sec"}};
     for (const auto& [count, text] : ticks) {
         for (int i = 0; i < count; ++i) {
-            page->OnTimer(CDiagnosticS::kElapsedTimer);
+            page->OnTimer(P::kElapsedTimer);
         }
-        EXPECT_EQ(Text(CDiagnosticS::IDC_ELAPSED), text);
+        EXPECT_EQ(Text(P::IDC_ELAPSED), text);
     }
-    Click(CDiagnosticS::IDC_STOP);
+    Click(P::IDC_STOP);
     WaitForEnd();
-    EXPECT_EQ(Text(CDiagnosticS::IDC_ELAPSED), "Elapsed Time : 1 hr  1 min  1 sec") << "the duration stays";
+    EXPECT_EQ(Text(P::IDC_ELAPSED), "Elapsed Time : 1 hr  1 min  1 sec") << "the duration stays";
 }
 
 TEST_F(ScanPageTest, LeavingDuringAScanStopsIt) {
-    Device().SetReadLatencyMicroseconds(500);
-    Click(CDiagnosticS::IDC_FULL_SCAN);
+    Start(P::IDC_FULL_SCAN, 500);
     page->StopAndWait();
     EXPECT_FALSE(page->IsBusy());
-    EXPECT_EQ(Text(CDiagnosticS::IDC_ITEMS), "Items Scanned : 0 /2000000 ");
-    ExpectMainLocked(false);
+    EXPECT_EQ(Text(P::IDC_ITEMS), "Items Scanned : 0 /2000000 ");
+    ExpectLocked(false);
 
     // Closing the window with the scan running: the page stops and joins its worker.
-    Click(CDiagnosticS::IDC_FULL_SCAN);
+    Click(P::IDC_FULL_SCAN);
     ASSERT_TRUE(page->IsBusy());
     main.reset();
-    page = nullptr;
-    const auto reads = Device().Stats().reads;
+    const auto reads = lab->Device(1)->Stats().reads;
     EXPECT_LT(reads, 7906u);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(Device().Stats().reads, reads) << "no worker outlives the page";
+    EXPECT_EQ(lab->Device(1)->Stats().reads, reads) << "no worker outlives the page";
 }
 
 }  // namespace

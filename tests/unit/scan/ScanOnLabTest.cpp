@@ -57,26 +57,11 @@ TEST(ScanOnLab, UnreadableSectorMidDriveIsReportedAtItsChunk) {
     EXPECT_EQ(scan.Run(ScanMode::Quick).ending, ScanEnding::Completed);
 }
 
-TEST(ScanOnLab, DeviceFaultAndSizeFailures) {
-    {
-        LabScan scan(2'000'000);
-        scan.Device().AddFault({0, 1, 0x00, true});
-        const auto outcome = scan.Run(ScanMode::Quick);
-        EXPECT_EQ(outcome.resultText, "drive fault");
-        EXPECT_EQ(outcome.finalPosition, 0u);
-    }
-    {
-        SimPlatform lab{platform::sim::LabSpec{}};
-        DriveSpec drive;
-        drive.sectors = 2'000'000;
-        drive.transport.sectorCountFails = true;
-        lab.SetDrive(0, drive);
-        StopRequest stop{0};
-        ScanObserver observer;
-        const auto outcome = RunScan(lab.Drives(), 0, ScanMode::Full, stop, observer);
-        EXPECT_EQ(outcome.ending, ScanEnding::NoSize);
-        EXPECT_EQ(lab.Device(0)->Stats().reads, 0u);
-    }
+TEST(ScanOnLab, EmptySlotCannotBeOpened) {
+    LabScan scan(2'000'000);
+    const auto outcome = RunScan(scan.lab.Drives(), 1, ScanMode::Quick, scan.stop, scan.observer);
+    EXPECT_EQ(outcome.ending, ScanEnding::NotOpened);
+    EXPECT_EQ(outcome.resultText, "The drive cannot be opened.");
 }
 
 TEST(ScanOnLab, DriveBeyondTwentyEightBitsIsReadToItsEndOnce) {

@@ -3,16 +3,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "platform/Platform.h"
 
 namespace vellumin::scan::test {
 
-// A drive that answers reads from a script and keeps a log of what it was sent.
+// A drive that answers reads from a script and logs the requests it was sent.
 class ScriptedDrive : public platform::DriveHandle {
 public:
     struct Read {
@@ -35,33 +33,21 @@ public:
     bool PassThrough(platform::AtaPassThroughRequest& request) override {
         const auto& low = request.currentTaskFile;
         const auto& high = request.previousTaskFile;
-        Read read;
-        read.command = low.command;
-        read.flags = request.flags;
-        read.dataLength = request.dataLength;
-        read.timeOutSeconds = request.timeOutSeconds;
-        read.hasBuffer = request.dataBuffer != nullptr;
+        Read read{low.command, uint64_t{low.lbaLow} | uint64_t{low.lbaMid} << 8 | uint64_t{low.lbaHigh} << 16,
+                  low.sectorCount, request.flags, request.dataLength, request.timeOutSeconds,
+                  request.dataBuffer != nullptr};
         if (request.ext()) {
-            read.lba = uint64_t{low.lbaLow} | uint64_t{low.lbaMid} << 8 | uint64_t{low.lbaHigh} << 16 |
-                       uint64_t{high.lbaLow} << 24 | uint64_t{high.lbaMid} << 32 | uint64_t{high.lbaHigh} << 40;
-            read.sectors = (uint32_t{high.sectorCount} << 8 | low.sectorCount);
-            read.sectors = read.sectors == 0 ? 65536 : read.sectors;
+            read.lba |= uint64_t{high.lbaLow} << 24 | uint64_t{high.lbaMid} << 32 | uint64_t{high.lbaHigh} << 40;
+            read.sectors |= uint32_t{high.sectorCount} << 8;
         } else {
-            read.lba = uint64_t{low.lbaLow} | uint64_t{low.lbaMid} << 8 | uint64_t{low.lbaHigh} << 16 |
-                       uint64_t{low.device & 0x0Fu} << 24;
-            read.sectors = low.sectorCount == 0 ? 256 : low.sectorCount;
+            read.lba |= uint64_t{low.device & 0x0Fu} << 24;
         }
-        if (keepLog) {
-            log.push_back(read);
-        }
-        ++reads;
+        log.push_back(read);
         if (onRead) {
             onRead(read);
         }
-        Answer answer;
-        if (auto it = answers.find(read.lba); it != answers.end()) {
-            answer = it->second;
-        }
+        const auto it = answers.find(read.lba);
+        const Answer answer = it == answers.end() ? Answer{} : it->second;
         request.currentTaskFile.features = answer.error;
         request.currentTaskFile.command = answer.status;
         return answer.delivered;
@@ -74,47 +60,11 @@ public:
 
     std::map<uint64_t, Answer> answers;  // by the chunk's first LBA
     std::function<void(const Read&)> onRead;
-    bool keepLog = true;
     std::vector<Read> log;
-    uint64_t reads = 0;
     uint64_t flushes = 0;
 
 private:
     std::optional<uint64_t> sectors_;
-};
-
-// Drive slots; an open hands out a handle onto the slot's drive, so the test can look at the
-// drive after the scan closed it. An empty slot cannot be opened.
-class ScriptedDrives : public platform::DriveSystem {
-public:
-    platform::DriveHandlePtr OpenPhysicalDrive(int number) override {
-        if (number < 0 || number >= 16 || !slots[number]) {
-            return nullptr;
-        }
-        ++opens;
-        return std::make_unique<Handle>(*slots[number], closes);
-    }
-    std::vector<std::string> VolumeNames() override { return {}; }
-    bool IsRemovableVolume(const std::string&) override { return false; }
-    int VolumeDiskNumber(const std::string&) override { return -1; }
-
-    ScriptedDrive* slots[16] = {};
-    int opens = 0;
-    int closes = 0;
-
-private:
-    class Handle : public platform::DriveHandle {
-    public:
-        Handle(ScriptedDrive& drive, int& closes) : drive_(drive), closes_(closes) {}
-        ~Handle() override { ++closes_; }
-        bool PassThrough(platform::AtaPassThroughRequest& request) override { return drive_.PassThrough(request); }
-        std::optional<uint64_t> SectorCount() override { return drive_.SectorCount(); }
-        bool Flush() override { return drive_.Flush(); }
-
-    private:
-        ScriptedDrive& drive_;
-        int& closes_;
-    };
 };
 
 }  // namespace vellumin::scan::test
