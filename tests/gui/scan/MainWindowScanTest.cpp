@@ -1,0 +1,55 @@
+// The scan page inside the real main window: what the window does to a running scan.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include <QAbstractButton>
+#include <QTimer>
+
+#include "app/CVelluminDlg.h"
+#include "pages/scan/CDiagnosticS.h"
+#include "platform/sim/SimPlatform.h"
+
+namespace {
+
+using namespace vellumin;
+
+TEST(ScanInMainWindow, RefillAndCloseDuringAScan) {
+    platform::sim::DriveSpec drive;
+    drive.model = "VQ TEST SSD";
+    drive.sectors = 2'000'000;
+    drive.readLatencyMicroseconds = 300;
+    platform::sim::LabSpec spec;
+    spec.drives[0] = std::move(drive);
+    platform::sim::SimPlatform lab(std::move(spec));
+
+    CVelluminDlg main(lab);
+    main.SetCurrentPage(3);
+    bool ran = false;
+    QTimer::singleShot(0, &main, [&] {
+        auto* page = dynamic_cast<CDiagnosticS*>(main.Page(3));
+        ASSERT_NE(page, nullptr);
+        page->ItemAs<QAbstractButton>(CDiagnosticS::IDC_FULL_SCAN)->click();
+        ASSERT_TRUE(page->IsBusy());
+        EXPECT_FALSE(main.IsItemEnabled(CVelluminDlg::IDC_HOME));
+        EXPECT_FALSE(main.IsItemEnabled(CVelluminDlg::IDC_PAGE_BUTTON_1));
+
+        // Picking the drive again refills the page, which offers the scan buttons anew.
+        main.ShowFeaturePage(3);
+        page->ItemAs<QAbstractButton>(CDiagnosticS::IDC_QUICK_SCAN)->click();
+        EXPECT_TRUE(page->IsBusy());
+
+        ran = true;
+        main.close();  // the close box: the scan is stopped, the pages go, the visit ends
+    });
+    EXPECT_EQ(main.DoModal(), 2);
+    ASSERT_TRUE(ran);
+    const auto reads = lab.Device(0)->Stats().reads;
+    EXPECT_LT(reads, 7906u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(lab.Device(0)->Stats().reads, reads) << "the scan ended with the visit";
+}
+
+}  // namespace
