@@ -16,13 +16,17 @@ using platform::sim::CommandRecord;
 using platform::sim::DriveSpec;
 using platform::sim::SimPlatform;
 
+platform::sim::LabSpec OneDrive(uint64_t sectors) {
+    platform::sim::LabSpec lab;
+    DriveSpec drive;
+    drive.model = "VQ LAB SSD";
+    drive.sectors = sectors;
+    lab.drives[0] = std::move(drive);
+    return lab;
+}
+
 struct LabScan {
-    explicit LabScan(uint64_t sectors) : lab(platform::sim::LabSpec{}) {
-        DriveSpec drive;
-        drive.model = "VQ LAB SSD";
-        drive.sectors = sectors;
-        lab.SetDrive(0, drive);
-    }
+    explicit LabScan(uint64_t sectors) : lab(OneDrive(sectors)) {}
     platform::sim::SimDevice& Device() { return *lab.Device(0); }
     ScanOutcome Run(ScanMode mode) { return RunScan(lab.Drives(), 0, mode, stop, observer); }
 
