@@ -289,7 +289,7 @@ void CVelluminDlg::HandOver(int n, int drive) {
         break;
     case 3: {
         page.SetPhysicalDrive(drive);
-        const bool restricted = vellumin::app::IsRestrictedModel(FreshModelNumber(drive));
+        const bool restricted = vellumin::ata::IsModelSeries(FreshModelNumber(drive));
         for (int id : {CDiagnosticS::IDC_QUICK_SCAN, CDiagnosticS::IDC_FULL_SCAN}) {
             page.EnableItem(id, !restricted);
             page.ShowItem(id, !restricted);
@@ -312,7 +312,7 @@ void CVelluminDlg::HandOver(int n, int drive) {
         if (auto* update = UpdatePage()) {
             update->StartUpdateQuery(m_drives.identify[drive]);
         }
-        if (vellumin::app::IsRestrictedModel(FreshModelNumber(drive))) {
+        if (vellumin::ata::IsModelSeries(FreshModelNumber(drive))) {
             page.ShowItem(CFWUpdate::IDC_AHCI_NOTE, true);
         }
         break;

@@ -61,13 +61,4 @@ bool Is64BitSystem() {
     return uname(&host) == 0 && (std::strstr(host.machine, "64") != nullptr);
 }
 
-bool IsRestrictedModel(const std::string& modelNumber) {
-    for (const char* series : {"KD5508", "KM5508", "KD3308"}) {
-        if (modelNumber.find(series) != std::string::npos) {
-            return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace vellumin::app

@@ -33,7 +33,4 @@ CloneTool CloneToolFor(const std::string& programFolder, bool is64Bit);
 // True for a 64-bit build, or a 32-bit build on a 64-bit system.
 bool Is64BitSystem();
 
-// Model series whose drives cannot run the scan and need AHCI for firmware updates.
-bool IsRestrictedModel(const std::string& modelNumber);
-
 }  // namespace vellumin::app

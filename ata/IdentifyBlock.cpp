@@ -55,4 +55,11 @@ std::string ModelText(const IdentifyBlock& block) { return TrimRight(ModelNumber
 std::string PrefixText(const IdentifyBlock& block) { return AtaString(block, kWordModel, 1); }
 std::string RotationText(const IdentifyBlock& block) { return WordHex(block, kWordRotationRate); }
 
+bool IsModelSeries(std::string_view modelNumber) {
+    constexpr std::string_view kSeries[] = {"KD5508", "KM5508", "KD3308"};
+    return std::any_of(std::begin(kSeries), std::end(kSeries), [&](std::string_view series) {
+        return modelNumber.find(series) != std::string_view::npos;
+    });
+}
+
 }  // namespace vellumin::ata

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace vellumin::ata {
 
@@ -46,5 +47,9 @@ std::string ModelNumber(const IdentifyBlock& block);     // not trimmed
 std::string ModelText(const IdentifyBlock& block);       // trailing white space removed
 std::string PrefixText(const IdentifyBlock& block);      // word 27 as an ATA string
 std::string RotationText(const IdentifyBlock& block);    // word 217 as "0x%02X%02X"
+
+// The model series ("KD5508", "KM5508", "KD3308" anywhere, case-sensitive) that cannot run the
+// scan, has its own SMART layout and needs AHCI for firmware updates.
+bool IsModelSeries(std::string_view modelNumber);
 
 }  // namespace vellumin::ata

@@ -21,14 +21,14 @@ inline constexpr int kBenchSlot = 0;
 inline constexpr uint64_t kBenchSectors = 400'000'000;
 
 inline std::unique_ptr<platform::sim::SimPlatform> MakeBenchLab(uint64_t sectors = kBenchSectors) {
-    platform::sim::DriveSpec drive;
+    platform::sim::DriveDescription drive;
     drive.model = "VQ BENCH SSD";
     drive.serial = "BENCH0001";
     drive.firmware = "B1";
     drive.sectors = sectors;
     drive.readLatencyMicroseconds = 0;
     drive.readData = platform::sim::ReadData::Untouched;
-    platform::sim::LabSpec lab;
+    platform::sim::LabDescription lab;
     lab.drives[kBenchSlot] = std::move(drive);
     return std::make_unique<platform::sim::SimPlatform>(std::move(lab));
 }

@@ -37,7 +37,6 @@ constexpr std::array<std::string_view, 11> kUnsupportedFirmware{
     "V0826",   "V1210",    "V0118",    "V0327",   "V0513", "V090216",
     "V090331", "V090331a", "V090331H", "V090508", "100415"};
 
-constexpr std::array<std::string_view, 3> kModelSeries{"KD5508", "KM5508", "KD3308"};
 
 template <size_t N>
 bool OneOf(std::string_view text, const std::array<std::string_view, N>& list) {
@@ -112,12 +111,6 @@ std::string ControllerName(const SmartBlock& smart) {
     return ata::TrimRight(ata::PairedBytes(smart, kControllerNameOffset, kControllerNameLength));
 }
 
-bool IsModelSeries(std::string_view modelNumber) {
-    return std::any_of(kModelSeries.begin(), kModelSeries.end(), [&](std::string_view series) {
-        return modelNumber.find(series) != std::string_view::npos;
-    });
-}
-
 SmartDispatch ChooseSmartDecoder(std::string_view controllerName, std::string_view firmware,
                                  std::string_view modelNumber) {
     SmartDispatch dispatch;
@@ -131,7 +124,7 @@ SmartDispatch ChooseSmartDecoder(std::string_view controllerName, std::string_vi
     } else if (OneOf(firmware, kUnsupportedFirmware)) {
         dispatch.showMessage = true;
     }
-    dispatch.modelSeries = IsModelSeries(modelNumber);
+    dispatch.modelSeries = ata::IsModelSeries(modelNumber);
     return dispatch;
 }
 

@@ -17,10 +17,6 @@ enum class SmartDecoder { kNone, kSmi, kSm2246, kJmf667, kJmf612, kModelSeries }
 // space removed.
 std::string ControllerName(const ata::SmartBlock& smart);
 
-// Model series with a SMART layout of their own, whatever their controller; the scan and
-// firmware pages single them out as well.
-bool IsModelSeries(std::string_view modelNumber);
-
 // What a SMART fill does: the controller decoder (or none), whether the unsupported-function
 // message is shown, and whether the model-series decoder then replaces the rows.
 struct SmartDispatch {

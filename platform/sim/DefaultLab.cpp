@@ -477,6 +477,6 @@ const std::string& DefaultLabJson() {
     return text;
 }
 
-LabSpec DefaultLab() { return ParseLab(DefaultLabJson(), "<default lab>"); }
+LabDescription DefaultLab() { return ParseLab(DefaultLabJson(), "<default lab>"); }
 
 }  // namespace vellumin::platform::sim

@@ -61,7 +61,7 @@ void Put24BigEndian(ata::SmartBlock& block, int at, uint32_t value) {
 
 }  // namespace
 
-ata::IdentifyBlock BuildIdentify(const DriveSpec& drive) {
+ata::IdentifyBlock BuildIdentify(const DriveDescription& drive) {
     ata::IdentifyBlock b{};
     // A fixed, non-removable ATA device with the customary 16383/16/63 CHS face.
     PutWord(b, 0, 0x0040);
@@ -110,8 +110,8 @@ ata::IdentifyBlock BuildIdentify(const DriveSpec& drive) {
     PutWord(b, 80, major);
     PutWord(b, 81, 0x0028);
 
-    const SmartSpec& smart = drive.smart;
-    const SecuritySpec& sec = drive.security;
+    const SmartDescription& smart = drive.smart;
+    const SecurityDescription& sec = drive.security;
     uint16_t w82 = Bits({3, 5, 6, 12, 13, 14});
     w82 = SetIf(w82, 0, smart.supported);
     w82 = SetIf(w82, 1, sec.supported);
@@ -148,7 +148,7 @@ ata::IdentifyBlock BuildIdentify(const DriveSpec& drive) {
     return b;
 }
 
-ata::SmartBlock BuildSmart(const SmartSpec& smart) {
+ata::SmartBlock BuildSmart(const SmartDescription& smart) {
     ata::SmartBlock b{};
     b[0] = static_cast<uint8_t>(smart.revision & 0xFF);
     b[1] = static_cast<uint8_t>(smart.revision >> 8);
@@ -179,7 +179,7 @@ ata::SmartBlock BuildSmart(const SmartSpec& smart) {
     return b;
 }
 
-void AdoptRawIdentify(DriveSpec& drive, bool securityGiven) {
+void AdoptRawIdentify(DriveDescription& drive, bool securityGiven) {
     if (!drive.identifyRaw) {
         return;
     }
@@ -210,7 +210,7 @@ void AdoptRawIdentify(DriveSpec& drive, bool securityGiven) {
     drive.smart.enabled = w(85) & 1;
     if (!securityGiven) {
         const uint16_t s = w(128);
-        SecuritySpec& sec = drive.security;
+        SecurityDescription& sec = drive.security;
         sec.supported = s & 0x0001;
         sec.enhancedEraseSupported = s & 0x0020;
         sec.level = (s & 0x0100) ? SecurityLevel::Maximum : SecurityLevel::High;

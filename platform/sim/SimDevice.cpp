@@ -59,30 +59,30 @@ struct SimDevice::Outcome {
     static Outcome Refused() { return {false, 0, 0, {}, 0, 0}; }
 };
 
-SimDevice::SimDevice(DriveSpec spec) : m_spec(std::move(spec)) {
-    m_capacity = m_spec.sectors;
-    if (m_spec.identifyRaw) {
+SimDevice::SimDevice(DriveDescription desc) : m_desc(std::move(desc)) {
+    m_capacity = m_desc.sectors;
+    if (m_desc.identifyRaw) {
         if (m_capacity == 0) {
-            DriveSpec probe = m_spec;
+            DriveDescription probe = m_desc;
             AdoptRawIdentify(probe, true);
             m_capacity = probe.sectors;
         }
-        m_identifyBase = *m_spec.identifyRaw;
+        m_identifyBase = *m_desc.identifyRaw;
     } else {
-        m_identifyBase = BuildIdentify(m_spec);
+        m_identifyBase = BuildIdentify(m_desc);
     }
-    m_smart = m_spec.smartRaw ? *m_spec.smartRaw : BuildSmart(m_spec.smart);
-    for (const auto& [i, v] : m_spec.smartBytes) {
+    m_smart = m_desc.smartRaw ? *m_desc.smartRaw : BuildSmart(m_desc.smart);
+    for (const auto& [i, v] : m_desc.smartBytes) {
         if (i >= 0 && i < kBlock) {
             m_smart[i] = v;
         }
     }
-    if (!m_spec.keepSmartChecksum) {
+    if (!m_desc.keepSmartChecksum) {
         SealSmartChecksum(m_smart);
     }
 
-    if (m_spec.smart.vendorEraseCodes) {
-        for (uint8_t code : *m_spec.smart.vendorEraseCodes) {
+    if (m_desc.smart.vendorEraseCodes) {
+        for (uint8_t code : *m_desc.smart.vendorEraseCodes) {
             m_vendorErase[code] = true;
         }
     } else if (std::memcmp(m_smart.data() + 400, "SMI", 3) == 0) {
@@ -91,22 +91,22 @@ SimDevice::SimDevice(DriveSpec spec) : m_spec(std::move(spec)) {
         m_vendorErase[ata_cmd::kVendorEraseFull] = m_vendorErase[ata_cmd::kVendorEraseQuickJmf] = true;
     }
 
-    m_faults = m_spec.faults;
+    m_faults = m_desc.faults;
     IndexFaults();
-    for (uint8_t c : m_spec.transport.undeliveredCommands) {
+    for (uint8_t c : m_desc.transport.undeliveredCommands) {
         m_undelivered[c] = true;
     }
-    for (uint8_t c : m_spec.transport.abortedCommands) {
+    for (uint8_t c : m_desc.transport.abortedCommands) {
         m_aborted[c] = true;
     }
-    m_present = m_spec.transport.present;
-    m_openFails = m_spec.transport.openFails;
-    m_mediaBlank = m_spec.mediaBlank;
-    m_eraseMs = m_spec.eraseMilliseconds;
-    m_readLatencyUs = m_spec.readLatencyMicroseconds;
-    m_readData = m_spec.readData;
+    m_present = m_desc.transport.present;
+    m_openFails = m_desc.transport.openFails;
+    m_mediaBlank = m_desc.mediaBlank;
+    m_eraseMs = m_desc.eraseMilliseconds;
+    m_readLatencyUs = m_desc.readLatencyMicroseconds;
+    m_readData = m_desc.readData;
 
-    const SecuritySpec& sec = m_spec.security;
+    const SecurityDescription& sec = m_desc.security;
     m_security.supported = sec.supported;
     m_security.userPassword = sec.supported ? sec.userPassword : std::nullopt;
     m_security.masterPassword = sec.masterPassword;
@@ -134,7 +134,7 @@ void SimDevice::ResetSecurityForPowerOn() {
     s.enabled = s.userPassword.has_value();
     s.locked = s.enabled;
     // A BIOS freeze at power-on is refused by a locked drive.
-    s.frozen = m_spec.security.frozenAtPowerOn && !s.locked;
+    s.frozen = m_desc.security.frozenAtPowerOn && !s.locked;
     s.expired = false;
     s.attemptsLeft = kAttempts;
     s.erasePrepared = false;
@@ -243,7 +243,7 @@ SimDevice::Outcome SimDevice::Smart(AtaPassThroughRequest& request) {
         return Outcome::Abort();
     }
     if (tf.features == ata_cmd::kSmartReadData) {
-        if (!m_spec.smart.supported || !m_spec.smart.enabled) {
+        if (!m_desc.smart.supported || !m_desc.smart.enabled) {
             return Outcome::Abort();
         }
         if (!IsDataIn(request, kBlock)) {
@@ -453,7 +453,7 @@ SimDevice::Outcome SimDevice::SecurityCommand(AtaPassThroughRequest& request, bo
             if (!prepared || s.expired) {
                 return Outcome::Abort();
             }
-            if (block.enhanced && !m_spec.security.enhancedEraseSupported) {
+            if (block.enhanced && !m_desc.security.enhancedEraseSupported) {
                 return Outcome::Abort();
             }
             // Without a user password the drive insists on the master password.
@@ -488,21 +488,21 @@ ata::IdentifyBlock SimDevice::BuildIdentifyLocked() const {
     // Only the state bits move; whatever else a captured word 128 holds stays as it was.
     constexpr uint16_t kStateBits = 0x013F;
     uint16_t w128 = static_cast<uint16_t>((ata::Word(b, 128) & ~kStateBits) | m_security.Word128());
-    if (m_security.supported && m_spec.security.enhancedEraseSupported) {
+    if (m_security.supported && m_desc.security.enhancedEraseSupported) {
         w128 |= 0x0020;
     }
     PutWord(b, 128, w128);
-    for (const auto& [k, v] : m_spec.identifyWords) {
+    for (const auto& [k, v] : m_desc.identifyWords) {
         if (k >= 0 && k < 256) {
             PutWord(b, k, v);
         }
     }
-    for (const auto& [i, v] : m_spec.identifyBytes) {
+    for (const auto& [i, v] : m_desc.identifyBytes) {
         if (i >= 0 && i < kBlock) {
             b[i] = v;
         }
     }
-    if (!m_spec.keepIdentifyChecksum) {
+    if (!m_desc.keepIdentifyChecksum) {
         SealIdentifyChecksum(b);
     }
     return b;
@@ -520,10 +520,10 @@ bool SimDevice::Present() const {
 
 std::optional<uint64_t> SimDevice::ReportedSectors() const {
     std::lock_guard lock(m_mutex);
-    if (!m_present || m_spec.transport.sectorCountFails) {
+    if (!m_present || m_desc.transport.sectorCountFails) {
         return std::nullopt;
     }
-    return m_spec.reportedSectors.value_or(m_capacity);
+    return m_desc.reportedSectors.value_or(m_capacity);
 }
 
 SecurityState SimDevice::Security() const {

@@ -83,7 +83,7 @@ struct DeviceStats {
 
 class SimDevice {
 public:
-    explicit SimDevice(DriveSpec spec);
+    explicit SimDevice(DriveDescription desc);
     SimDevice(const SimDevice&) = delete;
     SimDevice& operator=(const SimDevice&) = delete;
 
@@ -97,7 +97,7 @@ public:
     std::optional<uint64_t> ReportedSectors() const;
 
     // Inspection.
-    const DriveSpec& Spec() const { return m_spec; }
+    const DriveDescription& Description() const { return m_desc; }
     uint64_t Capacity() const { return m_capacity; }
     SecurityState Security() const;
     ata::IdentifyBlock IdentifyData() const;  // what IDENTIFY DEVICE returns now
@@ -140,7 +140,7 @@ private:
     void ResetSecurityForPowerOn();
     void IndexFaults();
 
-    DriveSpec m_spec;
+    DriveDescription m_desc;
     uint64_t m_capacity = 0;
     ata::IdentifyBlock m_identifyBase{};  // built or raw, before dynamic words and overrides
     ata::SmartBlock m_smart{};
@@ -174,7 +174,7 @@ void PutWord(ata::IdentifyBlock& block, int k, uint16_t value);
 void SealIdentifyChecksum(ata::IdentifyBlock& block);
 // Byte 511 of a SMART data block: all 512 bytes sum to 0 mod 256.
 void SealSmartChecksum(ata::SmartBlock& block);
-ata::IdentifyBlock BuildIdentify(const DriveSpec& drive);  // static part, before overrides
-ata::SmartBlock BuildSmart(const SmartSpec& smart);
+ata::IdentifyBlock BuildIdentify(const DriveDescription& drive);  // static part, before overrides
+ata::SmartBlock BuildSmart(const SmartDescription& smart);
 
 }  // namespace vellumin::platform::sim

@@ -38,7 +38,7 @@ struct SmartAttribute {
     uint8_t reserved = 0;  // slot byte 11 (one decoder reads it)
 };
 
-struct SmartSpec {
+struct SmartDescription {
     bool supported = true;
     bool enabled = true;
     uint16_t revision = 0x0010;
@@ -58,7 +58,7 @@ struct SmartSpec {
 enum class SecurityLevel { High, Maximum };
 
 // The drive's security feature set and its state at power-on.
-struct SecuritySpec {
+struct SecurityDescription {
     bool supported = true;
     bool enhancedEraseSupported = false;
     uint16_t eraseTime = 0;          // word 89 as the drive reports it (2-minute units)
@@ -84,7 +84,7 @@ struct MediaFault {
 };
 
 // Faults below the drive: the OS or the cable fails, not the device.
-struct TransportSpec {
+struct TransportDescription {
     bool present = true;           // false: the slot looks empty (open fails)
     bool openFails = false;        // present, but the open is refused (held exclusively)
     bool sectorCountFails = false; // the OS cannot report the medium size
@@ -98,7 +98,7 @@ enum class ReadData {
     Content,    // erased sectors read zero; others carry their LBA in bytes 0-7, then 0x5A
 };
 
-struct DriveSpec {
+struct DriveDescription {
     std::string serial;    // at most 20 characters, padded with blanks
     std::string firmware;  // at most 8
     std::string model;     // at most 40
@@ -113,10 +113,10 @@ struct DriveSpec {
     bool apmEnabled = false;
     bool trim = true;  // word 169 bit 0
     int udmaMode = 6;  // word 88 selected mode; -1: none selected
-    SmartSpec smart;
-    SecuritySpec security;
+    SmartDescription smart;
+    SecurityDescription security;
     std::vector<MediaFault> faults;
-    TransportSpec transport;
+    TransportDescription transport;
     ReadData readData = ReadData::Untouched;
     // How long ERASE UNIT and the vendor erases keep the caller waiting.
     uint32_t eraseMilliseconds = 0;
@@ -140,9 +140,9 @@ struct DriveSpec {
 // Takes over from a raw identify block what the device model needs but the lab did not
 // give: capacity (words 100-103, or 60-61 without 48-bit support), SMART supported/enabled
 // (words 82/85), the security feature set and its power-on state (words 89, 90, 92, 128).
-void AdoptRawIdentify(DriveSpec& drive, bool securityGiven);
+void AdoptRawIdentify(DriveDescription& drive, bool securityGiven);
 
-struct VolumeSpec {
+struct VolumeDescription {
     std::string name;    // "C", "D", ...
     int disk = -1;       // slot holding it; -1: several disks or unknown
     bool removable = false;
@@ -185,19 +185,19 @@ struct MachineFacts {
                                              const std::string& wono = {}) const;
 };
 
-struct LabSpec {
-    std::array<std::optional<DriveSpec>, kSlotCount> drives;
-    std::vector<VolumeSpec> volumes;
+struct LabDescription {
+    std::array<std::optional<DriveDescription>, kSlotCount> drives;
+    std::vector<VolumeDescription> volumes;
     MachineFacts machine;
     std::string source = "<code>";  // file name or "<default lab>"
 };
 
 // Throws LabError naming sourceName, the JSON path (e.g. "drives[3].model") and the problem.
-LabSpec ParseLab(const std::string& json, const std::string& sourceName);
+LabDescription ParseLab(const std::string& json, const std::string& sourceName);
 // Reads and parses a lab file; an unreadable file is a LabError as well.
-LabSpec LoadLabFile(const std::string& path);
+LabDescription LoadLabFile(const std::string& path);
 // The built-in lab (one JSON text compiled into the program).
-LabSpec DefaultLab();
+LabDescription DefaultLab();
 const std::string& DefaultLabJson();
 
 }  // namespace vellumin::platform::sim

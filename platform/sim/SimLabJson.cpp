@@ -1,4 +1,4 @@
-// Lab files: JSON in, LabSpec out. Every refusal names the file, the JSON path and the problem,
+// Lab files: JSON in, LabDescription out. Every refusal names the file, the JSON path and the problem,
 // and unknown keys are refused so a misspelt option never passes silently.
 #include <algorithm>
 #include <cctype>
@@ -233,7 +233,7 @@ void Overrides(const Node& node, std::map<int, V>& out, int lastIndex, const cha
     }
 }
 
-void ParseSmart(const Node& node, SmartSpec& smart) {
+void ParseSmart(const Node& node, SmartDescription& smart) {
     ObjectReader r(node);
     r.Bool("supported", smart.supported);
     r.Bool("enabled", smart.enabled);
@@ -269,7 +269,7 @@ void ParseSmart(const Node& node, SmartSpec& smart) {
     r.Finish();
 }
 
-void ParseSecurity(const Node& node, SecuritySpec& sec) {
+void ParseSecurity(const Node& node, SecurityDescription& sec) {
     ObjectReader r(node);
     r.Bool("supported", sec.supported);
     r.Bool("enhancedErase", sec.enhancedEraseSupported);
@@ -311,7 +311,7 @@ void ParseSecurity(const Node& node, SecuritySpec& sec) {
     }
 }
 
-void ParseTransport(const Node& node, TransportSpec& t) {
+void ParseTransport(const Node& node, TransportDescription& t) {
     ObjectReader r(node);
     r.Bool("present", t.present);
     r.Bool("openFails", t.openFails);
@@ -325,8 +325,8 @@ void ParseTransport(const Node& node, TransportSpec& t) {
     r.Finish();
 }
 
-DriveSpec ParseDrive(const Node& node, int& slot, size_t index) {
-    DriveSpec d;
+DriveDescription ParseDrive(const Node& node, int& slot, size_t index) {
+    DriveDescription d;
     ObjectReader r(node);
     slot = static_cast<int>(index);
     if (auto n = r.Get("slot")) {
@@ -520,7 +520,7 @@ std::string Place(const std::string& text, size_t offset) {
 
 }  // namespace
 
-LabSpec ParseLab(const std::string& json, const std::string& sourceName) {
+LabDescription ParseLab(const std::string& json, const std::string& sourceName) {
     Json document;
     try {
         document = Json::parse(json);
@@ -533,7 +533,7 @@ LabSpec ParseLab(const std::string& json, const std::string& sourceName) {
         throw LabError(sourceName + ": " + Place(json, e.byte) + ": invalid JSON: " + what);
     }
 
-    LabSpec lab;
+    LabDescription lab;
     lab.source = sourceName;
     const Node root(document, "", sourceName);
     ObjectReader r(root);
@@ -542,7 +542,7 @@ LabSpec ParseLab(const std::string& json, const std::string& sourceName) {
         for (size_t i = 0; i < drives->Value().size(); ++i) {
             const Node node = drives->Element(i);
             int slot = 0;
-            DriveSpec drive = ParseDrive(node, slot, i);
+            DriveDescription drive = ParseDrive(node, slot, i);
             if (lab.drives[slot]) {
                 node.Fail("slot " + std::to_string(slot) + " is used twice");
             }
@@ -554,7 +554,7 @@ LabSpec ParseLab(const std::string& json, const std::string& sourceName) {
         std::set<std::string> names;
         for (size_t i = 0; i < volumes->Value().size(); ++i) {
             ObjectReader v(volumes->Element(i));
-            VolumeSpec volume;
+            VolumeDescription volume;
             v.String("name", volume.name);
             if (auto n = v.Get("disk")) {
                 volume.disk = static_cast<int>(n->Signed(-1, kSlotCount - 1));
@@ -579,7 +579,7 @@ LabSpec ParseLab(const std::string& json, const std::string& sourceName) {
     return lab;
 }
 
-LabSpec LoadLabFile(const std::string& path) {
+LabDescription LoadLabFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw LabError(path + ": cannot be opened");

@@ -20,7 +20,7 @@ private:
 
 }  // namespace
 
-SimPlatform::SimPlatform(LabSpec lab) : m_lab(std::move(lab)) {
+SimPlatform::SimPlatform(LabDescription lab) : m_lab(std::move(lab)) {
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (m_lab.drives[slot]) {
             m_devices[slot] = std::make_shared<SimDevice>(*m_lab.drives[slot]);
@@ -33,7 +33,7 @@ SimDevice* SimPlatform::Device(int slot) {
     return slot >= 0 && slot < kSlotCount ? m_devices[slot].get() : nullptr;
 }
 
-SimDevice& SimPlatform::SetDrive(int slot, DriveSpec drive) {
+SimDevice& SimPlatform::SetDrive(int slot, DriveDescription drive) {
     if (slot < 0 || slot >= kSlotCount) {
         throw std::out_of_range("lab slot " + std::to_string(slot) + " is outside 0-15");
     }
@@ -52,7 +52,7 @@ void SimPlatform::RemoveDrive(int slot) {
     }
 }
 
-void SimPlatform::SetVolumes(std::vector<VolumeSpec> volumes) {
+void SimPlatform::SetVolumes(std::vector<VolumeDescription> volumes) {
     std::lock_guard lock(m_mutex);
     m_lab.volumes = std::move(volumes);
 }
@@ -90,14 +90,14 @@ std::vector<std::string> SimPlatform::VolumeNames() {
     std::lock_guard lock(m_mutex);
     std::vector<std::string> names;
     names.reserve(m_lab.volumes.size());
-    for (const VolumeSpec& v : m_lab.volumes) {
+    for (const VolumeDescription& v : m_lab.volumes) {
         names.push_back(v.name);
     }
     return names;
 }
 
-const VolumeSpec* SimPlatform::FindVolume(const std::string& name) const {
-    for (const VolumeSpec& v : m_lab.volumes) {
+const VolumeDescription* SimPlatform::FindVolume(const std::string& name) const {
+    for (const VolumeDescription& v : m_lab.volumes) {
         if (v.name == name) {
             return &v;
         }
@@ -107,13 +107,13 @@ const VolumeSpec* SimPlatform::FindVolume(const std::string& name) const {
 
 bool SimPlatform::IsRemovableVolume(const std::string& name) {
     std::lock_guard lock(m_mutex);
-    const VolumeSpec* v = FindVolume(name);
+    const VolumeDescription* v = FindVolume(name);
     return v && v->removable;
 }
 
 int SimPlatform::VolumeDiskNumber(const std::string& name) {
     std::lock_guard lock(m_mutex);
-    const VolumeSpec* v = FindVolume(name);
+    const VolumeDescription* v = FindVolume(name);
     return v ? v->disk : -1;
 }
 

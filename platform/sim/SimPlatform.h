@@ -21,21 +21,21 @@ namespace vellumin::platform::sim {
 // that are open on them, so a handle stays usable while a test swaps the slot's drive.
 class SimPlatform : public Platform, private DriveSystem, private System {
 public:
-    explicit SimPlatform(LabSpec lab);
+    explicit SimPlatform(LabDescription lab);
 
     DriveSystem& Drives() override { return *this; }
     System& Sys() override { return *this; }
 
     // The device in a slot (0-15); nullptr for an empty slot or a number out of range.
     SimDevice* Device(int slot);
-    const LabSpec& Lab() const { return m_lab; }
+    const LabDescription& Lab() const { return m_lab; }
     const MachineFacts& Machine() const { return m_lab.machine; }
     MachineFacts& Machine() { return m_lab.machine; }
 
     // Hot-plug: put a new drive into a slot (replacing what was there) or empty it.
-    SimDevice& SetDrive(int slot, DriveSpec drive);
+    SimDevice& SetDrive(int slot, DriveDescription drive);
     void RemoveDrive(int slot);
-    void SetVolumes(std::vector<VolumeSpec> volumes);
+    void SetVolumes(std::vector<VolumeDescription> volumes);
     // What a restart of the machine does to the lab: every drive is power-cycled.
     void PowerCycleAll();
     // Every OpenWithShell call so far: {file, working folder}.
@@ -53,10 +53,10 @@ private:
     std::optional<OsVersionRecord> OsVersion() override;
     bool OpenWithShell(const std::string& file, const std::string& workingFolder) override;
 
-    const VolumeSpec* FindVolume(const std::string& name) const;
+    const VolumeDescription* FindVolume(const std::string& name) const;
 
     mutable std::mutex m_mutex;  // slots and volumes may change while other threads open drives
-    LabSpec m_lab;
+    LabDescription m_lab;
     std::array<std::shared_ptr<SimDevice>, kSlotCount> m_devices;
     std::vector<std::pair<std::string, std::string>> m_shellOpened;
 };

@@ -54,8 +54,8 @@ protected:
 
     void Select(CVelluminDlg& dlg, int drive) { dlg.DriveList().SetSelectedRow(RowOf(drive)); }
 
-    void UseLab(platform::sim::LabSpec spec) {
-        lab = std::make_unique<SimPlatform>(std::move(spec));
+    void UseLab(platform::sim::LabDescription desc) {
+        lab = std::make_unique<SimPlatform>(std::move(desc));
         rows.clear();
         for (int n = 0; n < 16; ++n) {
             ata::IdentifyBlock block{};
@@ -97,9 +97,9 @@ TEST_F(InfoPagesTest, DriveInfoPageShowsTheThirteenRows) {
 }
 
 TEST_F(InfoPagesTest, InvalidWord87LeavesRowsSixAndSevenBlankInPlace) {
-    auto spec = platform::sim::DefaultLab();
-    spec.drives[3]->identifyWords[87] = 0x0000;
-    UseLab(std::move(spec));
+    auto desc = platform::sim::DefaultLab();
+    desc.drives[3]->identifyWords[87] = 0x0000;
+    UseLab(std::move(desc));
     auto dlg = Open(1, 3);
     CSelectListCtrl& list = dynamic_cast<CDriveInfo*>(dlg->Page(1))->ReportList();
     ASSERT_EQ(list.GetItemCount(), 13);
@@ -150,9 +150,9 @@ TEST_F(InfoPagesTest, SmartPageRowsAndMessageLine) {
 }
 
 TEST_F(InfoPagesTest, MessageStaysUnderModelSeriesRows) {
-    auto spec = platform::sim::DefaultLab();
-    spec.drives[7]->model = "VQ KD3308 SSD 30GB";
-    UseLab(std::move(spec));
+    auto desc = platform::sim::DefaultLab();
+    desc.drives[7]->model = "VQ KD3308 SSD 30GB";
+    UseLab(std::move(desc));
     auto dlg = Open(2, 7);
     auto* page = dynamic_cast<CSmartInfo*>(dlg->Page(2));
     EXPECT_EQ(page->ReportList().GetItemCount(), 9);

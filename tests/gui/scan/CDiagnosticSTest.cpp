@@ -14,7 +14,7 @@
 namespace {
 
 using namespace vellumin;
-using platform::sim::DriveSpec;
+using platform::sim::DriveDescription;
 using platform::sim::SimPlatform;
 using P = CDiagnosticS;
 
@@ -38,12 +38,12 @@ struct ScanPageTest : ::testing::Test {
     };
 
     void SetUp() override {
-        DriveSpec drive;
+        DriveDescription drive;
         drive.model = "VQ TEST SSD";
         drive.sectors = 2'000'000;
-        platform::sim::LabSpec spec;
-        spec.drives[1] = std::move(drive);
-        lab = std::make_unique<SimPlatform>(std::move(spec));
+        platform::sim::LabDescription desc;
+        desc.drives[1] = std::move(drive);
+        lab = std::make_unique<SimPlatform>(std::move(desc));
         main = std::make_unique<ui::Dialog>(kMainTemplate);
         main->Create(nullptr);
         page = new Page(*lab);  // owned by the page area
@@ -135,7 +135,7 @@ TEST_F(ScanPageTest, DriveThatCannotBeScannedShowsOnlyTheReason) {
     const std::pair<std::function<void()>, const char*> cases[] = {
         {[&] { lab->RemoveDrive(1); }, "The drive cannot be opened."},
         {[&] {
-             DriveSpec drive;
+             DriveDescription drive;
              drive.sectors = 2'000'000;
              drive.transport.sectorCountFails = true;
              lab->SetDrive(1, drive);

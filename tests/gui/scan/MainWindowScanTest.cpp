@@ -17,13 +17,13 @@ namespace {
 using namespace vellumin;
 
 TEST(ScanInMainWindow, RefillAndCloseDuringAScan) {
-    platform::sim::DriveSpec drive;
+    platform::sim::DriveDescription drive;
     drive.model = "VQ TEST SSD";
     drive.sectors = 2'000'000;
     drive.readLatencyMicroseconds = 300;
-    platform::sim::LabSpec spec;
-    spec.drives[0] = std::move(drive);
-    platform::sim::SimPlatform lab(std::move(spec));
+    platform::sim::LabDescription desc;
+    desc.drives[0] = std::move(drive);
+    platform::sim::SimPlatform lab(std::move(desc));
 
     CVelluminDlg main(lab);
     main.SetCurrentPage(3);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Shell.h"
+#include "ata/IdentifyBlock.h"
 
 namespace {
 
@@ -65,11 +66,11 @@ TEST(CloneTool, LooksInTheProgramsFolderForTheToolOfItsWidth) {
 }
 
 TEST(RestrictedModels, AnyOfTheThreeSeriesAnywhereInTheModel) {
-    EXPECT_TRUE(IsRestrictedModel("VQ KD5508 128GB"));
-    EXPECT_TRUE(IsRestrictedModel("VQKM5508"));
-    EXPECT_TRUE(IsRestrictedModel("KD3308"));
-    EXPECT_FALSE(IsRestrictedModel("VQ kd5508"));
-    EXPECT_FALSE(IsRestrictedModel("VQ KD550"));
+    EXPECT_TRUE(vellumin::ata::IsModelSeries("VQ KD5508 128GB"));
+    EXPECT_TRUE(vellumin::ata::IsModelSeries("VQKM5508"));
+    EXPECT_TRUE(vellumin::ata::IsModelSeries("KD3308"));
+    EXPECT_FALSE(vellumin::ata::IsModelSeries("VQ kd5508"));
+    EXPECT_FALSE(vellumin::ata::IsModelSeries("VQ KD550"));
 }
 
 }  // namespace

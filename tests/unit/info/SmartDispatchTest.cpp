@@ -65,11 +65,11 @@ TEST(SmartDispatchRules, FirmwareListsForUnnamedControllers) {
 }
 
 TEST(SmartDispatchRules, ModelSeriesSubstring) {
-    EXPECT_TRUE(IsModelSeries("VQ KD5508 240GB"));
-    EXPECT_TRUE(IsModelSeries("KM5508"));
-    EXPECT_TRUE(IsModelSeries("xxKD3308"));
-    EXPECT_FALSE(IsModelSeries("kd5508"));
-    EXPECT_FALSE(IsModelSeries("KD 5508"));
+    EXPECT_TRUE(ata::IsModelSeries("VQ KD5508 240GB"));
+    EXPECT_TRUE(ata::IsModelSeries("KM5508"));
+    EXPECT_TRUE(ata::IsModelSeries("xxKD3308"));
+    EXPECT_FALSE(ata::IsModelSeries("kd5508"));
+    EXPECT_FALSE(ata::IsModelSeries("KD 5508"));
     EXPECT_TRUE(ChooseSmartDecoder("JMF667", "", "VQ KM5508").modelSeries);
 }
 

@@ -13,12 +13,12 @@ namespace vellumin::scan {
 namespace {
 
 using platform::sim::CommandRecord;
-using platform::sim::DriveSpec;
+using platform::sim::DriveDescription;
 using platform::sim::SimPlatform;
 
-platform::sim::LabSpec OneDrive(uint64_t sectors) {
-    platform::sim::LabSpec lab;
-    DriveSpec drive;
+platform::sim::LabDescription OneDrive(uint64_t sectors) {
+    platform::sim::LabDescription lab;
+    DriveDescription drive;
     drive.model = "VQ LAB SSD";
     drive.sectors = sectors;
     lab.drives[0] = std::move(drive);

@@ -18,12 +18,12 @@ ata::IdentifyBlock FromCommand(const Command& c) {
 }
 
 TEST(SimIdentify, WordsFromTheDescription) {
-    DriveSpec spec = SmallDrive(300'000'000);
-    spec.model = "VQ BIG SSD";
-    spec.rotationRate = 0x0001;
-    spec.udmaMode = 5;
-    spec.trim = true;
-    SimDevice d(spec);
+    DriveDescription desc = SmallDrive(300'000'000);
+    desc.model = "VQ BIG SSD";
+    desc.rotationRate = 0x0001;
+    desc.udmaMode = 5;
+    desc.trim = true;
+    SimDevice d(desc);
     Command c = Identify();
     ASSERT_TRUE(Send(d, c));
     EXPECT_TRUE(c.Ok());
@@ -52,14 +52,14 @@ TEST(SimIdentify, WordsFromTheDescription) {
     EXPECT_EQ(b[510], 0xA5);
     EXPECT_EQ(ByteSum(b), 0u);
 
-    spec.sectors = 1'000'000;
-    spec.sataGen = 0;
-    spec.ncq = false;
-    spec.ataMajor = 0;
-    spec.trim = false;
-    spec.udmaMode = -1;
-    spec.rotationRate = 7200;
-    const ata::IdentifyBlock p = SimDevice(spec).IdentifyData();
+    desc.sectors = 1'000'000;
+    desc.sataGen = 0;
+    desc.ncq = false;
+    desc.ataMajor = 0;
+    desc.trim = false;
+    desc.udmaMode = -1;
+    desc.rotationRate = 7200;
+    const ata::IdentifyBlock p = SimDevice(desc).IdentifyData();
     EXPECT_EQ(ata::Word(p, 60), 1'000'000 & 0xFFFF);
     EXPECT_EQ(ata::Word(p, 76), 0x0000);
     EXPECT_EQ(ata::Word(p, 80), 0x0000);
@@ -92,13 +92,13 @@ TEST(SimIdentify, BufferRulesAndAbortOfUnknownCommands) {
 }
 
 TEST(SimSmart, RegistersGateAndLayout) {
-    DriveSpec spec = SmallDrive();
-    spec.smart.controller = "SMI2242";
-    spec.smart.attributes = {{9, 0x32, 100, 99, 0x0000123456789ABCull, 7}, {12, 0x32, 100, 100, 412, 0}};
-    spec.smart.averageErase = 0x010203;
-    spec.smart.maximumErase = 0x0A0B0C;
-    spec.smart.minimumErase = 0x000001;
-    SimDevice d(spec);
+    DriveDescription desc = SmallDrive();
+    desc.smart.controller = "SMI2242";
+    desc.smart.attributes = {{9, 0x32, 100, 99, 0x0000123456789ABCull, 7}, {12, 0x32, 100, 100, 412, 0}};
+    desc.smart.averageErase = 0x010203;
+    desc.smart.maximumErase = 0x0A0B0C;
+    desc.smart.minimumErase = 0x000001;
+    SimDevice d(desc);
 
     Command c = SmartRead();
     ASSERT_TRUE(Send(d, c));
@@ -128,8 +128,8 @@ TEST(SimSmart, RegistersGateAndLayout) {
     EXPECT_TRUE(rejected([](AtaTaskFile& tf) { tf.features = 0xD1; }));
     EXPECT_TRUE(rejected([](AtaTaskFile& tf) { tf.features = 0xDA; }));
 
-    spec.smart.enabled = false;
-    SimDevice off(spec);
+    desc.smart.enabled = false;
+    SimDevice off(desc);
     Command r = SmartRead();
     ASSERT_TRUE(Send(off, r));
     EXPECT_TRUE(r.Aborted()) << "SMART disabled";
@@ -144,18 +144,18 @@ TEST(SimSmart, VendorEraseOnlyForItsFamily) {
     for (const Case& c : {Case{"SMI2242", 0xE3, true}, Case{"SMI2235", 0xE4, true}, Case{"SMI2242", 0xE0, false},
                           Case{"JMF612", 0xE3, true}, Case{"JMF616", 0xE0, true}, Case{"JMF612", 0xE4, false},
                           Case{"SM2246", 0xE3, false}, Case{"JMF667", 0xE3, true}, Case{"", 0xE3, false}}) {
-        DriveSpec spec = SmallDrive();
-        spec.smart.controller = c.controller;
-        SimDevice d(spec);
+        DriveDescription desc = SmallDrive();
+        desc.smart.controller = c.controller;
+        SimDevice d(desc);
         Command e = VendorErase(c.code);
         ASSERT_TRUE(Send(d, e));
         EXPECT_EQ(e.Ok(), c.accepted) << c.controller << " " << std::hex << int(c.code);
         EXPECT_EQ(d.MediaBlank(), c.accepted);
     }
 
-    DriveSpec spec = SmallDrive();
-    spec.smart.controller = "SMI2242";
-    SimDevice d(spec);
+    DriveDescription desc = SmallDrive();
+    desc.smart.controller = "SMI2242";
+    SimDevice d(desc);
     Command wrongLow = VendorErase(0xE4);
     wrongLow.request.currentTaskFile.lbaLow = 0xFF;  // 0xFF belongs to 0xE3 only
     Send(d, wrongLow);
@@ -169,8 +169,8 @@ TEST(SimSmart, VendorEraseOnlyForItsFamily) {
     EXPECT_TRUE(full.Ok());
     EXPECT_EQ(d.Erases(), std::vector<EraseKind>{EraseKind::VendorFull});
 
-    spec.smart.vendorEraseCodes = std::vector<uint8_t>{0xE0};
-    SimDevice overridden(spec);
+    desc.smart.vendorEraseCodes = std::vector<uint8_t>{0xE0};
+    SimDevice overridden(desc);
     Command quick = VendorErase(0xE0);
     Send(overridden, quick);
     EXPECT_TRUE(quick.Ok()) << "the lab's list replaces the family default";
@@ -219,10 +219,10 @@ TEST(SimRead, AddressingOf28And48BitCommands) {
 }
 
 TEST(SimRead, CapacityEdgeAndInjectedFaults) {
-    DriveSpec spec = SmallDrive(2'000'000);
-    spec.faults = {{1'000'000, 1, 0x40, false}, {1'500'000, 10, 0x84, false}, {1'800'000, 1, 0x00, true},
+    DriveDescription desc = SmallDrive(2'000'000);
+    desc.faults = {{1'000'000, 1, 0x40, false}, {1'500'000, 10, 0x84, false}, {1'800'000, 1, 0x00, true},
                    {1'900'000, 1, 0x04, true}};
-    SimDevice d(spec);
+    SimDevice d(desc);
     auto read = [&](uint64_t lba, uint32_t n, bool ext = false) {
         Command c = Read(lba, n, ext);
         EXPECT_TRUE(Send(d, c));
@@ -249,8 +249,8 @@ TEST(SimRead, CapacityEdgeAndInjectedFaults) {
     EXPECT_EQ(dfErr.Error(), 0x04);
 
     // The transport's read result coding sees what a real drive's registers would give.
-    SimPlatform lab(LabSpec{});
-    lab.SetDrive(2, spec);
+    SimPlatform lab(LabDescription{});
+    lab.SetDrive(2, desc);
     auto handle = lab.Drives().OpenPhysicalDrive(2);
     ASSERT_TRUE(handle);
     EXPECT_EQ(ata::ReadDma(handle.get(), 999'900, 253 * 512), 1000000);
@@ -264,17 +264,17 @@ TEST(SimRead, CapacityEdgeAndInjectedFaults) {
 }
 
 TEST(SimTransport, FaultsBelowTheDrive) {
-    LabSpec spec;
-    spec.drives[0] = SmallDrive();
-    spec.drives[1] = SmallDrive();
-    spec.drives[1]->transport.openFails = true;
-    spec.drives[2] = SmallDrive();
-    spec.drives[2]->transport.undeliveredCommands = {ata_cmd::kSecurityEraseUnit};
-    spec.drives[2]->transport.sectorCountFails = true;
-    spec.drives[2]->reportedSectors = 1'999'000;
-    spec.drives[3] = SmallDrive();
-    spec.drives[3]->reportedSectors = 1'999'000;
-    SimPlatform lab(spec);
+    LabDescription desc;
+    desc.drives[0] = SmallDrive();
+    desc.drives[1] = SmallDrive();
+    desc.drives[1]->transport.openFails = true;
+    desc.drives[2] = SmallDrive();
+    desc.drives[2]->transport.undeliveredCommands = {ata_cmd::kSecurityEraseUnit};
+    desc.drives[2]->transport.sectorCountFails = true;
+    desc.drives[2]->reportedSectors = 1'999'000;
+    desc.drives[3] = SmallDrive();
+    desc.drives[3]->reportedSectors = 1'999'000;
+    SimPlatform lab(desc);
     DriveSystem& drives = lab.Drives();
 
     EXPECT_TRUE(drives.OpenPhysicalDrive(0));
@@ -321,13 +321,13 @@ TEST(SimTransport, FaultsBelowTheDrive) {
 
 TEST(SimRawDrive, HexBlocksWithOverridesReproduceADrive) {
     // A captured drive: build blocks, then feed them back as raw hex through a lab file.
-    DriveSpec original = SmallDrive(1'000'000);
+    DriveDescription original = SmallDrive(1'000'000);
     original.model = "VQ CAPTURED";
     original.security.userPassword = PasswordFromText("pw");
     original.security.startUnlocked = true;
     ata::IdentifyBlock id = SimDevice(original).IdentifyData();
     id[257] |= 0x02;  // a reserved bit of word 128 the capture happens to carry
-    SmartSpec smart;
+    SmartDescription smart;
     smart.controller = "JMF612";
     const ata::SmartBlock sm = BuildSmart(smart);
     auto hex = [](const auto& block) {
@@ -341,9 +341,9 @@ TEST(SimRawDrive, HexBlocksWithOverridesReproduceADrive) {
     };
     const std::string json = R"({"drives": [{"slot": 4, "identifyHex": ")" + hex(id) + R"(", "smartHex": ")" + hex(sm) +
                              R"(", "identifyWords": {"217": "0x1C20"}, "smartBytes": {"400": 75}}]})";
-    const LabSpec lab = ParseLab(json, "captured.json");
+    const LabDescription lab = ParseLab(json, "captured.json");
     ASSERT_TRUE(lab.drives[4]);
-    const DriveSpec& raw = *lab.drives[4];
+    const DriveDescription& raw = *lab.drives[4];
     EXPECT_EQ(raw.sectors, 1'000'000u) << "capacity from words 100-103";
     EXPECT_EQ(raw.model, "VQ CAPTURED");
     EXPECT_EQ(raw.rotationRate, 0x1C20);

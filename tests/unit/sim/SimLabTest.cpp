@@ -68,10 +68,10 @@ TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
 
 TEST(SimLabParse, FileLoadingAndFullDriveDescription) {
     const std::string path = std::string(VELLUMIN_FIXTURES) + "/sim/small-lab.json";
-    const LabSpec lab = LoadLabFile(path);
+    const LabDescription lab = LoadLabFile(path);
     EXPECT_EQ(lab.source, path);
     ASSERT_TRUE(lab.drives[0]);
-    const DriveSpec& d = *lab.drives[0];
+    const DriveDescription& d = *lab.drives[0];
     EXPECT_EQ(d.model, "VQ FIXTURE SSD");
     EXPECT_EQ(d.sectors, 2000000u);
     EXPECT_EQ(d.smart.controller, "JMF612");
@@ -102,7 +102,7 @@ TEST(SimLabParse, FileLoadingAndFullDriveDescription) {
 
 // The default lab must keep covering what the pages depend on.
 TEST(SimDefaultLab, CoversEveryFamilyGateAndFilter) {
-    const LabSpec lab = DefaultLab();
+    const LabDescription lab = DefaultLab();
     auto platform = std::make_unique<SimPlatform>(lab);
     auto identify = [&](int slot) { return platform->Device(slot)->IdentifyData(); };
     auto controller = [&](int slot) {
@@ -163,12 +163,12 @@ TEST(SimDefaultLab, CoversEveryFamilyGateAndFilter) {
 }
 
 TEST(SimPlatformLab, PowerCycleAllAndShellRecord) {
-    LabSpec spec;
-    spec.drives[5] = SmallDrive();
-    spec.drives[5]->security.userPassword = PasswordFromText("pw");
-    spec.drives[5]->security.startUnlocked = true;
-    spec.machine.shellOpenSucceeds = false;
-    SimPlatform lab(spec);
+    LabDescription desc;
+    desc.drives[5] = SmallDrive();
+    desc.drives[5]->security.userPassword = PasswordFromText("pw");
+    desc.drives[5]->security.startUnlocked = true;
+    desc.machine.shellOpenSucceeds = false;
+    SimPlatform lab(desc);
     EXPECT_FALSE(lab.Device(5)->Security().locked);
     lab.PowerCycleAll();
     EXPECT_TRUE(lab.Device(5)->Security().locked);

@@ -54,9 +54,9 @@ TEST(SimSecurity, PasswordLocksAfterPowerCycleAndUnlockOpensMedia) {
 }
 
 TEST(SimSecurity, FiveFailedAttemptsExpireTheCounterUntilPowerCycle) {
-    DriveSpec spec = SmallDrive();
-    spec.security.userPassword = PasswordFromText("right");
-    SimDevice d(spec);
+    DriveDescription desc = SmallDrive();
+    desc.security.userPassword = PasswordFromText("right");
+    SimDevice d(desc);
     ASSERT_EQ(Word128(d), 0x0007);
 
     for (int attempt = 1; attempt <= 5; ++attempt) {
@@ -108,9 +108,9 @@ TEST(SimSecurity, EraseUnitOnlyStraightAfterPrepare) {
 }
 
 TEST(SimSecurity, EraseClearsMediaAndPassword) {
-    DriveSpec spec = SmallDrive();
-    spec.readData = ReadData::Content;
-    SimDevice d(spec);
+    DriveDescription desc = SmallDrive();
+    desc.readData = ReadData::Content;
+    SimDevice d(desc);
     Command before = Read(7, 1);
     Send(d, before);
     EXPECT_EQ(before.data[0], 7) << "unerased sectors carry their LBA";
@@ -135,20 +135,20 @@ TEST(SimSecurity, EraseClearsMediaAndPassword) {
 }
 
 TEST(SimSecurity, EnhancedEraseAndMasterPassword) {
-    DriveSpec spec = SmallDrive();
-    spec.security.masterPassword = PasswordFromText("factory");
-    SimDevice plain(spec);
+    DriveDescription desc = SmallDrive();
+    desc.security.masterPassword = PasswordFromText("factory");
+    SimDevice plain(desc);
     Command set = Security(ata_cmd::kSecuritySetPassword, "user");
     Send(plain, set);
     EXPECT_FALSE(Erase(plain, "user", Who::User, 0x0002)) << "enhanced erase not supported";
     EXPECT_TRUE(Erase(plain, "factory", Who::Master)) << "the master password erases";
 
-    spec.security.enhancedEraseSupported = true;
-    spec.security.eraseTime = 2;
-    spec.security.enhancedEraseTime = 4;
-    spec.security.userPassword = PasswordFromText("user");
-    spec.security.level = SecurityLevel::Maximum;
-    SimDevice maximum(spec);
+    desc.security.enhancedEraseSupported = true;
+    desc.security.eraseTime = 2;
+    desc.security.enhancedEraseTime = 4;
+    desc.security.userPassword = PasswordFromText("user");
+    desc.security.level = SecurityLevel::Maximum;
+    SimDevice maximum(desc);
     EXPECT_EQ(Word128(maximum), 0x0127);
     EXPECT_EQ(ata::Word(maximum.IdentifyData(), 89), 2);
     EXPECT_EQ(ata::Word(maximum.IdentifyData(), 90), 4);
@@ -161,9 +161,9 @@ TEST(SimSecurity, EnhancedEraseAndMasterPassword) {
 }
 
 TEST(SimSecurity, FrozenDriveRefusesEverySecurityCommandButFreeze) {
-    DriveSpec spec = SmallDrive();
-    spec.security.startFrozen = true;
-    SimDevice d(spec);
+    DriveDescription desc = SmallDrive();
+    desc.security.startFrozen = true;
+    SimDevice d(desc);
     EXPECT_EQ(Word128(d), 0x0009);
     for (uint8_t cmd : {ata_cmd::kSecuritySetPassword, ata_cmd::kSecurityUnlock, ata_cmd::kSecurityEraseUnit,
                         ata_cmd::kSecurityDisablePassword}) {
@@ -184,23 +184,23 @@ TEST(SimSecurity, FrozenDriveRefusesEverySecurityCommandButFreeze) {
     Send(d, freezeAgain);
     EXPECT_EQ(Word128(d), 0x0009);
 
-    spec.security.startFrozen = false;
-    spec.security.frozenAtPowerOn = true;
-    SimDevice bios(spec);
+    desc.security.startFrozen = false;
+    desc.security.frozenAtPowerOn = true;
+    SimDevice bios(desc);
     bios.PowerCycle();
     EXPECT_EQ(Word128(bios), 0x0009) << "frozen at every power-on";
 }
 
 TEST(SimSecurity, LabStartStatesAndUnsupported) {
-    DriveSpec spec = SmallDrive();
-    spec.security.userPassword = PasswordFromText("x");
-    spec.security.startUnlocked = true;
-    EXPECT_EQ(Word128(*std::make_unique<SimDevice>(spec)), 0x0003);
-    spec.security.startUnlocked = false;
-    spec.security.startExpired = true;
-    EXPECT_EQ(Word128(*std::make_unique<SimDevice>(spec)), 0x0017);
+    DriveDescription desc = SmallDrive();
+    desc.security.userPassword = PasswordFromText("x");
+    desc.security.startUnlocked = true;
+    EXPECT_EQ(Word128(*std::make_unique<SimDevice>(desc)), 0x0003);
+    desc.security.startUnlocked = false;
+    desc.security.startExpired = true;
+    EXPECT_EQ(Word128(*std::make_unique<SimDevice>(desc)), 0x0017);
 
-    DriveSpec none = SmallDrive();
+    DriveDescription none = SmallDrive();
     none.security.supported = false;
     none.security.userPassword = PasswordFromText("ignored");
     SimDevice d(none);

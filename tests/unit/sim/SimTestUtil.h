@@ -9,8 +9,8 @@
 
 namespace vellumin::platform::sim::test {
 
-inline DriveSpec SmallDrive(uint64_t sectors = 2'000'000) {
-    DriveSpec d;
+inline DriveDescription SmallDrive(uint64_t sectors = 2'000'000) {
+    DriveDescription d;
     d.serial = "001234567890";
     d.firmware = "VQ1.0";
     d.model = "VQ TEST SSD";
