@@ -68,9 +68,9 @@ ata::IdentifyBlock BuildIdentify(const DriveDescription& drive) {
     PutWord(b, 1, 16383);
     PutWord(b, 3, 16);
     PutWord(b, 6, 63);
-    PutAtaString(b, 10, 10, drive.serial);
-    PutAtaString(b, 23, 4, drive.firmware);
-    PutAtaString(b, 27, 20, drive.model);
+    PutAtaString(b, ata::kWordSerial, 10, drive.serial);
+    PutAtaString(b, ata::kWordFirmware, 4, drive.firmware);
+    PutAtaString(b, ata::kWordModel, 20, drive.model);
     PutWord(b, 47, 0x8010);
     PutWord(b, 49, 0x2F00);  // LBA, DMA, IORDY, standby timer
     PutWord(b, 50, 0x4000);
@@ -201,9 +201,9 @@ void AdoptRawIdentify(DriveDescription& drive, bool securityGiven) {
             drive.sectors = w(60) | (static_cast<uint64_t>(w(61)) << 16);
         }
     }
-    drive.serial = ata::TrimRight(ata::AtaString(b, 10, 10));
-    drive.firmware = ata::TrimRight(ata::AtaString(b, 23, 4));
-    drive.model = ata::TrimRight(ata::AtaString(b, 27, 20));
+    drive.serial = ata::TrimRight(ata::SerialNumber(b));
+    drive.firmware = ata::TrimRight(ata::FirmwareRevision(b));
+    drive.model = ata::ModelText(b);
     drive.rotationRate = w(217);
     drive.trim = w(169) & 1;
     drive.smart.supported = w(82) & 1;
