@@ -1,7 +1,6 @@
 #include "ata/Transport.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 namespace vellumin::ata {

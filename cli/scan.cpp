@@ -4,7 +4,7 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstring>
+#include <cstdio>
 #include <iostream>
 
 #include "cli/Command.h"

@@ -9,7 +9,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/sim/SimDevice.h"
 #include "platform/sim/SimLab.h"
 
 namespace vellumin::platform::sim {
