@@ -28,7 +28,6 @@ public:
 
     // The device in a slot (0-15); nullptr for an empty slot or a number out of range.
     SimDevice* Device(int slot);
-    const LabDescription& Lab() const { return m_lab; }
     const MachineFacts& Machine() const { return m_lab.machine; }
     MachineFacts& Machine() { return m_lab.machine; }
 
