@@ -115,4 +115,13 @@ void PrintHexDump(std::ostream& out, const uint8_t* data, std::size_t size) {
     }
 }
 
+void PrintRawBlock(Context& context, int drive, const char* hexKey, const uint8_t* data,
+                   std::size_t size) {
+    if (context.json) {
+        context.PrintJson({{"drive", drive}, {hexKey, HexBytes(data, size)}});
+    } else {
+        PrintHexDump(context.out(), data, size);
+    }
+}
+
 }  // namespace vellumin::cli

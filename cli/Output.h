@@ -58,4 +58,9 @@ std::string HexBytes(const uint8_t* data, std::size_t size);
 std::vector<std::string> HexDumpLines(const uint8_t* data, std::size_t size);
 void PrintHexDump(std::ostream& out, const uint8_t* data, std::size_t size);
 
+// A --raw block: the hex dump, or with --json {"drive": drive, <hexKey>: HexBytes}, the one
+// string a lab file takes as it stands.
+void PrintRawBlock(Context& context, int drive, const char* hexKey, const uint8_t* data,
+                   std::size_t size);
+
 }  // namespace vellumin::cli

@@ -21,13 +21,7 @@ int RunIdentify(Context& context, const IdentifyOptions& options) {
         ThrowNoDrive(drive);
     }
     if (options.raw) {
-        if (context.json) {
-            // One string a lab file takes as it stands.
-            context.PrintJson(
-                {{"drive", drive}, {"identifyHex", HexBytes(block.data(), block.size())}});
-        } else {
-            PrintHexDump(context.out(), block.data(), block.size());
-        }
+        PrintRawBlock(context, drive, "identifyHex", block.data(), block.size());
         return kExitOk;
     }
     const std::string prefix = ata::PrefixText(block);

@@ -45,12 +45,7 @@ int RunSmart(Context& context, const SmartOptions& options) {
                                              ": SMART READ DATA was not delivered.");
     }
     if (options.raw) {
-        if (context.json) {
-            context.PrintJson({{"drive", drive},
-                               {"smartHex", HexBytes(blocks.smart.data(), blocks.smart.size())}});
-        } else {
-            PrintHexDump(context.out(), blocks.smart.data(), blocks.smart.size());
-        }
+        PrintRawBlock(context, drive, "smartHex", blocks.smart.data(), blocks.smart.size());
         return kExitOk;
     }
     if (!blocks.identifyRead) {
