@@ -39,8 +39,6 @@ void SealSmartChecksum(ata::SmartBlock& block) {
 
 namespace {
 
-constexpr uint64_t kLba28Max = 0x0FFFFFFF;
-
 uint16_t Bits(std::initializer_list<int> bits) {
     uint16_t value = 0;
     for (int b : bits) {

@@ -11,7 +11,6 @@ namespace vellumin::platform::sim {
 
 namespace {
 
-constexpr uint64_t kLba28Max = 0x0FFFFFFF;
 constexpr int kBlock = 512;
 constexpr int kAttempts = 5;
 constexpr uint8_t kDeviceLba = 0x40;

@@ -40,6 +40,8 @@ inline constexpr uint8_t kStatusOk = 0x50;       // DRDY | DSC
 inline constexpr uint8_t kStatusAborted = 0x51;  // DRDY | DSC | ERR
 inline constexpr uint8_t kErrorAbort = 0x04;
 inline constexpr uint8_t kErrorIdnf = 0x10;
+// Sectors a 28-bit command reaches; words 60-61 report at most this many.
+inline constexpr uint64_t kLba28Max = 0x0FFFFFFF;
 
 // One command as the device saw it.
 struct CommandRecord {
