@@ -134,6 +134,11 @@ public:
         }
         return m_node.Child(key);
     }
+    void Require(const std::string& key) {
+        if (!Has(key)) {
+            m_node.Fail("missing key \"" + key + "\"");
+        }
+    }
     void Finish() const {
         for (const auto& [key, value] : m_node.Value().items()) {
             if (!m_known.count(key)) {
@@ -141,7 +146,6 @@ public:
             }
         }
     }
-    const Node& Self() const { return m_node; }
 
     template <typename T>
     void Unsigned(const std::string& key, T& out, uint64_t max = std::numeric_limits<T>::max()) {
@@ -246,9 +250,7 @@ void ParseSmart(const Node& node, SmartDescription& smart) {
         for (size_t i = 0; i < list->Value().size(); ++i) {
             ObjectReader a(list->Element(i));
             SmartAttribute attribute;
-            if (!a.Has("id")) {
-                a.Self().Fail("missing key \"id\"");
-            }
+            a.Require("id");
             a.Unsigned("id", attribute.id);
             a.Unsigned("flags", attribute.flags);
             a.Unsigned("current", attribute.current);
@@ -383,9 +385,7 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index) {
         for (size_t i = 0; i < list->Value().size(); ++i) {
             ObjectReader f(list->Element(i));
             MediaFault fault;
-            if (!f.Has("lba")) {
-                f.Self().Fail("missing key \"lba\"");
-            }
+            f.Require("lba");
             f.Unsigned("lba", fault.lba);
             f.Unsigned("count", fault.count);
             f.Unsigned("error", fault.error);
@@ -476,9 +476,7 @@ void ParseMachine(const Node& node, MachineFacts& m) {
             a.String("model", answer.model);
             a.String("firmware", answer.firmware);
             a.String("wono", answer.wono);
-            if (!a.Has("reply")) {
-                a.Self().Fail("missing key \"reply\"");
-            }
+            a.Require("reply");
             a.String("reply", answer.reply);
             a.Finish();
             m.firmwareAnswers.push_back(answer);
