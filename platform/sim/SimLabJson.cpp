@@ -28,7 +28,6 @@ public:
     }
 
     const Json& Value() const { return m_value; }
-    const std::string& Path() const { return m_path; }
 
     Node Child(const std::string& key) const {
         return Node(m_value.at(key), m_path.empty() ? key : m_path + "." + key, m_source);
