@@ -80,6 +80,9 @@ void CollectWholeDisks(const fs::path& device, int depth, std::vector<fs::path>&
     }
 }
 
+// The whole-disk sysfs directories a block device lies on: a partition gives its disk, a
+// device-mapper or md device the disks under its slaves (recursively). Empty when the stack
+// cannot be followed to its end.
 std::vector<fs::path> WholeDisksUnder(const fs::path& device) {
     std::vector<fs::path> disks;
     bool complete = true;
@@ -144,11 +147,6 @@ int DriveNumberOfDiskName(std::string_view name) {
         return -1;
     }
     return name[2] - 'a';
-}
-
-std::vector<fs::path> WholeDisksOf(const fs::path& sysRoot, unsigned major, unsigned minor) {
-    return WholeDisksUnder(sysRoot / "dev" / "block" /
-                           (std::to_string(major) + ":" + std::to_string(minor)));
 }
 
 VolumeTable::VolumeTable(fs::path procRoot, fs::path sysRoot)

@@ -26,12 +26,6 @@ std::string DecodeMountEscapes(std::string_view text);
 // "sda".."sdp" -> 0..15; every other name -1.
 int DriveNumberOfDiskName(std::string_view name);
 
-// The whole-disk sysfs directories a block device lies on: a partition gives its disk, a
-// device-mapper or md device the disks under its slaves (recursively). Empty when the device
-// is unknown.
-std::vector<std::filesystem::path> WholeDisksOf(const std::filesystem::path& sysRoot,
-                                                unsigned major, unsigned minor);
-
 class VolumeTable {
 public:
     VolumeTable(std::filesystem::path procRoot, std::filesystem::path sysRoot);
