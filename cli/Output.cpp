@@ -34,14 +34,6 @@ void ThrowNoDrive(int drive) {
                                          " is not present or cannot be opened.");
 }
 
-platform::DriveHandlePtr OpenDrive(Context& context, int drive) {
-    auto handle = ata::OpenPhysicalDrive(context.Platform().Drives(), drive);
-    if (!handle) {
-        ThrowNoDrive(drive);
-    }
-    return handle;
-}
-
 void PrintTable(std::ostream& out, const Rows& rows) {
     std::size_t width = 0;
     for (const auto& row : rows) {

@@ -13,7 +13,6 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Command.h"
-#include "platform/Platform.h"
 
 namespace vellumin::cli {
 
@@ -23,9 +22,6 @@ CLI::Option* AddDriveArgument(CLI::App* command, std::string& drive);
 // "0".."15" -> the number. Throws CommandError: kExitUsage when the text is not a whole
 // number, kExitNoDrive when it is outside 0-15.
 int ParseDrive(const std::string& text);
-
-// Opens the drive on the context's platform; throws CommandError(kExitNoDrive) when it cannot.
-platform::DriveHandlePtr OpenDrive(Context& context, int drive);
 
 // Throws CommandError(kExitNoDrive) for a drive that did not answer.
 [[noreturn]] void ThrowNoDrive(int drive);
