@@ -203,7 +203,7 @@ bool CVelluminDlg::PassesOsGate() { return vellumin::app::PassesOsGate(m_platfor
 std::string CVelluminDlg::FreshModelNumber(int drive) {
     vellumin::ata::IdentifyBlock block{};
     vellumin::ata::IdentifyDevice(m_platform.Drives(), drive, block);
-    return vellumin::ata::TrimRight(vellumin::ata::AtaString(block, 27, 20));
+    return vellumin::ata::ModelText(block);
 }
 
 void CVelluminDlg::ShowFeaturePage(int n) {
