@@ -56,12 +56,6 @@ constexpr const char* kNoDeviceNotice = "Please ensure your SSD is connected wit
 constexpr const char* kEraseRunning =
     "Secure erase is in progress. Please wait until it has finished.";
 
-void SetImages(CGdipButton& button, int normal, int highlight) {
-    button.SetNormalImage(normal);
-    button.SetHoverImage(highlight);
-    button.SetPressedImage(highlight);
-}
-
 std::unique_ptr<FeaturePage> MakePage(int page, platform::Platform& platform) {
     switch (page) {
     case 1: return std::make_unique<CDriveInfo>(platform);
@@ -117,13 +111,13 @@ bool CVelluminDlg::OnInitDialog() {
     }
 
     for (int i = 0; i < kPageCount; ++i) {
-        SetImages(m_btnPage[i], kPageImages[i][0], kPageImages[i][1]);
+        m_btnPage[i].SetImages(kPageImages[i][0], kPageImages[i][1]);
     }
-    SetImages(m_btnDivider, 160, 160);
+    m_btnDivider.SetImages(160, 160);
     EnableItem(IDC_DIVIDER, false);
-    SetImages(m_btnHome, 161, 162);
-    SetImages(m_btnAbout, 165, 166);
-    SetImages(m_btnRefresh, 170, 171);
+    m_btnHome.SetImages(161, 162);
+    m_btnAbout.SetImages(165, 166);
+    m_btnRefresh.SetImages(170, 171);
 
     m_list.SetExtendedStyle(CSelectListCtrl::kFullRowSelect);
     m_list.InsertColumn(0, " ", CSelectListCtrl::Align::Center, 220);

@@ -64,17 +64,11 @@ bool CVelluminPre::OnInitDialog() {
     m_nSavedRow = 0;
     m_background = res::LoadBitmap(175);
     for (int i = 0; i < 7; ++i) {
-        m_btnBars[i].SetNormalImage(kBarImages[i][0]);
-        m_btnBars[i].SetHoverImage(kBarImages[i][1]);
-        m_btnBars[i].SetPressedImage(kBarImages[i][1]);
+        m_btnBars[i].SetImages(kBarImages[i][0], kBarImages[i][1]);
         m_btnDescriptions[i].SetNormalImage(kDescriptionImages[i]);
     }
-    m_btnHomeMark.SetNormalImage(161);
-    m_btnHomeMark.SetHoverImage(161);
-    m_btnHomeMark.SetPressedImage(161);
-    m_btnAbout.SetNormalImage(165);
-    m_btnAbout.SetHoverImage(166);
-    m_btnAbout.SetPressedImage(166);
+    m_btnHomeMark.SetImages(161, 161);
+    m_btnAbout.SetImages(165, 166);
     EnableItem(IDC_HOME_MARK, false);
     if (m_strProgramFolder.empty()) {
         m_strProgramFolder = QCoreApplication::applicationDirPath().toStdString();

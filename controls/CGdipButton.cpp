@@ -41,6 +41,12 @@ bool CGdipButton::SetHoverImage(int id, const char* type) {
     return m_imgHover->Load(id, type);
 }
 
+void CGdipButton::SetImages(int normal, int highlight) {
+    SetNormalImage(normal);
+    SetHoverImage(highlight);
+    SetPressedImage(highlight);
+}
+
 void CGdipButton::SetLatched(bool latched) {
     m_bLatched = latched;
     update();

@@ -16,7 +16,7 @@
 //     b->setGeometry(...);
 //     b->SetNormalImage(130);
 //     b->SetHoverImage(136);
-//     b->SetPressedImage(136);
+//     b->SetPressedImage(136);                    // these three: b->SetImages(130, 136)
 //
 // Mouse reports to the parent. For every mouse move over the button the parent receives,
 // synchronously (QCoreApplication::sendEvent), a CGdipButtonEvent with Message() == 9000
@@ -79,6 +79,8 @@ public:
     bool SetNormalImage(int id, const char* type = "PNG");
     bool SetPressedImage(int id, const char* type = "PNG");
     bool SetHoverImage(int id, const char* type = "PNG");
+    // The usual set: `normal`, and `highlight` for both hover and pressed.
+    void SetImages(int normal, int highlight);
 
     void SetLatched(bool latched);
     bool IsLatched() const { return m_bLatched; }
