@@ -223,8 +223,7 @@ void CVelluminDlg::ShowFeaturePage(int n) {
         {
             const QSignalBlocker quiet(m_list);
             m_list.DeleteAllItems();
-            m_strNoDevice = vellumin::ata::kNoCompatibleDeviceRow;
-            m_list.InsertItem(0, QString::fromStdString(m_strNoDevice));
+            m_list.InsertItem(0, QString::fromStdString(vellumin::ata::kNoCompatibleDeviceRow));
         }
         if (auto* scan = ScanPage(); n == 3 && scan) {
             scan->EnableItem(CDiagnosticS::IDC_QUICK_SCAN, false);

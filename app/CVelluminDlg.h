@@ -110,5 +110,4 @@ private:
     PageFactory m_pageFactory;
     int m_nCurrentPage = 1;
     int m_nSelectedRow = 0;
-    std::string m_strNoDevice;
 };
