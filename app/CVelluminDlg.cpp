@@ -320,11 +320,8 @@ void CVelluminDlg::OnDriveSelected(int /*row*/) {
     if (const int selected = m_list.GetSelectedRow(); selected >= 0) {
         m_nSelectedRow = selected;
     }
-    if (m_drives.count == 0) {
-        const QSignalBlocker quiet(m_list);
-        m_list.DeleteAllItems();
-        m_list.InsertItem(0, QString::fromStdString(vellumin::ata::kNoCompatibleDeviceRow));
-    } else {
+    // Without a drive, showing the page puts the no-device row back.
+    if (m_drives.count > 0) {
         const int drive = m_drives.DriveOfRow(m_nSelectedRow);
         for (auto& page : m_pages) {
             page->SetPhysicalDrive(drive);
