@@ -9,7 +9,6 @@
 #include "app/Screenshots.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/sim/SimPlatform.h"
-#include "res/ResourcePath.h"
 #include "ui/MessageBox.h"
 
 namespace {
@@ -65,8 +64,7 @@ bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
         }
     }
 
-    // Frameworks of the skinned windows; quitting is the home screen's decision alone.
-    res::EnsureResources();
+    // Quitting is the home screen's decision alone.
     QApplication::setQuitOnLastWindowClosed(false);
 
     if (lab) {

@@ -96,7 +96,6 @@ void CVelluminDlg::DoDataExchange() {
 }
 
 bool CVelluminDlg::OnInitDialog() {
-    res::EnsureResources();
     setWindowIcon(res::LoadIcon(128));
     m_background = res::LoadBitmap(129);
     SetItemTextStyle(IDC_VERSION, Qt::white, PointFont(100));

@@ -59,7 +59,6 @@ void CVelluminPre::DoDataExchange() {
 }
 
 bool CVelluminPre::OnInitDialog() {
-    res::EnsureResources();
     setWindowIcon(res::LoadIcon(128));
     m_nSavedRow = 0;
     m_background = res::LoadBitmap(175);

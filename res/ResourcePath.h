@@ -12,7 +12,8 @@
 
 namespace res {
 
-// Registers the embedded artwork once; cheap after the first call.
+// Registers the embedded artwork once; cheap after the first call. Every lookup below calls it
+// itself, so only raw ":/res/..." paths need it first.
 void EnsureResources();
 
 // ":/res/png/<id>.png", ":/res/bmp/<id>.bmp" or ":/res/icon/<id>.png".
