@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
