@@ -22,8 +22,6 @@ constexpr DialogTemplate kTemplate{CSecureErase::kDialogId, 315, 156, "", kChild
 
 CSecureErase::CSecureErase(vellumin::platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
 
-CSecureErase::~CSecureErase() { StopAndWait(); }
-
 void CSecureErase::DoDataExchange() {
     Bind(IDC_QUICK_ERASE, m_btnQuick);
     Bind(IDC_FULL_ERASE, m_btnFull);
@@ -48,16 +46,4 @@ intptr_t CSecureErase::OnMessage(unsigned message, intptr_t /*wParam*/, intptr_t
 
 void CSecureErase::Fill() {
     // Eligibility gates for the drive m_nPhysicalDrive with m_pIdentify.
-}
-
-bool CSecureErase::IsBusy() const { return false; }
-
-void CSecureErase::StopAndWait() {}
-
-void CSecureErase::OnCommand(int /*id*/) {
-    // Quick erase (1010), full erase (1011).
-}
-
-void CSecureErase::OnTimer(int /*id*/) {
-    // Elapsed-time label on timer 8002.
 }

@@ -22,7 +22,6 @@ public:
     static constexpr int kElapsedTimer = 8002;
 
     explicit CSecureErase(vellumin::platform::Platform& platform);
-    ~CSecureErase() override;
 
     // Written by the main window before it sends the fill message.
     void SetModelText(const std::string& model) { m_strModel = model; }
@@ -31,17 +30,13 @@ public:
     void SetIdentify(const vellumin::ata::IdentifyBlock* identify) { m_pIdentify = identify; }
     const vellumin::ata::IdentifyBlock* Identify() const { return m_pIdentify; }
 
-    bool IsBusy() const override;
     // A running erase cannot be stopped: the main window refuses to close instead.
     bool CanStop() const override { return false; }
-    void StopAndWait() override;
 
 protected:
     void DoDataExchange() override;
     bool OnInitDialog() override;
     intptr_t OnMessage(unsigned message, intptr_t wParam, intptr_t lParam) override;
-    void OnCommand(int id) override;
-    void OnTimer(int id) override;
 
 private:
     // Re-reads the drive and sets the controls; idempotent.

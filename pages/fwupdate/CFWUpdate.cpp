@@ -20,8 +20,6 @@ constexpr DialogTemplate kTemplate{CFWUpdate::kDialogId, 315, 156, "", kChild, k
 
 CFWUpdate::CFWUpdate(vellumin::platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
 
-CFWUpdate::~CFWUpdate() { StopAndWait(); }
-
 bool CFWUpdate::OnInitDialog() {
     SetItemTextStyle(IDC_STATUS, Qt::white, PointFont(120));
     SetItemTextStyle(IDC_AHCI_NOTE, Qt::red, PointFont(120));
@@ -32,12 +30,4 @@ bool CFWUpdate::OnInitDialog() {
 void CFWUpdate::StartUpdateQuery(const vellumin::ata::IdentifyBlock& identify) {
     m_pIdentify = &identify;
     // The update query worker starts here.
-}
-
-bool CFWUpdate::IsBusy() const { return false; }
-
-void CFWUpdate::StopAndWait() {}
-
-void CFWUpdate::OnCommand(int /*id*/) {
-    // Browse (1021), Download / Cancel (1022).
 }

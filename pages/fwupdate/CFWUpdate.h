@@ -16,18 +16,13 @@ public:
     static constexpr int IDC_AHCI_NOTE = 1061;
 
     explicit CFWUpdate(vellumin::platform::Platform& platform);
-    ~CFWUpdate() override;
 
     // Asks the update service about the drive whose identify copy is given (the drive table's;
     // it outlives the page). Called each time the main window shows the page for a drive.
     virtual void StartUpdateQuery(const vellumin::ata::IdentifyBlock& identify);
 
-    bool IsBusy() const override;
-    void StopAndWait() override;
-
 protected:
     bool OnInitDialog() override;
-    void OnCommand(int id) override;
 
 private:
     const vellumin::ata::IdentifyBlock* m_pIdentify = nullptr;

@@ -23,7 +23,3 @@ bool CTrimEnable::OnInitDialog() {
     // Operating-system line, TRIM query and the switch's bitmaps: the TRIM page's own.
     return true;
 }
-
-void CTrimEnable::OnCommand(int /*id*/) {
-    // The TRIM switch (1006).
-}

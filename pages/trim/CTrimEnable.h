@@ -18,7 +18,6 @@ public:
 protected:
     void DoDataExchange() override;
     bool OnInitDialog() override;
-    void OnCommand(int id) override;
 
 private:
     vellumin::ui::BitmapButton m_btnSwitch;
