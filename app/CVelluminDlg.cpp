@@ -218,6 +218,12 @@ void CVelluminDlg::ShowFeaturePage(int n) {
         smart->ReportList().DeleteAllItems();
     }
 
+    // Without a drive only the page shown stays reachable.
+    for (int i = 1; i <= kPageCount; ++i) {
+        if (i != n) {
+            EnableItem(IDC_PAGE_BUTTON_1 + i - 1, m_drives.count > 0);
+        }
+    }
     if (m_drives.count == 0) {
         {
             const QSignalBlocker quiet(m_list);
@@ -233,21 +239,11 @@ void CVelluminDlg::ShowFeaturePage(int n) {
             erase->EnableItem(CSecureErase::IDC_FULL_ERASE, false);
         }
         ShowItem(IDC_PAGE_AREA, false);
-        for (int i = 1; i <= kPageCount; ++i) {
-            if (i != n) {
-                EnableItem(IDC_PAGE_BUTTON_1 + i - 1, false);
-            }
-        }
         if (!m_drives.noticeShown) {
             MessageBox(kNoDeviceNotice, "Vellumin", mb::kOk);
             m_drives.noticeShown = true;
         }
     } else {
-        for (int i = 1; i <= kPageCount; ++i) {
-            if (i != n) {
-                EnableItem(IDC_PAGE_BUTTON_1 + i - 1, true);
-            }
-        }
         HandOver(n, m_drives.DriveOfRow(m_nSelectedRow));
         ShowItem(IDC_PAGE_AREA, true);
     }
