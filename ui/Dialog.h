@@ -39,7 +39,6 @@ public:
     int DoModal();
     // Builds the window as a child of `parent`, placed at the parent's top-left corner.
     bool Create(QWidget* parent);
-    bool IsCreated() const { return built_; }
     // Ends a modal run with `result`; for a child it only records the result.
     void EndDialog(int result);
     int Result() const { return result_; }
