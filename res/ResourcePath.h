@@ -18,7 +18,6 @@ void EnsureResources();
 
 // ":/res/png/<id>.png", ":/res/bmp/<id>.bmp" or ":/res/icon/<id>.png".
 QString ResourcePath(Kind kind, int id);
-inline QString ResourcePath(int pngId) { return ResourcePath(Kind::Png, pngId); }
 
 // The kind named by a resource type text: "PNG", "BITMAP" (or "BMP"), "ICON";
 // false for anything else.
