@@ -23,7 +23,6 @@ public:
     QPainter& painter() { return m_bOffscreen ? m_painter : *m_target; }
     QPainter* operator->() { return &painter(); }
     const QRect& rect() const { return m_rect; }
-    bool isOffscreen() const { return m_bOffscreen; }
 
 private:
     QImage m_bitmap;

@@ -130,7 +130,6 @@ void CSelectListCtrl::SetExtendedStyle(int styles) {
 }
 
 void CSelectListCtrl::SetBkColor(const QColor& colour) {
-    m_bkColor = colour;
     QPalette pal = palette();
     pal.setColor(QPalette::Base, colour);
     setPalette(pal);

@@ -37,7 +37,6 @@ public:
     int InsertColumn(int column, const QString& heading, Align align = Align::Left,
                      int width = -1);
     int GetColumnCount() const { return columnCount(); }
-    void SetColumnWidth(int column, int width) { setColumnWidth(column, width); }
     int GetColumnWidth(int column) const { return columnWidth(column); }
 
     // Rows. InsertItem puts a row at `row` (clamped to the end) with `text` in column 0 and
@@ -53,7 +52,6 @@ public:
     void SetExtendedStyle(int styles);
     int GetExtendedStyle() const { return m_exStyle; }
     void SetBkColor(const QColor& colour);  // the list's background outside the cells
-    QColor GetBkColor() const { return m_bkColor; }
     void SetHeaderVisible(bool visible);
 
     // Highlight flag: the chosen row painted in HighlightColor(). Off until the owner sets it.
@@ -88,5 +86,4 @@ private:
     int m_nChosenColumn = 0;
     bool m_bHighlight = false;
     int m_exStyle = 0;
-    QColor m_bkColor;
 };
