@@ -9,6 +9,7 @@
 #include "app/CVelluminDlg.h"
 #include "app/Shell.h"
 #include "res/ResourcePath.h"
+#include "ui/FeaturePage.h"
 
 namespace {
 
@@ -146,7 +147,7 @@ bool CVelluminPre::event(QEvent* e) {
 void CVelluminPre::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (m_background.isNull()) {
-        painter.fillRect(rect(), QColor(1, 41, 108));
+        painter.fillRect(rect(), kPageBackground);
     } else {
         painter.drawPixmap(rect(), m_background);
     }
