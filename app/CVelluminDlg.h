@@ -19,7 +19,6 @@ class CSmartInfo;
 class CDiagnosticS;
 class CSecureErase;
 class CFWUpdate;
-class CTrimEnable;
 
 // The main window (dialog 102): the drive list, the six feature buttons and the page area
 // with the six feature pages. Run modally by the home screen for one visit, which ends with 1
