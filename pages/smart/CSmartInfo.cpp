@@ -1,6 +1,6 @@
 #include "pages/smart/CSmartInfo.h"
 
-#include "ata/Transport.h"
+#include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/driveinfo/ReportListRows.h"
 #include "pages/smart/SmartDispatch.h"
 
@@ -29,12 +29,9 @@ void CSmartInfo::Fill(int32_t drive) {
     m_nPhysicalDrive = drive;
     m_list.DeleteAllItems();
 
-    m_smart.fill(0);
-    m_identify.fill(0);
-    ata::SmartReadData(Platform().Drives(), drive, m_smart);
-    ata::IdentifyDevice(Platform().Drives(), drive, m_identify);
-
-    const pages::SmartReport report = pages::DecodeSmart(m_smart, m_identify);
+    const pages::DriveBlocks blocks =
+        pages::ReadDriveBlocks(Platform().Drives(), drive, pages::ReadOrder::kSmartFirst);
+    const pages::SmartReport report = pages::DecodeSmart(blocks.smart, blocks.identify);
     pages::InsertReportRows(m_list, 0, report.rows);
     // Shown only here; the main window hides the line before every fill.
     if (report.showMessage) {
