@@ -27,14 +27,13 @@ void CDriveInfo::Fill(int32_t drive) {
     m_nPhysicalDrive = drive;
     m_list.DeleteAllItems();
 
-    // A block whose read fails is cleared rather than kept: the previous fill may have been
-    // for another drive, whose serial and model must not appear under this number.
-    m_identify.fill(0);
-    ata::IdentifyDevice(Platform().Drives(), drive, m_identify);
-    pages::InsertReportRows(m_list, 0, pages::DriveInfoIdentifyRows(drive, m_identify));
+    // Fresh blocks each fill: a failed read leaves zeros, never the previous drive's texts.
+    ata::IdentifyBlock identify{};
+    ata::IdentifyDevice(Platform().Drives(), drive, identify);
+    pages::InsertReportRows(m_list, 0, pages::DriveInfoIdentifyRows(drive, identify));
 
-    m_smart.fill(0);
-    ata::SmartReadData(Platform().Drives(), drive, m_smart);
+    ata::SmartBlock smart{};
+    ata::SmartReadData(Platform().Drives(), drive, smart);
     pages::InsertReportRows(m_list, pages::kDriveInfoIdentifyRows,
-                            pages::DriveInfoTailRows(m_identify, m_smart));
+                            pages::DriveInfoTailRows(identify, smart));
 }

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "ata/IdentifyBlock.h"
 #include "controls/CSelectListCtrl.h"
 #include "ui/FeaturePage.h"
 
@@ -28,6 +27,4 @@ protected:
 
 private:
     CSelectListCtrl m_list;
-    vellumin::ata::IdentifyBlock m_identify{};
-    vellumin::ata::SmartBlock m_smart{};
 };
