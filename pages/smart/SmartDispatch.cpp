@@ -37,7 +37,6 @@ constexpr std::array<std::string_view, 11> kUnsupportedFirmware{
     "V0826",   "V1210",    "V0118",    "V0327",   "V0513", "V090216",
     "V090331", "V090331a", "V090331H", "V090508", "100415"};
 
-
 template <size_t N>
 bool OneOf(std::string_view text, const std::array<std::string_view, N>& list) {
     return std::find(list.begin(), list.end(), text) != list.end();
@@ -151,10 +150,9 @@ SmartReport DecodeSmart(const SmartBlock& smart, const ata::IdentifyBlock& ident
     report.dispatch =
         ChooseSmartDecoder(ControllerName(smart), ata::TrimRight(ata::FirmwareRevision(identify)),
                            ata::ModelText(identify));
-    report.rows = DecodeSmartWith(report.dispatch.decoder, smart);
-    if (report.dispatch.modelSeries) {
-        report.rows = DecodeSmartWith(SmartDecoder::kModelSeries, smart);
-    }
+    // The model-series rows replace the controller's, so only the decoder that wins runs.
+    report.rows = DecodeSmartWith(
+        report.dispatch.modelSeries ? SmartDecoder::kModelSeries : report.dispatch.decoder, smart);
     report.showMessage = report.dispatch.showMessage;
     if (report.showMessage) {
         report.message = kUnsupportedFunctionMessage;

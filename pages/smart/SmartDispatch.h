@@ -37,7 +37,7 @@ ReportRows DecodeSmartWith(SmartDecoder decoder, const ata::SmartBlock& smart);
 
 struct SmartReport {
     SmartDispatch dispatch;
-    ReportRows rows;  // the rows of the last decoder that ran
+    ReportRows rows;  // the model-series rows when it applies, else the controller decoder's
     bool showMessage = false;
     std::string message;  // the message line's text when shown
 };
