@@ -3,15 +3,17 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "ata/Transport.h"
+
 namespace vellumin::scan {
 
 std::string ReadResultText(int readResult) {
     switch (readResult) {
-    case 1:
+    case ata::kReadOk:
         return {};
-    case 0:
+    case ata::kReadNotDelivered:
         return "DeviceIO error";
-    case -3:
+    case ata::kReadDeviceFault:
         return "drive fault";
     default: {
         char text[32];
