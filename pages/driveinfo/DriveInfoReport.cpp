@@ -97,9 +97,9 @@ ReportRows DriveInfoIdentifyRows(int driveNumber, const IdentifyBlock& identify)
 
     rows.push_back({"APM Support/Enable",
                     Supported(Bit(identify, 83, 3)) + "/" + Enabled(Bit(identify, 86, 3))});
-    const std::string sata = ata::WordHex(identify, 76);
+    const uint16_t sata = Word(identify, 76);
     rows.push_back(
-        {"Interface Type", sata != "0x0000" && sata != "0xFFFF" ? "Serial ATA" : "Parallel ATA"});
+        {"Interface Type", sata != 0x0000 && sata != 0xFFFF ? "Serial ATA" : "Parallel ATA"});
     return rows;
 }
 
