@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 #include "ata/Transport.h"
 #include "pages/scan/ScanTexts.h"
@@ -130,6 +131,13 @@ ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop,
     return outcome;
 }
 
+// However the drive was opened: the stop request is cleared, then the end reported.
+ScanOutcome Finish(ScanOutcome outcome, StopRequest& stop, ScanObserver& observer) {
+    stop.store(0, std::memory_order_relaxed);
+    observer.OnEnd(outcome);
+    return outcome;
+}
+
 }  // namespace
 
 ScanOutcome RunScan(platform::DriveSystem& drives, int driveNumber, ScanMode mode, StopRequest& stop,
@@ -139,16 +147,11 @@ ScanOutcome RunScan(platform::DriveSystem& drives, int driveNumber, ScanMode mod
         const auto drive = ata::OpenPhysicalDrive(drives, driveNumber);
         outcome = Scan(drive.get(), mode, stop, observer);
     }
-    stop.store(0, std::memory_order_relaxed);
-    observer.OnEnd(outcome);
-    return outcome;
+    return Finish(std::move(outcome), stop, observer);
 }
 
 ScanOutcome RunScan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop, ScanObserver& observer) {
-    ScanOutcome outcome = Scan(drive, mode, stop, observer);
-    stop.store(0, std::memory_order_relaxed);
-    observer.OnEnd(outcome);
-    return outcome;
+    return Finish(Scan(drive, mode, stop, observer), stop, observer);
 }
 
 }  // namespace vellumin::scan
