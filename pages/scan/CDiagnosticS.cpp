@@ -35,6 +35,9 @@ constexpr int kLockedMainControls[] = {1001, 1002, 1004, 1005, 1006, 1022, 1026}
 // What a page shown or hidden while idle hides, so it offers only the scan buttons again.
 constexpr int kResultControls[] = {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
                                    CDiagnosticS::IDC_ELAPSED,  CDiagnosticS::IDC_STOP,  CDiagnosticS::IDC_RESULT};
+// What a scan shows as it starts and hides again when it could not start after all.
+constexpr int kPositionControls[] = {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
+                                     CDiagnosticS::IDC_ELAPSED};
 
 const QColor kWhite{255, 255, 255};
 
@@ -142,7 +145,7 @@ void CDiagnosticS::StartScan(ScanMode mode) {
     if (m_bScanning || m_hWorker.joinable()) {
         return;
     }
-    for (int id : {IDC_PROGRESS, IDC_ITEMS, IDC_PERCENT, IDC_ELAPSED}) {
+    for (int id : kPositionControls) {
         ShowItem(id, true);
     }
     SetItemText(IDC_RESULT, "");
@@ -230,7 +233,7 @@ void CDiagnosticS::ShowFinalState(const ScanOutcome& outcome) {
         SetBarPos(outcome.finalPosition);
     } else {
         // No total, no position: only the reason stays on the page.
-        for (int id : {IDC_PROGRESS, IDC_ITEMS, IDC_PERCENT, IDC_ELAPSED}) {
+        for (int id : kPositionControls) {
             ShowItem(id, false);
         }
     }
