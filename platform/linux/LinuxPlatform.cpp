@@ -87,8 +87,8 @@ public:
         completion.scsiStatus = io.status;
         completion.hostStatus = io.host_status;
         completion.driverStatus = io.driver_status;
-        completion.sense = std::span<const uint8_t>(sense.data(),
-                                                    std::min<size_t>(io.sb_len_wr, sense.size()));
+        completion.sense =
+            std::span<const uint8_t>(sense.data(), std::min<size_t>(io.sb_len_wr, sense.size()));
         auto registers = ClassifyCompletion(completion);
         if (!registers) {
             return false;
@@ -162,7 +162,9 @@ public:
         if (ec) {
             return false;
         }
-        auto command = BuildRelaunchCommand(executable.string(), arguments, &std::getenv);
+        auto command = BuildRelaunchCommand(
+            executable.string(), arguments, &std::getenv,
+            FindPolkitAction(executable.string(), VELLUMIN_INSTALLED_GUI, VELLUMIN_POLKIT_POLICY));
         std::vector<char*> argv;
         for (auto& word : command) {
             argv.push_back(word.data());
@@ -204,7 +206,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Platform> CreateLinuxPlatform() { return CreateLinuxPlatform(LinuxRoots{}); }
+std::unique_ptr<Platform> CreateLinuxPlatform() {
+    return CreateLinuxPlatform(LinuxRoots{});
+}
 
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots) {
     return std::make_unique<LinuxPlatform>(roots);
