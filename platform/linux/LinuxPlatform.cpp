@@ -136,6 +136,7 @@ public:
     std::vector<std::string> VolumeNames() override { return volumes_.Names(); }
     bool IsRemovableVolume(const std::string& name) override { return volumes_.IsRemovable(name); }
     int VolumeDiskNumber(const std::string& name) override { return volumes_.DiskNumber(name); }
+    std::vector<int> SystemDiskNumbers() override { return volumes_.SystemDiskNumbers(); }
 
 private:
     std::string dev_;
@@ -144,7 +145,10 @@ private:
 
 class LinuxSystem final : public System {
 public:
-    explicit LinuxSystem(const LinuxRoots& roots) : proc_(roots.proc) {}
+    explicit LinuxSystem(const LinuxRoots& roots)
+        : proc_(roots.proc), run_(roots.run ? roots.run : SpawnAndWait) {}
+
+    bool RestartComputer() override { return run_(RestartCommand()); }
 
     bool IsAdministrator() override {
         if (::geteuid() == 0) {
@@ -189,6 +193,7 @@ public:
 
 private:
     std::string proc_;
+    std::function<bool(const std::vector<std::string>&)> run_;
 };
 
 class LinuxPlatform final : public Platform {
@@ -203,6 +208,31 @@ private:
 };
 
 }  // namespace
+
+std::vector<std::string> RestartCommand() { return {"systemctl", "reboot"}; }
+
+bool SpawnAndWait(const std::vector<std::string>& command) {
+    if (command.empty()) {
+        return false;
+    }
+    std::vector<std::string> words = command;
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 std::unique_ptr<Platform> CreateLinuxPlatform() { return CreateLinuxPlatform(LinuxRoots{}); }
 

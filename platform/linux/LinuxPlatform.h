@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -15,7 +17,15 @@ struct LinuxRoots {
     std::string dev = "/dev";
     std::string proc = "/proc";
     std::string sys = "/sys";
+    // Runs a command (argument vector, searched in PATH) to its end; true when it exited 0.
+    // Empty: posix_spawn. Tests put a recorder here so nothing like a reboot ever runs.
+    std::function<bool(const std::vector<std::string>&)> run;
 };
+
+// The argument vector of the restart.
+std::vector<std::string> RestartCommand();
+// The default LinuxRoots::run.
+bool SpawnAndWait(const std::vector<std::string>& command);
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots);
 
 }  // namespace vellumin::platform::linux_backend
