@@ -5,10 +5,8 @@ namespace {
 using namespace vellumin::ui;
 
 constexpr ControlTemplate kControls[] = {
-    {CSecureErase::IDC_QUICK_ERASE, ControlKind::ImageButton, 11, 7, 76, 14, "Quick Erase",
-     kBitmap | kTabStop},
-    {CSecureErase::IDC_FULL_ERASE, ControlKind::ImageButton, 92, 7, 76, 14, "Full Erase",
-     kBitmap | kTabStop},
+    {CSecureErase::IDC_QUICK_ERASE, ControlKind::ImageButton, 11, 7, 76, 14, "Quick Erase", kBitmap | kTabStop},
+    {CSecureErase::IDC_FULL_ERASE, ControlKind::ImageButton, 92, 7, 76, 14, "Full Erase", kBitmap | kTabStop},
     {CSecureErase::IDC_NOT_SUPPORTED, ControlKind::Static, 9, 7, 261, 14,
      "The selected drive does not support this function."},
     {CSecureErase::IDC_WARNING, ControlKind::Static, 9, 30, 300, 23,
@@ -22,8 +20,7 @@ constexpr DialogTemplate kTemplate{CSecureErase::kDialogId, 315, 156, "", kChild
 
 }  // namespace
 
-CSecureErase::CSecureErase(vellumin::platform::Platform& platform)
-    : FeaturePage(kTemplate, platform) {}
+CSecureErase::CSecureErase(vellumin::platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
 
 void CSecureErase::DoDataExchange() {
     Bind(IDC_QUICK_ERASE, m_btnQuick);
