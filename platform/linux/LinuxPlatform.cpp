@@ -145,8 +145,7 @@ private:
 
 class LinuxSystem final : public System {
 public:
-    explicit LinuxSystem(const LinuxRoots& roots)
-        : proc_(roots.proc), run_(roots.run ? roots.run : SpawnAndWait) {}
+    LinuxSystem(const LinuxRoots& roots, CommandRunner run) : proc_(roots.proc), run_(std::move(run)) {}
 
     bool RestartComputer() override { return run_(RestartCommand()); }
 
@@ -193,12 +192,12 @@ public:
 
 private:
     std::string proc_;
-    std::function<bool(const std::vector<std::string>&)> run_;
+    CommandRunner run_;
 };
 
 class LinuxPlatform final : public Platform {
 public:
-    explicit LinuxPlatform(const LinuxRoots& roots) : drives_(roots), system_(roots) {}
+    LinuxPlatform(const LinuxRoots& roots, CommandRunner run) : drives_(roots), system_(roots, std::move(run)) {}
     DriveSystem& Drives() override { return drives_; }
     System& Sys() override { return system_; }
 
@@ -237,7 +236,11 @@ bool SpawnAndWait(const std::vector<std::string>& command) {
 std::unique_ptr<Platform> CreateLinuxPlatform() { return CreateLinuxPlatform(LinuxRoots{}); }
 
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots) {
-    return std::make_unique<LinuxPlatform>(roots);
+    return std::make_unique<LinuxPlatform>(roots, SpawnAndWait);
+}
+
+std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRunner run) {
+    return std::make_unique<LinuxPlatform>(roots, run ? std::move(run) : CommandRunner(SpawnAndWait));
 }
 
 }  // namespace vellumin::platform::linux_backend

@@ -17,14 +17,17 @@ struct LinuxRoots {
     std::string dev = "/dev";
     std::string proc = "/proc";
     std::string sys = "/sys";
-    // Runs a command (argument vector, searched in PATH) to its end; true when it exited 0.
-    // Empty: posix_spawn. Tests put a recorder here so nothing like a reboot ever runs.
-    std::function<bool(const std::vector<std::string>&)> run;
 };
+
+// Runs a command (argument vector, searched in PATH) to its end; true when it exited 0.
+using CommandRunner = std::function<bool(const std::vector<std::string>&)>;
+// The same backend with the runner of its system commands (the restart) replaced: tests put a
+// recorder there so that nothing like a reboot ever runs.
+std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRunner run);
 
 // The argument vector of the restart.
 std::vector<std::string> RestartCommand();
-// The default LinuxRoots::run.
+// The runner of the real backend: posix_spawn, then wait for the exit.
 bool SpawnAndWait(const std::vector<std::string>& command);
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots);
 

@@ -272,12 +272,14 @@ std::vector<int> VolumeTable::SystemDiskNumbers() const {
     std::string line;
     std::getline(swaps, line);
     while (std::getline(swaps, line)) {
-        auto fields = SplitFields(line);
-        if (fields.size() < 2) {
+        // Blanks inside the name come escaped; the columns are separated by tabs and blanks.
+        std::istringstream fields(line);
+        std::string escaped, type;
+        if (!(fields >> escaped >> type)) {
             continue;
         }
-        const std::string name = DecodeMountEscapes(fields[0]);
-        if (fields[1] == "partition") {
+        const std::string name = DecodeMountEscapes(escaped);
+        if (type == "partition") {
             std::error_code ec;
             fs::path dir = sysRoot_ / "class" / "block" / fs::path(name).filename();
             AddSystemDisk(fs::exists(dir, ec) ? dir : fs::path{}, disks);
