@@ -1,5 +1,9 @@
 #include "pages/erase/CSecureErase.h"
 
+#include <algorithm>
+
+#include <QLabel>
+
 #include "res/ResourcePath.h"
 #include "ui/MessageBox.h"
 #include "ui/UiThread.h"
@@ -27,6 +31,10 @@ constexpr DialogTemplate kTemplate{CSecureErase::kDialogId, 315, 156, "", kChild
 // The main window's controls the erase run locks: the six feature buttons, home, refresh and
 // the drive list. About stays usable.
 constexpr int kLockedMainControls[] = {1001, 1002, 1003, 1004, 1005, 1006, 1022, 1026, 1000};
+// The red labels from the top down.
+constexpr int kStackedLabels[] = {CSecureErase::IDC_WARNING, CSecureErase::IDC_GATE_MESSAGE,
+                                  CSecureErase::IDC_ELAPSED};
+constexpr int kLabelGap = 4;  // pixels
 
 unsigned MessageFlags(const erase::EraseMessage& message) {
     unsigned flags = message.buttons == erase::MessageButtons::YesNo ? mb::kYesNo : mb::kOk;
@@ -117,6 +125,12 @@ bool CSecureErase::OnInitDialog() {
     m_btnQuick.SizeToContent();
     m_btnFull.SizeToContent();
 
+    for (int id : kStackedLabels) {
+        if (QWidget* label = Item(id)) {
+            m_labelRects[id] = label->geometry();
+        }
+    }
+
     SetItemText(IDC_ELAPSED, "");
     m_nEraseSeconds = 0;
     m_bOsUnsupported = erase::IsEraseUnsupportedOs(Platform().Sys().OsVersion());
@@ -161,6 +175,28 @@ void CSecureErase::ShowGates(const erase::EraseGateView& view) {
     ShowItem(IDC_WARNING, view.warningVisible);
     ShowItem(IDC_QUICK_ERASE, view.quickVisible);
     ShowItem(IDC_FULL_ERASE, view.fullVisible);
+    FitLabels();
+}
+
+// The rectangles were drawn for a narrower face: here the warning and the longer refusals need
+// more lines than they hold. A label grows to its text and pushes the ones below it down, so
+// no message is cut short; none moves up from where the layout put it.
+void CSecureErase::FitLabels() {
+    int below = 0;
+    for (int id : kStackedLabels) {
+        auto* label = ItemAs<QLabel>(id);
+        const auto layout = m_labelRects.find(id);
+        if (label == nullptr || layout == m_labelRects.end()) {
+            continue;
+        }
+        QRect rect = layout->second;
+        rect.moveTop(std::max(rect.top(), below));
+        rect.setHeight(std::max(rect.height(), label->heightForWidth(rect.width())));
+        label->setGeometry(rect);
+        if (IsItemShown(id) && !label->text().isEmpty()) {
+            below = rect.bottom() + 1 + kLabelGap;
+        }
+    }
 }
 
 void CSecureErase::QuickErase() {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -69,6 +70,7 @@ private:
     // Re-reads the drive and sets the controls; idempotent.
     void Fill();
     void ShowGates(const vellumin::erase::EraseGateView& view);
+    void FitLabels();
     void QuickErase();
     void FullErase();
     void StartFlow(vellumin::erase::EraseFlowKind kind, const vellumin::erase::EraseTarget& target);
@@ -83,6 +85,7 @@ private:
     vellumin::ui::BitmapButton m_btnFull;
 
     // UI thread only.
+    std::map<int, QRect> m_labelRects;  // the layout's rectangles of the stacked labels
     vellumin::erase::EraseGateView m_gates;
     bool m_bSecurityEraseMode = false;
     bool m_bOsUnsupported = false;
@@ -91,10 +94,10 @@ private:
     bool m_bFlowRunning = false;
     bool m_bRunLocked = false;  // between the erase run's lock and its unlock
     int m_nFlowsStarted = 0;
+    vellumin::erase::EraseFlowResult m_lastFlow;
 
     // Shared with the worker.
     std::thread m_hWorker;
     std::atomic<bool> m_bWorkerDone{false};
     vellumin::erase::EraseFlowResult m_workerFlow;  // written by the worker, read once it is joined
-    vellumin::erase::EraseFlowResult m_lastFlow;    // UI thread
 };

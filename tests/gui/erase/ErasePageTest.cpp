@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -57,6 +58,20 @@ T* VisibleWindow() {
         }
     }
     return nullptr;
+}
+
+// Every red text shown has the lines it needs, and none lies over another.
+void ExpectTextsWhole(CSecureErase& page) {
+    int below = 0;
+    for (int id : {P::IDC_WARNING, P::IDC_GATE_MESSAGE, P::IDC_ELAPSED}) {
+        auto* label = page.ItemAs<QLabel>(id);
+        if (!page.IsItemShown(id) || label->text().isEmpty()) {
+            continue;
+        }
+        EXPECT_GE(label->height(), label->heightForWidth(label->width())) << id;
+        EXPECT_GE(label->y(), below) << id;
+        below = label->geometry().bottom() + 1;
+    }
 }
 
 struct ErasePageTest : ::testing::Test {
@@ -115,6 +130,7 @@ TEST_F(ErasePageTest, ShowsTheGateDecisionForTheSelectedDrive) {
             EXPECT_EQ(page.IsItemShown(P::IDC_FULL_ERASE), row.full);
             EXPECT_EQ(page.ItemText(P::IDC_GATE_MESSAGE), row.gateMessage);
             EXPECT_TRUE(page.IsItemShown(P::IDC_GATE_MESSAGE));
+            ExpectTextsWhole(page);
         }
     });
 }
@@ -187,8 +203,10 @@ TEST_F(ErasePageTest, EraseRunLocksTheWindowUntilItEndsAndRestarts) {
 
             main.ShowFeaturePage(4);  // as a drive-list pick does: enables the buttons, refills
             EXPECT_FALSE(page.IsItemEnabled(P::IDC_QUICK_ERASE) || page.IsItemEnabled(P::IDC_FULL_ERASE));
+            page.EnableItem(c.button, true);  // whatever enables it, the running flow holds
             Click(page, c.button);
             EXPECT_EQ(page.FlowsStarted(), 1);
+            EXPECT_EQ(boxes.Texts().back(), kEraseRunning) << "no second confirmation";
 
             ASSERT_TRUE(WaitFor([&] { return !page.IsBusy(); }));
             ExpectMainLocked(main, false);
