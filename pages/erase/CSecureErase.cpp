@@ -15,8 +15,10 @@ namespace {
 using namespace vellumin::ui;
 
 constexpr ControlTemplate kControls[] = {
-    {CSecureErase::IDC_QUICK_ERASE, ControlKind::ImageButton, 11, 7, 76, 14, "Quick Erase", kBitmap | kTabStop},
-    {CSecureErase::IDC_FULL_ERASE, ControlKind::ImageButton, 92, 7, 76, 14, "Full Erase", kBitmap | kTabStop},
+    {CSecureErase::IDC_QUICK_ERASE, ControlKind::ImageButton, 11, 7, 76, 14, "Quick Erase",
+     kBitmap | kTabStop},
+    {CSecureErase::IDC_FULL_ERASE, ControlKind::ImageButton, 92, 7, 76, 14, "Full Erase",
+     kBitmap | kTabStop},
     {CSecureErase::IDC_NOT_SUPPORTED, ControlKind::Static, 9, 7, 261, 14,
      "The selected drive does not support this function."},
     {CSecureErase::IDC_WARNING, ControlKind::Static, 9, 30, 300, 23,
@@ -39,10 +41,17 @@ constexpr int kLabelGap = 4;  // pixels
 unsigned MessageFlags(const erase::EraseMessage& message) {
     unsigned flags = message.buttons == erase::MessageButtons::YesNo ? mb::kYesNo : mb::kOk;
     switch (message.icon) {
-    case erase::MessageIcon::Error: flags |= mb::kIconStop; break;
-    case erase::MessageIcon::Question: flags |= mb::kIconQuestion; break;
-    case erase::MessageIcon::Information: flags |= mb::kIconInformation; break;
-    case erase::MessageIcon::None: break;
+        case erase::MessageIcon::Error:
+            flags |= mb::kIconStop;
+            break;
+        case erase::MessageIcon::Question:
+            flags |= mb::kIconQuestion;
+            break;
+        case erase::MessageIcon::Information:
+            flags |= mb::kIconInformation;
+            break;
+        case erase::MessageIcon::None:
+            break;
     }
     return flags;
 }
@@ -55,7 +64,8 @@ class CSecureErase::Prompter final : public erase::ErasePrompter {
 public:
     explicit Prompter(CSecureErase& page) : page_(page) {}
     erase::Answer Ask(const erase::EraseMessage& message) override {
-        const int answer = ui::MessageBox(&page_, message.text, message.caption, MessageFlags(message));
+        const int answer =
+            ui::MessageBox(&page_, message.text, message.caption, MessageFlags(message));
         if (message.buttons == erase::MessageButtons::Ok) {
             return erase::Answer::Ok;
         }
@@ -153,8 +163,9 @@ void CSecureErase::OnCommand(int id) {
 }
 
 void CSecureErase::Fill() {
-    const erase::EraseGateInputs inputs = erase::ReadEraseGateInputs(
-        Platform().Drives(), m_nPhysicalDrive, m_pIdentify, m_bOsUnsupported, IsItemShown(IDC_WARNING));
+    const erase::EraseGateInputs inputs =
+        erase::ReadEraseGateInputs(Platform().Drives(), m_nPhysicalDrive, m_pIdentify,
+                                   m_bOsUnsupported, IsItemShown(IDC_WARNING));
     ShowGates(erase::DecideEraseGates(inputs));
     // The main window enabled the buttons before this fill; a running flow keeps them off, so
     // the page never offers a second erase while one runs.

@@ -29,11 +29,13 @@ using namespace vellumin;
 using erase::EraseEnding;
 using P = CSecureErase;
 
-constexpr const char* kEraseRunning = "Secure erase is in progress. Please wait until it has finished.";
+constexpr const char* kEraseRunning =
+    "Secure erase is in progress. Please wait until it has finished.";
 constexpr int kMainLocked[] = {1000, 1001, 1002, 1003, 1004, 1005, 1006, 1022, 1026};
 constexpr int kAbout = 1024;
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(20)) {
+bool WaitFor(const std::function<bool()>& done,
+             std::chrono::seconds limit = std::chrono::seconds(20)) {
     const auto until = std::chrono::steady_clock::now() + limit;
     ui::WaitUntil([&] { return done() || std::chrono::steady_clock::now() >= until; });
     return done();
@@ -114,9 +116,9 @@ TEST_F(ErasePageTest, ShowsTheGateDecisionForTheSelectedDrive) {
         std::string gateMessage;
     };
     const Row rows[] = {
-        {1, false, true, true, true, ""},                           // listed SMI2242: both erases
+        {1, false, true, true, true, ""},  // listed SMI2242: both erases
         {2, false, true, false, false, erase::kTextOutdatedFirmware},  // the warning stays shown
-        {3, false, true, true, false, ""},                          // not listed: security erase
+        {3, false, true, true, false, ""},                             // not listed: security erase
         {5, false, true, false, false, erase::kTextLocked},
         {4, false, true, false, false, erase::kTextSecurityEnabled},
     };
@@ -159,11 +161,14 @@ TEST_F(ErasePageTest, RefusalsStartNothing) {
         Click(page, P::IDC_FULL_ERASE);  // the confirmation answered No
         EXPECT_EQ(page.FlowsStarted(), 0);
         EXPECT_EQ(page.VendorCode(), erase::kVendorEraseFull);
-        EXPECT_TRUE(page.IsItemEnabled(P::IDC_QUICK_ERASE) && page.IsItemEnabled(P::IDC_FULL_ERASE));
+        EXPECT_TRUE(page.IsItemEnabled(P::IDC_QUICK_ERASE) &&
+                    page.IsItemEnabled(P::IDC_FULL_ERASE));
     });
     const auto shown = boxes.Shown();
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].text, "The selected drive VQ S300 SSD 128GB is the boot drive and cannot use this functionive");
+    EXPECT_EQ(
+        shown[0].text,
+        "The selected drive VQ S300 SSD 128GB is the boot drive and cannot use this functionive");
     EXPECT_EQ(shown[0].caption, "Error");
     EXPECT_EQ(shown[0].flags, ui::mb::kOk | ui::mb::kIconStop);
     EXPECT_EQ(shown[1].caption, "Confirmation");
@@ -202,7 +207,8 @@ TEST_F(ErasePageTest, EraseRunLocksTheWindowUntilItEndsAndRestarts) {
             EXPECT_EQ(boxes.Texts().back(), kEraseRunning);
 
             main.ShowFeaturePage(4);  // as a drive-list pick does: enables the buttons, refills
-            EXPECT_FALSE(page.IsItemEnabled(P::IDC_QUICK_ERASE) || page.IsItemEnabled(P::IDC_FULL_ERASE));
+            EXPECT_FALSE(page.IsItemEnabled(P::IDC_QUICK_ERASE) ||
+                         page.IsItemEnabled(P::IDC_FULL_ERASE));
             page.EnableItem(c.button, true);  // whatever enables it, the running flow holds
             Click(page, c.button);
             EXPECT_EQ(page.FlowsStarted(), 1);
@@ -210,7 +216,8 @@ TEST_F(ErasePageTest, EraseRunLocksTheWindowUntilItEndsAndRestarts) {
 
             ASSERT_TRUE(WaitFor([&] { return !page.IsBusy(); }));
             ExpectMainLocked(main, false);
-            EXPECT_TRUE(page.IsItemEnabled(P::IDC_QUICK_ERASE) && page.IsItemEnabled(P::IDC_FULL_ERASE));
+            EXPECT_TRUE(page.IsItemEnabled(P::IDC_QUICK_ERASE) &&
+                        page.IsItemEnabled(P::IDC_FULL_ERASE));
             EXPECT_GE(page.EraseSeconds(), 1);
             EXPECT_EQ(page.ItemText(P::IDC_ELAPSED), erase::ElapsedTimeText(page.EraseSeconds()));
             EXPECT_FALSE(page.IsTimerSet(P::kElapsedTimer));
@@ -246,8 +253,10 @@ TEST_F(ErasePageTest, EarlyEndingsLeaveTheButtonsAsTheirEndingSays) {
             ASSERT_TRUE(WaitFor([&] { return !page.IsBusy(); }));
             EXPECT_EQ(page.LastFlow().ending, c.ending);
             const auto after = erase::ButtonsAfterEnding(c.ending);
-            EXPECT_EQ(page.IsItemEnabled(P::IDC_QUICK_ERASE), after != erase::ButtonsAfter::BothDisabled);
-            EXPECT_EQ(page.IsItemEnabled(P::IDC_FULL_ERASE), after == erase::ButtonsAfter::AllEnabled);
+            EXPECT_EQ(page.IsItemEnabled(P::IDC_QUICK_ERASE),
+                      after != erase::ButtonsAfter::BothDisabled);
+            EXPECT_EQ(page.IsItemEnabled(P::IDC_FULL_ERASE),
+                      after == erase::ButtonsAfter::AllEnabled);
             ExpectMainLocked(main, false);
         });
         EXPECT_FALSE(lab->Machine().restartRequested);
@@ -271,7 +280,8 @@ TEST_F(ErasePageTest, SaveLabWritesWhatTheRunLeftBehind) {
         if (step == 0) {
             if (auto* home = VisibleWindow<CVelluminPre>()) {
                 step = 1;
-                QMetaObject::invokeMethod(home, [home] { home->OpenMainWindow(4); }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    home, [home] { home->OpenMainWindow(4); }, Qt::QueuedConnection);
             }
         } else if (step == 1) {
             if (auto* main = VisibleWindow<CVelluminDlg>()) {
