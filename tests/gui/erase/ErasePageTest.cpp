@@ -123,6 +123,9 @@ TEST_F(ErasePageTest, ShowsTheGateDecisionForTheSelectedDrive) {
         {4, false, true, false, false, erase::kTextSecurityEnabled},
     };
     Visit([&](CVelluminDlg& main, CSecureErase& page) {
+        for (int id : {P::IDC_QUICK_ERASE, P::IDC_FULL_ERASE}) {
+            EXPECT_EQ(page.Item(id)->size(), QSize(113, 22)) << "sized to its bitmap";
+        }
         for (const Row& row : rows) {
             Select(main, row.slot);
             SCOPED_TRACE(row.slot);
