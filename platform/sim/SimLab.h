@@ -199,6 +199,9 @@ struct LabDescription {
     MachineFacts machine;
     std::string source = "<code>";  // file name or "<default lab>"
     std::string json;               // the text it was parsed from; empty when built in code
+    // Volume name -> the disk it is found on once the user has re-plugged a drive (a re-plug
+    // that changed the system's numbering).
+    std::map<std::string, int> disksAfterReplug;
 };
 
 // Throws LabError naming sourceName, the JSON path (e.g. "drives[3].model") and the problem.

@@ -566,6 +566,9 @@ LabDescription ParseLab(const std::string& json, const std::string& sourceName) 
                 volume.disk = static_cast<int>(n->Signed(-1, kSlotCount - 1));
             }
             v.Bool("removable", volume.removable);
+            if (auto n = v.Get("diskAfterReplug")) {
+                lab.disksAfterReplug[volume.name] = static_cast<int>(n->Signed(-1, kSlotCount - 1));
+            }
             v.Finish();
             if (volume.name.empty()) {
                 volumes->Element(i).Fail("missing key \"name\"");

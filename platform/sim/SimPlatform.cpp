@@ -119,7 +119,15 @@ bool SimPlatform::IsRemovableVolume(const std::string& name) {
 int SimPlatform::VolumeDiskNumber(const std::string& name) {
     std::lock_guard lock(m_mutex);
     const VolumeDescription* v = FindVolume(name);
-    return v ? v->disk : -1;
+    if (!v) {
+        return -1;
+    }
+    return DiskOf(*v);
+}
+
+int SimPlatform::DiskOf(const VolumeDescription& volume) const {
+    const auto moved = m_lab.disksAfterReplug.find(volume.name);
+    return m_replugged && moved != m_lab.disksAfterReplug.end() ? moved->second : volume.disk;
 }
 
 std::optional<OsVersionRecord> SimPlatform::OsVersion() {
@@ -141,7 +149,7 @@ std::vector<int> SimPlatform::SystemDiskNumbers() {
     std::vector<int> disks;
     for (const std::string* dir : {&m_lab.machine.windowsDirectory, &m_lab.machine.systemDirectory}) {
         const VolumeDescription* v = dir->empty() ? nullptr : FindVolume(dir->substr(0, 1));
-        disks.push_back(v ? v->disk : -1);
+        disks.push_back(v ? DiskOf(*v) : -1);
     }
     return disks;
 }
@@ -153,6 +161,7 @@ void SimPlatform::UserPowerCycled(int number) {
         if (number >= 0 && number < kSlotCount) {
             device = m_devices[number];
         }
+        m_replugged = true;
     }
     if (device && !device->Description().security.staysFrozen) {
         device->PowerCycle();

@@ -67,11 +67,13 @@ private:
     bool RestartComputer() override;
 
     const VolumeDescription* FindVolume(const std::string& name) const;
+    int DiskOf(const VolumeDescription& volume) const;  // with m_mutex held
 
     mutable std::mutex m_mutex;  // slots and volumes may change while other threads open drives
     LabDescription m_lab;
     std::array<std::shared_ptr<SimDevice>, kSlotCount> m_devices;
     std::vector<std::pair<std::string, std::string>> m_shellOpened;
+    bool m_replugged = false;  // a drive was re-plugged: volumes move to diskAfterReplug
 };
 
 // The simulated lab from a JSON lab file, or the built-in default lab when labPath is empty.
