@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -9,6 +10,8 @@
 
 #include "app/CVelluminDlg.h"
 #include "app/CVelluminPre.h"
+#include "pages/erase/CSecureErase.h"
+#include "platform/sim/SimPlatform.h"
 
 namespace vellumin::app {
 namespace {
@@ -41,6 +44,10 @@ private:
     }
 
     void Tick() {
+        if (erase_ > 0) {
+            EraseTick();
+            return;
+        }
         if (auto* box = VisibleWindow<QMessageBox>()) {
             Save(*box, "notice");
             box->accept();
@@ -70,8 +77,88 @@ private:
             main->ShowFeaturePage(++page_);
             return;
         }
+        if (main->DriveTable().count > 0 && FindEraseRows(*main)) {
+            erase_ = 1;
+            return;
+        }
         timer_.stop();
         main->close();
+    }
+
+    // The erase page's states, each on the first lab drive that shows it.
+    enum EraseShot { kSecurity, kVendor, kRefused, kShotCount };
+    static constexpr const char* kEraseNames[kShotCount] = {"erase-security", "erase-vendor", "erase-refused"};
+
+    // As a click on the row: selected, marked and the page refilled.
+    static void Pick(CVelluminDlg& main, int row) {
+        main.DriveList().SetSelectedRow(row);
+        main.DriveList().SetChosenCell(row, 0);
+        main.repaint();
+    }
+
+    bool FindEraseRows(CVelluminDlg& main) {
+        main.ShowFeaturePage(4);
+        auto* page = dynamic_cast<CSecureErase*>(main.Page(4));
+        for (int row = main.DriveTable().count - 1; page && row >= 0; --row) {
+            main.DriveList().SetSelectedRow(row);
+            const auto& gates = page->Gates();
+            const int shot = gates.securityEraseMode ? kSecurity
+                             : gates.fullVisible     ? kVendor
+                             : !gates.gateMessage.empty() ? kRefused
+                                                          : kShotCount;
+            if (shot != kShotCount) {
+                eraseRows_[shot] = row;
+            }
+        }
+        return page && eraseRows_[kVendor] >= 0;
+    }
+
+    // Steps 1-3 show the states, 4 starts a Full Erase slow enough to show its elapsed time, 5
+    // waits for the time and 6 for the end, answering the erase's message boxes on the way.
+    void EraseTick() {
+        auto* main = VisibleWindow<CVelluminDlg>();
+        auto* page = main ? dynamic_cast<CSecureErase*>(main->Page(4)) : nullptr;
+        if (page == nullptr) {
+            return;
+        }
+        if (auto* box = VisibleWindow<QMessageBox>()) {
+            const bool question = box->button(QMessageBox::Yes) != nullptr;
+            Save(*box, question ? "erase-confirm" : "erase-done");
+            box->button(question ? QMessageBox::Yes : QMessageBox::Ok)->click();
+            return;
+        }
+        if (++settle_ < 3) {
+            return;
+        }
+        settle_ = 0;
+        if (erase_ <= kShotCount) {
+            if (const int row = eraseRows_[erase_ - 1]; row >= 0) {
+                Pick(*main, row);
+                Save(*main, kEraseNames[erase_ - 1]);
+            }
+            ++erase_;
+        } else if (erase_ == kShotCount + 1) {
+            // Never on a real machine: the erase runs only on a lab drive.
+            auto* lab = dynamic_cast<platform::sim::SimPlatform*>(&page->Platform());
+            Pick(*main, eraseRows_[kVendor]);
+            auto* device = lab ? lab->Device(page->PhysicalDrive()) : nullptr;
+            if (device == nullptr) {
+                erase_ = kShotCount + 3;
+                return;
+            }
+            device->SetEraseMilliseconds(4500);
+            ++erase_;
+            // Queued: the confirmation's own loop must not run inside this tick.
+            QMetaObject::invokeMethod(
+                page, [page] { page->ItemAs<QAbstractButton>(CSecureErase::IDC_FULL_ERASE)->click(); },
+                Qt::QueuedConnection);
+        } else if (erase_ == kShotCount + 2 && page->IsBusy() && page->EraseSeconds() >= 3) {
+            Save(*main, "erase-running");
+            ++erase_;
+        } else if (erase_ == kShotCount + 3 && !page->IsBusy()) {
+            timer_.stop();
+            main->close();
+        }
     }
 
     QString folder_;
@@ -79,6 +166,8 @@ private:
     QTimer timer_;
     int page_ = 0;
     int settle_ = 0;
+    int erase_ = 0;  // 0: not yet at the erase states
+    int eraseRows_[kShotCount] = {-1, -1, -1};
 };
 
 }  // namespace

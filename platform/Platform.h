@@ -38,6 +38,13 @@ public:
     virtual bool IsRemovableVolume(const std::string& name) = 0;
     // The physical drive holding the volume, or -1 (no such volume, several disks, unknown).
     virtual int VolumeDiskNumber(const std::string& name) = 0;
+    // The drives holding the running system (its system volumes and swap); -1 stands for one
+    // that cannot be mapped to a single drive, which makes every drive count. A backend that
+    // cannot tell reports -1.
+    virtual std::vector<int> SystemDiskNumbers() { return {-1}; }
+    // The user has unplugged and re-plugged the drive's power, as the frozen-state message
+    // asked. Real drives need nothing; the lab power-cycles its drive.
+    virtual void UserPowerCycled(int /*number*/) {}
 };
 
 // The operating system's version, in the shape of the Windows extended version record so the
@@ -69,6 +76,9 @@ public:
     // Hands a file to the system's opener (an executable is started) with the given working
     // folder, without waiting for it; false when nothing could be started.
     virtual bool OpenWithShell(const std::string& file, const std::string& workingFolder);
+    // Asks the system to restart and returns at once; false when the request could not be
+    // made (the program then stays open).
+    virtual bool RestartComputer() { return false; }
 };
 
 class Platform {

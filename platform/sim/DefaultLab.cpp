@@ -411,7 +411,7 @@ constexpr const char* kDefaultLab = R"lab(
     },
     {
       "slot": 14,
-      "note": "security erase mode with a foreign user password already unlocked (status 0x03): DISABLE PASSWORD aborted",
+      "note": "security erase mode, left enabled and locked with the program's own erase password by an interrupted erase (status 0x07): UNLOCK, DISABLE PASSWORD, then the erase",
       "model": "VQ M510 SSD 60GB",
       "serial": "3400A1520771",
       "firmware": "VQ3.9",
@@ -434,7 +434,7 @@ constexpr const char* kDefaultLab = R"lab(
           {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 998023}
         ]
       },
-      "security": {"userPassword": "someone else", "startUnlocked": true}
+      "security": {"userPasswordHex": "56656c6c756d696e2d65726173652d6b65792d32303236005ca713e9428b6df0"}
     },
     {
       "slot": 15,

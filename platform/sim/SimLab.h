@@ -73,6 +73,8 @@ struct SecurityDescription {
     bool startUnlocked = false;
     // The lab starts with the attempt counter already spent (expired until a power cycle).
     bool startExpired = false;
+    // Re-plugging the drive (the user's answer to the frozen-state message) does not thaw it.
+    bool staysFrozen = false;
 };
 
 // An injected media failure: a read touching [lba, lba + count) fails.
@@ -90,6 +92,10 @@ struct TransportDescription {
     bool sectorCountFails = false; // the OS cannot report the medium size
     std::vector<uint8_t> undeliveredCommands;  // these command bytes never reach the drive
     std::vector<uint8_t> abortedCommands;      // the drive aborts these (status 0x51, 0x04)
+    // SMART sub-commands (features) that never reach the drive while other SMART ones do.
+    std::vector<uint8_t> undeliveredSmartFeatures;
+    // Only this many opens succeed; every later one fails (an open during an erase refused).
+    std::optional<uint32_t> openFailsAfter;
 };
 
 // What the sim does with the buffer of a successful read.
@@ -177,6 +183,8 @@ struct MachineFacts {
     std::string windowsDirectory = "C:\\Windows";
     std::string systemDirectory = "C:\\Windows\\system32";
     bool shellOpenSucceeds = true;  // OpenWithShell starts nothing, only records the call
+    bool restartSucceeds = true;    // a refused restart leaves the drives as they are
+    bool restartRequested = false;  // set by RestartComputer (and kept in a saved lab)
     std::vector<FirmwareAnswer> firmwareAnswers;
     std::vector<FirmwareFile> firmwareFiles;
 
@@ -190,6 +198,10 @@ struct LabDescription {
     std::vector<VolumeDescription> volumes;
     MachineFacts machine;
     std::string source = "<code>";  // file name or "<default lab>"
+    std::string json;               // the text it was parsed from; empty when built in code
+    // Volume name -> the disk it is found on once the user has re-plugged a drive (a re-plug
+    // that changed the system's numbering).
+    std::map<std::string, int> disksAfterReplug;
 };
 
 // Throws LabError naming sourceName, the JSON path (e.g. "drives[3].model") and the problem.

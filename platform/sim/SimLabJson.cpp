@@ -305,6 +305,7 @@ void ParseSecurity(const Node& node, SecurityDescription& sec) {
     }
     r.Bool("startUnlocked", sec.startUnlocked);
     r.Bool("startExpired", sec.startExpired);
+    r.Bool("staysFrozen", sec.staysFrozen);
     r.Finish();
     if (sec.startUnlocked && !sec.userPassword) {
         node.Fail("startUnlocked needs a userPassword");
@@ -321,6 +322,12 @@ void ParseTransport(const Node& node, TransportDescription& t) {
     }
     if (auto n = r.Get("aborted")) {
         t.abortedCommands = CommandList(*n);
+    }
+    if (auto n = r.Get("undeliveredSmart")) {
+        t.undeliveredSmartFeatures = CommandList(*n);
+    }
+    if (auto n = r.Get("openFailsAfter")) {
+        t.openFailsAfter = static_cast<uint32_t>(n->Unsigned(std::numeric_limits<uint32_t>::max()));
     }
     r.Finish();
 }
@@ -467,6 +474,8 @@ void ParseMachine(const Node& node, MachineFacts& m) {
     r.String("windowsDirectory", m.windowsDirectory, 259);
     r.String("systemDirectory", m.systemDirectory, 259);
     r.Bool("shellOpenSucceeds", m.shellOpenSucceeds);
+    r.Bool("restartSucceeds", m.restartSucceeds);
+    r.Bool("restartRequested", m.restartRequested);
     if (auto list = r.Get("firmwareAnswers")) {
         list->ExpectArray();
         for (size_t i = 0; i < list->Value().size(); ++i) {
@@ -531,6 +540,7 @@ LabDescription ParseLab(const std::string& json, const std::string& sourceName) 
 
     LabDescription lab;
     lab.source = sourceName;
+    lab.json = json;
     const Node root(document, "", sourceName);
     ObjectReader r(root);
     if (auto drives = r.Get("drives")) {
@@ -556,6 +566,9 @@ LabDescription ParseLab(const std::string& json, const std::string& sourceName) 
                 volume.disk = static_cast<int>(n->Signed(-1, kSlotCount - 1));
             }
             v.Bool("removable", volume.removable);
+            if (auto n = v.Get("diskAfterReplug")) {
+                lab.disksAfterReplug[volume.name] = static_cast<int>(n->Signed(-1, kSlotCount - 1));
+            }
             v.Finish();
             if (volume.name.empty()) {
                 volumes->Element(i).Fail("missing key \"name\"");

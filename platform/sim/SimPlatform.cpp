@@ -1,5 +1,10 @@
 #include "platform/sim/SimPlatform.h"
 
+#include <algorithm>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
 namespace vellumin::platform::sim {
 
 namespace {
@@ -80,7 +85,7 @@ DriveHandlePtr SimPlatform::OpenPhysicalDrive(int number) {
         }
         device = m_devices[number];
     }
-    if (!device || !device->Openable()) {
+    if (!device || !device->TryOpen()) {
         return nullptr;
     }
     return std::make_unique<SimDriveHandle>(std::move(device));
@@ -114,7 +119,15 @@ bool SimPlatform::IsRemovableVolume(const std::string& name) {
 int SimPlatform::VolumeDiskNumber(const std::string& name) {
     std::lock_guard lock(m_mutex);
     const VolumeDescription* v = FindVolume(name);
-    return v ? v->disk : -1;
+    if (!v) {
+        return -1;
+    }
+    return DiskOf(*v);
+}
+
+int SimPlatform::DiskOf(const VolumeDescription& volume) const {
+    const auto moved = m_lab.disksAfterReplug.find(volume.name);
+    return m_replugged && moved != m_lab.disksAfterReplug.end() ? moved->second : volume.disk;
 }
 
 std::optional<OsVersionRecord> SimPlatform::OsVersion() {
@@ -129,6 +142,152 @@ bool SimPlatform::OpenWithShell(const std::string& file, const std::string& work
     std::lock_guard lock(m_mutex);
     m_shellOpened.emplace_back(file, workingFolder);
     return m_lab.machine.shellOpenSucceeds;
+}
+
+std::vector<int> SimPlatform::SystemDiskNumbers() {
+    std::lock_guard lock(m_mutex);
+    std::vector<int> disks;
+    for (const std::string* dir : {&m_lab.machine.windowsDirectory, &m_lab.machine.systemDirectory}) {
+        const VolumeDescription* v = dir->empty() ? nullptr : FindVolume(dir->substr(0, 1));
+        disks.push_back(v ? DiskOf(*v) : -1);
+    }
+    return disks;
+}
+
+void SimPlatform::UserPowerCycled(int number) {
+    std::shared_ptr<SimDevice> device;
+    {
+        std::lock_guard lock(m_mutex);
+        if (number >= 0 && number < kSlotCount) {
+            device = m_devices[number];
+        }
+        m_replugged = true;
+    }
+    if (device && !device->Description().security.staysFrozen) {
+        device->PowerCycle();
+    }
+}
+
+bool SimPlatform::RestartComputer() {
+    bool succeeds = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_lab.machine.restartRequested = true;
+        succeeds = m_lab.machine.restartSucceeds;
+    }
+    if (succeeds) {
+        PowerCycleAll();
+    }
+    return succeeds;
+}
+
+std::vector<VolumeDescription> SimPlatform::Volumes() const {
+    std::lock_guard lock(m_mutex);
+    return m_lab.volumes;
+}
+
+std::optional<DriveDescription> SimPlatform::DriveAsItStands(int slot) {
+    std::shared_ptr<SimDevice> device;
+    {
+        std::lock_guard lock(m_mutex);
+        if (slot < 0 || slot >= kSlotCount || !m_devices[slot]) {
+            return std::nullopt;
+        }
+        device = m_devices[slot];
+    }
+    DriveDescription drive = device->Description();
+    const SecurityState s = device->Security();
+    SecurityDescription& sec = drive.security;
+    sec.userPassword = s.userPassword;
+    sec.masterPassword = s.masterPassword;
+    sec.masterPasswordId = s.masterPasswordId;
+    sec.level = s.level;
+    sec.startUnlocked = s.enabled && !s.locked;
+    sec.startFrozen = s.frozen;
+    sec.startExpired = s.expired;
+    drive.mediaBlank = device->MediaBlank();
+    if (auto& limit = drive.transport.openFailsAfter) {
+        *limit -= std::min(*limit, device->Opens());
+    }
+    return drive;
+}
+
+namespace {
+
+std::string Hex(const Password& bytes) {
+    std::string text;
+    char pair[3];
+    for (uint8_t b : bytes) {
+        std::snprintf(pair, sizeof pair, "%02x", b);
+        text += pair;
+    }
+    return text;
+}
+
+nlohmann::json SecurityJson(const SecurityDescription& sec) {
+    nlohmann::json j = {
+        {"supported", sec.supported},
+        {"enhancedErase", sec.enhancedEraseSupported},
+        {"eraseTime", sec.eraseTime},
+        {"enhancedEraseTime", sec.enhancedEraseTime},
+        {"frozenAtPowerOn", sec.frozenAtPowerOn},
+        {"startFrozen", sec.startFrozen},
+        {"staysFrozen", sec.staysFrozen},
+        {"masterPasswordHex", Hex(sec.masterPassword)},
+        {"masterPasswordId", sec.masterPasswordId},
+        {"level", sec.level == SecurityLevel::High ? "high" : "maximum"},
+        {"startUnlocked", sec.startUnlocked && sec.userPassword.has_value()},
+        {"startExpired", sec.startExpired},
+    };
+    if (sec.userPassword) {
+        j["userPasswordHex"] = Hex(*sec.userPassword);
+    }
+    return j;
+}
+
+// A slot as the file writes it: a number or a decimal / 0x text.
+int SlotOf(const nlohmann::json& drive, size_t index) {
+    if (!drive.contains("slot")) {
+        return static_cast<int>(index);
+    }
+    const auto& slot = drive["slot"];
+    if (slot.is_number_integer()) {
+        return slot.get<int>();
+    }
+    return slot.is_string() ? static_cast<int>(std::stoul(slot.get<std::string>(), nullptr, 0)) : -1;
+}
+
+}  // namespace
+
+std::string SimPlatform::SaveLab() {
+    std::string text;
+    std::string source;
+    {
+        std::lock_guard lock(m_mutex);
+        text = m_lab.json;
+        source = m_lab.source;
+    }
+    if (text.empty()) {
+        throw LabError(source + ": a lab built in code cannot be saved");
+    }
+    nlohmann::json lab = nlohmann::json::parse(text);
+    if (lab.contains("drives")) {
+        auto& drives = lab["drives"];
+        for (size_t i = 0; i < drives.size(); ++i) {
+            const auto drive = DriveAsItStands(SlotOf(drives[i], i));
+            if (!drive) {
+                continue;
+            }
+            drives[i]["security"] = SecurityJson(drive->security);
+            drives[i]["mediaBlank"] = drive->mediaBlank;
+            if (drive->transport.openFailsAfter) {
+                drives[i]["transport"]["openFailsAfter"] = *drive->transport.openFailsAfter;
+            }
+        }
+    }
+    std::lock_guard lock(m_mutex);
+    lab["machine"]["restartRequested"] = m_lab.machine.restartRequested;
+    return lab.dump(2) + "\n";
 }
 
 std::unique_ptr<SimPlatform> CreateSimLab(const std::string& labPath) {

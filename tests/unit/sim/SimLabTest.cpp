@@ -132,7 +132,7 @@ TEST(SimDefaultLab, CoversEveryFamilyGateAndFilter) {
     EXPECT_NE(model(8).find("KM5508"), std::string::npos);
 
     const uint16_t status[] = {0x01, 0x01, 0x01, 0x21, 0x03, 0x07, 0x09, 0x00,
-                               0x17, 0x01, 0x01, 0x01, 0x01, 0x07, 0x03, 0x01};
+                               0x17, 0x01, 0x01, 0x01, 0x01, 0x07, 0x07, 0x01};
     for (int slot = 0; slot < kSlotCount; ++slot) {
         EXPECT_EQ(ata::Word(identify(slot), 128), status[slot]) << "slot " << slot;
     }
