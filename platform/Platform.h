@@ -69,6 +69,9 @@ public:
     // Hands a file to the system's opener (an executable is started) with the given working
     // folder, without waiting for it; false when nothing could be started.
     virtual bool OpenWithShell(const std::string& file, const std::string& workingFolder);
+    // host[:port] of the firmware-update service. The default is the build's host, or
+    // VELLUMIN_UPDATE_HOST when set.
+    virtual std::string UpdateServiceHost();
 };
 
 class Platform {

@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimDevice.h"
 #include "platform/sim/SimLab.h"
+#include "platform/sim/UpdateServer.h"
 
 namespace vellumin::platform::sim {
 
@@ -39,6 +40,9 @@ public:
     void PowerCycleAll();
     // Every OpenWithShell call so far: {file, working folder}.
     std::vector<std::pair<std::string, std::string>> ShellOpened() const;
+    // The lab's firmware-update service on loopback, started on first use; answers from the
+    // machine's firmware table for the lab's drives.
+    UpdateServer& LabUpdateServer();
 
 private:
     // DriveSystem
@@ -51,6 +55,8 @@ private:
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
     std::optional<OsVersionRecord> OsVersion() override;
     bool OpenWithShell(const std::string& file, const std::string& workingFolder) override;
+    std::string UpdateServiceHost() override { return LabUpdateServer().Host(); }
+    ServedReply AnswerQuery(const std::string& wono);
 
     const VolumeDescription* FindVolume(const std::string& name) const;
 
@@ -58,6 +64,8 @@ private:
     LabDescription m_lab;
     std::array<std::shared_ptr<SimDevice>, kSlotCount> m_devices;
     std::vector<std::pair<std::string, std::string>> m_shellOpened;
+    std::mutex m_serverMutex;
+    std::unique_ptr<UpdateServer> m_updateServer;  // last: it calls back into the lab
 };
 
 // The simulated lab from a JSON lab file, or the built-in default lab when labPath is empty.
