@@ -109,6 +109,11 @@ std::string FolderFieldText(std::string_view folder) {
     return text;
 }
 
+std::string ShortenStatusText(std::string_view text) {
+    constexpr size_t kShown = 35;
+    return text.size() <= kShown ? std::string(text) : std::string(text.substr(0, kShown)) + "...";
+}
+
 std::string EncodeSpaces(std::string_view url) {
     std::string out;
     out.reserve(url.size());

@@ -21,6 +21,8 @@ std::string_view FileNameOf(std::string_view url);
 std::string JoinDestination(std::string_view folder, std::string_view name);
 // The folder as the folder field shows it: ending in "/".
 std::string FolderFieldText(std::string_view folder);
+// The folder chooser's status text: at most 35 characters, a longer text cut there and "..." added.
+std::string ShortenStatusText(std::string_view text);
 // Blanks as "%20", everything else unchanged.
 std::string EncodeSpaces(std::string_view url);
 // Why a file name from the network cannot be saved; empty when it can.

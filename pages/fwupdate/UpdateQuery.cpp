@@ -159,9 +159,11 @@ std::string StatusText(const QueryOutcome& outcome) {
     return {};
 }
 
-QueryOutcome RunUpdateQuery(const ata::IdentifyBlock& identify, const std::string& host) {
+QueryOutcome RunUpdateQuery(const ata::IdentifyBlock& identify, const std::string& host,
+                            const std::atomic<int>* cancel) {
     const std::string url = UpdateQueryUrl(host, WonoValue(identify));
     platform::HttpClient client(platform::CacheUse::Allowed);
+    client.SetCancelFlag(cancel);
     std::string body;
     const auto response = client.Get(url, [&body](const platform::HttpResponse&, std::string_view data) {
         body += data;

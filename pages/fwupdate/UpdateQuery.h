@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -70,8 +71,10 @@ QueryOutcome DecideUpdate(std::string_view reply, std::string_view firmware);
 // The status line for an ending (empty for Silent and Offer, which the caller words itself).
 std::string StatusText(const QueryOutcome& outcome);
 
-// The whole query: derive the key, ask the service at `host`, decide.
-QueryOutcome RunUpdateQuery(const ata::IdentifyBlock& identify, const std::string& host);
+// The whole query: derive the key, ask the service at `host`, decide. `cancel` set ends a
+// transfer in progress (the outcome is then Failed with an empty error).
+QueryOutcome RunUpdateQuery(const ata::IdentifyBlock& identify, const std::string& host,
+                            const std::atomic<int>* cancel = nullptr);
 
 // Texts of the identify block as the query reads them.
 std::string QuerySerial(const ata::IdentifyBlock& identify);

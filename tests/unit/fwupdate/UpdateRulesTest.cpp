@@ -100,6 +100,9 @@ TEST(UpdateRules, FileNameAndDestination) {
     }
     EXPECT_EQ(FolderFieldText("/home/u/fw"), "/home/u/fw/");
     EXPECT_EQ(FolderFieldText("/"), "/");
+    const std::string path35(35, 'p');
+    EXPECT_EQ(ShortenStatusText(path35), path35);
+    EXPECT_EQ(ShortenStatusText(path35 + "q"), path35 + "...");
     EXPECT_EQ(EncodeSpaces("http://h/fw/My Firmware 2.bin"), "http://h/fw/My%20Firmware%202.bin");
 }
 
