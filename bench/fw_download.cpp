@@ -35,12 +35,15 @@ constexpr uint64_t kFileBytes = 64ull * 1024 * 1024;
 constexpr const char* kFilePath = "/fw/bench64.bin";
 
 struct Service {
-    Service() : server([](const std::string&) {
-          platform::sim::ServedReply reply;
-          reply.body = "P/N=B<br>Flash=F<br>Controller=C<br>Current FW version=NEW<br>Download Url=http://{service}" +
-                       std::string(kFilePath) + "<br>";
-          return reply;
-      }) {
+    Service()
+        : server([](const std::string&) {
+              platform::sim::ServedReply reply;
+              reply.body =
+                  "P/N=B<br>Flash=F<br>Controller=C<br>Current FW version=NEW<br>Download "
+                  "Url=http://{service}" +
+                  std::string(kFilePath) + "<br>";
+              return reply;
+          }) {
         platform::sim::ServedReply file;
         file.body.resize(kFileBytes);
         for (size_t i = 0; i < file.body.size(); ++i) {
@@ -48,7 +51,9 @@ struct Service {
         }
         server.SetFile(kFilePath, std::move(file));
         const char* chosen = std::getenv("VELLUMIN_BENCH_FOLDER");
-        const std::string base = chosen != nullptr ? chosen : fs::exists("/dev/shm") ? "/dev/shm" : "/tmp";
+        const std::string base = chosen != nullptr        ? chosen
+                                 : fs::exists("/dev/shm") ? "/dev/shm"
+                                                          : "/tmp";
         std::string pattern = base + "/vellumin-bench-XXXXXX";
         folder = mkdtemp(pattern.data());
     }
@@ -72,7 +77,8 @@ void Finish(benchmark::State& state, uint64_t bytes) {
 
 void BM_CurlCli(benchmark::State& state) {
     Service& service = TheService();
-    const std::string command = "curl -s --noproxy '*' -o '" + service.Saved() + "' '" + service.Url() + "'";
+    const std::string command =
+        "curl -s --noproxy '*' -o '" + service.Saved() + "' '" + service.Url() + "'";
     uint64_t bytes = 0;
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) {
@@ -106,8 +112,10 @@ void BM_Engine(benchmark::State& state) {
 }
 
 constexpr int kPageArea = 1020;
-constexpr ui::ControlTemplate kMainControls[] = {{kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""}};
-constexpr ui::DialogTemplate kMainTemplate{102, 520, 280, "Vellumin", ui::kDialogNone, kMainControls};
+constexpr ui::ControlTemplate kMainControls[] = {
+    {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""}};
+constexpr ui::DialogTemplate kMainTemplate{102,          520, 280, "Vellumin", ui::kDialogNone,
+                                           kMainControls};
 
 struct BenchLab : platform::sim::SimPlatform {
     BenchLab() : SimPlatform(platform::sim::DefaultLab()) {}
@@ -130,7 +138,8 @@ void BM_Page(benchmark::State& state) {
     page->StartUpdateQuery(identify);
     ui::WaitUntil([&] { return !page->IsBusy(); });
     {
-        CFolderDialog::ScopedChooser chooser([&](const std::string&) { return std::optional(service.folder); });
+        CFolderDialog::ScopedChooser chooser(
+            [&](const std::string&) { return std::optional(service.folder); });
         page->ItemAs<QAbstractButton>(CFWUpdate::IDC_BROWSE)->click();
     }
     auto* button = page->ItemAs<QAbstractButton>(CFWUpdate::IDC_DOWNLOAD);

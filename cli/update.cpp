@@ -21,7 +21,8 @@ using Clock = std::chrono::steady_clock;
 // A newer firmware is offered but was not downloaded (declined, or no --download).
 constexpr int kExitUpdateOffered = 6;
 constexpr const char* kAhciNote =
-    "If you want to update firmware, please turn on AHCI mode and make sure that AHCI is supported on the "
+    "If you want to update firmware, please turn on AHCI mode and make sure that AHCI is supported "
+    "on the "
     "motherboard.";
 
 std::atomic<int> g_cancel{0};
@@ -79,9 +80,11 @@ public:
         constexpr int kWidth = 30;
         const int filled = percent * kWidth / 100;
         char speed[32];
-        std::snprintf(speed, sizeof speed, "%.1f MB/s", seconds > 0 ? received / seconds / 1e6 : 0.0);
-        out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '-') << "] " << percent << " %  "
-             << Bytes(received) << " / " << Bytes(total_) << "  " << speed << "\x1b[K" << std::flush;
+        std::snprintf(speed, sizeof speed, "%.1f MB/s",
+                      seconds > 0 ? received / seconds / 1e6 : 0.0);
+        out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '-') << "] "
+             << percent << " %  " << Bytes(received) << " / " << Bytes(total_) << "  " << speed
+             << "\x1b[K" << std::flush;
     }
     void End() {
         if (enabled_ && lastDraw_ != Clock::time_point{}) {
@@ -101,32 +104,32 @@ private:
 
 const char* EndingName(fwupdate::QueryEnding ending) {
     switch (ending) {
-    case fwupdate::QueryEnding::Silent:
-        return "silent";
-    case fwupdate::QueryEnding::Latest:
-        return "latest";
-    case fwupdate::QueryEnding::Offer:
-        return "offer";
-    case fwupdate::QueryEnding::Unreadable:
-        return "unreadable";
-    case fwupdate::QueryEnding::Failed:
-        return "failed";
+        case fwupdate::QueryEnding::Silent:
+            return "silent";
+        case fwupdate::QueryEnding::Latest:
+            return "latest";
+        case fwupdate::QueryEnding::Offer:
+            return "offer";
+        case fwupdate::QueryEnding::Unreadable:
+            return "unreadable";
+        case fwupdate::QueryEnding::Failed:
+            return "failed";
     }
     return "failed";
 }
 
 const char* EndingName(fwupdate::DownloadEnding ending) {
     switch (ending) {
-    case fwupdate::DownloadEnding::Completed:
-        return "completed";
-    case fwupdate::DownloadEnding::NotOffered:
-        return "not-offered";
-    case fwupdate::DownloadEnding::Refused:
-        return "refused";
-    case fwupdate::DownloadEnding::Failed:
-        return "failed";
-    case fwupdate::DownloadEnding::Cancelled:
-        return "cancelled";
+        case fwupdate::DownloadEnding::Completed:
+            return "completed";
+        case fwupdate::DownloadEnding::NotOffered:
+            return "not-offered";
+        case fwupdate::DownloadEnding::Refused:
+            return "refused";
+        case fwupdate::DownloadEnding::Failed:
+            return "failed";
+        case fwupdate::DownloadEnding::Cancelled:
+            return "cancelled";
     }
     return "failed";
 }
@@ -167,22 +170,23 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
             summary["exitStatus"] = status;
             context.PrintJson(summary);
         } else if (!text.empty()) {
-            (status == kExitOk || status == kExitUpdateOffered ? context.out() : context.err()) << text << '\n';
+            (status == kExitOk || status == kExitUpdateOffered ? context.out() : context.err())
+                << text << '\n';
         }
         return status;
     };
 
     switch (query.ending) {
-    case fwupdate::QueryEnding::Failed:
-        return finish(kExitFailure, "Error: " + query.error);
-    case fwupdate::QueryEnding::Silent:
-        return finish(kExitFailure, "The update service sent an empty reply.");
-    case fwupdate::QueryEnding::Unreadable:
-        return finish(kExitFailure, fwupdate::StatusText(query));
-    case fwupdate::QueryEnding::Latest:
-        return finish(kExitOk, fwupdate::StatusText(query));
-    case fwupdate::QueryEnding::Offer:
-        break;
+        case fwupdate::QueryEnding::Failed:
+            return finish(kExitFailure, "Error: " + query.error);
+        case fwupdate::QueryEnding::Silent:
+            return finish(kExitFailure, "The update service sent an empty reply.");
+        case fwupdate::QueryEnding::Unreadable:
+            return finish(kExitFailure, fwupdate::StatusText(query));
+        case fwupdate::QueryEnding::Latest:
+            return finish(kExitOk, fwupdate::StatusText(query));
+        case fwupdate::QueryEnding::Offer:
+            break;
     }
     summary["url"] = JsonText(query.url);
     if (!Confirm(context, options.yes)) {
@@ -210,31 +214,35 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
                            {"seconds", seconds},
                            {"mbPerSecond", seconds > 0 ? download.received / seconds / 1e6 : 0.0}};
     switch (download.ending) {
-    case fwupdate::DownloadEnding::Completed:
-        return finish(kExitOk, download.statusText + "\n" + kAhciNote);
-    case fwupdate::DownloadEnding::Cancelled:
-        return finish(kExitStopped, download.statusText);
-    case fwupdate::DownloadEnding::Failed:
-        return finish(kExitFailure, "Error: " + download.statusText);
-    case fwupdate::DownloadEnding::NotOffered:
-    case fwupdate::DownloadEnding::Refused:
-        break;
+        case fwupdate::DownloadEnding::Completed:
+            return finish(kExitOk, download.statusText + "\n" + kAhciNote);
+        case fwupdate::DownloadEnding::Cancelled:
+            return finish(kExitStopped, download.statusText);
+        case fwupdate::DownloadEnding::Failed:
+            return finish(kExitFailure, "Error: " + download.statusText);
+        case fwupdate::DownloadEnding::NotOffered:
+        case fwupdate::DownloadEnding::Refused:
+            break;
     }
     return finish(kExitFailure, download.statusText);
 }
 
 const Registrar registrar(70, [](CLI::App& app, Context& context) {
-    auto* command = app.add_subcommand("update", "Ask the firmware-update service about a drive and download "
-                                                 "a newer firmware file (it is stored, never flashed)");
+    auto* command = app.add_subcommand("update",
+                                       "Ask the firmware-update service about a drive and download "
+                                       "a newer firmware file (it is stored, never flashed)");
     auto options = std::make_shared<UpdateOptions>();
     AddDriveArgument(command, options->drive);
     command->add_option("--download", options->folder, "Folder to store the firmware file in");
     command->add_flag("--yes", options->yes, "Answer Yes to the confirmation");
     command->footer(
-        "The host is the build's update service, or VELLUMIN_UPDATE_HOST (host[:port]); with --simulate the\n"
+        "The host is the build's update service, or VELLUMIN_UPDATE_HOST (host[:port]); with "
+        "--simulate the\n"
         "lab's loopback service. Ctrl-C cancels a download; nothing of it is left.\n"
-        "Exit status: 0 no update needed or the file is downloaded, 1 the query or the download failed,\n"
-        "4 the drive cannot be read, 5 download cancelled, 6 a newer firmware is offered but not downloaded.");
+        "Exit status: 0 no update needed or the file is downloaded, 1 the query or the download "
+        "failed,\n"
+        "4 the drive cannot be read, 5 download cancelled, 6 a newer firmware is offered but not "
+        "downloaded.");
     context.OnRun(command, [&context, options] { return RunUpdateCommand(context, *options); });
 });
 

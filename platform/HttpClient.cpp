@@ -35,11 +35,14 @@ struct Transfer {
         headKnown = true;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
         curl_off_t length = -1;
-        if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0) {
+        if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+            length >= 0) {
             response.length = static_cast<uint64_t>(length);
         }
     }
-    bool Cancelled() const { return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0; }
+    bool Cancelled() const {
+        return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
+    }
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -77,7 +80,8 @@ std::string Limited(std::string text) {
 
 std::string DefaultUpdateServiceHost() {
     const char* host = std::getenv("VELLUMIN_UPDATE_HOST");
-    return host != nullptr && *host != '\0' ? std::string(host) : std::string(VELLUMIN_UPDATE_HOST_DEFAULT);
+    return host != nullptr && *host != '\0' ? std::string(host)
+                                            : std::string(VELLUMIN_UPDATE_HOST_DEFAULT);
 }
 
 std::string NoProxyList(const char* environmentValue) {
@@ -159,7 +163,8 @@ HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
     if (code == CURLE_OK) {
         t.response.delivered = true;
     } else if (!t.sinkStopped && !t.cancelled) {
-        t.response.error = Limited(errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code));
+        t.response.error =
+            Limited(errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code));
     }
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
     return t.response;

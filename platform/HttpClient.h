@@ -17,18 +17,18 @@ std::string DefaultUpdateServiceHost();
 inline constexpr size_t kHttpErrorTextMax = 511;
 
 enum class CacheUse {
-    Allowed,       // a proxy or cache may answer (the update query)
-    ForceReload,   // ask the origin, not a cached copy (the download)
+    Allowed,      // a proxy or cache may answer (the update query)
+    ForceReload,  // ask the origin, not a cached copy (the download)
 };
 
 // How a GET ended. `delivered` is false when the transfer itself failed (no connection, time-out,
 // connection dropped, aborted by the receiver or by a cancel); `error` then holds the reason.
 struct HttpResponse {
     bool delivered = false;
-    long status = 0;                     // the HTTP status, 0 when no answer came
-    std::optional<uint64_t> length;      // the announced Content-Length
-    std::string error;                   // at most kHttpErrorTextMax characters
-    bool cancelled = false;              // ended by the cancel flag
+    long status = 0;                 // the HTTP status, 0 when no answer came
+    std::optional<uint64_t> length;  // the announced Content-Length
+    std::string error;               // at most kHttpErrorTextMax characters
+    bool cancelled = false;          // ended by the cancel flag
 };
 
 // One libcurl transfer handle. Identifies itself as "Vellumin", honours curl's proxy

@@ -20,9 +20,11 @@ using namespace vellumin::ui;
 constexpr ControlTemplate kControls[] = {
     {CFWUpdate::IDC_STATUS, ControlKind::Static, 9, 9, 297, 26, ""},
     {CFWUpdate::IDC_PROGRESS, ControlKind::Progress, 7, 81, 228, 10, ""},
-    {CFWUpdate::IDC_FOLDER, ControlKind::Edit, 7, 43, 180, 12, "", kReadOnly | kBorder | kAutoHScroll | kTabStop},
+    {CFWUpdate::IDC_FOLDER, ControlKind::Edit, 7, 43, 180, 12, "",
+     kReadOnly | kBorder | kAutoHScroll | kTabStop},
     {CFWUpdate::IDC_BROWSE, ControlKind::PushButton, 199, 42, 50, 14, "Browse", kTabStop},
-    {CFWUpdate::IDC_DOWNLOAD, ControlKind::ImageButton, 7, 61, 50, 14, "Download", kOwnerDraw | kTabStop},
+    {CFWUpdate::IDC_DOWNLOAD, ControlKind::ImageButton, 7, 61, 50, 14, "Download",
+     kOwnerDraw | kTabStop},
     {CFWUpdate::IDC_AHCI_NOTE, ControlKind::Static, 7, 102, 294, 32,
      "If you want to update firmware, please turn on AHCI mode and make sure that AHCI is "
      "supported on the motherboard."},
@@ -30,7 +32,8 @@ constexpr ControlTemplate kControls[] = {
 constexpr DialogTemplate kTemplate{CFWUpdate::kDialogId, 315, 156, "", kChild, kControls};
 
 // What a query hides until it has an offer, and what every download ending hides.
-constexpr int kOfferControls[] = {CFWUpdate::IDC_FOLDER, CFWUpdate::IDC_BROWSE, CFWUpdate::IDC_DOWNLOAD};
+constexpr int kOfferControls[] = {CFWUpdate::IDC_FOLDER, CFWUpdate::IDC_BROWSE,
+                                  CFWUpdate::IDC_DOWNLOAD};
 
 const QColor kWhite{255, 255, 255};
 
@@ -43,7 +46,9 @@ public:
     void OnLength(uint64_t total) override {
         ui::Post(&page_, [page = &page_, run = run_, total] { page->OnLengthKnown(run, total); });
     }
-    void OnBlock(uint64_t received) override { page_.m_nReceived.store(received, std::memory_order_relaxed); }
+    void OnBlock(uint64_t received) override {
+        page_.m_nReceived.store(received, std::memory_order_relaxed);
+    }
 
 private:
     CFWUpdate& page_;
@@ -105,14 +110,14 @@ bool CFWUpdate::OnInitDialog() {
 
 void CFWUpdate::OnCommand(int id) {
     switch (id) {
-    case IDC_BROWSE:
-        OnBrowse();
-        break;
-    case IDC_DOWNLOAD:
-        OnDownload();
-        break;
-    default:
-        break;
+        case IDC_BROWSE:
+            OnBrowse();
+            break;
+        case IDC_DOWNLOAD:
+            OnDownload();
+            break;
+        default:
+            break;
     }
 }
 
@@ -166,22 +171,24 @@ void CFWUpdate::UpdateQueryWorker(ata::IdentifyBlock identify, std::string host)
         return;
     }
     switch (outcome.ending) {
-    case fwupdate::QueryEnding::Silent:
-        return;
-    case fwupdate::QueryEnding::Failed:
-        ui::MessageBox(this, outcome.error, fwupdate::kErrorCaption, ui::mb::kOk | ui::mb::kIconStop);
-        SetItemText(IDC_STATUS, outcome.error);
-        return;
-    case fwupdate::QueryEnding::Latest:
-    case fwupdate::QueryEnding::Unreadable:
-        SetItemText(IDC_STATUS, fwupdate::StatusText(outcome));
-        return;
-    case fwupdate::QueryEnding::Offer:
-        break;
+        case fwupdate::QueryEnding::Silent:
+            return;
+        case fwupdate::QueryEnding::Failed:
+            ui::MessageBox(this, outcome.error, fwupdate::kErrorCaption,
+                           ui::mb::kOk | ui::mb::kIconStop);
+            SetItemText(IDC_STATUS, outcome.error);
+            return;
+        case fwupdate::QueryEnding::Latest:
+        case fwupdate::QueryEnding::Unreadable:
+            SetItemText(IDC_STATUS, fwupdate::StatusText(outcome));
+            return;
+        case fwupdate::QueryEnding::Offer:
+            break;
     }
     m_szDownloadUrl = outcome.url;
-    const int answer = ui::MessageBox(this, fwupdate::kConfirmationText, fwupdate::kConfirmationCaption,
-                                      ui::mb::kYesNo | ui::mb::kIconInformation);
+    const int answer =
+        ui::MessageBox(this, fwupdate::kConfirmationText, fwupdate::kConfirmationCaption,
+                       ui::mb::kYesNo | ui::mb::kIconInformation);
     if (answer == ui::kIdYes && m_bStop.load() == 0) {
         for (int id : kOfferControls) {
             ShowItem(id, true);
@@ -216,14 +223,16 @@ void CFWUpdate::OnDownload() {
     m_nShown = 0;
     m_nBarShift = 0;
     m_display.start();
-    StartWorker([this, url = m_szDownloadUrl, folder = m_strFolder] { DownloadWorker(url, folder); });
+    StartWorker(
+        [this, url = m_szDownloadUrl, folder = m_strFolder] { DownloadWorker(url, folder); });
 }
 
 void CFWUpdate::DownloadWorker(std::string url, std::string folder) {
     Progress progress(*this, m_nRun);
     m_downloadOutcome = fwupdate::RunDownload(url, folder, m_bCancel, progress);
     if (m_downloadOutcome.ending == fwupdate::DownloadEnding::Failed && m_bStop.load() == 0) {
-        ui::MessageBox(this, m_downloadOutcome.errorText, fwupdate::kErrorCaption, ui::mb::kOk | ui::mb::kIconStop);
+        ui::MessageBox(this, m_downloadOutcome.errorText, fwupdate::kErrorCaption,
+                       ui::mb::kOk | ui::mb::kIconStop);
     }
 }
 

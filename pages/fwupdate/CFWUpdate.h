@@ -92,6 +92,7 @@ private:
     std::atomic<bool> m_bWorkerDone{true};
     std::atomic<uint64_t> m_nReceived{0};
     std::string m_szDownloadUrl;  // written by the query worker, read once no worker runs
-    vellumin::fwupdate::DownloadOutcome m_downloadOutcome;  // written by the worker, read after it ended
+    vellumin::fwupdate::DownloadOutcome
+        m_downloadOutcome;  // written by the worker, read after it ended
     std::thread m_worker;
 };

@@ -16,11 +16,14 @@ CFolderDialog::Chooser& ScriptedChooser() {
 
 }  // namespace
 
-CFolderDialog::ScopedChooser::ScopedChooser(Chooser chooser) : previous_(std::move(ScriptedChooser())) {
+CFolderDialog::ScopedChooser::ScopedChooser(Chooser chooser)
+    : previous_(std::move(ScriptedChooser())) {
     ScriptedChooser() = std::move(chooser);
 }
 
-CFolderDialog::ScopedChooser::~ScopedChooser() { ScriptedChooser() = std::move(previous_); }
+CFolderDialog::ScopedChooser::~ScopedChooser() {
+    ScriptedChooser() = std::move(previous_);
+}
 
 CFolderDialog::CFolderDialog(std::string initialFolder, QWidget* parent)
     : m_strInitialFolder(std::move(initialFolder)), m_pParent(parent) {}
@@ -60,7 +63,8 @@ int CFolderDialog::DoModal() {
 
 void CFolderDialog::OnInitialized() {
     if (m_pStatus != nullptr) {
-        m_pStatus->setText(QString::fromStdString(vellumin::fwupdate::ShortenStatusText(m_strInitialFolder)));
+        m_pStatus->setText(
+            QString::fromStdString(vellumin::fwupdate::ShortenStatusText(m_strInitialFolder)));
     }
 }
 

@@ -23,7 +23,8 @@ std::string Format(const char* format, const std::string& value) {
 }
 
 std::string StatusFailure(long status) {
-    return "The update service answered the download with HTTP status " + std::to_string(status) + ".";
+    return "The update service answered the download with HTTP status " + std::to_string(status) +
+           ".";
 }
 
 // The download's file until it is complete: a new name of its own in the destination folder,
@@ -61,7 +62,9 @@ public:
 
     bool IsOpen() const { return file_ != nullptr; }
     int Error() const { return error_; }
-    bool Write(std::string_view block) { return std::fwrite(block.data(), 1, block.size(), file_) == block.size(); }
+    bool Write(std::string_view block) {
+        return std::fwrite(block.data(), 1, block.size(), file_) == block.size();
+    }
 
     // Flushes, closes and renames onto `destination`; false (errno in Error()) when any fails.
     bool Commit(const std::string& destination) {
@@ -145,8 +148,8 @@ std::string RefuseFileName(std::string_view name) {
     return {};
 }
 
-DownloadOutcome RunDownload(const std::string& url, const std::string& folder, const std::atomic<int>& cancel,
-                            DownloadObserver& observer) {
+DownloadOutcome RunDownload(const std::string& url, const std::string& folder,
+                            const std::atomic<int>& cancel, DownloadObserver& observer) {
     DownloadOutcome outcome;
     if (!url.starts_with("http://")) {
         outcome.ending = DownloadEnding::NotOffered;
@@ -161,12 +164,14 @@ DownloadOutcome RunDownload(const std::string& url, const std::string& folder, c
     }
     outcome.path = JoinDestination(folder, name);
     if (outcome.path.size() > kDestinationMax) {
-        outcome.statusText = "The destination path is longer than " + std::to_string(kDestinationMax) + " characters.";
+        outcome.statusText = "The destination path is longer than " +
+                             std::to_string(kDestinationMax) + " characters.";
         return outcome;
     }
     PartialFile file(folder);
     if (!file.IsOpen()) {
-        outcome.statusText = Format("The folder %s cannot be written: ", folder) + std::strerror(file.Error()) + ".";
+        outcome.statusText =
+            Format("The folder %s cannot be written: ", folder) + std::strerror(file.Error()) + ".";
         return outcome;
     }
 

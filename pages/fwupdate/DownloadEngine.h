@@ -39,11 +39,11 @@ public:
 };
 
 enum class DownloadEnding {
-    Completed,  // the whole announced length is saved under the real name
-    NotOffered, // the URL does not begin with "http://": nothing done
-    Refused,    // the name, the path or the folder cannot be used: no request sent
-    Failed,     // transfer failure, HTTP error status, no length or a short body: nothing kept
-    Cancelled,  // nothing kept
+    Completed,   // the whole announced length is saved under the real name
+    NotOffered,  // the URL does not begin with "http://": nothing done
+    Refused,     // the name, the path or the folder cannot be used: no request sent
+    Failed,      // transfer failure, HTTP error status, no length or a short body: nothing kept
+    Cancelled,   // nothing kept
 };
 
 struct DownloadOutcome {
@@ -58,7 +58,7 @@ struct DownloadOutcome {
 // Downloads `url` into `folder`. The file is written under a temporary name in the same folder
 // and takes its real name only when the whole announced length arrived; any other ending
 // leaves nothing of it. `cancel` set (non-zero) stops the transfer after the block in flight.
-DownloadOutcome RunDownload(const std::string& url, const std::string& folder, const std::atomic<int>& cancel,
-                            DownloadObserver& observer);
+DownloadOutcome RunDownload(const std::string& url, const std::string& folder,
+                            const std::atomic<int>& cancel, DownloadObserver& observer);
 
 }  // namespace vellumin::fwupdate

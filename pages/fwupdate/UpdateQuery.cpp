@@ -13,15 +13,15 @@ namespace {
 // Models whose 20-character serials carry the key in front.
 constexpr std::array<std::string_view, 3> kFrontKeyModels = {"KD5508", "KM5508", "KD3308"};
 
-constexpr std::array<std::string_view, 5> kReplyKeys = {"P/N=", "Flash=", "Controller=", "Current FW version=",
-                                                        "Download Url="};
+constexpr std::array<std::string_view, 5> kReplyKeys = {
+    "P/N=", "Flash=", "Controller=", "Current FW version=", "Download Url="};
 constexpr size_t kVersionKey = 3;
 constexpr size_t kUrlKey = 4;
 constexpr std::string_view kValueEnd = "<br>";
 
 bool IsUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-           c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 QueryOutcome Ending(QueryEnding ending) {
@@ -37,27 +37,31 @@ std::string WonoValue(std::string_view serial, std::string_view model) {
         serial.remove_suffix(1);
     }
     switch (serial.size()) {
-    case 12:
-        return std::string(serial.substr(serial.starts_with("00") ? 2 : 0, 6));
-    case 20:
-        for (std::string_view series : kFrontKeyModels) {
-            if (model.find(series) != std::string_view::npos) {
-                return std::string(serial.substr(0, 6));
+        case 12:
+            return std::string(serial.substr(serial.starts_with("00") ? 2 : 0, 6));
+        case 20:
+            for (std::string_view series : kFrontKeyModels) {
+                if (model.find(series) != std::string_view::npos) {
+                    return std::string(serial.substr(0, 6));
+                }
             }
-        }
-        return std::string(serial.substr(8, 6));
-    case 10:
-        return std::string(serial.substr(0, 6));
-    default:
-        return "initial";
+            return std::string(serial.substr(8, 6));
+        case 10:
+            return std::string(serial.substr(0, 6));
+        default:
+            return "initial";
     }
 }
 
-std::string QuerySerial(const ata::IdentifyBlock& identify) { return ata::TrimRight(ata::SerialNumber(identify)); }
+std::string QuerySerial(const ata::IdentifyBlock& identify) {
+    return ata::TrimRight(ata::SerialNumber(identify));
+}
 std::string QueryFirmware(const ata::IdentifyBlock& identify) {
     return ata::TrimRight(ata::FirmwareRevision(identify));
 }
-std::string QueryModel(const ata::IdentifyBlock& identify) { return ata::TrimRight(ata::ModelNumber(identify)); }
+std::string QueryModel(const ata::IdentifyBlock& identify) {
+    return ata::TrimRight(ata::ModelNumber(identify));
+}
 
 std::string WonoValue(const ata::IdentifyBlock& identify) {
     return WonoValue(QuerySerial(identify), QueryModel(identify));
@@ -79,7 +83,8 @@ std::string EncodeQueryValue(std::string_view value) {
 }
 
 std::string UpdateQueryUrl(std::string_view host, std::string_view wono) {
-    return "http://" + std::string(host) + "/support/ssdfwdownload.asp?wono=" + EncodeQueryValue(wono);
+    return "http://" + std::string(host) +
+           "/support/ssdfwdownload.asp?wono=" + EncodeQueryValue(wono);
 }
 
 std::string ReplyText(std::string_view body) {
@@ -129,12 +134,12 @@ QueryOutcome DecideUpdate(std::string_view reply, std::string_view firmware) {
     }
     const UpdateReply parsed = ParseUpdateReply(reply);
     switch (parsed.kind) {
-    case UpdateReply::Kind::NoAnswer:
-        return Ending(QueryEnding::Latest);
-    case UpdateReply::Kind::Unreadable:
-        return Ending(QueryEnding::Unreadable);
-    case UpdateReply::Kind::Complete:
-        break;
+        case UpdateReply::Kind::NoAnswer:
+            return Ending(QueryEnding::Latest);
+        case UpdateReply::Kind::Unreadable:
+            return Ending(QueryEnding::Unreadable);
+        case UpdateReply::Kind::Complete:
+            break;
     }
     if (parsed.version == firmware || !parsed.url.starts_with("http://")) {
         return Ending(QueryEnding::Latest);
@@ -146,15 +151,15 @@ QueryOutcome DecideUpdate(std::string_view reply, std::string_view firmware) {
 
 std::string StatusText(const QueryOutcome& outcome) {
     switch (outcome.ending) {
-    case QueryEnding::Latest:
-        return kLatestText;
-    case QueryEnding::Unreadable:
-        return kUnreadableReplyText;
-    case QueryEnding::Failed:
-        return outcome.error;
-    case QueryEnding::Silent:
-    case QueryEnding::Offer:
-        break;
+        case QueryEnding::Latest:
+            return kLatestText;
+        case QueryEnding::Unreadable:
+            return kUnreadableReplyText;
+        case QueryEnding::Failed:
+            return outcome.error;
+        case QueryEnding::Silent:
+        case QueryEnding::Offer:
+            break;
     }
     return {};
 }
@@ -165,10 +170,11 @@ QueryOutcome RunUpdateQuery(const ata::IdentifyBlock& identify, const std::strin
     platform::HttpClient client(platform::CacheUse::Allowed);
     client.SetCancelFlag(cancel);
     std::string body;
-    const auto response = client.Get(url, [&body](const platform::HttpResponse&, std::string_view data) {
-        body += data;
-        return true;
-    });
+    const auto response =
+        client.Get(url, [&body](const platform::HttpResponse&, std::string_view data) {
+            body += data;
+            return true;
+        });
     if (!response.delivered) {
         QueryOutcome failed = Ending(QueryEnding::Failed);
         failed.error = response.error;

@@ -52,11 +52,11 @@ struct UpdateReply {
 UpdateReply ParseUpdateReply(std::string_view reply);
 
 enum class QueryEnding {
-    Silent,   // empty reply: the status line keeps its text
-    Latest,   // no answer, same version, or no http:// URL
-    Offer,    // a different version with an http:// URL
+    Silent,  // empty reply: the status line keeps its text
+    Latest,  // no answer, same version, or no http:// URL
+    Offer,   // a different version with an http:// URL
     Unreadable,
-    Failed,   // the HTTP layer's error text
+    Failed,  // the HTTP layer's error text
 };
 
 struct QueryOutcome {

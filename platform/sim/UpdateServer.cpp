@@ -14,7 +14,8 @@ constexpr size_t kPiece = 64 * 1024;
 
 std::string WithService(std::string body, const std::string& host) {
     static const std::string kPlaceholder = "{service}";
-    for (size_t at = body.find(kPlaceholder); at != std::string::npos; at = body.find(kPlaceholder, at)) {
+    for (size_t at = body.find(kPlaceholder); at != std::string::npos;
+         at = body.find(kPlaceholder, at)) {
         body.replace(at, kPlaceholder.size(), host);
         at += host.size();
     }
@@ -23,14 +24,17 @@ std::string WithService(std::string body, const std::string& host) {
 
 // Sends the body piece by piece, at the reply's pace, stopping where it is cut off.
 bool SendPiece(const ServedReply& reply, size_t offset, httplib::DataSink& sink) {
-    const uint64_t end = std::min<uint64_t>(reply.body.size(), reply.cutAfter.value_or(reply.body.size()));
+    const uint64_t end =
+        std::min<uint64_t>(reply.body.size(), reply.cutAfter.value_or(reply.body.size()));
     if (offset >= end) {
         return false;  // cut off: the server drops the connection
     }
-    const size_t piece = std::min<uint64_t>(end - offset,
-                                            reply.bytesPerSecond != 0 ? std::max<uint64_t>(reply.bytesPerSecond / 20, 1) : kPiece);
+    const size_t piece = std::min<uint64_t>(
+        end - offset,
+        reply.bytesPerSecond != 0 ? std::max<uint64_t>(reply.bytesPerSecond / 20, 1) : kPiece);
     if (reply.bytesPerSecond != 0) {
-        std::this_thread::sleep_for(std::chrono::microseconds(piece * 1000000 / reply.bytesPerSecond));
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(piece * 1000000 / reply.bytesPerSecond));
     }
     return sink.write(reply.body.data() + offset, piece);
 }
@@ -38,13 +42,14 @@ bool SendPiece(const ServedReply& reply, size_t offset, httplib::DataSink& sink)
 void Serve(std::shared_ptr<const ServedReply> reply, httplib::Response& res) {
     res.status = reply->status;
     if (!reply->announceLength) {
-        res.set_chunked_content_provider("application/octet-stream", [reply](size_t offset, httplib::DataSink& sink) {
-            if (offset >= reply->body.size()) {
-                sink.done();
-                return true;
-            }
-            return SendPiece(*reply, offset, sink);
-        });
+        res.set_chunked_content_provider("application/octet-stream",
+                                         [reply](size_t offset, httplib::DataSink& sink) {
+                                             if (offset >= reply->body.size()) {
+                                                 sink.done();
+                                                 return true;
+                                             }
+                                             return SendPiece(*reply, offset, sink);
+                                         });
         return;
     }
     res.set_content_provider(reply->body.size(), "application/octet-stream",
@@ -66,7 +71,8 @@ struct UpdateServer::Impl {
     httplib::Server server;
 };
 
-UpdateServer::UpdateServer(QueryHandler query) : impl_(std::make_unique<Impl>()), query_(std::move(query)) {
+UpdateServer::UpdateServer(QueryHandler query)
+    : impl_(std::make_unique<Impl>()), query_(std::move(query)) {
     auto& server = impl_->server;
     server.set_keep_alive_max_count(100);
     server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
@@ -103,7 +109,9 @@ UpdateServer::~UpdateServer() {
     thread_.join();
 }
 
-std::string UpdateServer::Host() const { return "127.0.0.1:" + std::to_string(port_); }
+std::string UpdateServer::Host() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
 
 std::string UpdateServer::LastWono() const {
     std::lock_guard lock(mutex_);

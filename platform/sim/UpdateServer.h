@@ -18,8 +18,8 @@ struct ServedReply {
     std::string body;
     // Set: the connection drops after this many bytes of the body (the full length is announced).
     std::optional<uint64_t> cutAfter;
-    bool announceLength = true;  // false: sent chunked, without Content-Length
-    uint64_t bytesPerSecond = 0; // 0: as fast as the socket takes it
+    bool announceLength = true;   // false: sent chunked, without Content-Length
+    uint64_t bytesPerSecond = 0;  // 0: as fast as the socket takes it
 };
 
 // 404 with a short text body.

@@ -21,14 +21,18 @@ namespace fs = std::filesystem;
 using P = CFWUpdate;
 
 constexpr int kPageArea = 1020;
-constexpr ui::ControlTemplate kMainControls[] = {{kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""}};
-constexpr ui::DialogTemplate kMainTemplate{102, 520, 280, "Vellumin", ui::kDialogNone, kMainControls};
+constexpr ui::ControlTemplate kMainControls[] = {
+    {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""}};
+constexpr ui::DialogTemplate kMainTemplate{102,          520, 280, "Vellumin", ui::kDialogNone,
+                                           kMainControls};
 
 // The default lab with the service's host replaced (for an unreachable one).
 struct HostLab : platform::sim::SimPlatform {
     HostLab() : SimPlatform(platform::sim::DefaultLab()) {}
     std::string host;
-    std::string UpdateServiceHost() override { return host.empty() ? LabUpdateServer().Host() : host; }
+    std::string UpdateServiceHost() override {
+        return host.empty() ? LabUpdateServer().Host() : host;
+    }
 };
 
 struct UpdatePageTest : ::testing::Test {
@@ -59,7 +63,8 @@ struct UpdatePageTest : ::testing::Test {
     }
     void Click(int id) { page->ItemAs<QAbstractButton>(id)->click(); }
     void ChooseFolder() {
-        CFolderDialog::ScopedChooser chooser([&](const std::string&) { return std::optional<std::string>(folder); });
+        CFolderDialog::ScopedChooser chooser(
+            [&](const std::string&) { return std::optional<std::string>(folder); });
         Click(P::IDC_BROWSE);
     }
     std::string Text(int id) { return page->ItemText(id); }

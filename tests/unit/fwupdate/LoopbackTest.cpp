@@ -55,7 +55,8 @@ std::string Pattern(size_t size) {
     return bytes;
 }
 
-ata::IdentifyBlock Identify(const std::string& serial, const std::string& firmware, const std::string& model) {
+ata::IdentifyBlock Identify(const std::string& serial, const std::string& firmware,
+                            const std::string& model) {
     platform::sim::DriveDescription drive;
     drive.serial = serial;
     drive.firmware = firmware;
@@ -96,7 +97,8 @@ TEST(Loopback, QueryThenDownloadSavesTheServedBytes) {
     file.body = image;
     server.SetFile("/fw/New Image.bin", file);
 
-    const QueryOutcome query = RunUpdateQuery(Identify("3400A2210057", "VQ4.0", "VQ M500"), server.Host());
+    const QueryOutcome query =
+        RunUpdateQuery(Identify("3400A2210057", "VQ4.0", "VQ M500"), server.Host());
     ASSERT_EQ(query.ending, QueryEnding::Offer);
     EXPECT_EQ(query.url, "http://" + server.Host() + "/fw/New Image.bin");
     EXPECT_EQ(server.LastWono(), "3400A2");
@@ -119,8 +121,8 @@ TEST(Loopback, QueryThenDownloadSavesTheServedBytes) {
 TEST(Loopback, FailedDownloadsLeaveNoFile) {
     UpdateServer server;
     const std::string image = Pattern(512 * 1024);
-    const auto serve = [&](const std::string& path, int status, std::optional<uint64_t> cut, bool length,
-                           uint64_t rate) {
+    const auto serve = [&](const std::string& path, int status, std::optional<uint64_t> cut,
+                           bool length, uint64_t rate) {
         ServedReply reply;
         reply.body = image;
         reply.status = status;
@@ -153,10 +155,13 @@ TEST(Loopback, FailedDownloadsLeaveNoFile) {
         Recorder recorder;
         recorder.cancel = &cancel;
         recorder.cancelAfter = c.cancelAfterBlock;
-        const DownloadOutcome outcome = RunDownload("http://" + server.Host() + c.path, folder.Path(), cancel, recorder);
+        const DownloadOutcome outcome =
+            RunDownload("http://" + server.Host() + c.path, folder.Path(), cancel, recorder);
         EXPECT_EQ(outcome.ending, c.ending) << c.path;
-        EXPECT_NE(outcome.statusText.find(c.text), std::string::npos) << c.path << ": " << outcome.statusText;
-        EXPECT_EQ(outcome.errorText, c.ending == DownloadEnding::Failed ? outcome.statusText : "") << c.path;
+        EXPECT_NE(outcome.statusText.find(c.text), std::string::npos)
+            << c.path << ": " << outcome.statusText;
+        EXPECT_EQ(outcome.errorText, c.ending == DownloadEnding::Failed ? outcome.statusText : "")
+            << c.path;
         EXPECT_TRUE(folder.Names().empty()) << c.path;
         if (c.cancelAfterBlock != 0) {
             EXPECT_EQ(recorder.blocks, c.cancelAfterBlock) << "no block after the cancel request";
@@ -182,24 +187,28 @@ TEST(Loopback, RefusedDestinationsSendNoRequest) {
         {base + "/fw/..", folder.Path(), DownloadEnding::Refused, "names no file"},
         {base + "/fw/a\x01.bin", folder.Path(), DownloadEnding::Refused, "control character"},
         {base + "/fw/a\\b.bin", folder.Path(), DownloadEnding::Refused, "path separator"},
-        {base + "/" + std::string(kDestinationMax - folder.Path().size(), 'n'), folder.Path(), DownloadEnding::Refused,
-         "longer than 107"},
-        {base + "/fw/a.bin", folder.Path() + "/no-such-folder", DownloadEnding::Refused, "cannot be written"},
+        {base + "/" + std::string(kDestinationMax - folder.Path().size(), 'n'), folder.Path(),
+         DownloadEnding::Refused, "longer than 107"},
+        {base + "/fw/a.bin", folder.Path() + "/no-such-folder", DownloadEnding::Refused,
+         "cannot be written"},
     };
     for (const Case& c : cases) {
         std::atomic<int> cancel{0};
         Recorder recorder;
         const DownloadOutcome outcome = RunDownload(c.url, c.folder, cancel, recorder);
         EXPECT_EQ(outcome.ending, c.ending) << c.url;
-        EXPECT_NE(outcome.statusText.find(c.text), std::string::npos) << c.url << ": " << outcome.statusText;
+        EXPECT_NE(outcome.statusText.find(c.text), std::string::npos)
+            << c.url << ": " << outcome.statusText;
     }
     EXPECT_EQ(server.Requests(), 0u);
     EXPECT_TRUE(folder.Names().empty());
     // 107 characters exactly is still a path the download may use.
     std::atomic<int> cancel{0};
     Recorder recorder;
-    const std::string fits = base + "/" + std::string(kDestinationMax - folder.Path().size() - 1, 'n');
-    EXPECT_EQ(RunDownload(fits, folder.Path(), cancel, recorder).statusText.find("longer"), std::string::npos);
+    const std::string fits =
+        base + "/" + std::string(kDestinationMax - folder.Path().size() - 1, 'n');
+    EXPECT_EQ(RunDownload(fits, folder.Path(), cancel, recorder).statusText.find("longer"),
+              std::string::npos);
 }
 
 TEST(Loopback, UnreachableServiceGivesCurlsText) {

@@ -14,7 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(UpdateCli, OutcomesAndExitStatuses) {
-    const fs::path folder = fs::temp_directory_path() / ("vellumin-cli-fw-" + std::to_string(getpid()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("vellumin-cli-fw-" + std::to_string(getpid()));
     fs::create_directories(folder);
     struct Case {
         std::vector<std::string> arguments;
@@ -25,17 +26,23 @@ TEST(UpdateCli, OutcomesAndExitStatuses) {
         {{"update", "1"}, kExitOk, "You already have the latest firmware version."},
         {{"update", "4"}, kExitOk, "You already have the latest firmware version."},
         {{"update", "3", "--yes"}, 6, "Run again with --download DIR"},
-        {{"update", "3", "--yes", "--download", folder.string()}, kExitOk,
+        {{"update", "3", "--yes", "--download", folder.string()},
+         kExitOk,
          "The file is downloaded at "},
-        {{"update", "3", "--yes", "--download", (folder / "missing").string()}, kExitFailure, "cannot be written"},
-        {{"--json", "update", "3", "--yes", "--download", folder.string()}, kExitOk, "\"ending\": \"completed\""},
+        {{"update", "3", "--yes", "--download", (folder / "missing").string()},
+         kExitFailure,
+         "cannot be written"},
+        {{"--json", "update", "3", "--yes", "--download", folder.string()},
+         kExitOk,
+         "\"ending\": \"completed\""},
         {{"update", "15"}, kExitNoDrive, "15"},
     };
     for (const Case& c : cases) {
         std::ostringstream out, err;
         const int status = RunCli(c.arguments, out, err, platform::sim::CreateSimPlatform());
         EXPECT_EQ(status, c.status) << c.arguments[1] << "\n" << out.str() << err.str();
-        EXPECT_NE((out.str() + err.str()).find(c.text), std::string::npos) << out.str() << err.str();
+        EXPECT_NE((out.str() + err.str()).find(c.text), std::string::npos)
+            << out.str() << err.str();
     }
     EXPECT_EQ(fs::file_size(folder / "VQ41.bin"), 1048576u);
     fs::remove_all(folder);

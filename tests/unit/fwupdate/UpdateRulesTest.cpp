@@ -48,8 +48,8 @@ TEST(UpdateRules, ReplyTextEndsEveryLineWithCrLf) {
 
 TEST(UpdateRules, ReplyDecidesAgainstTheDriveFirmware) {
     const auto reply = [](const std::string& version, const std::string& url) {
-        return "P/N=X<br>\r\nFlash=MLC<br>Controller=C<br>Current FW version=" + version + "<br>Download Url=" + url +
-               "<br>\r\n";
+        return "P/N=X<br>\r\nFlash=MLC<br>Controller=C<br>Current FW version=" + version +
+               "<br>Download Url=" + url + "<br>\r\n";
     };
     const std::string url = "http://h/fw/N.bin";
     const std::string longValue(kReplyValueMax + 1, 'x');
@@ -66,12 +66,15 @@ TEST(UpdateRules, ReplyDecidesAgainstTheDriveFirmware) {
         {reply("VQ3.9", url), QueryEnding::Offer},   // and an older version
         {reply("VQ4.1", "ftp://h/fw/N.bin"), QueryEnding::Latest},
         {reply("VQ4.1", "HTTP://h/fw/N.bin"), QueryEnding::Latest},
-        {"P/N=X<br>Flash=MLC<br>Current FW version=VQ4.1<br>Download Url=" + url + "<br>", QueryEnding::Unreadable},
+        {"P/N=X<br>Flash=MLC<br>Current FW version=VQ4.1<br>Download Url=" + url + "<br>",
+         QueryEnding::Unreadable},
         {"P/N=X<br>Flash=MLC<br>Controller=C<br>Current FW version=VQ4.1<br>Download Url=" + url,
          QueryEnding::Unreadable},
         {reply(longValue, url), QueryEnding::Unreadable},
-        {reply("VQ4.1", "http://h/" + std::string(kReplyValueMax - 9, 'a')), QueryEnding::Offer},  // 260: fits
-        {reply("VQ4.1", "http://h/" + std::string(kReplyValueMax - 8, 'a')), QueryEnding::Unreadable},
+        {reply("VQ4.1", "http://h/" + std::string(kReplyValueMax - 9, 'a')),
+         QueryEnding::Offer},  // 260: fits
+        {reply("VQ4.1", "http://h/" + std::string(kReplyValueMax - 8, 'a')),
+         QueryEnding::Unreadable},
     };
     for (const Case& c : cases) {
         const QueryOutcome outcome = DecideUpdate(c.reply, "VQ4.0");
