@@ -170,11 +170,19 @@ QueryOutcome RunUpdateQuery(const ata::IdentifyBlock& identify, const std::strin
     platform::HttpClient client(platform::CacheUse::Allowed);
     client.SetCancelFlag(cancel);
     std::string body;
+    bool tooLong = false;
     const auto response =
-        client.Get(url, [&body](const platform::HttpResponse&, std::string_view data) {
-            body += data;
-            return true;
+        client.Get(url, [&body, &tooLong](const platform::HttpResponse&, std::string_view data) {
+            // A reply of five short fields: a service that keeps sending is not answering.
+            tooLong = body.size() + data.size() > kReplyBodyMax;
+            if (!tooLong) {
+                body += data;
+            }
+            return !tooLong;
         });
+    if (tooLong) {
+        return Ending(QueryEnding::Unreadable);
+    }
     if (!response.delivered) {
         QueryOutcome failed = Ending(QueryEnding::Failed);
         failed.error = response.error;

@@ -26,6 +26,8 @@ inline constexpr const char* kErrorCaption = "Error";
 
 // The longest reply value the page keeps (its buffer holds 260 characters and a zero).
 inline constexpr size_t kReplyValueMax = 260;
+// The longest reply body the query reads.
+inline constexpr size_t kReplyBodyMax = 64 * 1024;
 
 // The service's key for a drive, cut from the serial number S (trailing white space removed)
 // by its length, and the model number M.

@@ -89,7 +89,9 @@ const std::string kReplyTemplate =
 TEST(Loopback, QueryThenDownloadSavesTheServedBytes) {
     UpdateServer server([](const std::string& wono) {
         ServedReply reply;
-        reply.body = wono == "3400A2" ? kReplyTemplate : "nothing";
+        reply.body = wono == "3400A2"   ? kReplyTemplate
+                     : wono == "LONG00" ? "P/N=" + std::string(kReplyBodyMax, 'x')
+                                        : "nothing";
         return reply;
     });
     const std::string image = Pattern(300 * 1024 + 17);
@@ -104,6 +106,8 @@ TEST(Loopback, QueryThenDownloadSavesTheServedBytes) {
     EXPECT_EQ(server.LastWono(), "3400A2");
     EXPECT_EQ(RunUpdateQuery(Identify("3400A2210057", "VQ4.1", "VQ M500"), server.Host()).ending,
               QueryEnding::Latest);
+    EXPECT_EQ(RunUpdateQuery(Identify("LONG00000000", "VQ4.0", "VQ M500"), server.Host()).ending,
+              QueryEnding::Unreadable);
 
     TempFolder folder;
     std::atomic<int> cancel{0};
