@@ -4,6 +4,7 @@
 
 #include "pages/fwupdate/DownloadEngine.h"
 #include "pages/fwupdate/UpdateQuery.h"
+#include "platform/HttpClient.h"
 
 namespace vellumin::fwupdate {
 namespace {
@@ -38,6 +39,12 @@ TEST(UpdateRules, QueryUrlEscapesOnlyWhatCannotStandInAQuery) {
               "http://svc.example:8080/support/ssdfwdownload.asp?wono=AB1234");
     EXPECT_EQ(EncodeQueryValue("  12&=#%?/\x01\xff"), "%20%2012%26%3D%23%25%3F%2F%01%FF");
     EXPECT_EQ(EncodeQueryValue("initial"), "initial");
+}
+
+TEST(UpdateRules, LoopbackIsNeverProxied) {
+    EXPECT_EQ(platform::NoProxyList(nullptr), "localhost,127.0.0.1,::1");
+    EXPECT_EQ(platform::NoProxyList("corp.example"), "corp.example,localhost,127.0.0.1,::1");
+    EXPECT_EQ(platform::NoProxyList("*"), "*");
 }
 
 TEST(UpdateRules, ReplyTextEndsEveryLineWithCrLf) {
