@@ -6,11 +6,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/CVelluminDlg.h"
 #include "app/CVelluminPre.h"
 #include "pages/erase/CSecureErase.h"
+#include "pages/fwupdate/CFWUpdate.h"
+#include "pages/fwupdate/CFolderDialog.h"
 #include "platform/sim/SimPlatform.h"
 
 namespace vellumin::app {
@@ -48,6 +52,10 @@ private:
             EraseTick();
             return;
         }
+        if (update_ != Update::None) {
+            UpdateTick();
+            return;
+        }
         if (auto* box = VisibleWindow<QMessageBox>()) {
             Save(*box, "notice");
             box->accept();
@@ -77,8 +85,7 @@ private:
             main->ShowFeaturePage(++page_);
             return;
         }
-        if (main->DriveTable().count > 0 && FindEraseRows(*main)) {
-            erase_ = 1;
+        if (StartUpdateShots(*main) || StartEraseShots(*main)) {
             return;
         }
         timer_.stop();
@@ -94,6 +101,14 @@ private:
         main.DriveList().SetSelectedRow(row);
         main.DriveList().SetChosenCell(row, 0);
         main.repaint();
+    }
+
+    bool StartEraseShots(CVelluminDlg& main) {
+        if (main.DriveTable().count == 0 || !FindEraseRows(main)) {
+            return false;
+        }
+        erase_ = 1;
+        return true;
     }
 
     bool FindEraseRows(CVelluminDlg& main) {
@@ -160,6 +175,83 @@ private:
             main->close();
         }
     }
+
+    // Page 5 for the lab drive that is offered a newer firmware: the offer, a download under
+    // way (into a temporary folder) and its end.
+    bool StartUpdateShots(CVelluminDlg& main) {
+        const auto& table = main.DriveTable();
+        for (int row = 0; row < table.count; ++row) {
+            if (table.DriveOfRow(row) == kOfferedDrive) {
+                update_ = Update::Offer;
+                {
+                    const QSignalBlocker quiet(main.DriveList());
+                    main.DriveList().SetSelectedRow(row);
+                    main.DriveList().SetChosenCell(row, 0);
+                }
+                main.SetSelectedRow(row);
+                main.ShowFeaturePage(5);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void UpdateTick() {
+        if (auto* box = VisibleWindow<QMessageBox>()) {
+            if (auto* yes = box->button(QMessageBox::Yes)) {
+                yes->click();
+            } else {
+                box->accept();
+            }
+            return;
+        }
+        auto* main = VisibleWindow<CVelluminDlg>();
+        auto* page = main != nullptr ? dynamic_cast<CFWUpdate*>(main->Page(5)) : nullptr;
+        if (page == nullptr || ++settle_ < 3) {
+            return;
+        }
+        switch (update_) {
+        case Update::Offer:
+            if (page->IsBusy() || !page->IsItemShown(CFWUpdate::IDC_DOWNLOAD)) {
+                return;
+            }
+            Save(*main, "page-5-offer");
+            {
+                CFolderDialog::ScopedChooser chooser(
+                    [this](const std::string&) { return std::optional<std::string>(downloadFolder_.path().toStdString()); });
+                page->ItemAs<QAbstractButton>(CFWUpdate::IDC_BROWSE)->click();
+            }
+            page->ItemAs<QAbstractButton>(CFWUpdate::IDC_DOWNLOAD)->click();
+            update_ = Update::Downloading;
+            break;
+        case Update::Downloading:
+            if (page->IsBusy() && page->ProgressBar().GetPos() == 0) {
+                return;
+            }
+            Save(*main, "page-5-downloading");
+            update_ = Update::Finished;
+            break;
+        case Update::Finished:
+            if (page->IsBusy()) {
+                return;
+            }
+            Save(*main, "page-5-finished");
+            update_ = Update::None;
+            if (!StartEraseShots(*main)) {
+                timer_.stop();
+                main->close();
+            }
+            break;
+        case Update::None:
+            break;
+        }
+        settle_ = 0;
+    }
+
+    static constexpr int kOfferedDrive = 3;
+    enum class Update { None, Offer, Downloading, Finished };
+    Update update_ = Update::None;
+    QTemporaryDir downloadFolder_;
 
     QString folder_;
     QString prefix_;

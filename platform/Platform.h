@@ -79,6 +79,9 @@ public:
     // Asks the system to restart and returns at once; false when the request could not be
     // made (the program then stays open).
     virtual bool RestartComputer() { return false; }
+    // host[:port] of the firmware-update service. The default is the build's host, or
+    // VELLUMIN_UPDATE_HOST when set.
+    virtual std::string UpdateServiceHost();
 };
 
 class Platform {

@@ -36,10 +36,15 @@ constexpr const char* kDefaultLab = R"lab(
         "model": "VQ S210 SSD 64GB",
         "firmware": "S210V12",
         "reply": "P/N=VQ-S210-64<br>Flash=MLC<br>Controller=SMI2242<br>Current FW version=S210V12<br>Download Url=http://{service}/fw/S210V12.bin<br>"
+      },
+      {
+        "model": "VQ V100 SSD 64GB",
+        "firmware": "VQ0226",
+        "reply": "No firmware information is published for this serial number.<br>"
       }
     ],
     "firmwareFiles": [
-      {"path": "/fw/VQ41.bin", "content": "VQ41 firmware image (simulated)\n"},
+      {"path": "/fw/VQ41.bin", "content": "VQ41 firmware image (simulated)\n", "size": 1048576, "bytesPerSecond": 1048576},
       {"path": "/fw/S210V12.bin", "content": "S210V12 firmware image (simulated)\n"}
     ]
   },

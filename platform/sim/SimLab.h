@@ -169,12 +169,19 @@ struct FirmwareAnswer {
     std::string firmware;  // matched against the trimmed firmware revision; empty: any
     std::string wono;      // matched against the query key; empty: any
     std::string reply;
+    int status = 200;                 // the HTTP status sent with the reply
+    std::optional<uint64_t> cutAfter; // the connection drops after this many bytes of the reply
 };
 
 // A file the firmware service offers for download, by URL path.
 struct FirmwareFile {
     std::string path;
     std::string content;
+    uint64_t size = 0;                // non-zero: the content repeated to this many bytes
+    int status = 200;
+    std::optional<uint64_t> cutAfter; // the connection drops after this many bytes
+    bool announceLength = true;       // false: no Content-Length (sent chunked)
+    uint64_t bytesPerSecond = 0;      // 0: unthrottled
 };
 
 struct MachineFacts {

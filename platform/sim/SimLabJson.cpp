@@ -486,6 +486,11 @@ void ParseMachine(const Node& node, MachineFacts& m) {
             a.String("wono", answer.wono);
             a.Require("reply");
             a.String("reply", answer.reply);
+            a.Unsigned("status", answer.status, 599);
+            if (a.Get("cutAfter")) {
+                answer.cutAfter.emplace();
+                a.Unsigned("cutAfter", *answer.cutAfter);
+            }
             a.Finish();
             m.firmwareAnswers.push_back(answer);
         }
@@ -497,6 +502,14 @@ void ParseMachine(const Node& node, MachineFacts& m) {
             FirmwareFile file;
             f.String("path", file.path);
             f.String("content", file.content);
+            f.Unsigned("size", file.size, uint64_t{1} << 32);
+            f.Unsigned("status", file.status, 599);
+            if (f.Get("cutAfter")) {
+                file.cutAfter.emplace();
+                f.Unsigned("cutAfter", *file.cutAfter);
+            }
+            f.Bool("announceLength", file.announceLength);
+            f.Unsigned("bytesPerSecond", file.bytesPerSecond);
             f.Finish();
             if (file.path.empty() || file.path[0] != '/') {
                 list->Element(i).Fail("\"path\" must be a URL path beginning with /");

@@ -5,6 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ata/IdentifyBlock.h"
+#include "pages/fwupdate/UpdateQuery.h"
+
 namespace vellumin::platform::sim {
 
 namespace {
@@ -288,6 +291,56 @@ std::string SimPlatform::SaveLab() {
     std::lock_guard lock(m_mutex);
     lab["machine"]["restartRequested"] = m_lab.machine.restartRequested;
     return lab.dump(2) + "\n";
+}
+
+UpdateServer& SimPlatform::LabUpdateServer() {
+    std::lock_guard serverLock(m_serverMutex);
+    if (!m_updateServer) {
+        m_updateServer = std::make_unique<UpdateServer>([this](const std::string& wono) { return AnswerQuery(wono); });
+        std::lock_guard lock(m_mutex);
+        for (const FirmwareFile& file : m_lab.machine.firmwareFiles) {
+            ServedReply reply;
+            reply.body = file.content;
+            if (file.size != 0 && !file.content.empty()) {
+                reply.body.reserve(file.size);
+                while (reply.body.size() < file.size) {
+                    reply.body.append(file.content, 0, std::min<uint64_t>(file.content.size(), file.size - reply.body.size()));
+                }
+            }
+            reply.status = file.status;
+            reply.cutAfter = file.cutAfter;
+            reply.announceLength = file.announceLength;
+            reply.bytesPerSecond = file.bytesPerSecond;
+            m_updateServer->SetFile(file.path, std::move(reply));
+        }
+    }
+    return *m_updateServer;
+}
+
+// The service knows drives only by their key: the answer for the first lab drive whose serial
+// gives it, else one that names the key alone.
+ServedReply SimPlatform::AnswerQuery(const std::string& wono) {
+    std::lock_guard lock(m_mutex);
+    const FirmwareAnswer* answer = nullptr;
+    for (const auto& drive : m_lab.drives) {
+        if (drive && fwupdate::WonoValue(ata::TrimRight(drive->serial), ata::TrimRight(drive->model)) == wono) {
+            answer = m_lab.machine.FindFirmwareAnswer(ata::TrimRight(drive->model), ata::TrimRight(drive->firmware), wono);
+            if (answer != nullptr) {
+                break;
+            }
+        }
+    }
+    if (answer == nullptr) {
+        answer = m_lab.machine.FindFirmwareAnswer({}, {}, wono);
+    }
+    if (answer == nullptr) {
+        return NotFound();
+    }
+    ServedReply reply;
+    reply.status = answer->status;
+    reply.body = answer->reply;
+    reply.cutAfter = answer->cutAfter;
+    return reply;
 }
 
 std::unique_ptr<SimPlatform> CreateSimLab(const std::string& labPath) {

@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimDevice.h"
 #include "platform/sim/SimLab.h"
+#include "platform/sim/UpdateServer.h"
 
 namespace vellumin::platform::sim {
 
@@ -47,6 +48,9 @@ public:
     // Throws LabError for a lab that was built in code.
     std::string SaveLab();
     std::vector<VolumeDescription> Volumes() const;
+    // The lab's firmware-update service on loopback, started on first use; answers from the
+    // machine's firmware table for the lab's drives.
+    UpdateServer& LabUpdateServer();
 
 private:
     // DriveSystem
@@ -65,6 +69,8 @@ private:
     bool OpenWithShell(const std::string& file, const std::string& workingFolder) override;
     // Records the request and power-cycles every drive, as a real restart would.
     bool RestartComputer() override;
+    std::string UpdateServiceHost() override { return LabUpdateServer().Host(); }
+    ServedReply AnswerQuery(const std::string& wono);
 
     const VolumeDescription* FindVolume(const std::string& name) const;
     int DiskOf(const VolumeDescription& volume) const;  // with m_mutex held
@@ -74,6 +80,8 @@ private:
     std::array<std::shared_ptr<SimDevice>, kSlotCount> m_devices;
     std::vector<std::pair<std::string, std::string>> m_shellOpened;
     bool m_replugged = false;  // a drive was re-plugged: volumes move to diskAfterReplug
+    std::mutex m_serverMutex;
+    std::unique_ptr<UpdateServer> m_updateServer;  // last: it calls back into the lab
 };
 
 // The simulated lab from a JSON lab file, or the built-in default lab when labPath is empty.
