@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <set>
 #include <sstream>
@@ -455,6 +456,7 @@ void ParseOs(const Node& node, LabOs& os) {
     }
     r.String("wmiVersion", os.wmiVersion);
     r.Bool("versionCallFails", os.versionCallFails);
+    r.Bool("trimService", os.trimService);
     r.Finish();
 }
 
@@ -464,6 +466,22 @@ void ParseMachine(const Node& node, MachineFacts& m) {
         ParseOs(*n, m.os);
     }
     r.Bool("trimEnabled", m.trimEnabled);
+    if (auto n = r.Get("trimCommand")) {
+        static constexpr std::pair<const char*, LabTrimCommand> kModes[] = {
+            {"works", LabTrimCommand::Works},
+            {"cannotStart", LabTrimCommand::CannotStart},
+            {"writesNothing", LabTrimCommand::WritesNothing},
+            {"noNumber", LabTrimCommand::NoNumber},
+        };
+        const std::string mode = n->String();
+        const auto* found = std::find_if(std::begin(kModes), std::end(kModes),
+                                         [&](const auto& m) { return mode == m.first; });
+        if (found == std::end(kModes)) {
+            n->Fail("expected \"works\", \"cannotStart\", \"writesNothing\" or \"noNumber\", found \"" +
+                    mode + "\"");
+        }
+        m.trimCommand = found->second;
+    }
     r.String("windowsDirectory", m.windowsDirectory, 259);
     r.String("systemDirectory", m.systemDirectory, 259);
     r.Bool("shellOpenSucceeds", m.shellOpenSucceeds);

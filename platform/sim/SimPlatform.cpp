@@ -1,5 +1,9 @@
 #include "platform/sim/SimPlatform.h"
 
+#include <vector>
+
+#include "platform/CommandRunner.h"
+
 namespace vellumin::platform::sim {
 
 namespace {
@@ -129,6 +133,54 @@ bool SimPlatform::OpenWithShell(const std::string& file, const std::string& work
     std::lock_guard lock(m_mutex);
     m_shellOpened.emplace_back(file, workingFolder);
     return m_lab.machine.shellOpenSucceeds;
+}
+
+uint16_t SimPlatform::ProcessorArchitecture() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.is64Bit ? 9 : 0;  // AMD64 or x86
+}
+
+int SimPlatform::ServerR2Metric() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.serverR2;
+}
+
+std::string SimPlatform::WmiOsVersion() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.wmiVersion;
+}
+
+bool SimPlatform::HasTrimService() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.trimService;
+}
+
+bool SimPlatform::RunTrimCommand(TrimCommand command, int outputFd) {
+    // The lab's setting changes here; a real child process then prints the report through the
+    // same runner and output file the host's command uses.
+    static constexpr const char* kReport = "printf 'DisableDeleteNotify = %s\\n' \"$1\"";
+    std::vector<std::string> argv;
+    {
+        std::lock_guard lock(m_mutex);
+        MachineFacts& m = m_lab.machine;
+        switch (m.trimCommand) {
+        case LabTrimCommand::CannotStart:
+            return false;
+        case LabTrimCommand::WritesNothing:
+            argv = {"/bin/sh", "-c", ":"};
+            break;
+        case LabTrimCommand::NoNumber:
+            argv = {"/bin/sh", "-c", "echo 'DisableDeleteNotify ='"};
+            break;
+        case LabTrimCommand::Works:
+            if (command != TrimCommand::Query) {
+                m.trimEnabled = command == TrimCommand::TurnOn;
+            }
+            argv = {"/bin/sh", "-c", kReport, "sh", m.trimEnabled ? "0" : "1"};
+            break;
+        }
+    }
+    return Runner().Run(argv, outputFd);
 }
 
 std::unique_ptr<SimPlatform> CreateSimLab(const std::string& labPath) {

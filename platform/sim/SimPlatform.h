@@ -51,6 +51,11 @@ private:
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
     std::optional<OsVersionRecord> OsVersion() override;
     bool OpenWithShell(const std::string& file, const std::string& workingFolder) override;
+    uint16_t ProcessorArchitecture() override;
+    int ServerR2Metric() override;
+    std::string WmiOsVersion() override;
+    bool HasTrimService() override;
+    bool RunTrimCommand(TrimCommand command, int outputFd) override;
 
     const VolumeDescription* FindVolume(const std::string& name) const;
 
