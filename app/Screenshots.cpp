@@ -62,8 +62,8 @@ private:
             }
             page_ = onlyPage_ == 0 ? 1 : onlyPage_;
             settle_ = 0;
-            QMetaObject::invokeMethod(home, [home, page = page_] { home->OpenMainWindow(page); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                home, [home, page = page_] { home->OpenMainWindow(page); }, Qt::QueuedConnection);
             return;
         }
         auto* main = VisibleWindow<CVelluminDlg>();
