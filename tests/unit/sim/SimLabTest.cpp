@@ -56,6 +56,9 @@ TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
         {R"({"volumes": [{"name": "C", "disk": 17}]})", "lab.json: volumes[0].disk: value 17 is out of range -1-15"},
         {R"({"machine": {"os": {"major": "six"}}})",
          "lab.json: machine.os.major: \"six\" is not a number (decimal or 0x hexadecimal)"},
+        {R"({"machine": {"trimCommand": "sometimes"}})",
+         "lab.json: machine.trimCommand: expected \"works\", \"cannotStart\", \"writesNothing\" or \"noNumber\", "
+         "found \"sometimes\""},
         {R"([1, 2])", "lab.json: (top level): expected an object, found an array"},
     };
     for (const Case& c : cases) {
