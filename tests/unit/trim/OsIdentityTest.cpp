@@ -62,12 +62,6 @@ TEST(IdentifyOperatingSystem, DecisionTable) {
     }
 }
 
-TEST(IdentifyOperatingSystem, OtherSystemsOfferTrimWithTheirTrimService) {
-    const OsVersionRecord linux{false, 0, 6, 1, 0, {}, 0, "Debian GNU/Linux 12 (bookworm)"};
-    EXPECT_TRUE(IdentifyOperatingSystem(OsFacts{linux, 0, 0, "-1", true}).trimOffered);
-    EXPECT_FALSE(IdentifyOperatingSystem(OsFacts{linux, 0, 0, "-1", false}).trimOffered);
-}
-
 // The lab file reaches every input the platform gathers.
 TEST(IdentifyOperatingSystem, GathersTheLabsFacts) {
     struct LabCase {
