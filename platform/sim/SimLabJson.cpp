@@ -332,6 +332,10 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index) {
     slot = static_cast<int>(index);
     if (auto n = r.Get("slot")) {
         slot = static_cast<int>(n->Unsigned(kSlotCount - 1));
+    } else if (index >= static_cast<size_t>(kSlotCount)) {
+        // Its place in the list would be its slot, and the lab has no such slot.
+        node.Fail("no slot left: a lab holds " + std::to_string(kSlotCount) + " drives (slots 0-" +
+                  std::to_string(kSlotCount - 1) + ")");
     }
     if (auto n = r.Get("identifyHex")) {
         d.identifyRaw = Block(*n);

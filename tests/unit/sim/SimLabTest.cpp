@@ -20,6 +20,15 @@ std::string LabErrorOf(const std::string& json, const std::string& source = "lab
     return "(accepted)";
 }
 
+// Seventeen drives that leave their slots to their places in the list.
+std::string SeventeenDrives() {
+    std::string drives;
+    for (int i = 0; i < 17; ++i) {
+        drives += std::string(i ? ", " : "") + R"({"model": "VQ X", "sectors": 1000})";
+    }
+    return R"({"drives": [)" + drives + "]}";
+}
+
 TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
     const std::string ok = R"("model": "VQ X", "sectors": 1000)";
     struct Case {
@@ -32,6 +41,7 @@ TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
         {R"({"drives": [{"model": ")" + std::string(41, 'x') + R"(", "sectors": 1}]})",
          "lab.json: drives[0].model: longer than 40 characters"},
         {R"({"drives": [{"model": "VQ"}]})", "lab.json: drives[0]: missing key \"sectors\""},
+        {SeventeenDrives(), "lab.json: drives[16]: no slot left: a lab holds 16 drives (slots 0-15)"},
         {R"({"drives": [{)" + ok + R"(, "modle": "x"}]})", "lab.json: drives[0].modle: unknown key"},
         {R"({"drives": [{)" + ok + R"(, "slot": 16}]})", "lab.json: drives[0].slot: value 16 is out of range 0-15"},
         {R"({"drives": [{)" + ok + R"(, "slot": 2}, {)" + ok + R"(, "slot": 2}]})",
