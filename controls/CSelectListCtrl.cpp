@@ -55,6 +55,9 @@ CSelectListCtrl::CSelectListCtrl(QWidget* parent) : QTableWidget(parent) {
     verticalHeader()->hide();
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+    // A column is as wide as asked: the style's minimum (some 30 pixels) would widen the
+    // 1-pixel lead column of the report lists into an empty strip.
+    horizontalHeader()->setMinimumSectionSize(0);
     horizontalHeader()->setSectionsClickable(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     SetBkColor(QColor(255, 255, 255));

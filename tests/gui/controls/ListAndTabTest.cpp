@@ -126,6 +126,7 @@ TEST_F(SelectList, ListViewCalls) {
     EXPECT_EQ(list.GetItemCount(), 5);
     EXPECT_EQ(list.GetColumnCount(), 3);
     EXPECT_EQ(list.GetColumnWidth(1), 150);
+    EXPECT_EQ(list.GetColumnWidth(0), 1);  // as narrow as asked, below the style's minimum
     EXPECT_EQ(list.InsertItem(0, "first"), 0);  // inserted at the index, others move down
     EXPECT_EQ(list.GetItemText(0, 0), "first");
     EXPECT_EQ(list.GetItemText(1, 1), "label 0");
