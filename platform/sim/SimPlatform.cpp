@@ -92,10 +92,12 @@ DriveHandlePtr SimPlatform::OpenPhysicalDrive(int number) {
 
 std::vector<std::string> SimPlatform::VolumeNames() {
     std::lock_guard lock(m_mutex);
+    // As Windows probes them: the letters C to Z in order, whatever order the lab gives.
     std::vector<std::string> names;
-    names.reserve(m_lab.volumes.size());
-    for (const VolumeDescription& v : m_lab.volumes) {
-        names.push_back(v.name);
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        if (FindVolume(std::string(1, letter))) {
+            names.emplace_back(1, letter);
+        }
     }
     return names;
 }

@@ -166,6 +166,9 @@ TEST(SimDefaultLab, CoversEveryFamilyGateAndFilter) {
     EXPECT_TRUE(drives.IsRemovableVolume("G"));
     EXPECT_FALSE(drives.IsRemovableVolume("C"));
     EXPECT_EQ(drives.VolumeNames(), (std::vector<std::string>{"C", "D", "E", "F", "G", "H"}));
+    // Listed as Windows probes them: letters C to Z in order, whatever the lab's order.
+    platform->SetVolumes({{"E", 0}, {"Z", 1}, {"C", 0}, {"A", 0}, {"AB", 0}, {"/mnt", 1}, {"D", 1}});
+    EXPECT_EQ(drives.VolumeNames(), (std::vector<std::string>{"C", "D", "E", "Z"}));
     EXPECT_EQ(lab.machine.windowsDirectory.substr(0, 1), "C");
     EXPECT_TRUE(platform->Sys().IsAdministrator());
     EXPECT_FALSE(platform->Sys().RelaunchElevated({}));
