@@ -62,9 +62,8 @@ const Registrar registrar(85, [](CLI::App& app, Context& context) {
     command->add_option("ACTION", *action, "status (default), on or off")
         ->check(CLI::IsMember({"status", "on", "off"}));
     command->footer(
-        "Exit status: 0 TRIM enabled, 10 disabled, 11 not offered on this system (nothing is "
-        "run),\n"
-        "12 the state could not be read; the state is the one read after a switch.");
+        "Exit status: 0 TRIM enabled, 10 disabled, 11 not offered on this system (nothing\n"
+        "is run), 12 the state could not be read; after a switch, the state read then.");
     context.OnRun(command, [&context, action] { return RunTrim(context, *action); });
 });
 
