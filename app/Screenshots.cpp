@@ -32,8 +32,11 @@ T* VisibleWindow() {
 
 class ScreenshotDriver : public QObject {
 public:
-    ScreenshotDriver(QString folder, QString prefix)
-        : QObject(QApplication::instance()), folder_(std::move(folder)), prefix_(std::move(prefix)) {
+    ScreenshotDriver(QString folder, QString prefix, int onlyPage = 0)
+        : QObject(QApplication::instance()),
+          folder_(std::move(folder)),
+          prefix_(std::move(prefix)),
+          onlyPage_(onlyPage) {
         QDir().mkpath(folder_);
         connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
         timer_.start(150);
@@ -66,13 +69,16 @@ private:
             if (home == nullptr || ++settle_ < 3) {
                 return;
             }
-            // Hover over the DRIVE bar, so its description shows too.
-            CGdipButtonEvent hover(CVelluminPre::kMsgCursorPos, 600, 120);
-            QCoreApplication::sendEvent(home, &hover);
-            Save(*home, "home");
-            page_ = 1;
+            if (onlyPage_ == 0) {
+                // Hover over the DRIVE bar, so its description shows too.
+                CGdipButtonEvent hover(CVelluminPre::kMsgCursorPos, 600, 120);
+                QCoreApplication::sendEvent(home, &hover);
+                Save(*home, "home");
+            }
+            page_ = onlyPage_ == 0 ? 1 : onlyPage_;
             settle_ = 0;
-            QMetaObject::invokeMethod(home, [home] { home->OpenMainWindow(1); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                home, [home, page = page_] { home->OpenMainWindow(page); }, Qt::QueuedConnection);
             return;
         }
         auto* main = VisibleWindow<CVelluminDlg>();
@@ -81,7 +87,7 @@ private:
         }
         Save(*main, QString("page-%1").arg(page_));
         settle_ = 0;
-        if (page_ < 6 && main->DriveTable().count > 0) {
+        if (onlyPage_ == 0 && page_ < 6 && main->DriveTable().count > 0) {
             main->ShowFeaturePage(++page_);
             return;
         }
@@ -256,6 +262,7 @@ private:
     QString folder_;
     QString prefix_;
     QTimer timer_;
+    int onlyPage_;  // set: only that page is shot, the home screen is skipped
     int page_ = 0;
     int settle_ = 0;
     int erase_ = 0;  // 0: not yet at the erase states
@@ -269,7 +276,8 @@ void ArmScreenshotsFromEnvironment() {
     if (folder.isEmpty()) {
         return;
     }
-    new ScreenshotDriver(folder, qEnvironmentVariable("VELLUMIN_SCREENSHOT_PREFIX"));
+    new ScreenshotDriver(folder, qEnvironmentVariable("VELLUMIN_SCREENSHOT_PREFIX"),
+                         qEnvironmentVariableIntValue("VELLUMIN_SCREENSHOT_PAGE"));
 }
 
 }  // namespace vellumin::app

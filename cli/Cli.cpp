@@ -42,6 +42,14 @@ platform::Platform& Context::Platform() {
     return *platform_;
 }
 
+platform::Platform& Context::SystemPlatform() {
+    if (!platform_ && !simulate) {
+        platform_ = platform::linux_backend::CreateLinuxPlatform();
+        return *platform_;
+    }
+    return Platform();
+}
+
 std::ostream& Context::out() {
     return outStream ? *outStream : std::cout;
 }

@@ -35,6 +35,9 @@ public:
     // Creates the platform the options choose. Throws CommandError with the exit status
     // (e.g. no rights for the real backend, a malformed lab).
     platform::Platform& Platform();
+    // The same for commands that open no drive (operating system, TRIM): the real backend is
+    // created without asking for the rights raw disks need.
+    platform::Platform& SystemPlatform();
 
     std::ostream& out();
     std::ostream& err();

@@ -61,6 +61,11 @@ struct OsVersionRecord {
     std::string name;         // e.g. "Debian GNU/Linux 12 (bookworm)"
 };
 
+class CommandRunner;
+
+// What the system's TRIM command is asked to do.
+enum class TrimCommand { Query, TurnOn, TurnOff };
+
 // Process and machine facts outside the drives.
 class System {
 public:
@@ -82,6 +87,22 @@ public:
     // host[:port] of the firmware-update service. The default is the build's host, or
     // VELLUMIN_UPDATE_HOST when set.
     virtual std::string UpdateServiceHost();
+
+    // The further inputs of the operating-system identification, each read only for the
+    // version that needs it: the native processor architecture (9: AMD64), the SM_SERVERR2
+    // metric and the WMI version text ("-1" when the query fails).
+    virtual uint16_t ProcessorArchitecture();
+    virtual int ServerR2Metric();
+    virtual std::string WmiOsVersion();
+    // Whether a system other than Windows has a TRIM setting this program can switch (on
+    // Linux: systemd's periodic TRIM timer, fstrim.timer).
+    virtual bool HasTrimService();
+    // Runs the command that reads or switches the TRIM setting through Runner(), its standard
+    // output appended to `outputFd`. The output carries a line "DisableDeleteNotify = N" (0:
+    // TRIM on, 1: off) describing the state afterwards. False when nothing could be started.
+    virtual bool RunTrimCommand(TrimCommand command, int outputFd);
+    // How commands are started (posix_spawn unless a test injects another).
+    virtual CommandRunner& Runner();
 };
 
 class Platform {

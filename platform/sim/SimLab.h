@@ -161,6 +161,15 @@ struct LabOs {
     int serverR2 = 0;     // the SM_SERVERR2 metric
     std::string wmiVersion = "6.1.7601";  // "-1": the WMI query fails
     bool versionCallFails = false;        // OsVersion() answers nullopt
+    bool trimService = true;  // a record that is not Windows: the system has a TRIM setting
+};
+
+// What the lab's TRIM command does when it is run.
+enum class LabTrimCommand {
+    Works,          // switches the lab's flag and reports the state afterwards
+    CannotStart,    // nothing is started; the flag stays
+    WritesNothing,  // runs, changes nothing, prints nothing
+    NoNumber,       // runs, changes nothing, prints "DisableDeleteNotify =" without a number
 };
 
 // The firmware-update service's answer for a drive (the whole reply body).
@@ -187,6 +196,7 @@ struct FirmwareFile {
 struct MachineFacts {
     LabOs os;
     bool trimEnabled = true;  // delete notifications not disabled
+    LabTrimCommand trimCommand = LabTrimCommand::Works;
     std::string windowsDirectory = "C:\\Windows";
     std::string systemDirectory = "C:\\Windows\\system32";
     bool shellOpenSucceeds = true;  // OpenWithShell starts nothing, only records the call

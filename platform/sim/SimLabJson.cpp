@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <set>
 #include <sstream>
@@ -338,6 +339,10 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index) {
     slot = static_cast<int>(index);
     if (auto n = r.Get("slot")) {
         slot = static_cast<int>(n->Unsigned(kSlotCount - 1));
+    } else if (index >= static_cast<size_t>(kSlotCount)) {
+        // Its place in the list would be its slot, and the lab has no such slot.
+        node.Fail("no slot left: a lab holds " + std::to_string(kSlotCount) + " drives (slots 0-" +
+                  std::to_string(kSlotCount - 1) + ")");
     }
     if (auto n = r.Get("identifyHex")) {
         d.identifyRaw = Block(*n);
@@ -462,6 +467,7 @@ void ParseOs(const Node& node, LabOs& os) {
     }
     r.String("wmiVersion", os.wmiVersion);
     r.Bool("versionCallFails", os.versionCallFails);
+    r.Bool("trimService", os.trimService);
     r.Finish();
 }
 
@@ -471,6 +477,22 @@ void ParseMachine(const Node& node, MachineFacts& m) {
         ParseOs(*n, m.os);
     }
     r.Bool("trimEnabled", m.trimEnabled);
+    if (auto n = r.Get("trimCommand")) {
+        static constexpr std::pair<const char*, LabTrimCommand> kModes[] = {
+            {"works", LabTrimCommand::Works},
+            {"cannotStart", LabTrimCommand::CannotStart},
+            {"writesNothing", LabTrimCommand::WritesNothing},
+            {"noNumber", LabTrimCommand::NoNumber},
+        };
+        const std::string mode = n->String();
+        const auto* found = std::find_if(std::begin(kModes), std::end(kModes),
+                                         [&](const auto& m) { return mode == m.first; });
+        if (found == std::end(kModes)) {
+            n->Fail("expected \"works\", \"cannotStart\", \"writesNothing\" or \"noNumber\", found \"" +
+                    mode + "\"");
+        }
+        m.trimCommand = found->second;
+    }
     r.String("windowsDirectory", m.windowsDirectory, 259);
     r.String("systemDirectory", m.systemDirectory, 259);
     r.Bool("shellOpenSucceeds", m.shellOpenSucceeds);

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "ata/IdentifyBlock.h"
 #include "pages/fwupdate/UpdateQuery.h"
+#include "platform/CommandRunner.h"
 
 namespace vellumin::platform::sim {
 
@@ -96,10 +98,12 @@ DriveHandlePtr SimPlatform::OpenPhysicalDrive(int number) {
 
 std::vector<std::string> SimPlatform::VolumeNames() {
     std::lock_guard lock(m_mutex);
+    // As Windows probes them: the letters C to Z in order, whatever order the lab gives.
     std::vector<std::string> names;
-    names.reserve(m_lab.volumes.size());
-    for (const VolumeDescription& v : m_lab.volumes) {
-        names.push_back(v.name);
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        if (FindVolume(std::string(1, letter))) {
+            names.emplace_back(1, letter);
+        }
     }
     return names;
 }
@@ -341,6 +345,54 @@ ServedReply SimPlatform::AnswerQuery(const std::string& wono) {
     reply.body = answer->reply;
     reply.cutAfter = answer->cutAfter;
     return reply;
+}
+
+uint16_t SimPlatform::ProcessorArchitecture() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.is64Bit ? 9 : 0;  // AMD64 or x86
+}
+
+int SimPlatform::ServerR2Metric() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.serverR2;
+}
+
+std::string SimPlatform::WmiOsVersion() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.wmiVersion;
+}
+
+bool SimPlatform::HasTrimService() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.trimService;
+}
+
+bool SimPlatform::RunTrimCommand(TrimCommand command, int outputFd) {
+    // The lab's setting changes here; a real child process then prints the report through the
+    // same runner and output file the host's command uses.
+    static constexpr const char* kReport = "printf 'DisableDeleteNotify = %s\\n' \"$1\"";
+    std::vector<std::string> argv;
+    {
+        std::lock_guard lock(m_mutex);
+        MachineFacts& m = m_lab.machine;
+        switch (m.trimCommand) {
+        case LabTrimCommand::CannotStart:
+            return false;
+        case LabTrimCommand::WritesNothing:
+            argv = {"/bin/sh", "-c", ":"};
+            break;
+        case LabTrimCommand::NoNumber:
+            argv = {"/bin/sh", "-c", "echo 'DisableDeleteNotify ='"};
+            break;
+        case LabTrimCommand::Works:
+            if (command != TrimCommand::Query) {
+                m.trimEnabled = command == TrimCommand::TurnOn;
+            }
+            argv = {"/bin/sh", "-c", kReport, "sh", m.trimEnabled ? "0" : "1"};
+            break;
+        }
+    }
+    return Runner().Run(argv, outputFd);
 }
 
 std::unique_ptr<SimPlatform> CreateSimLab(const std::string& labPath) {

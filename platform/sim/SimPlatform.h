@@ -71,6 +71,11 @@ private:
     bool RestartComputer() override;
     std::string UpdateServiceHost() override { return LabUpdateServer().Host(); }
     ServedReply AnswerQuery(const std::string& wono);
+    uint16_t ProcessorArchitecture() override;
+    int ServerR2Metric() override;
+    std::string WmiOsVersion() override;
+    bool HasTrimService() override;
+    bool RunTrimCommand(TrimCommand command, int outputFd) override;
 
     const VolumeDescription* FindVolume(const std::string& name) const;
     int DiskOf(const VolumeDescription& volume) const;  // with m_mutex held
