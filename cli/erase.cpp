@@ -204,6 +204,7 @@ struct Refusal {
     std::string ending;  // "refused", "declined"
     std::vector<EraseMessage> messages;
     int code;
+    std::string reason;  // a gate's text
 };
 
 int Report(Context& context, const nlohmann::json& head, const Refusal& refusal) {
@@ -212,6 +213,9 @@ int Report(Context& context, const nlohmann::json& head, const Refusal& refusal)
         doc["ending"] = refusal.ending;
         doc["messages"] = MessagesJson(refusal.messages);
         doc["commands"] = nlohmann::json::array();
+        if (!refusal.reason.empty()) {
+            doc["reason"] = refusal.reason;
+        }
         context.PrintJson(doc);
     } else if (refusal.ending == "declined") {
         context.out() << "Nothing erased.\n";
@@ -262,7 +266,7 @@ int RunErase(Context& context, const EraseOptions& options) {
         drives, drive, &reference, erase::IsEraseUnsupportedOs(real.Sys().OsVersion()), false));
     if (const std::string refusal = GateRefusal(view, options.full); !refusal.empty()) {
         terminal.Out() << refusal << '\n';
-        return Report(context, head, {"refused", {}, kExitRefused});
+        return Report(context, head, {"refused", {}, kExitRefused, refusal});
     }
     const bool security = !options.full && view.quick == erase::QuickEraseRuns::SecurityFlow;
     const erase::EraseTarget target{drive, model,
@@ -275,10 +279,10 @@ int RunErase(Context& context, const EraseOptions& options) {
     }
 
     if (erase::RefuseBootDrive(drives, target, prompter)) {
-        return Report(context, head, {"refused", prompter.seen, kExitRefused});
+        return Report(context, head, {"refused", prompter.seen, kExitRefused, {}});
     }
     if (!erase::ConfirmErase(drives, target, prompter)) {
-        return Report(context, head, {"declined", prompter.seen, kExitDeclined});
+        return Report(context, head, {"declined", prompter.seen, kExitDeclined, {}});
     }
 
     std::unique_ptr<erase::RehearsalPlatform> rehearsal;
