@@ -257,10 +257,11 @@ int RunErase(Context& context, const EraseOptions& options) {
 
     // Only drives the drive list shows can be erased, as in the window.
     if (!ata::IsCompatible(ata::PrefixText(reference), ata::RotationText(reference))) {
-        terminal.Out()
-            << "The drive is not a compatible drive; the erase is offered only for the drives the "
-               "drive list shows.\n";
-        return Report(context, head, {"refused", {}, kExitRefused});
+        const std::string reason =
+            "The drive is not a compatible drive; the erase is offered only for the drives the "
+            "drive list shows.";
+        terminal.Out() << reason << '\n';
+        return Report(context, head, {"refused", {}, kExitRefused, reason});
     }
     const auto view = erase::DecideEraseGates(erase::ReadEraseGateInputs(
         drives, drive, &reference, erase::IsEraseUnsupportedOs(real.Sys().OsVersion()), false));
