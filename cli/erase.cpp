@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -98,11 +99,35 @@ private:
     bool noMoreInput_ = false;
 };
 
-// The elapsed time, redrawn once a second on a terminal while the erase command runs.
+void OnInterruptDuringErase(int) {
+    static const char note[] =
+        "\nThe erase cannot be stopped once it has begun; it ends by itself.\n";
+    [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
+}
+
+// While the erase run holds the drive, Ctrl-C is refused as the window refuses to close: a
+// killed program would leave the drive with the erase password set. The elapsed time is
+// redrawn once a second on a terminal while the erase command runs.
 class TerminalHooks final : public erase::EraseHooks {
 public:
     TerminalHooks(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
-    ~TerminalHooks() override { StopElapsed(); }
+    ~TerminalHooks() override {
+        StopElapsed();
+        UnlockAfterRun();
+    }
+
+    void LockMainWindow() override {
+        struct sigaction refuse {};
+        refuse.sa_handler = OnInterruptDuringErase;
+        sigemptyset(&refuse.sa_mask);
+        locked_ = sigaction(SIGINT, &refuse, &previous_) == 0;
+    }
+    void UnlockAfterRun() override {
+        if (locked_) {
+            sigaction(SIGINT, &previous_, nullptr);
+            locked_ = false;
+        }
+    }
 
     void StartElapsed() override {
         if (!terminal_) {
@@ -138,6 +163,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
+    bool locked_ = false;
+    struct sigaction previous_ {};
 };
 
 nlohmann::json CommandJson(const erase::SentCommand& c) {
