@@ -193,7 +193,8 @@ nlohmann::json CommandJson(const erase::SentCommand& c) {
 nlohmann::json MessagesJson(const std::vector<EraseMessage>& messages) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& m : messages) {
-        list.push_back({{"caption", m.caption}, {"text", JsonText(m.text)}});
+        // The program's texts are UTF-8 already (the completion message's quotes).
+        list.push_back({{"caption", m.caption}, {"text", m.text}});
     }
     return list;
 }
