@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -98,11 +99,35 @@ private:
     bool noMoreInput_ = false;
 };
 
-// The elapsed time, redrawn once a second on a terminal while the erase command runs.
+void OnInterruptDuringErase(int) {
+    static const char note[] =
+        "\nThe erase cannot be stopped once it has begun; it ends by itself.\n";
+    [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
+}
+
+// While the erase run holds the drive, Ctrl-C is refused as the window refuses to close: a
+// killed program would leave the drive with the erase password set. The elapsed time is
+// redrawn once a second on a terminal while the erase command runs.
 class TerminalHooks final : public erase::EraseHooks {
 public:
     TerminalHooks(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
-    ~TerminalHooks() override { StopElapsed(); }
+    ~TerminalHooks() override {
+        StopElapsed();
+        UnlockAfterRun();
+    }
+
+    void LockMainWindow() override {
+        struct sigaction refuse {};
+        refuse.sa_handler = OnInterruptDuringErase;
+        sigemptyset(&refuse.sa_mask);
+        locked_ = sigaction(SIGINT, &refuse, &previous_) == 0;
+    }
+    void UnlockAfterRun() override {
+        if (locked_) {
+            sigaction(SIGINT, &previous_, nullptr);
+            locked_ = false;
+        }
+    }
 
     void StartElapsed() override {
         if (!terminal_) {
@@ -138,6 +163,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
+    bool locked_ = false;
+    struct sigaction previous_ {};
 };
 
 nlohmann::json CommandJson(const erase::SentCommand& c) {
@@ -166,7 +193,8 @@ nlohmann::json CommandJson(const erase::SentCommand& c) {
 nlohmann::json MessagesJson(const std::vector<EraseMessage>& messages) {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& m : messages) {
-        list.push_back({{"caption", m.caption}, {"text", JsonText(m.text)}});
+        // The program's texts are UTF-8 already (the completion message's quotes).
+        list.push_back({{"caption", m.caption}, {"text", m.text}});
     }
     return list;
 }
@@ -204,6 +232,7 @@ struct Refusal {
     std::string ending;  // "refused", "declined"
     std::vector<EraseMessage> messages;
     int code;
+    std::string reason;  // a gate's text
 };
 
 int Report(Context& context, const nlohmann::json& head, const Refusal& refusal) {
@@ -212,6 +241,9 @@ int Report(Context& context, const nlohmann::json& head, const Refusal& refusal)
         doc["ending"] = refusal.ending;
         doc["messages"] = MessagesJson(refusal.messages);
         doc["commands"] = nlohmann::json::array();
+        if (!refusal.reason.empty()) {
+            doc["reason"] = refusal.reason;
+        }
         context.PrintJson(doc);
     } else if (refusal.ending == "declined") {
         context.out() << "Nothing erased.\n";
@@ -253,16 +285,17 @@ int RunErase(Context& context, const EraseOptions& options) {
 
     // Only drives the drive list shows can be erased, as in the window.
     if (!ata::IsCompatible(ata::PrefixText(reference), ata::RotationText(reference))) {
-        terminal.Out()
-            << "The drive is not a compatible drive; the erase is offered only for the drives the "
-               "drive list shows.\n";
-        return Report(context, head, {"refused", {}, kExitRefused});
+        const std::string reason =
+            "The drive is not a compatible drive; the erase is offered only for the drives the "
+            "drive list shows.";
+        terminal.Out() << reason << '\n';
+        return Report(context, head, {"refused", {}, kExitRefused, reason});
     }
     const auto view = erase::DecideEraseGates(erase::ReadEraseGateInputs(
         drives, drive, &reference, erase::IsEraseUnsupportedOs(real.Sys().OsVersion()), false));
     if (const std::string refusal = GateRefusal(view, options.full); !refusal.empty()) {
         terminal.Out() << refusal << '\n';
-        return Report(context, head, {"refused", {}, kExitRefused});
+        return Report(context, head, {"refused", {}, kExitRefused, refusal});
     }
     const bool security = !options.full && view.quick == erase::QuickEraseRuns::SecurityFlow;
     const erase::EraseTarget target{drive, model,
@@ -275,10 +308,10 @@ int RunErase(Context& context, const EraseOptions& options) {
     }
 
     if (erase::RefuseBootDrive(drives, target, prompter)) {
-        return Report(context, head, {"refused", prompter.seen, kExitRefused});
+        return Report(context, head, {"refused", prompter.seen, kExitRefused, {}});
     }
     if (!erase::ConfirmErase(drives, target, prompter)) {
-        return Report(context, head, {"declined", prompter.seen, kExitDeclined});
+        return Report(context, head, {"declined", prompter.seen, kExitDeclined, {}});
     }
 
     std::unique_ptr<erase::RehearsalPlatform> rehearsal;

@@ -80,7 +80,8 @@ std::string ConfirmationText(const std::string& modelText,
         "Are you sure you want to erase this drive?\nDrive:" + modelText + "\nVolume:";
     for (const std::string& volume : volumes) {
         // Letters read "E:" as the system writes them; mount points stand as they are.
-        const bool letter = volume.size() == 1 && std::isalpha(static_cast<unsigned char>(volume[0]));
+        const bool letter =
+            volume.size() == 1 && std::isalpha(static_cast<unsigned char>(volume[0]));
         text += " " + volume + (letter ? ":" : "");
     }
     if (volumes.empty()) {

@@ -145,7 +145,8 @@ private:
 
 class LinuxSystem final : public System {
 public:
-    LinuxSystem(const LinuxRoots& roots, CommandRunner run) : proc_(roots.proc), run_(std::move(run)) {}
+    LinuxSystem(const LinuxRoots& roots, CommandRunner run)
+        : proc_(roots.proc), run_(std::move(run)) {}
 
     bool RestartComputer() override { return run_(RestartCommand()); }
 
@@ -199,7 +200,8 @@ private:
 
 class LinuxPlatform final : public Platform {
 public:
-    LinuxPlatform(const LinuxRoots& roots, CommandRunner run) : drives_(roots), system_(roots, std::move(run)) {}
+    LinuxPlatform(const LinuxRoots& roots, CommandRunner run)
+        : drives_(roots), system_(roots, std::move(run)) {}
     DriveSystem& Drives() override { return drives_; }
     System& Sys() override { return system_; }
 
@@ -210,7 +212,9 @@ private:
 
 }  // namespace
 
-std::vector<std::string> RestartCommand() { return {"systemctl", "reboot"}; }
+std::vector<std::string> RestartCommand() {
+    return {"systemctl", "reboot"};
+}
 
 bool SpawnAndWait(const std::vector<std::string>& command) {
     if (command.empty()) {
@@ -242,7 +246,8 @@ std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots) {
 }
 
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRunner run) {
-    return std::make_unique<LinuxPlatform>(roots, run ? std::move(run) : CommandRunner(SpawnAndWait));
+    return std::make_unique<LinuxPlatform>(roots,
+                                           run ? std::move(run) : CommandRunner(SpawnAndWait));
 }
 
 }  // namespace vellumin::platform::linux_backend

@@ -8,7 +8,9 @@ and the disk images imply. Exit status: 0 passed, 1 failed, 77 QEMU cannot run h
 """
 
 import argparse
+import hashlib
 import json
+import os
 import re
 import shlex
 import shutil
@@ -43,6 +45,7 @@ BLANK_LBA = 0x00ABCDEF
 BAD_LBA = 40 * CHUNK_SECTORS + 7
 
 GUEST_MODULES = ["ahci", "sd_mod", "sg", "ext4"]
+ERASE_PORTS = [0, 3]  # the compatible disks
 SPLIT_KEYS = ("delivered=", "decoded=", "ioctl=")  # probe lines holding several fields
 
 
@@ -307,6 +310,16 @@ def guest_script() -> str:
     steps.append("  section scan-quick vellumin-cli --json scan $(drive 0) --quick")
     steps.append("  section scan-bad vellumin-cli --json scan $(drive 3) --full")
     steps.append("fi")
+    steps.append("if vellumin-cli --help | grep -q '^ *erase '; then")
+    for port in ERASE_PORTS:
+        for kind in ("quick", "full"):
+            for rehearse in ("", " --rehearse"):
+                name = f"erase-{kind}-{port}" + ("-rehearse" if rehearse else "")
+                # The prompts go to stderr; the section keeps the JSON alone.
+                steps.append(f"  section {name} sh -c \"vellumin-cli --json erase $(drive {port}) --{kind} "
+                             f"--yes{rehearse} </dev/null 2>/dev/null\"")
+    steps.append(f"  section erase-text vellumin-cli erase $(drive 0) --quick --yes </dev/null")
+    steps.append("fi")
     steps.append("section readloop vellumin-vm-probe readloop $(drive 0)")
     steps.append("section readloop-flush vellumin-vm-probe readloop $(drive 0) flush")
     steps.append(f"section dd timed dd if=/dev/$(disk 0) of=/dev/null iflag=direct "
@@ -356,7 +369,9 @@ for p in {' '.join(str(d['port']) for d in DISKS)}; do say "map port=$p disk=$(d
 i=0
 while [ ! -b /dev/$(disk 0)1 ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done
 mkdir -p "{VOLUME}"
-mount -t ext2 /dev/$(disk 0)1 "{VOLUME}" || say "note: mount failed"
+# Read-only, so that every image is byte for byte what the host made: nothing in the guest,
+# the erase least of all, may write to a disk.
+mount -t ext2 -o ro /dev/$(disk 0)1 "{VOLUME}" || say "note: mount failed"
 {body}
 say "@@@ DONE"
 umount "{VOLUME}"
@@ -589,6 +604,78 @@ def check_results(r: Results, c: Checker):
                 f"{name}: whole disk read")
 
     check_scan(r, c)
+    check_erase(r, c, drive_of)
+
+
+def image_digest(path: Path) -> str:
+    """SHA-256 over the size and every non-zero MiB (offset and bytes) of a sparse image, found
+    through its data extents; how the file system happens to allocate them does not count."""
+    block_size = 1 << 20
+    digest = hashlib.sha256()
+    with open(path, "rb") as f:
+        size = os.fstat(f.fileno()).st_size
+        digest.update(size.to_bytes(8, "little"))
+        offset, done = 0, -1
+        while offset < size:
+            try:
+                start = os.lseek(f.fileno(), offset, os.SEEK_DATA)
+            except OSError:
+                break  # only a hole is left
+            end = os.lseek(f.fileno(), start, os.SEEK_HOLE)
+            for block in range(start // block_size * block_size, end, block_size):
+                if block <= done:
+                    continue
+                f.seek(block)
+                data = f.read(block_size)
+                if data.count(0) != len(data):
+                    digest.update(block.to_bytes(8, "little") + data)
+                done = block
+            offset = end
+    return digest.hexdigest()
+
+
+def check_erase(r: Results, c: Checker, drive_of):
+    """QEMU's disks report no security feature set (word 128 is 0) and no controller name, so
+    Quick Erase runs the security flow and stops at its check; Full Erase is not offered."""
+    if not r.has("erase-text"):
+        log("vm: vellumin-cli has no erase command yet; erase checks not run")
+        return
+    for port in ERASE_PORTS:
+        documents = {}
+        for kind in ("quick", "full"):
+            for suffix in ("", "-rehearse"):
+                name = f"erase-{kind}-{port}{suffix}"
+                try:
+                    documents[kind + suffix] = r.json(name)
+                except ValueError as e:
+                    c.check(False, f"{name} --json is JSON", f"{e}: {r.text(name)[:2000]}")
+        quick, full = documents.get("quick", {}), documents.get("full", {})
+        c.equal(r.codes.get(f"erase-quick-{port}"), 1, f"erase --quick of port {port} exits 1")
+        c.equal(quick.get("flow"), "security", f"erase --quick of port {port}: security erase flow")
+        c.equal(quick.get("ending"), "check-failed", f"erase --quick of port {port}: ending")
+        c.equal([m.get("text", "")[:27] for m in quick.get("messages", [])],
+                ["Are you sure you want to er", "Secure Erase check failed!!"],
+                f"erase --quick of port {port}: messages")
+        c.equal((quick.get("messages") or [{}])[-1].get("text"),
+                "Secure Erase check failed!!\nSecurity_Unsupported",
+                f"erase --quick of port {port}: the check names the unsupported feature set")
+        c.equal([x.get("name") for x in quick.get("commands", [])], ["IDENTIFY DEVICE"] * 2,
+                f"erase --quick of port {port}: only the flow's two IDENTIFY DEVICE")
+        volume = f"Volume: {VOLUME}" if DISKS[port].get("volume") else "Volume: Not recognized volume"
+        c.check(any(m.get("text", "").endswith(volume) for m in quick.get("messages", [])),
+                f"erase --quick of port {port}: the confirmation lists {volume!r}", r.text(f"erase-quick-{port}"))
+        c.equal(r.codes.get(f"erase-full-{port}"), 6, f"erase --full of port {port} is refused (exit 6)")
+        c.equal((full.get("ending"), full.get("commands")), ("refused", []),
+                f"erase --full of port {port}: no Full Erase for a drive without a listed controller")
+        for kind in ("quick", "full"):
+            rehearsal = documents.get(kind + "-rehearse", {})
+            real = documents.get(kind, {})
+            c.equal(rehearsal.get("commands"), real.get("commands"),
+                    f"erase --{kind} of port {port}: the rehearsal's commands are the real ones")
+            c.equal(rehearsal.get("ending"), real.get("ending"), f"erase --{kind} of port {port}: rehearsed ending")
+    text = r.text("erase-text")
+    c.check("Ending: check-failed" in text and "SECURITY" not in text,
+            "erase in text: the check ends it before any security command", text[:2000])
 
 
 def sense_report(r: Results):
@@ -733,6 +820,7 @@ def main():
         kernel = fetch_kernel(args.cache)
         log(f"vm: kernel {kernel.name.removeprefix('kernel-')}")
         make_images(args.work)
+        digests = {d["name"]: image_digest(d["image"]) for d in DISKS}
         initramfs = build_initramfs(args.work, kernel, args.cli, args.probe, guest_script())
     except (Failure, subprocess.CalledProcessError, OSError) as e:
         log(f"vm: FAILED to prepare the VM: {e}")
@@ -755,6 +843,9 @@ def main():
     results = Results(results_file.read_text(errors="replace") if results_file.exists() else "")
     checker = Checker()
     check_results(results, checker)
+    for disk in DISKS:
+        checker.equal(image_digest(disk["image"]), digests[disk["name"]],
+                      f"the {disk['name']} disk image is unchanged after the run")
     for note in results.notes:
         log("vm: " + note)
     for line in sense_report(results) + throughput(results):

@@ -1,12 +1,24 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "EraseTestUtil.h"
+#include "ata/Transport.h"
 
 namespace vellumin::erase::test {
 namespace {
 
 using M = MessageId;
 using E = EraseEnding;
+
+// The first sectors as the drive returns them now: all zero once erased.
+bool ReadsBackErased(SimPlatform& lab, int slot) {
+    auto handle = ata::OpenPhysicalDrive(lab.Drives(), slot);
+    std::vector<uint8_t> data(8 * 512, 0xEE);
+    platform::AtaPassThroughRequest read = ata::ReadDmaRequest(0, 8 * 512, data.data());
+    return ata::AtaPassThrough(handle.get(), read) && read.currentTaskFile.status() == 0x50 &&
+           std::all_of(data.begin(), data.end(), [](uint8_t b) { return b == 0; });
+}
 
 // One row per ending; slot 0 holds C: (the boot drive), slot 1 is the drive under test.
 TEST(EraseFlow, EveryEndingOnTheLab) {
@@ -167,6 +179,7 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DriveDescription d = LabDrive();
+        d.readData = platform::sim::ReadData::Content;
         c.setup(d);
         platform::sim::LabDescription labDescription;
         labDescription.drives[0] = LabDrive("VQ SYSTEM SSD");
@@ -194,6 +207,7 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
         EXPECT_EQ(Snapshot(bystander), before) << "no other drive is touched";
         if (c.ending == E::Done) {
             EXPECT_FALSE(target.Security().enabled) << "no password is left behind";
+            EXPECT_TRUE(ReadsBackErased(lab, c.slot));
         }
     }
 }
@@ -220,15 +234,30 @@ TEST(EraseFlow, MessageTexts) {
 
 TEST(EraseFlow, RecoversADriveLeftLockedByAnEarlierRun) {
     DriveDescription d = LabDrive();
-    d.security.userPassword = ErasePassword();
+    d.readData = platform::sim::ReadData::Content;
     auto lab = LabWith(d);
+    SimDevice& device = *lab->Device(1);
+    // The power fails straight after SET PASSWORD: the drive is gone when the run opens it.
+    device.SetObserver([&](const platform::sim::CommandRecord& record) {
+        if (record.input.command == kCmdSecuritySetPassword) {
+            device.SetPresent(false);
+        }
+    });
     ScriptedPrompter prompter;
     RecordingHooks hooks;
+    EXPECT_EQ(SecurityEraseFlow(*lab, {1, d.model, 0}, prompter, hooks).ending, E::NotOpened);
+    device.SetObserver({});
+    device.SetPresent(true);
+    device.PowerCycle();
+    ASSERT_EQ(ata::Word(device.IdentifyData(), 128) & 0xFF, 0x07)
+        << "locked with the erase password";
+
     const EraseFlowResult r = SecurityEraseFlow(*lab, {1, d.model, 0}, prompter, hooks);
     EXPECT_EQ(CommandBytes(r.commands),
               (std::vector<uint8_t>{0xEC, 0xEC, 0xF2, 0xF6, 0xF1, 0xF3, 0xF4}));
     EXPECT_EQ(r.ending, E::Done);
-    EXPECT_FALSE(lab->Device(1)->Security().enabled);
+    EXPECT_FALSE(device.Security().enabled);
+    EXPECT_TRUE(ReadsBackErased(*lab, 1));
 }
 
 TEST(EraseFlow, FrozenDriveLoopsWithTheConfirmationUntilItThaws) {
