@@ -571,6 +571,13 @@ LabDescription ParseLab(const std::string& json, const std::string& sourceName) 
             what = what.substr(colon + 2);
         }
         throw LabError(sourceName + ": " + Place(json, e.byte) + ": invalid JSON: " + what);
+    } catch (const Json::out_of_range& e) {
+        // A number too large for any type ("12e0833") is refused by the reader this way.
+        std::string what = e.what();
+        if (auto space = what.find("] "); space != std::string::npos) {
+            what = what.substr(space + 2);
+        }
+        throw LabError(sourceName + ": invalid JSON: " + what);
     }
 
     LabDescription lab;
