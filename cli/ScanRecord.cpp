@@ -163,9 +163,8 @@ std::optional<ScanRecord> ParseScanRecord(std::string_view text, std::string_vie
     record.ending = document["ending"].get<std::string>();
     record.chunksRead = document["chunksRead"].get<uint64_t>();
     record.finishedAt = document["finishedAt"].get<int64_t>();
-    if (std::none_of(kScanEndings.begin(), kScanEndings.end(), [&](scan::ScanEnding e) {
-            return record.ending == scan::EndingName(e);
-        })) {
+    if (std::none_of(kScanEndings.begin(), kScanEndings.end(),
+                     [&](scan::ScanEnding e) { return record.ending == scan::EndingName(e); })) {
         problem = "unknown ending \"" + record.ending + '"';
         return std::nullopt;
     }

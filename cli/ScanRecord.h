@@ -43,8 +43,8 @@ inline constexpr std::array<scan::ScanEnding, 5> kScanEndings{
     scan::ScanEnding::NotOpened, scan::ScanEnding::NoSize};
 
 struct ScanRecord {
-    std::string mode;    // "quick", "full"
-    std::string ending;  // scan::EndingName
+    std::string mode;                         // "quick", "full"
+    std::string ending;                       // scan::EndingName
     std::optional<uint64_t> firstFailingLba;  // failed scans
     uint64_t chunksRead = 0;
     int64_t finishedAt = 0;

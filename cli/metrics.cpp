@@ -28,9 +28,9 @@ using prom::MetricType;
 constexpr Family kDriveInfo{"vellumin_drive_info",
                             "A compatible drive: always 1, its identity in the labels.",
                             MetricType::kGauge};
-constexpr Family kScrapeSuccess{
-    "vellumin_scrape_success", "1 when the drive's SMART data was read, 0 when it did not answer.",
-    MetricType::kGauge};
+constexpr Family kScrapeSuccess{"vellumin_scrape_success",
+                                "1 when the drive's SMART data was read, 0 when it did not answer.",
+                                MetricType::kGauge};
 constexpr Family kDuration{"vellumin_scrape_duration_seconds",
                            "Time the collection of all drives took.", MetricType::kGauge};
 constexpr Family kCapacity{"vellumin_capacity_bytes", "User-addressable capacity.",
@@ -65,12 +65,11 @@ constexpr Family kPowerCycleTime{"vellumin_power_cycle_time",
                                  "Device power-cycle time in the drive's own unit.",
                                  MetricType::kGauge};
 constexpr Family kPowerLoss{"vellumin_unexpected_power_losses_total",
-                            "Power losses without a prior shutdown command.",
-                            MetricType::kCounter};
+                            "Power losses without a prior shutdown command.", MetricType::kCounter};
 constexpr Family kEraseMax{"vellumin_erase_count_max",
                            "Erase cycles of the most erased flash block.", MetricType::kGauge};
-constexpr Family kEraseAvg{"vellumin_erase_count_avg",
-                           "Average erase cycles of the flash blocks.", MetricType::kGauge};
+constexpr Family kEraseAvg{"vellumin_erase_count_avg", "Average erase cycles of the flash blocks.",
+                           MetricType::kGauge};
 constexpr Family kEraseMin{"vellumin_erase_count_min",
                            "Erase cycles of the least erased flash block.", MetricType::kGauge};
 constexpr Family kTemperature{"vellumin_temperature_celsius", "Current drive temperature.",
@@ -124,9 +123,9 @@ static_assert(AllRowsPublished(pages::kJmf667Layout) && AllRowsPublished(pages::
               AllRowsPublished(pages::kSm2246Layout) &&
               AllRowsPublished(pages::kModelSeriesLayout) && AllRowsPublished(pages::kSmiLayout));
 
-constexpr Family kScanEnding{"vellumin_scan_last_ending",
-                             "Ending of the last recorded scan: 1 for its ending, 0 for the others.",
-                             MetricType::kGauge};
+constexpr Family kScanEnding{
+    "vellumin_scan_last_ending",
+    "Ending of the last recorded scan: 1 for its ending, 0 for the others.", MetricType::kGauge};
 constexpr Family kScanFailingLba{"vellumin_scan_last_first_failing_lba",
                                  "First LBA the last recorded scan could not read.",
                                  MetricType::kGauge};
@@ -234,8 +233,9 @@ const Registrar registrar(70, [](CLI::App& app, Context& context) {
         "Print every compatible drive's figures for Prometheus (node_exporter's textfile "
         "collector), with the last scan each drive recorded");
     auto options = std::make_shared<MetricsOptions>();
-    command->add_option("--output", options->output,
-                        "Write to FILE instead (replaced whole, never seen half-written)")
+    command
+        ->add_option("--output", options->output,
+                     "Write to FILE instead (replaced whole, never seen half-written)")
         ->type_name("FILE");
     context.OnRun(command, [&context, options] { return RunMetrics(context, *options); });
 });

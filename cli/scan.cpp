@@ -212,8 +212,8 @@ const Registrar registrar(50, [](CLI::App& app, Context& context) {
                       "/var/lib/vellumin) for the metrics command");
     command->footer(
         "Ctrl-C stops the scan after the chunk in progress.\n"
-        "Exit status: 0 completed, 1 a read failed, 4 the drive cannot be opened or sized, 5 "
-        "stopped.");
+        "Exit status: 0 completed, 1 a read failed (or --record could not keep the result), 4 the "
+        "drive cannot be opened or sized, 5 stopped.");
     context.OnRun(command, [&context, options] { return RunScanCommand(context, *options); });
 });
 

@@ -17,11 +17,9 @@ using cli::prom::MetricType;
 
 TEST(PromText, LabelValuesEscaped) {
     const std::pair<std::string, std::string> cases[] = {
-        {"VQ S300", "VQ S300"},
-        {"say \"hi\"", "say \\\"hi\\\""},
-        {"a\\b", "a\\\\b"},
-        {"two\nlines", "two\\nlines"},
-        {"caf\xE9", "caf\xC3\xA9"},  // an 8-bit drive byte becomes UTF-8
+        {"VQ S300", "VQ S300"},        {"say \"hi\"", "say \\\"hi\\\""}, {"a\\b", "a\\\\b"},
+        {"two\nlines", "two\\nlines"}, {"caf\xE9", "caf\xC3\xA9"},  // an 8-bit drive byte becomes
+                                                                    // UTF-8
     };
     for (const auto& [raw, escaped] : cases) {
         EXPECT_EQ(EscapeLabelValue(raw), escaped) << raw;
@@ -68,8 +66,11 @@ TEST(ScanRecord, WrittenWholeReadableByAllNothingLeftBehind) {
 }
 
 TEST(ScanRecord, ForeignAndDamagedTextsRefused) {
-    const auto summary = nlohmann::json{{"drive", 9}, {"mode", "full"}, {"ending", "failed"},
-                                        {"chunksRead", 3952}, {"firstFailingLba", 1000000}};
+    const auto summary = nlohmann::json{{"drive", 9},
+                                        {"mode", "full"},
+                                        {"ending", "failed"},
+                                        {"chunksRead", 3952},
+                                        {"firstFailingLba", 1000000}};
     const auto good = cli::ScanRecordDocument(summary, "SN1", 1700000000);
     const auto with = [&](const char* key, nlohmann::json value) {
         auto document = good;
