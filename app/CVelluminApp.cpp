@@ -1,5 +1,6 @@
 #include "app/CVelluminApp.h"
 
+#include <fstream>
 #include <iostream>
 #include <optional>
 
@@ -13,10 +14,31 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: vellumin [--simulate[=LAB.json]] [runas]\n"
-                                "  --simulate  run on the simulated lab (the built-in one, or LAB.json)\n";
+constexpr const char* kUsage = "usage: vellumin [--simulate[=LAB.json]] [--save-lab FILE] [runas]\n"
+                                "  --simulate  run on the simulated lab (the built-in one, or LAB.json)\n"
+                                "  --save-lab  when the program ends, write the lab as it stands to FILE\n";
 constexpr int kExitUsage = 2;
 constexpr int kExitNoRights = 3;
+constexpr int kExitSaveLab = 4;
+
+// The lab as the run left it (security states, erased media, a requested restart), so the
+// next run can start from there. False, with the reason on stderr, when it cannot be written.
+bool SaveLabFile(vellumin::platform::sim::SimPlatform& lab, const std::string& path) {
+    try {
+        const std::string text = lab.SaveLab();
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.close();
+        if (!out) {
+            std::cerr << "vellumin: cannot write the lab to " << path << '\n';
+            return false;
+        }
+        return true;
+    } catch (const vellumin::platform::sim::LabError& e) {
+        std::cerr << "vellumin: cannot save the lab: " << e.what() << '\n';
+        return false;
+    }
+}
 
 }  // namespace
 
@@ -41,6 +63,7 @@ bool CVelluminApp::RelaunchElevated(vellumin::platform::System& system) const {
 bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
     using namespace vellumin;
     std::optional<std::string> lab;
+    std::optional<std::string> saveLab;
     m_arguments.clear();
     for (size_t i = 1; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
@@ -51,6 +74,10 @@ bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
             lab = file ? arguments[++i] : std::string();
         } else if (a.rfind("--simulate=", 0) == 0) {
             lab = a.substr(11);
+        } else if (a == "--save-lab" && i + 1 < arguments.size()) {
+            saveLab = arguments[++i];
+        } else if (a.rfind("--save-lab=", 0) == 0 && a.size() > 11) {
+            saveLab = a.substr(11);
         } else if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             m_nExitCode = 0;
@@ -64,12 +91,21 @@ bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
         }
     }
 
+    if (saveLab && !lab) {
+        std::cerr << "vellumin: --save-lab needs --simulate\n" << kUsage;
+        m_nExitCode = kExitUsage;
+        return false;
+    }
+
     // Quitting is the home screen's decision alone.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    platform::sim::SimPlatform* simLab = nullptr;
     if (lab) {
         try {
-            m_platform = platform::sim::CreateSimPlatform(*lab);
+            auto sim = platform::sim::CreateSimLab(*lab);
+            simLab = sim.get();
+            m_platform = std::move(sim);
         } catch (const platform::sim::LabError& e) {
             const std::string text = std::string("The lab file cannot be used: ") + e.what();
             std::cerr << "vellumin: " << text << '\n';
@@ -94,6 +130,6 @@ bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
         vellumin::app::ArmScreenshotsFromEnvironment();
         home.DoModal();
     }
-    m_nExitCode = 0;
+    m_nExitCode = saveLab && !SaveLabFile(*simLab, *saveLab) ? kExitSaveLab : 0;
     return false;
 }

@@ -2,13 +2,20 @@
 
 #include <iostream>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QSignalBlocker>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/CVelluminDlg.h"
 #include "app/CVelluminPre.h"
+#include "pages/erase/CSecureErase.h"
+#include "pages/fwupdate/CFWUpdate.h"
+#include "pages/fwupdate/CFolderDialog.h"
+#include "platform/sim/SimPlatform.h"
 
 namespace vellumin::app {
 namespace {
@@ -25,8 +32,11 @@ T* VisibleWindow() {
 
 class ScreenshotDriver : public QObject {
 public:
-    ScreenshotDriver(QString folder, QString prefix)
-        : QObject(QApplication::instance()), folder_(std::move(folder)), prefix_(std::move(prefix)) {
+    ScreenshotDriver(QString folder, QString prefix, int onlyPage = 0)
+        : QObject(QApplication::instance()),
+          folder_(std::move(folder)),
+          prefix_(std::move(prefix)),
+          onlyPage_(onlyPage) {
         QDir().mkpath(folder_);
         connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
         timer_.start(150);
@@ -41,6 +51,14 @@ private:
     }
 
     void Tick() {
+        if (erase_ > 0) {
+            EraseTick();
+            return;
+        }
+        if (update_ != Update::None) {
+            UpdateTick();
+            return;
+        }
         if (auto* box = VisibleWindow<QMessageBox>()) {
             Save(*box, "notice");
             box->accept();
@@ -51,13 +69,16 @@ private:
             if (home == nullptr || ++settle_ < 3) {
                 return;
             }
-            // Hover over the DRIVE bar, so its description shows too.
-            CGdipButtonEvent hover(CVelluminPre::kMsgCursorPos, 600, 120);
-            QCoreApplication::sendEvent(home, &hover);
-            Save(*home, "home");
-            page_ = 1;
+            if (onlyPage_ == 0) {
+                // Hover over the DRIVE bar, so its description shows too.
+                CGdipButtonEvent hover(CVelluminPre::kMsgCursorPos, 600, 120);
+                QCoreApplication::sendEvent(home, &hover);
+                Save(*home, "home");
+            }
+            page_ = onlyPage_ == 0 ? 1 : onlyPage_;
             settle_ = 0;
-            QMetaObject::invokeMethod(home, [home] { home->OpenMainWindow(1); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                home, [home, page = page_] { home->OpenMainWindow(page); }, Qt::QueuedConnection);
             return;
         }
         auto* main = VisibleWindow<CVelluminDlg>();
@@ -66,19 +87,186 @@ private:
         }
         Save(*main, QString("page-%1").arg(page_));
         settle_ = 0;
-        if (page_ < 6 && main->DriveTable().count > 0) {
+        if (onlyPage_ == 0 && page_ < 6 && main->DriveTable().count > 0) {
             main->ShowFeaturePage(++page_);
+            return;
+        }
+        if (StartUpdateShots(*main) || StartEraseShots(*main)) {
             return;
         }
         timer_.stop();
         main->close();
     }
 
+    // The erase page's states, each on the first lab drive that shows it.
+    enum EraseShot { kSecurity, kVendor, kRefused, kShotCount };
+    static constexpr const char* kEraseNames[kShotCount] = {"erase-security", "erase-vendor", "erase-refused"};
+
+    // As a click on the row: selected, marked and the page refilled.
+    static void Pick(CVelluminDlg& main, int row) {
+        main.DriveList().SetSelectedRow(row);
+        main.DriveList().SetChosenCell(row, 0);
+        main.repaint();
+    }
+
+    bool StartEraseShots(CVelluminDlg& main) {
+        if (main.DriveTable().count == 0 || !FindEraseRows(main)) {
+            return false;
+        }
+        erase_ = 1;
+        return true;
+    }
+
+    bool FindEraseRows(CVelluminDlg& main) {
+        main.ShowFeaturePage(4);
+        auto* page = dynamic_cast<CSecureErase*>(main.Page(4));
+        for (int row = main.DriveTable().count - 1; page && row >= 0; --row) {
+            main.DriveList().SetSelectedRow(row);
+            const auto& gates = page->Gates();
+            const int shot = gates.securityEraseMode ? kSecurity
+                             : gates.fullVisible     ? kVendor
+                             : !gates.gateMessage.empty() ? kRefused
+                                                          : kShotCount;
+            if (shot != kShotCount) {
+                eraseRows_[shot] = row;
+            }
+        }
+        return page && eraseRows_[kVendor] >= 0;
+    }
+
+    // Steps 1-3 show the states, 4 starts a Full Erase slow enough to show its elapsed time, 5
+    // waits for the time and 6 for the end, answering the erase's message boxes on the way.
+    void EraseTick() {
+        auto* main = VisibleWindow<CVelluminDlg>();
+        auto* page = main ? dynamic_cast<CSecureErase*>(main->Page(4)) : nullptr;
+        if (page == nullptr) {
+            return;
+        }
+        if (auto* box = VisibleWindow<QMessageBox>()) {
+            const bool question = box->button(QMessageBox::Yes) != nullptr;
+            Save(*box, question ? "erase-confirm" : "erase-done");
+            box->button(question ? QMessageBox::Yes : QMessageBox::Ok)->click();
+            return;
+        }
+        if (++settle_ < 3) {
+            return;
+        }
+        settle_ = 0;
+        if (erase_ <= kShotCount) {
+            if (const int row = eraseRows_[erase_ - 1]; row >= 0) {
+                Pick(*main, row);
+                Save(*main, kEraseNames[erase_ - 1]);
+            }
+            ++erase_;
+        } else if (erase_ == kShotCount + 1) {
+            // Never on a real machine: the erase runs only on a lab drive.
+            auto* lab = dynamic_cast<platform::sim::SimPlatform*>(&page->Platform());
+            Pick(*main, eraseRows_[kVendor]);
+            auto* device = lab ? lab->Device(page->PhysicalDrive()) : nullptr;
+            if (device == nullptr) {
+                erase_ = kShotCount + 3;
+                return;
+            }
+            device->SetEraseMilliseconds(4500);
+            ++erase_;
+            // Queued: the confirmation's own loop must not run inside this tick.
+            QMetaObject::invokeMethod(
+                page, [page] { page->ItemAs<QAbstractButton>(CSecureErase::IDC_FULL_ERASE)->click(); },
+                Qt::QueuedConnection);
+        } else if (erase_ == kShotCount + 2 && page->IsBusy() && page->EraseSeconds() >= 3) {
+            Save(*main, "erase-running");
+            ++erase_;
+        } else if (erase_ == kShotCount + 3 && !page->IsBusy()) {
+            timer_.stop();
+            main->close();
+        }
+    }
+
+    // Page 5 for the lab drive that is offered a newer firmware: the offer, a download under
+    // way (into a temporary folder) and its end.
+    bool StartUpdateShots(CVelluminDlg& main) {
+        const auto& table = main.DriveTable();
+        for (int row = 0; row < table.count; ++row) {
+            if (table.DriveOfRow(row) == kOfferedDrive) {
+                update_ = Update::Offer;
+                {
+                    const QSignalBlocker quiet(main.DriveList());
+                    main.DriveList().SetSelectedRow(row);
+                    main.DriveList().SetChosenCell(row, 0);
+                }
+                main.SetSelectedRow(row);
+                main.ShowFeaturePage(5);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void UpdateTick() {
+        if (auto* box = VisibleWindow<QMessageBox>()) {
+            if (auto* yes = box->button(QMessageBox::Yes)) {
+                yes->click();
+            } else {
+                box->accept();
+            }
+            return;
+        }
+        auto* main = VisibleWindow<CVelluminDlg>();
+        auto* page = main != nullptr ? dynamic_cast<CFWUpdate*>(main->Page(5)) : nullptr;
+        if (page == nullptr || ++settle_ < 3) {
+            return;
+        }
+        switch (update_) {
+        case Update::Offer:
+            if (page->IsBusy() || !page->IsItemShown(CFWUpdate::IDC_DOWNLOAD)) {
+                return;
+            }
+            Save(*main, "page-5-offer");
+            {
+                CFolderDialog::ScopedChooser chooser(
+                    [this](const std::string&) { return std::optional<std::string>(downloadFolder_.path().toStdString()); });
+                page->ItemAs<QAbstractButton>(CFWUpdate::IDC_BROWSE)->click();
+            }
+            page->ItemAs<QAbstractButton>(CFWUpdate::IDC_DOWNLOAD)->click();
+            update_ = Update::Downloading;
+            break;
+        case Update::Downloading:
+            if (page->IsBusy() && page->ProgressBar().GetPos() == 0) {
+                return;
+            }
+            Save(*main, "page-5-downloading");
+            update_ = Update::Finished;
+            break;
+        case Update::Finished:
+            if (page->IsBusy()) {
+                return;
+            }
+            Save(*main, "page-5-finished");
+            update_ = Update::None;
+            if (!StartEraseShots(*main)) {
+                timer_.stop();
+                main->close();
+            }
+            break;
+        case Update::None:
+            break;
+        }
+        settle_ = 0;
+    }
+
+    static constexpr int kOfferedDrive = 3;
+    enum class Update { None, Offer, Downloading, Finished };
+    Update update_ = Update::None;
+    QTemporaryDir downloadFolder_;
+
     QString folder_;
     QString prefix_;
     QTimer timer_;
+    int onlyPage_;  // set: only that page is shot, the home screen is skipped
     int page_ = 0;
     int settle_ = 0;
+    int erase_ = 0;  // 0: not yet at the erase states
+    int eraseRows_[kShotCount] = {-1, -1, -1};
 };
 
 }  // namespace
@@ -88,7 +276,8 @@ void ArmScreenshotsFromEnvironment() {
     if (folder.isEmpty()) {
         return;
     }
-    new ScreenshotDriver(folder, qEnvironmentVariable("VELLUMIN_SCREENSHOT_PREFIX"));
+    new ScreenshotDriver(folder, qEnvironmentVariable("VELLUMIN_SCREENSHOT_PREFIX"),
+                         qEnvironmentVariableIntValue("VELLUMIN_SCREENSHOT_PAGE"));
 }
 
 }  // namespace vellumin::app

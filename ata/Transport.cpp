@@ -173,10 +173,12 @@ constexpr ReadCommand kReadDmaExt{kLba48Limit, kMaxReadDmaExtBytes, ReadDmaExtRe
 
 // Requests the command cannot express are refused rather than sent wrapped: a wrapped LBA
 // would read the wrong sectors and report success, a byte count above the command's reach
-// (or a count that is not whole sectors) would let the device write past the buffer.
+// (or a count that is not whole sectors) would let the device write past the buffer, and a
+// chunk running past the limit would need registers the command does not have.
 int Read(const ReadCommand& command, platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount) {
-    if (lba >= command.lbaLimit || byteCount == 0 || byteCount % kSectorSize != 0 || byteCount > command.maxBytes) {
-        return kReadNotDelivered;
+    if (byteCount == 0 || byteCount % kSectorSize != 0 || byteCount > command.maxBytes ||
+        lba >= command.lbaLimit || byteCount / kSectorSize > command.lbaLimit - lba) {
+        return kReadNotDelivered;  // the last sector, not only the first, must be reachable
     }
     auto scratch = AllocateScratch(byteCount);
     const auto request = command.build(lba, byteCount, scratch.get());

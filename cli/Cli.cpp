@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <fstream>
 #include <iostream>
 #include <vector>
 
@@ -41,11 +42,54 @@ platform::Platform& Context::Platform() {
     return *platform_;
 }
 
+platform::Platform& Context::SystemPlatform() {
+    if (!platform_ && !simulate) {
+        platform_ = platform::linux_backend::CreateLinuxPlatform();
+        return *platform_;
+    }
+    return Platform();
+}
+
 std::ostream& Context::out() {
     return outStream ? *outStream : std::cout;
 }
 std::ostream& Context::err() {
     return errStream ? *errStream : std::cerr;
+}
+std::istream& Context::in() {
+    return inStream ? *inStream : std::cin;
+}
+
+namespace {
+
+// Writes the lab as the command left it; a platform that is no lab has nothing to save.
+int SaveLabAfter(Context& context, int code) {
+    auto* lab = dynamic_cast<platform::sim::SimPlatform*>(context.platform_.get());
+    if (!lab) {
+        return code;
+    }
+    try {
+        const std::string text = lab->SaveLab();
+        std::ofstream file(*context.saveLab, std::ios::binary | std::ios::trunc);
+        if (!(file << text) || !file.flush()) {
+            context.err() << "vellumin-cli: cannot write the lab to " << *context.saveLab << '\n';
+            return code == kExitOk ? kExitFailure : code;
+        }
+    } catch (const platform::sim::LabError& e) {
+        context.err() << e.what() << '\n';
+        return code == kExitOk ? kExitUsage : code;
+    }
+    return code;
+}
+
+int RunCliWith(const std::vector<std::string>& arguments, std::istream* in, std::ostream& out, std::ostream& err,
+               std::unique_ptr<platform::Platform> platform);
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err,
+           std::unique_ptr<platform::Platform> platform) {
+    return RunCliWith(arguments, &in, out, err, std::move(platform));
 }
 
 void Context::OnRun(CLI::App* subcommand, std::function<int()> action) {
@@ -59,6 +103,13 @@ void Context::PrintJson(const nlohmann::json& document) {
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
            std::unique_ptr<platform::Platform> platform) {
+    return RunCliWith(arguments, nullptr, out, err, std::move(platform));
+}
+
+namespace {
+
+int RunCliWith(const std::vector<std::string>& arguments, std::istream* in, std::ostream& out, std::ostream& err,
+               std::unique_ptr<platform::Platform> platform) {
     CLI::App app{"Vellumin: diagnostics and maintenance for SATA solid-state drives",
                  "vellumin-cli"};
     app.set_version_flag("--version", std::string("vellumin-cli ") + VelluminVersion());
@@ -71,6 +122,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     Context context;
     context.outStream = &out;
     context.errStream = &err;
+    context.inStream = in;
     context.platform_ = std::move(platform);
     std::string lab;
     // A bare --simulate before the command does not take the command's name as its file: the
@@ -80,6 +132,10 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
                          ->expected(0, 1)
                          ->type_name("[LAB.json]");
     app.add_flag("--json", context.json, "Print one JSON document instead of text");
+    std::string saveLab;
+    auto* saveLabOption = app.add_option("--save-lab", saveLab,
+                                         "With --simulate: write the lab as the command left it to FILE, as a lab file")
+                              ->type_name("FILE");
 
     auto& commands = Commands();
     std::stable_sort(commands.begin(), commands.end(),
@@ -104,12 +160,20 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     if (simulate->count() > 0) {
         context.simulate = lab;
     }
+    if (saveLabOption->count() > 0) {
+        if (!context.simulate && !context.platform_) {
+            err << "--save-lab needs --simulate\n";
+            return kExitUsage;
+        }
+        context.saveLab = saveLab;
+    }
     for (auto& [subcommand, action] : context.actions_) {
         if (!subcommand->parsed()) {
             continue;
         }
         try {
-            return action();
+            const int code = action();
+            return context.saveLab ? SaveLabAfter(context, code) : code;
         } catch (const CommandError& e) {
             err << e.what() << '\n';
             return e.code;
@@ -120,5 +184,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     return kExitUsage;
 }
+
+}  // namespace
 
 }  // namespace vellumin::cli

@@ -35,12 +35,20 @@ public:
     // Creates the platform the options choose. Throws CommandError with the exit status
     // (e.g. no rights for the real backend, a malformed lab).
     platform::Platform& Platform();
+    // The same for commands that open no drive (operating system, TRIM): the real backend is
+    // created without asking for the rights raw disks need.
+    platform::Platform& SystemPlatform();
 
     std::ostream& out();
     std::ostream& err();
     // Where out() and err() write (std::cout / std::cerr unless RunCli was given others).
     std::ostream* outStream = nullptr;
     std::ostream* errStream = nullptr;
+    // Where a command reads the user's answers (std::cin unless RunCli was given another).
+    std::istream& in();
+    std::istream* inStream = nullptr;
+    // --save-lab FILE: after the command, the lab as it stands is written there.
+    std::optional<std::string> saveLab;
 
     // Prints a JSON document (with --json).
     void PrintJson(const nlohmann::json& document);
@@ -68,6 +76,9 @@ struct Registrar {
 // Parses the arguments (without the program name), runs the chosen command and returns the
 // exit status. `platform`, when given, is used instead of the one the options would create.
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           std::unique_ptr<platform::Platform> platform = nullptr);
+// The same, reading the user's answers from `in`.
+int RunCli(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out, std::ostream& err,
            std::unique_ptr<platform::Platform> platform = nullptr);
 
 }  // namespace vellumin::cli

@@ -34,6 +34,15 @@ void ThrowNoDrive(int drive) {
                                          " is not present or cannot be opened.");
 }
 
+int ReportUndeliveredRead(Context& context, int drive, const char* command, bool rowsFollow) {
+    if (!context.Platform().Drives().OpenPhysicalDrive(drive)) {
+        ThrowNoDrive(drive);
+    }
+    context.err() << "Physical drive " << drive << ": " << command << " was not delivered"
+                  << (rowsFollow ? "; the rows show empty values.\n" : ".\n");
+    return kExitFailure;
+}
+
 void PrintTable(std::ostream& out, const Rows& rows) {
     std::size_t width = 0;
     for (const auto& row : rows) {

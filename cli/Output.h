@@ -26,6 +26,11 @@ int ParseDrive(const std::string& text);
 // Throws CommandError(kExitNoDrive) for a drive that did not answer.
 [[noreturn]] void ThrowNoDrive(int drive);
 
+// After a drive's own read was not delivered: throws CommandError(kExitNoDrive) when the drive
+// cannot even be opened; otherwise says on standard error which read failed ("IDENTIFY
+// DEVICE", "SMART READ DATA") and returns kExitFailure, for the rows shown from the empty block.
+int ReportUndeliveredRead(Context& context, int drive, const char* command, bool rowsFollow = true);
+
 struct Row {
     std::string label;
     std::string value;

@@ -14,8 +14,9 @@ int RunInfo(Context& context, const std::string& driveText) {
     const int drive = ParseDrive(driveText);
     const pages::DriveBlocks blocks = pages::ReadDriveBlocks(context.Platform().Drives(), drive,
                                                              pages::ReadOrder::kIdentifyFirst);
+    int status = kExitOk;
     if (!blocks.identifyRead) {
-        ThrowNoDrive(drive);
+        status = ReportUndeliveredRead(context, drive, "IDENTIFY DEVICE");
     }
     if (!blocks.smartRead) {
         context.err() << "Physical drive " << drive
@@ -23,7 +24,7 @@ int RunInfo(Context& context, const std::string& driveText) {
     }
     const Rows rows = ToRows(pages::DriveInfoRows(drive, blocks.identify, blocks.smart));
     PrintRows(context, rows, {{"drive", drive}});
-    return kExitOk;
+    return status;
 }
 
 const Registrar registrar(30, [](CLI::App& app, Context& context) {

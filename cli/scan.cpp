@@ -61,8 +61,7 @@ public:
 
     void OnRange(uint64_t total) override { progress_.total = total; }
     void OnChunk(uint64_t lba) override {
-        progress_.lba = lba;
-        progress_.bytesRead += scan::kChunkBytes;
+        scan::CountChunk(progress_, lba);
         if (!enabled_) {
             return;
         }

@@ -37,14 +37,14 @@ int RunSmart(Context& context, const SmartOptions& options) {
     const int drive = ParseDrive(options.drive);
     const pages::DriveBlocks blocks =
         pages::ReadDriveBlocks(context.Platform().Drives(), drive, pages::ReadOrder::kSmartFirst);
+    int status = kExitOk;
     if (!blocks.smartRead) {
-        if (!blocks.identifyRead) {
-            ThrowNoDrive(drive);
+        // A dump of the empty block would pass for the drive's data: none is printed.
+        status = ReportUndeliveredRead(context, drive, "SMART READ DATA", !options.raw);
+        if (options.raw) {
+            return status;
         }
-        throw CommandError(kExitNoDrive, "Physical drive " + std::to_string(drive) +
-                                             ": SMART READ DATA was not delivered.");
-    }
-    if (options.raw) {
+    } else if (options.raw) {
         PrintRawBlock(context, drive, "smartHex", blocks.smart.data(), blocks.smart.size());
         return kExitOk;
     }
@@ -65,17 +65,17 @@ int RunSmart(Context& context, const SmartOptions& options) {
             {"message", report.showMessage ? nlohmann::json(report.message) : nlohmann::json()},
         };
         PrintRows(context, rows, std::move(document));
-        return kExitOk;
+        return status;
     }
     PrintTable(context.out(), rows);
     if (report.showMessage) {
         context.out() << (rows.empty() ? "" : "\n") << report.message << '\n';
     }
-    if (rows.empty() && !report.showMessage) {
+    if (rows.empty() && !report.showMessage && blocks.smartRead) {
         context.err() << "Physical drive " << drive
                       << ": no SMART layout is known for this drive's controller or firmware.\n";
     }
-    return kExitOk;
+    return status;
 }
 
 const Registrar registrar(40, [](CLI::App& app, Context& context) {

@@ -55,6 +55,9 @@ CSelectListCtrl::CSelectListCtrl(QWidget* parent) : QTableWidget(parent) {
     verticalHeader()->hide();
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+    // A column is as wide as asked: the style's minimum (some 30 pixels) would widen the
+    // 1-pixel lead column of the report lists into an empty strip.
+    horizontalHeader()->setMinimumSectionSize(0);
     horizontalHeader()->setSectionsClickable(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     SetBkColor(QColor(255, 255, 255));
@@ -62,6 +65,11 @@ CSelectListCtrl::CSelectListCtrl(QWidget* parent) : QTableWidget(parent) {
     connect(this, &QTableWidget::itemSelectionChanged, this, [this] {
         const int row = GetSelectedRow();
         if (row >= 0) {
+            // Whatever moved the selection (a jump key included), the highlight follows it.
+            if (row != m_nChosenRow) {
+                m_nChosenRow = row;
+                viewport()->update();
+            }
             emit ItemChanged(row);
         }
     });
@@ -176,6 +184,15 @@ void CSelectListCtrl::mousePressEvent(QMouseEvent* e) {
         viewport()->update();
     }
     QTableWidget::mousePressEvent(e);
+}
+
+void CSelectListCtrl::mouseMoveEvent(QMouseEvent* e) {
+    // A list-view row is chosen by the press alone; moving with the button held drags, it does
+    // not sweep the selection (and the pages' drive) along under the mouse.
+    if (e->buttons() != Qt::NoButton) {
+        return;
+    }
+    QTableWidget::mouseMoveEvent(e);
 }
 
 void CSelectListCtrl::keyPressEvent(QKeyEvent* e) {

@@ -38,6 +38,13 @@ public:
     virtual bool IsRemovableVolume(const std::string& name) = 0;
     // The physical drive holding the volume, or -1 (no such volume, several disks, unknown).
     virtual int VolumeDiskNumber(const std::string& name) = 0;
+    // The drives holding the running system (its system volumes and swap); -1 stands for one
+    // that cannot be mapped to a single drive, which makes every drive count. A backend that
+    // cannot tell reports -1.
+    virtual std::vector<int> SystemDiskNumbers() { return {-1}; }
+    // The user has unplugged and re-plugged the drive's power, as the frozen-state message
+    // asked. Real drives need nothing; the lab power-cycles its drive.
+    virtual void UserPowerCycled(int /*number*/) {}
 };
 
 // The operating system's version, in the shape of the Windows extended version record so the
@@ -54,6 +61,11 @@ struct OsVersionRecord {
     std::string name;         // e.g. "Debian GNU/Linux 12 (bookworm)"
 };
 
+class CommandRunner;
+
+// What the system's TRIM command is asked to do.
+enum class TrimCommand { Query, TurnOn, TurnOff };
+
 // Process and machine facts outside the drives.
 class System {
 public:
@@ -69,6 +81,28 @@ public:
     // Hands a file to the system's opener (an executable is started) with the given working
     // folder, without waiting for it; false when nothing could be started.
     virtual bool OpenWithShell(const std::string& file, const std::string& workingFolder);
+    // Asks the system to restart and returns at once; false when the request could not be
+    // made (the program then stays open).
+    virtual bool RestartComputer() { return false; }
+    // host[:port] of the firmware-update service. The default is the build's host, or
+    // VELLUMIN_UPDATE_HOST when set.
+    virtual std::string UpdateServiceHost();
+
+    // The further inputs of the operating-system identification, each read only for the
+    // version that needs it: the native processor architecture (9: AMD64), the SM_SERVERR2
+    // metric and the WMI version text ("-1" when the query fails).
+    virtual uint16_t ProcessorArchitecture();
+    virtual int ServerR2Metric();
+    virtual std::string WmiOsVersion();
+    // Whether a system other than Windows has a TRIM setting this program can switch (on
+    // Linux: systemd's periodic TRIM timer, fstrim.timer).
+    virtual bool HasTrimService();
+    // Runs the command that reads or switches the TRIM setting through Runner(), its standard
+    // output appended to `outputFd`. The output carries a line "DisableDeleteNotify = N" (0:
+    // TRIM on, 1: off) describing the state afterwards. False when nothing could be started.
+    virtual bool RunTrimCommand(TrimCommand command, int outputFd);
+    // How commands are started (posix_spawn unless a test injects another).
+    virtual CommandRunner& Runner();
 };
 
 class Platform {

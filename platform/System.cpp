@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/HttpClient.h"
 
 extern char** environ;
 
@@ -85,5 +86,7 @@ bool System::OpenWithShell(const std::string& file, const std::string& workingFo
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
+
+std::string System::UpdateServiceHost() { return DefaultUpdateServiceHost(); }
 
 }  // namespace vellumin::platform

@@ -165,7 +165,8 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QColor& colour
             p.drawPath(head);
             break;
         }
-        case Glyph::None: break;
+        case Glyph::None:
+            break;
     }
     p.restore();
 }
@@ -276,8 +277,9 @@ void Description(QPainter& p, const ResourceInfo& r) {
         left += 42;
     }
     const QRectF text(left, 2, r.width - left - 6, r.height - 4.0);
-    DrawText(p, text, Caption(r), FitFont(Caption(r), text, 16, false, Qt::AlignLeft | Qt::AlignVCenter),
-             kText, Qt::AlignLeft | Qt::AlignVCenter);
+    DrawText(p, text, Caption(r),
+             FitFont(Caption(r), text, 16, false, Qt::AlignLeft | Qt::AlignVCenter), kText,
+             Qt::AlignLeft | Qt::AlignVCenter);
 }
 
 void PageButton(QPainter& p, const ResourceInfo& r, Look look) {
@@ -308,7 +310,8 @@ void PageButton(QPainter& p, const ResourceInfo& r, Look look) {
             rim = QColor(170, 170, 170);
             dy = 1;
             break;
-        default: break;
+        default:
+            break;
     }
     QLinearGradient g(box.topLeft(), box.bottomLeft());
     g.setColorAt(0, top);
@@ -410,8 +413,8 @@ void AppIcon(QPainter& p, const ResourceInfo& r) {
     p.drawText(box.translated(0, 5), Qt::AlignCenter, QStringLiteral("V"));
     p.setPen(kText);
     p.drawText(box, Qt::AlignCenter, QStringLiteral("V"));
-    DrawGlyph(p, Glyph::Drive, QRectF(r.width * 0.58, r.height * 0.62, r.width * 0.3,
-                                      r.height * 0.22), kAccent);
+    DrawGlyph(p, Glyph::Drive,
+              QRectF(r.width * 0.58, r.height * 0.62, r.width * 0.3, r.height * 0.22), kAccent);
 }
 
 QImage Paint(const ResourceInfo& r) {
@@ -422,23 +425,49 @@ QImage Paint(const ResourceInfo& r) {
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     switch (r.look) {
-        case Look::FeatureButton: FeatureButton(p, r, false); break;
-        case Look::FeatureButtonHi: FeatureButton(p, r, true); break;
-        case Look::SideLabel: SideLabel(p, r); break;
-        case Look::Divider: Divider(p, r); break;
-        case Look::NavButton: NavButton(p, r, false); break;
-        case Look::NavButtonHi: NavButton(p, r, true); break;
-        case Look::HomeBar: HomeBar(p, r, false); break;
-        case Look::HomeBarHi: HomeBar(p, r, true); break;
-        case Look::Description: Description(p, r); break;
+        case Look::FeatureButton:
+            FeatureButton(p, r, false);
+            break;
+        case Look::FeatureButtonHi:
+            FeatureButton(p, r, true);
+            break;
+        case Look::SideLabel:
+            SideLabel(p, r);
+            break;
+        case Look::Divider:
+            Divider(p, r);
+            break;
+        case Look::NavButton:
+            NavButton(p, r, false);
+            break;
+        case Look::NavButtonHi:
+            NavButton(p, r, true);
+            break;
+        case Look::HomeBar:
+            HomeBar(p, r, false);
+            break;
+        case Look::HomeBarHi:
+            HomeBar(p, r, true);
+            break;
+        case Look::Description:
+            Description(p, r);
+            break;
         case Look::PageButton:
         case Look::PageButtonPressed:
         case Look::PageButtonDimmed:
         case Look::SwitchButton:
-        case Look::SwitchButtonPressed: PageButton(p, r, r.look); break;
-        case Look::MainBackground: MainBackground(p, r); break;
-        case Look::HomeBackground: HomeBackground(p, r); break;
-        case Look::AppIcon: AppIcon(p, r); break;
+        case Look::SwitchButtonPressed:
+            PageButton(p, r, r.look);
+            break;
+        case Look::MainBackground:
+            MainBackground(p, r);
+            break;
+        case Look::HomeBackground:
+            HomeBackground(p, r);
+            break;
+        case Look::AppIcon:
+            AppIcon(p, r);
+            break;
     }
     p.end();
     return opaque ? img.convertToFormat(QImage::Format_RGB888) : img;
@@ -451,6 +480,22 @@ QString RelativePath(const ResourceInfo& r) {
         .arg(QLatin1String(dir.data(), qsizetype(dir.size())))
         .arg(r.id)
         .arg(QLatin1String(ext.data(), qsizetype(ext.size())));
+}
+
+// The desktop's icon theme wants the icon at its fixed sizes; smaller ones are scaled from the
+// painted one rather than painted again, whose margins and strokes are laid out for 256 pixels.
+bool WriteThemeIcons(const QDir& out, const QImage& icon) {
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString dir = QStringLiteral("hicolor/%1x%1/apps").arg(size);
+        const QImage scaled =
+            icon.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (!out.mkpath(dir) ||
+            !scaled.save(out.filePath(dir + QStringLiteral("/org.vellumin.Vellumin.png")))) {
+            std::fprintf(stderr, "cannot write the %d pixel theme icon\n", size);
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -489,6 +534,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         qrcOut << "  <file>" << rel << "</file>\n";
+        if (r.kind == res::Kind::Icon && !WriteThemeIcons(out, img)) {
+            return 1;
+        }
     }
     qrcOut << "</qresource>\n</RCC>\n";
     qrcOut.flush();

@@ -1,12 +1,24 @@
 #include "pages/erase/CSecureErase.h"
 
+#include <algorithm>
+
+#include <QLabel>
+
+#include "res/ResourcePath.h"
+#include "ui/MessageBox.h"
+#include "ui/UiThread.h"
+
+using namespace vellumin;
+
 namespace {
 
 using namespace vellumin::ui;
 
 constexpr ControlTemplate kControls[] = {
-    {CSecureErase::IDC_QUICK_ERASE, ControlKind::ImageButton, 11, 7, 76, 14, "Quick Erase", kBitmap | kTabStop},
-    {CSecureErase::IDC_FULL_ERASE, ControlKind::ImageButton, 92, 7, 76, 14, "Full Erase", kBitmap | kTabStop},
+    {CSecureErase::IDC_QUICK_ERASE, ControlKind::ImageButton, 11, 7, 76, 14, "Quick Erase",
+     kBitmap | kTabStop},
+    {CSecureErase::IDC_FULL_ERASE, ControlKind::ImageButton, 92, 7, 76, 14, "Full Erase",
+     kBitmap | kTabStop},
     {CSecureErase::IDC_NOT_SUPPORTED, ControlKind::Static, 9, 7, 261, 14,
      "The selected drive does not support this function."},
     {CSecureErase::IDC_WARNING, ControlKind::Static, 9, 30, 300, 23,
@@ -18,9 +30,93 @@ constexpr ControlTemplate kControls[] = {
 };
 constexpr DialogTemplate kTemplate{CSecureErase::kDialogId, 315, 156, "", kChild, kControls};
 
+// The main window's controls the erase run locks: the six feature buttons, home, refresh and
+// the drive list. About stays usable.
+constexpr int kLockedMainControls[] = {1001, 1002, 1003, 1004, 1005, 1006, 1022, 1026, 1000};
+// The red labels from the top down.
+constexpr int kStackedLabels[] = {CSecureErase::IDC_WARNING, CSecureErase::IDC_GATE_MESSAGE,
+                                  CSecureErase::IDC_ELAPSED};
+constexpr int kLabelGap = 4;  // pixels
+
+unsigned MessageFlags(const erase::EraseMessage& message) {
+    unsigned flags = message.buttons == erase::MessageButtons::YesNo ? mb::kYesNo : mb::kOk;
+    switch (message.icon) {
+        case erase::MessageIcon::Error:
+            flags |= mb::kIconStop;
+            break;
+        case erase::MessageIcon::Question:
+            flags |= mb::kIconQuestion;
+            break;
+        case erase::MessageIcon::Information:
+            flags |= mb::kIconInformation;
+            break;
+        case erase::MessageIcon::None:
+            break;
+    }
+    return flags;
+}
+
 }  // namespace
 
-CSecureErase::CSecureErase(vellumin::platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
+// Real message boxes owned by the page; from the worker they come up on the UI thread while
+// the worker waits for the answer.
+class CSecureErase::Prompter final : public erase::ErasePrompter {
+public:
+    explicit Prompter(CSecureErase& page) : page_(page) {}
+    erase::Answer Ask(const erase::EraseMessage& message) override {
+        const int answer =
+            ui::MessageBox(&page_, message.text, message.caption, MessageFlags(message));
+        if (message.buttons == erase::MessageButtons::Ok) {
+            return erase::Answer::Ok;
+        }
+        return answer == kIdYes ? erase::Answer::Yes : erase::Answer::No;
+    }
+
+private:
+    CSecureErase& page_;
+};
+
+// Called on the worker; every change is carried out on the UI thread before the worker goes on.
+class CSecureErase::Hooks final : public erase::EraseHooks {
+public:
+    explicit Hooks(CSecureErase& page) : page_(page) {}
+    void LockMainWindow() override {
+        ui::Send(&page_, [p = &page_] {
+            p->m_bRunLocked = true;
+            p->LockMainWindow(true);
+        });
+    }
+    void UnlockAfterRun() override {
+        ui::Send(&page_, [p = &page_] {
+            p->m_bRunLocked = false;
+            p->EnableItem(IDC_QUICK_ERASE, true);
+            p->EnableItem(IDC_FULL_ERASE, true);
+            p->LockMainWindow(false);
+        });
+    }
+    void StartElapsed() override {
+        ui::Send(&page_, [p = &page_] {
+            p->m_nEraseSeconds = 0;
+            p->SetTimer(kElapsedTimer, 1000);
+        });
+    }
+    void StopElapsed() override {
+        ui::Send(&page_, [p = &page_] { p->KillTimer(kElapsedTimer); });
+    }
+    void EnableQuickErase() override {
+        ui::Send(&page_, [p = &page_] { p->EnableItem(IDC_QUICK_ERASE, true); });
+    }
+
+private:
+    CSecureErase& page_;
+};
+
+CSecureErase::CSecureErase(platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
+
+CSecureErase::~CSecureErase() {
+    // The worker reports to this page: it must be gone before the page is.
+    StopAndWait();
+}
 
 void CSecureErase::DoDataExchange() {
     Bind(IDC_QUICK_ERASE, m_btnQuick);
@@ -28,12 +124,26 @@ void CSecureErase::DoDataExchange() {
 }
 
 bool CSecureErase::OnInitDialog() {
+    const QFont font = PointFont(120);
     for (int id : {IDC_WARNING, IDC_GATE_MESSAGE, IDC_ELAPSED}) {
-        SetItemTextStyle(id, Qt::red, PointFont(120));
+        SetItemTextStyle(id, QColor(255, 0, 0), font);
     }
-    SetItemTextStyle(IDC_NOT_SUPPORTED, Qt::white, PointFont(120));
+    SetItemTextStyle(IDC_NOT_SUPPORTED, QColor(255, 255, 255), font);
+
+    m_btnQuick.LoadBitmaps(res::LoadBitmap(157), res::LoadBitmap(156));
+    m_btnFull.LoadBitmaps(res::LoadBitmap(159), res::LoadBitmap(158));
+    m_btnQuick.SizeToContent();
+    m_btnFull.SizeToContent();
+
+    for (int id : kStackedLabels) {
+        if (QWidget* label = Item(id)) {
+            m_labelRects[id] = label->geometry();
+        }
+    }
+
     SetItemText(IDC_ELAPSED, "");
-    // Button bitmaps and the OS-unsupported flag: the erase page's own.
+    m_nEraseSeconds = 0;
+    m_bOsUnsupported = erase::IsEraseUnsupportedOs(Platform().Sys().OsVersion());
     return true;
 }
 
@@ -44,6 +154,153 @@ intptr_t CSecureErase::OnMessage(unsigned message, intptr_t /*wParam*/, intptr_t
     return 0;
 }
 
+void CSecureErase::OnCommand(int id) {
+    if (id == IDC_QUICK_ERASE) {
+        QuickErase();
+    } else if (id == IDC_FULL_ERASE) {
+        FullErase();
+    }
+}
+
 void CSecureErase::Fill() {
-    // Eligibility gates for the drive m_nPhysicalDrive with m_pIdentify.
+    const erase::EraseGateInputs inputs =
+        erase::ReadEraseGateInputs(Platform().Drives(), m_nPhysicalDrive, m_pIdentify,
+                                   m_bOsUnsupported, IsItemShown(IDC_WARNING));
+    ShowGates(erase::DecideEraseGates(inputs));
+    // The main window enabled the buttons before this fill; a running flow keeps them off, so
+    // the page never offers a second erase while one runs.
+    if (m_bFlowRunning) {
+        EnableItem(IDC_QUICK_ERASE, false);
+        EnableItem(IDC_FULL_ERASE, false);
+    }
+}
+
+void CSecureErase::ShowGates(const erase::EraseGateView& view) {
+    m_gates = view;
+    m_bSecurityEraseMode = view.securityEraseMode;
+    if (view.notSupportedText) {
+        SetItemText(IDC_NOT_SUPPORTED, *view.notSupportedText);
+    }
+    SetItemText(IDC_GATE_MESSAGE, view.gateMessage);
+    ShowItem(IDC_NOT_SUPPORTED, view.notSupportedVisible);
+    ShowItem(IDC_WARNING, view.warningVisible);
+    ShowItem(IDC_QUICK_ERASE, view.quickVisible);
+    ShowItem(IDC_FULL_ERASE, view.fullVisible);
+    FitLabels();
+}
+
+// The rectangles were drawn for a narrower face: here the warning and the longer refusals need
+// more lines than they hold. A label grows to its text and pushes the ones below it down, so
+// no message is cut short; none moves up from where the layout put it.
+void CSecureErase::FitLabels() {
+    int below = 0;
+    for (int id : kStackedLabels) {
+        auto* label = ItemAs<QLabel>(id);
+        const auto layout = m_labelRects.find(id);
+        if (label == nullptr || layout == m_labelRects.end()) {
+            continue;
+        }
+        QRect rect = layout->second;
+        rect.moveTop(std::max(rect.top(), below));
+        rect.setHeight(std::max(rect.height(), label->heightForWidth(rect.width())));
+        label->setGeometry(rect);
+        if (IsItemShown(id) && !label->text().isEmpty()) {
+            below = rect.bottom() + 1 + kLabelGap;
+        }
+    }
+}
+
+void CSecureErase::QuickErase() {
+    // A button the gates withdrew offers nothing, not even a vendor code left from before.
+    if (m_bFlowRunning || m_gates.quick == erase::QuickEraseRuns::None) {
+        return;
+    }
+    erase::EraseTarget target{m_nPhysicalDrive, m_strModel, 0};
+    Prompter prompter(*this);
+    if (erase::RefuseBootDrive(Platform().Drives(), target, prompter) ||
+        !erase::ConfirmErase(Platform().Drives(), target, prompter)) {
+        return;
+    }
+    if (m_bSecurityEraseMode) {
+        StartFlow(erase::EraseFlowKind::Security, target);
+    } else {
+        m_nVendorCode = m_gates.quickVendorCode;
+        target.vendorCode = m_nVendorCode;
+        StartFlow(erase::EraseFlowKind::Vendor, target);
+    }
+}
+
+void CSecureErase::FullErase() {
+    if (m_bFlowRunning || !m_gates.fullVisible) {
+        return;
+    }
+    erase::EraseTarget target{m_nPhysicalDrive, m_strModel, 0};
+    Prompter prompter(*this);
+    if (erase::RefuseBootDrive(Platform().Drives(), target, prompter)) {
+        return;
+    }
+    m_nVendorCode = erase::kVendorEraseFull;
+    target.vendorCode = m_nVendorCode;
+    if (!erase::ConfirmErase(Platform().Drives(), target, prompter)) {
+        return;
+    }
+    StartFlow(erase::EraseFlowKind::Vendor, target);
+}
+
+// The target is a copy: choosing another drive while the flow runs never reaches it.
+void CSecureErase::StartFlow(erase::EraseFlowKind kind, const erase::EraseTarget& target) {
+    m_bFlowRunning = true;
+    m_bWorkerDone.store(false);
+    const int flow = ++m_nFlowsStarted;
+    m_hWorker = std::thread([this, kind, target, flow] {
+        Prompter prompter(*this);
+        Hooks hooks(*this);
+        m_workerFlow = kind == erase::EraseFlowKind::Security
+                           ? erase::SecurityEraseFlow(Platform(), target, prompter, hooks)
+                           : erase::VendorEraseFlow(Platform(), target, prompter, hooks);
+        m_bWorkerDone.store(true);
+        ui::Post(this, [this, flow] { FinishFlow(flow); });
+    });
+    EnableItem(IDC_QUICK_ERASE, false);
+    EnableItem(IDC_FULL_ERASE, false);
+}
+
+// The buttons are already as the flow's ending leaves them (the hooks set them).
+void CSecureErase::FinishFlow(int flow) {
+    if (flow != m_nFlowsStarted || !m_bFlowRunning) {
+        return;  // already finished by StopAndWait
+    }
+    m_hWorker.join();  // the worker is past its last call to this page
+    m_lastFlow = std::move(m_workerFlow);
+    m_bFlowRunning = false;
+}
+
+void CSecureErase::StopAndWait() {
+    if (!m_bFlowRunning) {
+        return;
+    }
+    // The worker may be waiting for a message box or a change on this thread.
+    ui::WaitUntil([this] { return m_bWorkerDone.load(); });
+    FinishFlow(m_nFlowsStarted);
+}
+
+void CSecureErase::OnTimer(int id) {
+    if (id != kElapsedTimer) {
+        return;
+    }
+    ++m_nEraseSeconds;
+    SetItemText(IDC_ELAPSED, erase::ElapsedTimeText(m_nEraseSeconds));
+    // Whatever enabled them meanwhile (another page's worker ending) is undone while the run
+    // holds the drive.
+    if (m_bRunLocked) {
+        LockMainWindow(true);
+    }
+}
+
+void CSecureErase::LockMainWindow(bool lock) {
+    if (Dialog* main = MainWindow()) {
+        for (int id : kLockedMainControls) {
+            main->EnableItem(id, !lock);
+        }
+    }
 }

@@ -1,13 +1,23 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <map>
 #include <string>
+#include <thread>
 
 #include "ata/IdentifyBlock.h"
+#include "pages/erase/EraseFlow.h"
+#include "pages/erase/EraseGates.h"
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
 
-// Page 4: the secure erase (dialog 145).
+// Page 4: the secure erase (dialog 145). Decides on each fill which erase the drive may use,
+// and runs one erase flow at a time on a worker thread the page owns.
+//
+// The worker talks to the user through real message boxes shown on the UI thread while it
+// waits, and changes windows through sent calls; so the UI thread never joins it while it may
+// still be waiting (it runs the UI's events until the worker is done, then joins).
 class CSecureErase : public vellumin::ui::FeaturePage {
     Q_OBJECT
 public:
@@ -22,6 +32,7 @@ public:
     static constexpr int kElapsedTimer = 8002;
 
     explicit CSecureErase(vellumin::platform::Platform& platform);
+    ~CSecureErase() override;
 
     // Written by the main window before it sends the fill message.
     void SetModelText(const std::string& model) { m_strModel = model; }
@@ -30,20 +41,63 @@ public:
     void SetIdentify(const vellumin::ata::IdentifyBlock* identify) { m_pIdentify = identify; }
     const vellumin::ata::IdentifyBlock* Identify() const { return m_pIdentify; }
 
+    // From the button press that starts a flow until its worker has been joined.
+    bool IsBusy() const override { return m_bFlowRunning; }
     // A running erase cannot be stopped: the main window refuses to close instead.
     bool CanStop() const override { return false; }
+    // Waits for the running flow to end (it cannot be cut short).
+    void StopAndWait() override;
+
+    // What the last fill decided, and what the last flow that ended did.
+    const vellumin::erase::EraseGateView& Gates() const { return m_gates; }
+    bool OsUnsupported() const { return m_bOsUnsupported; }
+    uint8_t VendorCode() const { return m_nVendorCode; }
+    int EraseSeconds() const { return m_nEraseSeconds; }
+    const vellumin::erase::EraseFlowResult& LastFlow() const { return m_lastFlow; }
+    int FlowsStarted() const { return m_nFlowsStarted; }
 
 protected:
     void DoDataExchange() override;
     bool OnInitDialog() override;
+    void OnCommand(int id) override;
+    void OnTimer(int id) override;
     intptr_t OnMessage(unsigned message, intptr_t wParam, intptr_t lParam) override;
 
 private:
+    class Prompter;
+    class Hooks;
+
     // Re-reads the drive and sets the controls; idempotent.
     void Fill();
+    void ShowGates(const vellumin::erase::EraseGateView& view);
+    void FitLabels();
+    void QuickErase();
+    void FullErase();
+    void StartFlow(vellumin::erase::EraseFlowKind kind, const vellumin::erase::EraseTarget& target);
+    // Joins the worker of flow `flow` once it has ended.
+    void FinishFlow(int flow);
+    // The main window's controls the erase run locks (About stays usable).
+    void LockMainWindow(bool lock);
 
     std::string m_strModel;
     const vellumin::ata::IdentifyBlock* m_pIdentify = nullptr;
     vellumin::ui::BitmapButton m_btnQuick;
     vellumin::ui::BitmapButton m_btnFull;
+
+    // UI thread only.
+    std::map<int, QRect> m_labelRects;  // the layout's rectangles of the stacked labels
+    vellumin::erase::EraseGateView m_gates;
+    bool m_bSecurityEraseMode = false;
+    bool m_bOsUnsupported = false;
+    uint8_t m_nVendorCode = 0;
+    int m_nEraseSeconds = 0;
+    bool m_bFlowRunning = false;
+    bool m_bRunLocked = false;  // between the erase run's lock and its unlock
+    int m_nFlowsStarted = 0;
+    vellumin::erase::EraseFlowResult m_lastFlow;
+
+    // Shared with the worker.
+    std::thread m_hWorker;
+    std::atomic<bool> m_bWorkerDone{false};
+    vellumin::erase::EraseFlowResult m_workerFlow;  // written by the worker, read once it is joined
 };

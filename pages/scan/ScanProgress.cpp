@@ -5,9 +5,16 @@
 #include <cmath>
 #include <cstdio>
 
+#include "pages/scan/ScanEngine.h"
 #include "pages/scan/ScanTexts.h"
 
 namespace vellumin::scan {
+
+void CountChunk(ScanProgress& progress, uint64_t lba) {
+    progress.lba = lba;
+    // The same span the engine read: the last chunk stops at the end of the medium.
+    progress.bytesRead += uint64_t{ChunkAt(lba, progress.total).sectors} * kSectorBytes;
+}
 
 double MegabytesPerSecond(uint64_t bytes, double seconds) {
     return seconds > 0 ? static_cast<double>(bytes) / 1e6 / seconds : 0.0;

@@ -14,6 +14,9 @@ struct ScanProgress {
     double seconds = 0;      // since the scan started
 };
 
+// The progress after the chunk at `lba` was read (progress.total must be set).
+void CountChunk(ScanProgress& progress, uint64_t lba);
+
 // Decimal megabytes (10^6 bytes) read per second; 0 before any time has passed.
 double MegabytesPerSecond(uint64_t bytes, double seconds);
 

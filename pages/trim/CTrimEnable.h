@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pages/trim/TrimSetting.h"
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
 
@@ -15,10 +16,21 @@ public:
 
     explicit CTrimEnable(vellumin::platform::Platform& platform);
 
+    bool TrimOffered() const { return m_bTrimOffered; }
+    // 1 enabled, 0 disabled, -1 not read (the switch is hidden then).
+    int TrimEnabled() const { return m_nTrimEnabled; }
+
 protected:
     void DoDataExchange() override;
     bool OnInitDialog() override;
+    void OnCommand(int id) override;
 
 private:
+    // Shows the messages an operation called for, then the state it read.
+    void ShowOutcome(const vellumin::trim::TrimOutcome& outcome);
+    void ShowState(int result);
+
     vellumin::ui::BitmapButton m_btnSwitch;
+    bool m_bTrimOffered = false;
+    int m_nTrimEnabled = 0;
 };

@@ -87,8 +87,8 @@ public:
         completion.scsiStatus = io.status;
         completion.hostStatus = io.host_status;
         completion.driverStatus = io.driver_status;
-        completion.sense = std::span<const uint8_t>(sense.data(),
-                                                    std::min<size_t>(io.sb_len_wr, sense.size()));
+        completion.sense =
+            std::span<const uint8_t>(sense.data(), std::min<size_t>(io.sb_len_wr, sense.size()));
         auto registers = ClassifyCompletion(completion);
         if (!registers) {
             return false;
@@ -136,6 +136,7 @@ public:
     std::vector<std::string> VolumeNames() override { return volumes_.Names(); }
     bool IsRemovableVolume(const std::string& name) override { return volumes_.IsRemovable(name); }
     int VolumeDiskNumber(const std::string& name) override { return volumes_.DiskNumber(name); }
+    std::vector<int> SystemDiskNumbers() override { return volumes_.SystemDiskNumbers(); }
 
 private:
     std::string dev_;
@@ -144,7 +145,9 @@ private:
 
 class LinuxSystem final : public System {
 public:
-    explicit LinuxSystem(const LinuxRoots& roots) : proc_(roots.proc) {}
+    LinuxSystem(const LinuxRoots& roots, CommandRunner run) : proc_(roots.proc), run_(std::move(run)) {}
+
+    bool RestartComputer() override { return run_(RestartCommand()); }
 
     bool IsAdministrator() override {
         if (::geteuid() == 0) {
@@ -162,7 +165,9 @@ public:
         if (ec) {
             return false;
         }
-        auto command = BuildRelaunchCommand(executable.string(), arguments, &std::getenv);
+        auto command = BuildRelaunchCommand(
+            executable.string(), arguments, &std::getenv,
+            FindPolkitAction(executable.string(), VELLUMIN_INSTALLED_GUI, VELLUMIN_POLKIT_POLICY));
         std::vector<char*> argv;
         for (auto& word : command) {
             argv.push_back(word.data());
@@ -189,11 +194,12 @@ public:
 
 private:
     std::string proc_;
+    CommandRunner run_;
 };
 
 class LinuxPlatform final : public Platform {
 public:
-    explicit LinuxPlatform(const LinuxRoots& roots) : drives_(roots), system_(roots) {}
+    LinuxPlatform(const LinuxRoots& roots, CommandRunner run) : drives_(roots), system_(roots, std::move(run)) {}
     DriveSystem& Drives() override { return drives_; }
     System& Sys() override { return system_; }
 
@@ -204,10 +210,39 @@ private:
 
 }  // namespace
 
+std::vector<std::string> RestartCommand() { return {"systemctl", "reboot"}; }
+
+bool SpawnAndWait(const std::vector<std::string>& command) {
+    if (command.empty()) {
+        return false;
+    }
+    std::vector<std::string> words = command;
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 std::unique_ptr<Platform> CreateLinuxPlatform() { return CreateLinuxPlatform(LinuxRoots{}); }
 
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots) {
-    return std::make_unique<LinuxPlatform>(roots);
+    return std::make_unique<LinuxPlatform>(roots, SpawnAndWait);
+}
+
+std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRunner run) {
+    return std::make_unique<LinuxPlatform>(roots, run ? std::move(run) : CommandRunner(SpawnAndWait));
 }
 
 }  // namespace vellumin::platform::linux_backend

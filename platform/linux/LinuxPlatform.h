@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -16,6 +18,17 @@ struct LinuxRoots {
     std::string proc = "/proc";
     std::string sys = "/sys";
 };
+
+// Runs a command (argument vector, searched in PATH) to its end; true when it exited 0.
+using CommandRunner = std::function<bool(const std::vector<std::string>&)>;
+// The same backend with the runner of its system commands (the restart) replaced: tests put a
+// recorder there so that nothing like a reboot ever runs.
+std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRunner run);
+
+// The argument vector of the restart.
+std::vector<std::string> RestartCommand();
+// The runner of the real backend: posix_spawn, then wait for the exit.
+bool SpawnAndWait(const std::vector<std::string>& command);
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots);
 
 }  // namespace vellumin::platform::linux_backend

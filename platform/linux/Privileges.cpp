@@ -1,6 +1,7 @@
 #include "platform/linux/Privileges.h"
 
 #include <cstdint>
+#include <filesystem>
 
 namespace vellumin::platform::linux_backend {
 
@@ -37,9 +38,15 @@ bool HasRawDiskCapabilities(std::string_view status) {
     return digits > 0 && (mask & needed) == needed;
 }
 
-std::vector<std::string> BuildRelaunchCommand(
-    const std::string& executable, const std::vector<std::string>& arguments,
-    const std::function<const char*(const char*)>& lookup) {
+std::vector<std::string> BuildRelaunchCommand(const std::string& executable,
+                                              const std::vector<std::string>& arguments,
+                                              const std::function<const char*(const char*)>& lookup,
+                                              PolkitAction action) {
+    if (action == PolkitAction::Installed) {
+        std::vector<std::string> command{"pkexec", executable};
+        command.insert(command.end(), arguments.begin(), arguments.end());
+        return command;
+    }
     std::vector<std::string> command{"pkexec", "/usr/bin/env"};
     for (const char* name : {"DISPLAY", "XAUTHORITY", "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR"}) {
         if (const char* value = lookup(name)) {
@@ -49,6 +56,15 @@ std::vector<std::string> BuildRelaunchCommand(
     command.push_back(executable);
     command.insert(command.end(), arguments.begin(), arguments.end());
     return command;
+}
+
+PolkitAction FindPolkitAction(const std::string& executable, const std::string& installedProgram,
+                              const std::string& policyFile) {
+    std::error_code ec;
+    return !installedProgram.empty() && executable == installedProgram &&
+                   std::filesystem::is_regular_file(policyFile, ec)
+               ? PolkitAction::Installed
+               : PolkitAction::Generic;
 }
 
 }  // namespace vellumin::platform::linux_backend

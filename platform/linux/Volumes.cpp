@@ -219,4 +219,77 @@ int VolumeTable::DiskNumber(const std::string& name) const {
     return DriveNumberOfDiskName(disks.front().filename().string());
 }
 
+void VolumeTable::AddSystemDisk(const fs::path& device, std::vector<int>& disks) const {
+    const auto under = device.empty() ? std::vector<fs::path>{} : WholeDisksUnder(device);
+    if (under.size() != 1) {
+        disks.push_back(-1);
+        return;
+    }
+    // A disk the program never numbers (NVMe, virtio, sdq...) cannot be the one erased.
+    if (int number = DriveNumberOfDiskName(under.front().filename().string()); number >= 0) {
+        disks.push_back(number);
+    }
+}
+
+std::vector<int> VolumeTable::SystemDiskNumbers() const {
+    const auto mounts = ReadMounts();
+    // The mount that holds `path`: the longest mount point it lies under, the latest of equals.
+    auto holder = [&](const std::string& path) -> const MountEntry* {
+        const MountEntry* best = nullptr;
+        for (const auto& m : mounts) {
+            const bool under = path == m.mountPoint || m.mountPoint == "/" ||
+                               (path.rfind(m.mountPoint + "/", 0) == 0);
+            if (under && (!best || m.mountPoint.size() >= best->mountPoint.size())) {
+                best = &m;
+            }
+        }
+        return best;
+    };
+    std::vector<int> disks;
+    auto addMount = [&](const MountEntry* mount) {
+        if (!mount) {
+            disks.push_back(-1);
+            return;
+        }
+        fs::path device = DeviceDirectory(*mount);
+        // A system running from memory (initramfs, live image) holds no disk.
+        static const char* const kInMemory[] = {"rootfs", "tmpfs", "ramfs"};
+        if (device.empty() && std::find(std::begin(kInMemory), std::end(kInMemory), mount->fsType) !=
+                                  std::end(kInMemory)) {
+            return;
+        }
+        AddSystemDisk(device, disks);
+    };
+    for (const char* point : {"/", "/usr", "/boot", "/boot/efi"}) {
+        const MountEntry* mount = holder(point);
+        // /usr and /boot are often plain folders of the root file system.
+        if (std::string_view(point) == "/" || (mount && mount->mountPoint == point)) {
+            addMount(mount);
+        }
+    }
+    // /proc/swaps: a header, then "name type size used priority" per active area.
+    std::istringstream swaps(ReadFile(procRoot_ / "swaps"));
+    std::string line;
+    std::getline(swaps, line);
+    while (std::getline(swaps, line)) {
+        // Blanks inside the name come escaped; the columns are separated by tabs and blanks.
+        std::istringstream fields(line);
+        std::string escaped, type;
+        if (!(fields >> escaped >> type)) {
+            continue;
+        }
+        const std::string name = DecodeMountEscapes(escaped);
+        if (type == "partition") {
+            std::error_code ec;
+            fs::path dir = sysRoot_ / "class" / "block" / fs::path(name).filename();
+            AddSystemDisk(fs::exists(dir, ec) ? dir : fs::path{}, disks);
+        } else {
+            addMount(holder(name));
+        }
+    }
+    std::sort(disks.begin(), disks.end());
+    disks.erase(std::unique(disks.begin(), disks.end()), disks.end());
+    return disks;
+}
+
 }  // namespace vellumin::platform::linux_backend

@@ -35,12 +35,18 @@ public:
     bool IsRemovable(const std::string& name) const;
     // Drive number of the one sd disk under the volume, or -1.
     int DiskNumber(const std::string& name) const;
+    // The drives holding the running system: the file systems at /, /usr, /boot and /boot/efi
+    // and the active swap areas. -1 for one that cannot be traced to a single disk (several
+    // disks, an unknown device); nothing for one in memory or on a disk outside sda-sdp.
+    std::vector<int> SystemDiskNumbers() const;
 
 private:
     std::vector<MountEntry> ReadMounts() const;
     // The sysfs directory of the mount's block device; empty when it has none.
     std::filesystem::path DeviceDirectory(const MountEntry& mount) const;
     std::vector<std::filesystem::path> DisksOf(const std::string& name) const;
+    // SystemDiskNumbers of one block device's sysfs directory (empty path: unknown).
+    void AddSystemDisk(const std::filesystem::path& device, std::vector<int>& disks) const;
 
     std::filesystem::path procRoot_;
     std::filesystem::path sysRoot_;

@@ -36,10 +36,15 @@ constexpr const char* kDefaultLab = R"lab(
         "model": "VQ S210 SSD 64GB",
         "firmware": "S210V12",
         "reply": "P/N=VQ-S210-64<br>Flash=MLC<br>Controller=SMI2242<br>Current FW version=S210V12<br>Download Url=http://{service}/fw/S210V12.bin<br>"
+      },
+      {
+        "model": "VQ V100 SSD 64GB",
+        "firmware": "VQ0226",
+        "reply": "No firmware information is published for this serial number.<br>"
       }
     ],
     "firmwareFiles": [
-      {"path": "/fw/VQ41.bin", "content": "VQ41 firmware image (simulated)\n"},
+      {"path": "/fw/VQ41.bin", "content": "VQ41 firmware image (simulated)\n", "size": 1048576, "bytesPerSecond": 1048576},
       {"path": "/fw/S210V12.bin", "content": "S210V12 firmware image (simulated)\n"}
     ]
   },
@@ -411,7 +416,7 @@ constexpr const char* kDefaultLab = R"lab(
     },
     {
       "slot": 14,
-      "note": "security erase mode with a foreign user password already unlocked (status 0x03): DISABLE PASSWORD aborted",
+      "note": "security erase mode, left enabled and locked with the program's own erase password by an interrupted erase (status 0x07): UNLOCK, DISABLE PASSWORD, then the erase",
       "model": "VQ M510 SSD 60GB",
       "serial": "3400A1520771",
       "firmware": "VQ3.9",
@@ -434,7 +439,7 @@ constexpr const char* kDefaultLab = R"lab(
           {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 998023}
         ]
       },
-      "security": {"userPassword": "someone else", "startUnlocked": true}
+      "security": {"userPasswordHex": "56656c6c756d696e2d65726173652d6b65792d32303236005ca713e9428b6df0"}
     },
     {
       "slot": 15,

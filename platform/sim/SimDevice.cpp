@@ -98,6 +98,9 @@ SimDevice::SimDevice(DriveDescription desc) : m_desc(std::move(desc)) {
     for (uint8_t c : m_desc.transport.abortedCommands) {
         m_aborted[c] = true;
     }
+    for (uint8_t f : m_desc.transport.undeliveredSmartFeatures) {
+        m_undeliveredSmart[f] = true;
+    }
     m_present = m_desc.transport.present;
     m_openFails = m_desc.transport.openFails;
     m_mediaBlank = m_desc.mediaBlank;
@@ -155,7 +158,9 @@ bool SimDevice::Execute(AtaPassThroughRequest& request) {
     {
         std::lock_guard lock(m_mutex);
         const uint8_t command = request.currentTaskFile.command;
-        if (m_present && !m_undelivered[command]) {
+        const bool smartRefused =
+            command == ata_cmd::kSmart && m_undeliveredSmart[request.currentTaskFile.features];
+        if (m_present && !m_undelivered[command] && !smartRefused) {
             outcome = Dispatch(request, record);
         } else if (command == ata_cmd::kReadDma || command == ata_cmd::kReadDmaExt) {
             Read(request, record, command == ata_cmd::kReadDmaExt, /*decodeOnly=*/true);
@@ -510,6 +515,24 @@ ata::IdentifyBlock SimDevice::BuildIdentifyLocked() const {
 bool SimDevice::Openable() const {
     std::lock_guard lock(m_mutex);
     return m_present && !m_openFails;
+}
+
+bool SimDevice::TryOpen() {
+    std::lock_guard lock(m_mutex);
+    if (!m_present || m_openFails) {
+        return false;
+    }
+    const auto& limit = m_desc.transport.openFailsAfter;
+    if (limit && m_opens >= *limit) {
+        return false;
+    }
+    ++m_opens;
+    return true;
+}
+
+uint32_t SimDevice::Opens() const {
+    std::lock_guard lock(m_mutex);
+    return m_opens;
 }
 
 bool SimDevice::Present() const {

@@ -95,6 +95,9 @@ public:
 
     // Transport (what DriveHandle and DriveSystem ask).
     bool Openable() const;
+    // Openable, counting the open against the drive's openFailsAfter.
+    bool TryOpen();
+    uint32_t Opens() const;
     bool Present() const;
     std::optional<uint64_t> ReportedSectors() const;
 
@@ -151,11 +154,13 @@ private:
     bool m_undelivered[256] = {};
     bool m_aborted[256] = {};
     bool m_vendorErase[256] = {};
+    bool m_undeliveredSmart[256] = {};
 
     mutable std::mutex m_mutex;
     SecurityState m_security;
     bool m_present = true;
     bool m_openFails = false;
+    uint32_t m_opens = 0;
     bool m_mediaBlank = false;
     std::vector<EraseKind> m_erases;
     uint32_t m_eraseMs = 0;

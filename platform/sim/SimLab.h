@@ -73,6 +73,8 @@ struct SecurityDescription {
     bool startUnlocked = false;
     // The lab starts with the attempt counter already spent (expired until a power cycle).
     bool startExpired = false;
+    // Re-plugging the drive (the user's answer to the frozen-state message) does not thaw it.
+    bool staysFrozen = false;
 };
 
 // An injected media failure: a read touching [lba, lba + count) fails.
@@ -90,6 +92,10 @@ struct TransportDescription {
     bool sectorCountFails = false; // the OS cannot report the medium size
     std::vector<uint8_t> undeliveredCommands;  // these command bytes never reach the drive
     std::vector<uint8_t> abortedCommands;      // the drive aborts these (status 0x51, 0x04)
+    // SMART sub-commands (features) that never reach the drive while other SMART ones do.
+    std::vector<uint8_t> undeliveredSmartFeatures;
+    // Only this many opens succeed; every later one fails (an open during an erase refused).
+    std::optional<uint32_t> openFailsAfter;
 };
 
 // What the sim does with the buffer of a successful read.
@@ -155,6 +161,15 @@ struct LabOs {
     int serverR2 = 0;     // the SM_SERVERR2 metric
     std::string wmiVersion = "6.1.7601";  // "-1": the WMI query fails
     bool versionCallFails = false;        // OsVersion() answers nullopt
+    bool trimService = true;  // a record that is not Windows: the system has a TRIM setting
+};
+
+// What the lab's TRIM command does when it is run.
+enum class LabTrimCommand {
+    Works,          // switches the lab's flag and reports the state afterwards
+    CannotStart,    // nothing is started; the flag stays
+    WritesNothing,  // runs, changes nothing, prints nothing
+    NoNumber,       // runs, changes nothing, prints "DisableDeleteNotify =" without a number
 };
 
 // The firmware-update service's answer for a drive (the whole reply body).
@@ -163,20 +178,30 @@ struct FirmwareAnswer {
     std::string firmware;  // matched against the trimmed firmware revision; empty: any
     std::string wono;      // matched against the query key; empty: any
     std::string reply;
+    int status = 200;                 // the HTTP status sent with the reply
+    std::optional<uint64_t> cutAfter; // the connection drops after this many bytes of the reply
 };
 
 // A file the firmware service offers for download, by URL path.
 struct FirmwareFile {
     std::string path;
     std::string content;
+    uint64_t size = 0;                // non-zero: the content repeated to this many bytes
+    int status = 200;
+    std::optional<uint64_t> cutAfter; // the connection drops after this many bytes
+    bool announceLength = true;       // false: no Content-Length (sent chunked)
+    uint64_t bytesPerSecond = 0;      // 0: unthrottled
 };
 
 struct MachineFacts {
     LabOs os;
     bool trimEnabled = true;  // delete notifications not disabled
+    LabTrimCommand trimCommand = LabTrimCommand::Works;
     std::string windowsDirectory = "C:\\Windows";
     std::string systemDirectory = "C:\\Windows\\system32";
     bool shellOpenSucceeds = true;  // OpenWithShell starts nothing, only records the call
+    bool restartSucceeds = true;    // a refused restart leaves the drives as they are
+    bool restartRequested = false;  // set by RestartComputer (and kept in a saved lab)
     std::vector<FirmwareAnswer> firmwareAnswers;
     std::vector<FirmwareFile> firmwareFiles;
 
@@ -190,6 +215,10 @@ struct LabDescription {
     std::vector<VolumeDescription> volumes;
     MachineFacts machine;
     std::string source = "<code>";  // file name or "<default lab>"
+    std::string json;               // the text it was parsed from; empty when built in code
+    // Volume name -> the disk it is found on once the user has re-plugged a drive (a re-plug
+    // that changed the system's numbering).
+    std::map<std::string, int> disksAfterReplug;
 };
 
 // Throws LabError naming sourceName, the JSON path (e.g. "drives[3].model") and the problem.

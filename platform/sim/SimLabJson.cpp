@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <set>
 #include <sstream>
@@ -305,6 +306,7 @@ void ParseSecurity(const Node& node, SecurityDescription& sec) {
     }
     r.Bool("startUnlocked", sec.startUnlocked);
     r.Bool("startExpired", sec.startExpired);
+    r.Bool("staysFrozen", sec.staysFrozen);
     r.Finish();
     if (sec.startUnlocked && !sec.userPassword) {
         node.Fail("startUnlocked needs a userPassword");
@@ -322,6 +324,12 @@ void ParseTransport(const Node& node, TransportDescription& t) {
     if (auto n = r.Get("aborted")) {
         t.abortedCommands = CommandList(*n);
     }
+    if (auto n = r.Get("undeliveredSmart")) {
+        t.undeliveredSmartFeatures = CommandList(*n);
+    }
+    if (auto n = r.Get("openFailsAfter")) {
+        t.openFailsAfter = static_cast<uint32_t>(n->Unsigned(std::numeric_limits<uint32_t>::max()));
+    }
     r.Finish();
 }
 
@@ -331,6 +339,10 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index) {
     slot = static_cast<int>(index);
     if (auto n = r.Get("slot")) {
         slot = static_cast<int>(n->Unsigned(kSlotCount - 1));
+    } else if (index >= static_cast<size_t>(kSlotCount)) {
+        // Its place in the list would be its slot, and the lab has no such slot.
+        node.Fail("no slot left: a lab holds " + std::to_string(kSlotCount) + " drives (slots 0-" +
+                  std::to_string(kSlotCount - 1) + ")");
     }
     if (auto n = r.Get("identifyHex")) {
         d.identifyRaw = Block(*n);
@@ -455,6 +467,7 @@ void ParseOs(const Node& node, LabOs& os) {
     }
     r.String("wmiVersion", os.wmiVersion);
     r.Bool("versionCallFails", os.versionCallFails);
+    r.Bool("trimService", os.trimService);
     r.Finish();
 }
 
@@ -464,9 +477,27 @@ void ParseMachine(const Node& node, MachineFacts& m) {
         ParseOs(*n, m.os);
     }
     r.Bool("trimEnabled", m.trimEnabled);
+    if (auto n = r.Get("trimCommand")) {
+        static constexpr std::pair<const char*, LabTrimCommand> kModes[] = {
+            {"works", LabTrimCommand::Works},
+            {"cannotStart", LabTrimCommand::CannotStart},
+            {"writesNothing", LabTrimCommand::WritesNothing},
+            {"noNumber", LabTrimCommand::NoNumber},
+        };
+        const std::string mode = n->String();
+        const auto* found = std::find_if(std::begin(kModes), std::end(kModes),
+                                         [&](const auto& m) { return mode == m.first; });
+        if (found == std::end(kModes)) {
+            n->Fail("expected \"works\", \"cannotStart\", \"writesNothing\" or \"noNumber\", found \"" +
+                    mode + "\"");
+        }
+        m.trimCommand = found->second;
+    }
     r.String("windowsDirectory", m.windowsDirectory, 259);
     r.String("systemDirectory", m.systemDirectory, 259);
     r.Bool("shellOpenSucceeds", m.shellOpenSucceeds);
+    r.Bool("restartSucceeds", m.restartSucceeds);
+    r.Bool("restartRequested", m.restartRequested);
     if (auto list = r.Get("firmwareAnswers")) {
         list->ExpectArray();
         for (size_t i = 0; i < list->Value().size(); ++i) {
@@ -477,6 +508,11 @@ void ParseMachine(const Node& node, MachineFacts& m) {
             a.String("wono", answer.wono);
             a.Require("reply");
             a.String("reply", answer.reply);
+            a.Unsigned("status", answer.status, 599);
+            if (a.Get("cutAfter")) {
+                answer.cutAfter.emplace();
+                a.Unsigned("cutAfter", *answer.cutAfter);
+            }
             a.Finish();
             m.firmwareAnswers.push_back(answer);
         }
@@ -488,6 +524,14 @@ void ParseMachine(const Node& node, MachineFacts& m) {
             FirmwareFile file;
             f.String("path", file.path);
             f.String("content", file.content);
+            f.Unsigned("size", file.size, uint64_t{1} << 32);
+            f.Unsigned("status", file.status, 599);
+            if (f.Get("cutAfter")) {
+                file.cutAfter.emplace();
+                f.Unsigned("cutAfter", *file.cutAfter);
+            }
+            f.Bool("announceLength", file.announceLength);
+            f.Unsigned("bytesPerSecond", file.bytesPerSecond);
             f.Finish();
             if (file.path.empty() || file.path[0] != '/') {
                 list->Element(i).Fail("\"path\" must be a URL path beginning with /");
@@ -531,6 +575,7 @@ LabDescription ParseLab(const std::string& json, const std::string& sourceName) 
 
     LabDescription lab;
     lab.source = sourceName;
+    lab.json = json;
     const Node root(document, "", sourceName);
     ObjectReader r(root);
     if (auto drives = r.Get("drives")) {
@@ -556,6 +601,9 @@ LabDescription ParseLab(const std::string& json, const std::string& sourceName) 
                 volume.disk = static_cast<int>(n->Signed(-1, kSlotCount - 1));
             }
             v.Bool("removable", volume.removable);
+            if (auto n = v.Get("diskAfterReplug")) {
+                lab.disksAfterReplug[volume.name] = static_cast<int>(n->Signed(-1, kSlotCount - 1));
+            }
             v.Finish();
             if (volume.name.empty()) {
                 volumes->Element(i).Fail("missing key \"name\"");

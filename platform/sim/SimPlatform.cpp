@@ -1,5 +1,15 @@
 #include "platform/sim/SimPlatform.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "ata/IdentifyBlock.h"
+#include "pages/fwupdate/UpdateQuery.h"
+#include "platform/CommandRunner.h"
+
 namespace vellumin::platform::sim {
 
 namespace {
@@ -80,7 +90,7 @@ DriveHandlePtr SimPlatform::OpenPhysicalDrive(int number) {
         }
         device = m_devices[number];
     }
-    if (!device || !device->Openable()) {
+    if (!device || !device->TryOpen()) {
         return nullptr;
     }
     return std::make_unique<SimDriveHandle>(std::move(device));
@@ -88,10 +98,12 @@ DriveHandlePtr SimPlatform::OpenPhysicalDrive(int number) {
 
 std::vector<std::string> SimPlatform::VolumeNames() {
     std::lock_guard lock(m_mutex);
+    // As Windows probes them: the letters C to Z in order, whatever order the lab gives.
     std::vector<std::string> names;
-    names.reserve(m_lab.volumes.size());
-    for (const VolumeDescription& v : m_lab.volumes) {
-        names.push_back(v.name);
+    for (char letter = 'C'; letter <= 'Z'; ++letter) {
+        if (FindVolume(std::string(1, letter))) {
+            names.emplace_back(1, letter);
+        }
     }
     return names;
 }
@@ -114,7 +126,15 @@ bool SimPlatform::IsRemovableVolume(const std::string& name) {
 int SimPlatform::VolumeDiskNumber(const std::string& name) {
     std::lock_guard lock(m_mutex);
     const VolumeDescription* v = FindVolume(name);
-    return v ? v->disk : -1;
+    if (!v) {
+        return -1;
+    }
+    return DiskOf(*v);
+}
+
+int SimPlatform::DiskOf(const VolumeDescription& volume) const {
+    const auto moved = m_lab.disksAfterReplug.find(volume.name);
+    return m_replugged && moved != m_lab.disksAfterReplug.end() ? moved->second : volume.disk;
 }
 
 std::optional<OsVersionRecord> SimPlatform::OsVersion() {
@@ -129,6 +149,250 @@ bool SimPlatform::OpenWithShell(const std::string& file, const std::string& work
     std::lock_guard lock(m_mutex);
     m_shellOpened.emplace_back(file, workingFolder);
     return m_lab.machine.shellOpenSucceeds;
+}
+
+std::vector<int> SimPlatform::SystemDiskNumbers() {
+    std::lock_guard lock(m_mutex);
+    std::vector<int> disks;
+    for (const std::string* dir : {&m_lab.machine.windowsDirectory, &m_lab.machine.systemDirectory}) {
+        const VolumeDescription* v = dir->empty() ? nullptr : FindVolume(dir->substr(0, 1));
+        disks.push_back(v ? DiskOf(*v) : -1);
+    }
+    return disks;
+}
+
+void SimPlatform::UserPowerCycled(int number) {
+    std::shared_ptr<SimDevice> device;
+    {
+        std::lock_guard lock(m_mutex);
+        if (number >= 0 && number < kSlotCount) {
+            device = m_devices[number];
+        }
+        m_replugged = true;
+    }
+    if (device && !device->Description().security.staysFrozen) {
+        device->PowerCycle();
+    }
+}
+
+bool SimPlatform::RestartComputer() {
+    bool succeeds = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_lab.machine.restartRequested = true;
+        succeeds = m_lab.machine.restartSucceeds;
+    }
+    if (succeeds) {
+        PowerCycleAll();
+    }
+    return succeeds;
+}
+
+std::vector<VolumeDescription> SimPlatform::Volumes() const {
+    std::lock_guard lock(m_mutex);
+    return m_lab.volumes;
+}
+
+std::optional<DriveDescription> SimPlatform::DriveAsItStands(int slot) {
+    std::shared_ptr<SimDevice> device;
+    {
+        std::lock_guard lock(m_mutex);
+        if (slot < 0 || slot >= kSlotCount || !m_devices[slot]) {
+            return std::nullopt;
+        }
+        device = m_devices[slot];
+    }
+    DriveDescription drive = device->Description();
+    const SecurityState s = device->Security();
+    SecurityDescription& sec = drive.security;
+    sec.userPassword = s.userPassword;
+    sec.masterPassword = s.masterPassword;
+    sec.masterPasswordId = s.masterPasswordId;
+    sec.level = s.level;
+    sec.startUnlocked = s.enabled && !s.locked;
+    sec.startFrozen = s.frozen;
+    sec.startExpired = s.expired;
+    drive.mediaBlank = device->MediaBlank();
+    if (auto& limit = drive.transport.openFailsAfter) {
+        *limit -= std::min(*limit, device->Opens());
+    }
+    return drive;
+}
+
+namespace {
+
+std::string Hex(const Password& bytes) {
+    std::string text;
+    char pair[3];
+    for (uint8_t b : bytes) {
+        std::snprintf(pair, sizeof pair, "%02x", b);
+        text += pair;
+    }
+    return text;
+}
+
+nlohmann::json SecurityJson(const SecurityDescription& sec) {
+    nlohmann::json j = {
+        {"supported", sec.supported},
+        {"enhancedErase", sec.enhancedEraseSupported},
+        {"eraseTime", sec.eraseTime},
+        {"enhancedEraseTime", sec.enhancedEraseTime},
+        {"frozenAtPowerOn", sec.frozenAtPowerOn},
+        {"startFrozen", sec.startFrozen},
+        {"staysFrozen", sec.staysFrozen},
+        {"masterPasswordHex", Hex(sec.masterPassword)},
+        {"masterPasswordId", sec.masterPasswordId},
+        {"level", sec.level == SecurityLevel::High ? "high" : "maximum"},
+        {"startUnlocked", sec.startUnlocked && sec.userPassword.has_value()},
+        {"startExpired", sec.startExpired},
+    };
+    if (sec.userPassword) {
+        j["userPasswordHex"] = Hex(*sec.userPassword);
+    }
+    return j;
+}
+
+// A slot as the file writes it: a number or a decimal / 0x text.
+int SlotOf(const nlohmann::json& drive, size_t index) {
+    if (!drive.contains("slot")) {
+        return static_cast<int>(index);
+    }
+    const auto& slot = drive["slot"];
+    if (slot.is_number_integer()) {
+        return slot.get<int>();
+    }
+    return slot.is_string() ? static_cast<int>(std::stoul(slot.get<std::string>(), nullptr, 0)) : -1;
+}
+
+}  // namespace
+
+std::string SimPlatform::SaveLab() {
+    std::string text;
+    std::string source;
+    {
+        std::lock_guard lock(m_mutex);
+        text = m_lab.json;
+        source = m_lab.source;
+    }
+    if (text.empty()) {
+        throw LabError(source + ": a lab built in code cannot be saved");
+    }
+    nlohmann::json lab = nlohmann::json::parse(text);
+    if (lab.contains("drives")) {
+        auto& drives = lab["drives"];
+        for (size_t i = 0; i < drives.size(); ++i) {
+            const auto drive = DriveAsItStands(SlotOf(drives[i], i));
+            if (!drive) {
+                continue;
+            }
+            drives[i]["security"] = SecurityJson(drive->security);
+            drives[i]["mediaBlank"] = drive->mediaBlank;
+            if (drive->transport.openFailsAfter) {
+                drives[i]["transport"]["openFailsAfter"] = *drive->transport.openFailsAfter;
+            }
+        }
+    }
+    std::lock_guard lock(m_mutex);
+    lab["machine"]["restartRequested"] = m_lab.machine.restartRequested;
+    return lab.dump(2) + "\n";
+}
+
+UpdateServer& SimPlatform::LabUpdateServer() {
+    std::lock_guard serverLock(m_serverMutex);
+    if (!m_updateServer) {
+        m_updateServer = std::make_unique<UpdateServer>([this](const std::string& wono) { return AnswerQuery(wono); });
+        std::lock_guard lock(m_mutex);
+        for (const FirmwareFile& file : m_lab.machine.firmwareFiles) {
+            ServedReply reply;
+            reply.body = file.content;
+            if (file.size != 0 && !file.content.empty()) {
+                reply.body.reserve(file.size);
+                while (reply.body.size() < file.size) {
+                    reply.body.append(file.content, 0, std::min<uint64_t>(file.content.size(), file.size - reply.body.size()));
+                }
+            }
+            reply.status = file.status;
+            reply.cutAfter = file.cutAfter;
+            reply.announceLength = file.announceLength;
+            reply.bytesPerSecond = file.bytesPerSecond;
+            m_updateServer->SetFile(file.path, std::move(reply));
+        }
+    }
+    return *m_updateServer;
+}
+
+// The service knows drives only by their key: the answer for the first lab drive whose serial
+// gives it, else one that names the key alone.
+ServedReply SimPlatform::AnswerQuery(const std::string& wono) {
+    std::lock_guard lock(m_mutex);
+    const FirmwareAnswer* answer = nullptr;
+    for (const auto& drive : m_lab.drives) {
+        if (drive && fwupdate::WonoValue(ata::TrimRight(drive->serial), ata::TrimRight(drive->model)) == wono) {
+            answer = m_lab.machine.FindFirmwareAnswer(ata::TrimRight(drive->model), ata::TrimRight(drive->firmware), wono);
+            if (answer != nullptr) {
+                break;
+            }
+        }
+    }
+    if (answer == nullptr) {
+        answer = m_lab.machine.FindFirmwareAnswer({}, {}, wono);
+    }
+    if (answer == nullptr) {
+        return NotFound();
+    }
+    ServedReply reply;
+    reply.status = answer->status;
+    reply.body = answer->reply;
+    reply.cutAfter = answer->cutAfter;
+    return reply;
+}
+
+uint16_t SimPlatform::ProcessorArchitecture() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.is64Bit ? 9 : 0;  // AMD64 or x86
+}
+
+int SimPlatform::ServerR2Metric() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.serverR2;
+}
+
+std::string SimPlatform::WmiOsVersion() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.wmiVersion;
+}
+
+bool SimPlatform::HasTrimService() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.os.trimService;
+}
+
+bool SimPlatform::RunTrimCommand(TrimCommand command, int outputFd) {
+    // The lab's setting changes here; a real child process then prints the report through the
+    // same runner and output file the host's command uses.
+    static constexpr const char* kReport = "printf 'DisableDeleteNotify = %s\\n' \"$1\"";
+    std::vector<std::string> argv;
+    {
+        std::lock_guard lock(m_mutex);
+        MachineFacts& m = m_lab.machine;
+        switch (m.trimCommand) {
+        case LabTrimCommand::CannotStart:
+            return false;
+        case LabTrimCommand::WritesNothing:
+            argv = {"/bin/sh", "-c", ":"};
+            break;
+        case LabTrimCommand::NoNumber:
+            argv = {"/bin/sh", "-c", "echo 'DisableDeleteNotify ='"};
+            break;
+        case LabTrimCommand::Works:
+            if (command != TrimCommand::Query) {
+                m.trimEnabled = command == TrimCommand::TurnOn;
+            }
+            argv = {"/bin/sh", "-c", kReport, "sh", m.trimEnabled ? "0" : "1"};
+            break;
+        }
+    }
+    return Runner().Run(argv, outputFd);
 }
 
 std::unique_ptr<SimPlatform> CreateSimLab(const std::string& labPath) {

@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimDevice.h"
 #include "platform/sim/SimLab.h"
+#include "platform/sim/UpdateServer.h"
 
 namespace vellumin::platform::sim {
 
@@ -39,6 +40,17 @@ public:
     void PowerCycleAll();
     // Every OpenWithShell call so far: {file, working folder}.
     std::vector<std::pair<std::string, std::string>> ShellOpened() const;
+    // The slot's drive as it stands now (security state, media, opens left) as a description
+    // a new device starts from; nullopt for an empty slot.
+    std::optional<DriveDescription> DriveAsItStands(int slot);
+    // The lab as it stands, as a lab file ParseLab reads back: the file it came from with
+    // each drive's security state and password, its media and a requested restart written in.
+    // Throws LabError for a lab that was built in code.
+    std::string SaveLab();
+    std::vector<VolumeDescription> Volumes() const;
+    // The lab's firmware-update service on loopback, started on first use; answers from the
+    // machine's firmware table for the lab's drives.
+    UpdateServer& LabUpdateServer();
 
 private:
     // DriveSystem
@@ -46,18 +58,35 @@ private:
     std::vector<std::string> VolumeNames() override;
     bool IsRemovableVolume(const std::string& name) override;
     int VolumeDiskNumber(const std::string& name) override;
+    // The volumes of the Windows and system directories, by their letters.
+    std::vector<int> SystemDiskNumbers() override;
+    // The user's re-plug: a power cycle, unless the drive stays frozen.
+    void UserPowerCycled(int number) override;
     // System
     bool IsAdministrator() override { return true; }
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
     std::optional<OsVersionRecord> OsVersion() override;
     bool OpenWithShell(const std::string& file, const std::string& workingFolder) override;
+    // Records the request and power-cycles every drive, as a real restart would.
+    bool RestartComputer() override;
+    std::string UpdateServiceHost() override { return LabUpdateServer().Host(); }
+    ServedReply AnswerQuery(const std::string& wono);
+    uint16_t ProcessorArchitecture() override;
+    int ServerR2Metric() override;
+    std::string WmiOsVersion() override;
+    bool HasTrimService() override;
+    bool RunTrimCommand(TrimCommand command, int outputFd) override;
 
     const VolumeDescription* FindVolume(const std::string& name) const;
+    int DiskOf(const VolumeDescription& volume) const;  // with m_mutex held
 
     mutable std::mutex m_mutex;  // slots and volumes may change while other threads open drives
     LabDescription m_lab;
     std::array<std::shared_ptr<SimDevice>, kSlotCount> m_devices;
     std::vector<std::pair<std::string, std::string>> m_shellOpened;
+    bool m_replugged = false;  // a drive was re-plugged: volumes move to diskAfterReplug
+    std::mutex m_serverMutex;
+    std::unique_ptr<UpdateServer> m_updateServer;  // last: it calls back into the lab
 };
 
 // The simulated lab from a JSON lab file, or the built-in default lab when labPath is empty.

@@ -110,6 +110,27 @@ TEST_F(SelectList, ArrowKeysStopAtTheEdges) {
     EXPECT_EQ(list.GetChosenColumn(), 1);
 }
 
+// The highlighted row and the selected row (the drive the pages serve) never part: a drag
+// moves neither, keys that jump move both.
+TEST_F(SelectList, DragAndJumpKeysKeepHighlightAndSelectionTogether) {
+    const QPoint from = list.visualRect(list.model()->index(1, 2)).center();
+    const QPoint to = list.visualRect(list.model()->index(3, 2)).center();
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), QPointF(list.viewport()->mapToGlobal(at)), Qt::LeftButton, held,
+                      Qt::NoModifier);
+        QCoreApplication::sendEvent(list.viewport(), &e);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    EXPECT_EQ(list.GetSelectedRow(), 1);
+    EXPECT_EQ(list.GetChosenRow(), 1);
+    for (int key : {Qt::Key_End, Qt::Key_Home, Qt::Key_PageDown}) {
+        Key(key);
+        EXPECT_EQ(list.GetChosenRow(), list.GetSelectedRow()) << key;
+    }
+}
+
 TEST_F(SelectList, ChosenRowSurvivesRefillAndPastTheEndHighlightsNothing) {
     list.SetHighlight(true);
     ClickRow(4);
@@ -126,6 +147,7 @@ TEST_F(SelectList, ListViewCalls) {
     EXPECT_EQ(list.GetItemCount(), 5);
     EXPECT_EQ(list.GetColumnCount(), 3);
     EXPECT_EQ(list.GetColumnWidth(1), 150);
+    EXPECT_EQ(list.GetColumnWidth(0), 1);  // as narrow as asked, below the style's minimum
     EXPECT_EQ(list.InsertItem(0, "first"), 0);  // inserted at the index, others move down
     EXPECT_EQ(list.GetItemText(0, 0), "first");
     EXPECT_EQ(list.GetItemText(1, 1), "label 0");

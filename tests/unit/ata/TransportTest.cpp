@@ -105,6 +105,8 @@ TEST(ReadDma, RefusesWhatTheCommandCannotExpress) {
     OneDrive d;
     auto handle = OpenPhysicalDrive(d.drives, 0);
     EXPECT_EQ(ReadDma(handle.get(), uint64_t{1} << 28, 512), kReadNotDelivered);  // would wrap to 0
+    EXPECT_EQ(ReadDma(handle.get(), (uint64_t{1} << 28) - 1, 1024), kReadNotDelivered);  // ends beyond
+    EXPECT_EQ(ReadDmaExt(handle.get(), (uint64_t{1} << 48) - 1, 1024), kReadNotDelivered);
     EXPECT_EQ(ReadDma(handle.get(), 0, 0), kReadNotDelivered);           // count 0 reads 256
     EXPECT_EQ(ReadDma(handle.get(), 0, 100), kReadNotDelivered);         // not whole sectors
     EXPECT_EQ(ReadDma(handle.get(), 0, 131072 + 512), kReadNotDelivered);
@@ -112,6 +114,7 @@ TEST(ReadDma, RefusesWhatTheCommandCannotExpress) {
     EXPECT_EQ(ReadDmaExt(handle.get(), 0, 65536 * 512 + 512), kReadNotDelivered);
     EXPECT_TRUE(d.log().requests.empty());
     EXPECT_EQ(ReadDma(handle.get(), (uint64_t{1} << 28) - 1, 512), kReadOk);
+    EXPECT_EQ(ReadDma(handle.get(), (uint64_t{1} << 28) - 256, 131072), kReadOk);  // ends at the limit
 }
 
 TEST(DataBlockReads, IdentifyAndSmartRegisters) {

@@ -172,13 +172,13 @@ TEST(CliOptions, SimulatedLab) {
     const std::string hex = nlohmann::json::parse(dump.str())["identifyHex"];
     const auto path = std::filesystem::temp_directory_path() /
                       ("vellumin-cli-test-lab-" + std::to_string(::getpid()) + ".json");
-    std::ofstream(path) << nlohmann::json{{"volumes", {{{"name", "/"}, {"disk", 0}}}},
+    std::ofstream(path) << nlohmann::json{{"volumes", {{{"name", "C"}, {"disk", 0}}}},
                                           {"drives", {{{"slot", 0}, {"identifyHex", hex}}}}};
     std::ostringstream fromFile;
     const int code = RunCli({"--simulate=" + path.string(), "list"}, fromFile, err);
     std::filesystem::remove(path);
     EXPECT_EQ(code, kExitOk) << err.str();
-    EXPECT_EQ(fromFile.str(), "Drive 0   VQ S210 SSD 64GB (/ )\n");
+    EXPECT_EQ(fromFile.str(), "Drive 0   VQ S210 SSD 64GB (C: )\n");
 
     std::ostringstream none, missing;
     EXPECT_EQ(RunCli({"--simulate", "/nonexistent/lab.json", "list"}, none, missing), kExitUsage);

@@ -193,3 +193,51 @@ TEST(InfoCli, BadDriveArguments) {
 
 }  // namespace
 }  // namespace vellumin::cli
+
+namespace vellumin::cli {
+namespace {
+
+// A drive that opens but does not deliver one read is still shown, row for row as the page
+// shows it from the empty block; only a drive that cannot be opened is no drive.
+TEST(ReportCli, AReadNotDeliveredShowsTheRowsAndFails) {
+    platform::sim::DriveDescription base;
+    base.model = "VQ 240GB SSD";
+    base.sectors = 1000000;
+    base.firmware = "101202B";  // chooses its decoder without the SMART block's name
+    platform::sim::LabDescription desc;
+    desc.drives[0] = base;
+    desc.drives[0]->transport.undeliveredCommands = {0xB0};  // SMART
+    desc.drives[1] = base;
+    desc.drives[1]->transport.undeliveredCommands = {0xEC};  // IDENTIFY DEVICE
+    desc.drives[2] = base;
+    desc.drives[2]->transport.openFails = true;
+    platform::sim::SimPlatform reference(desc);
+    const auto blocks = [&](int n) {
+        return pages::ReadDriveBlocks(reference.Drives(), n, pages::ReadOrder::kIdentifyFirst);
+    };
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::vector<std::string> out;
+        std::string err;
+    } cases[] = {
+        {{"smart", "0"}, kExitFailure,
+         TableLines(pages::DecodeSmart(blocks(0).smart, blocks(0).identify).rows),
+         "Physical drive 0: SMART READ DATA was not delivered; the rows show empty values.\n"},
+        {{"smart", "0", "--raw"}, kExitFailure, {}, "Physical drive 0: SMART READ DATA was not delivered.\n"},
+        {{"info", "1"}, kExitFailure, TableLines(pages::DriveInfoRows(1, blocks(1).identify, blocks(1).smart)),
+         "Physical drive 1: IDENTIFY DEVICE was not delivered; the rows show empty values.\n"},
+        {{"info", "2"}, kExitNoDrive, {}, "Physical drive 2 is not present or cannot be opened.\n"},
+        {{"smart", "2"}, kExitNoDrive, {}, "Physical drive 2 is not present or cannot be opened.\n"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream out, err;
+        const int code = RunCli(c.args, out, err, std::make_unique<platform::sim::SimPlatform>(desc));
+        EXPECT_EQ(code, c.code) << c.args[0] << c.args[1];
+        EXPECT_EQ(Lines(out.str()), c.out) << c.args[0] << c.args[1];
+        EXPECT_EQ(err.str(), c.err);
+    }
+}
+
+}  // namespace
+}  // namespace vellumin::cli

@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 TEST(Capabilities, NeedsRawIoAndSysAdminInTheEffectiveSet) {
     EXPECT_TRUE(HasRawDiskCapabilities("Name:\tx\nCapPrm:\t0\nCapEff:\t000001fffeffffff\n"));
-    EXPECT_TRUE(HasRawDiskCapabilities("CapEff:\t0000000000220000"));  // exactly bits 17, 21
+    EXPECT_TRUE(HasRawDiskCapabilities("CapEff:\t0000000000220000"));     // exactly bits 17, 21
     EXPECT_FALSE(HasRawDiskCapabilities("CapEff:\t0000000000200000\n"));  // admin only
     EXPECT_FALSE(HasRawDiskCapabilities("CapEff:\t0000000000020000\n"));  // raw I/O only
     EXPECT_FALSE(HasRawDiskCapabilities("CapPrm:\t000001ffffffffff\nCapEff:\t0000000000000000\n"));
@@ -28,10 +28,30 @@ TEST(Relaunch, PassesOnlyTheSetDisplayVariables) {
         std::string n = name;
         return n == "DISPLAY" ? ":0" : n == "XDG_RUNTIME_DIR" ? "/run/user/1000" : nullptr;
     };
-    std::vector<std::string> expected{"pkexec", "/usr/bin/env", "DISPLAY=:0",
-                                      "XDG_RUNTIME_DIR=/run/user/1000", "/opt/v/vellumin",
-                                      "runas"};
+    std::vector<std::string> expected{"pkexec",          "/usr/bin/env",
+                                      "DISPLAY=:0",      "XDG_RUNTIME_DIR=/run/user/1000",
+                                      "/opt/v/vellumin", "runas"};
     EXPECT_EQ(BuildRelaunchCommand("/opt/v/vellumin", {"runas"}, lookup), expected);
+}
+
+TEST(Relaunch, TheInstalledProgramLeavesTheDisplayToItsPolicy) {
+    auto lookup = [](const char*) -> const char* { return ":0"; };
+    std::vector<std::string> expected{"pkexec", "/usr/bin/vellumin", "runas"};
+    EXPECT_EQ(BuildRelaunchCommand("/usr/bin/vellumin", {"runas"}, lookup, PolkitAction::Installed),
+              expected);
+
+    const auto policy =
+        fs::temp_directory_path() / ("vellumin-policy-" + std::to_string(::getpid()));
+    std::ofstream(policy) << "<policyconfig/>";
+    const std::string installed = "/usr/bin/vellumin";
+    EXPECT_EQ(FindPolkitAction(installed, installed, policy.string()), PolkitAction::Installed);
+    // A build tree, or an installed program whose policy is gone, keeps passing the display.
+    EXPECT_EQ(FindPolkitAction("/home/u/vellumin/build/vellumin", installed, policy.string()),
+              PolkitAction::Generic);
+    EXPECT_EQ(FindPolkitAction(installed, installed, policy.string() + ".missing"),
+              PolkitAction::Generic);
+    EXPECT_EQ(FindPolkitAction(installed, "", policy.string()), PolkitAction::Generic);
+    fs::remove(policy);
 }
 
 class FakeDevRoot : public ::testing::Test {
@@ -41,7 +61,9 @@ protected:
         fs::create_directories(root_);
     }
     void TearDown() override { fs::remove_all(root_); }
-    std::unique_ptr<Platform> Make() { return CreateLinuxPlatform({root_.string(), "/proc", "/sys"}); }
+    std::unique_ptr<Platform> Make() {
+        return CreateLinuxPlatform({root_.string(), "/proc", "/sys"});
+    }
     fs::path root_;
 };
 

@@ -20,6 +20,15 @@ std::string LabErrorOf(const std::string& json, const std::string& source = "lab
     return "(accepted)";
 }
 
+// Seventeen drives that leave their slots to their places in the list.
+std::string SeventeenDrives() {
+    std::string drives;
+    for (int i = 0; i < 17; ++i) {
+        drives += std::string(i ? ", " : "") + R"({"model": "VQ X", "sectors": 1000})";
+    }
+    return R"({"drives": [)" + drives + "]}";
+}
+
 TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
     const std::string ok = R"("model": "VQ X", "sectors": 1000)";
     struct Case {
@@ -32,6 +41,7 @@ TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
         {R"({"drives": [{"model": ")" + std::string(41, 'x') + R"(", "sectors": 1}]})",
          "lab.json: drives[0].model: longer than 40 characters"},
         {R"({"drives": [{"model": "VQ"}]})", "lab.json: drives[0]: missing key \"sectors\""},
+        {SeventeenDrives(), "lab.json: drives[16]: no slot left: a lab holds 16 drives (slots 0-15)"},
         {R"({"drives": [{)" + ok + R"(, "modle": "x"}]})", "lab.json: drives[0].modle: unknown key"},
         {R"({"drives": [{)" + ok + R"(, "slot": 16}]})", "lab.json: drives[0].slot: value 16 is out of range 0-15"},
         {R"({"drives": [{)" + ok + R"(, "slot": 2}, {)" + ok + R"(, "slot": 2}]})",
@@ -56,6 +66,9 @@ TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
         {R"({"volumes": [{"name": "C", "disk": 17}]})", "lab.json: volumes[0].disk: value 17 is out of range -1-15"},
         {R"({"machine": {"os": {"major": "six"}}})",
          "lab.json: machine.os.major: \"six\" is not a number (decimal or 0x hexadecimal)"},
+        {R"({"machine": {"trimCommand": "sometimes"}})",
+         "lab.json: machine.trimCommand: expected \"works\", \"cannotStart\", \"writesNothing\" or \"noNumber\", "
+         "found \"sometimes\""},
         {R"([1, 2])", "lab.json: (top level): expected an object, found an array"},
     };
     for (const Case& c : cases) {
@@ -132,7 +145,7 @@ TEST(SimDefaultLab, CoversEveryFamilyGateAndFilter) {
     EXPECT_NE(model(8).find("KM5508"), std::string::npos);
 
     const uint16_t status[] = {0x01, 0x01, 0x01, 0x21, 0x03, 0x07, 0x09, 0x00,
-                               0x17, 0x01, 0x01, 0x01, 0x01, 0x07, 0x03, 0x01};
+                               0x17, 0x01, 0x01, 0x01, 0x01, 0x07, 0x07, 0x01};
     for (int slot = 0; slot < kSlotCount; ++slot) {
         EXPECT_EQ(ata::Word(identify(slot), 128), status[slot]) << "slot " << slot;
     }
@@ -153,6 +166,9 @@ TEST(SimDefaultLab, CoversEveryFamilyGateAndFilter) {
     EXPECT_TRUE(drives.IsRemovableVolume("G"));
     EXPECT_FALSE(drives.IsRemovableVolume("C"));
     EXPECT_EQ(drives.VolumeNames(), (std::vector<std::string>{"C", "D", "E", "F", "G", "H"}));
+    // Listed as Windows probes them: letters C to Z in order, whatever the lab's order.
+    platform->SetVolumes({{"E", 0}, {"Z", 1}, {"C", 0}, {"A", 0}, {"AB", 0}, {"/mnt", 1}, {"D", 1}});
+    EXPECT_EQ(drives.VolumeNames(), (std::vector<std::string>{"C", "D", "E", "Z"}));
     EXPECT_EQ(lab.machine.windowsDirectory.substr(0, 1), "C");
     EXPECT_TRUE(platform->Sys().IsAdministrator());
     EXPECT_FALSE(platform->Sys().RelaunchElevated({}));

@@ -1,0 +1,408 @@
+// vellumin-cli erase DRIVE --quick|--full [--yes] [--restart] [--rehearse]: the secure erase
+// on the terminal, through the same gates, boot-drive test, confirmation and flows as the page.
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "ata/Discovery.h"
+#include "ata/Transport.h"
+#include "cli/Command.h"
+#include "cli/Output.h"
+#include "pages/erase/EraseFlow.h"
+#include "pages/erase/EraseGates.h"
+#include "pages/erase/EraseRehearsal.h"
+
+namespace vellumin::cli {
+namespace {
+
+using erase::Answer;
+using erase::EraseEnding;
+using erase::EraseMessage;
+using erase::MessageId;
+
+constexpr int kExitRefused = 6;   // the gates or the boot-drive test refuse the drive
+constexpr int kExitDeclined = 7;  // the confirmation was not given
+
+struct EraseOptions {
+    std::string drive;
+    bool quick = false;
+    bool full = false;
+    bool yes = false;
+    bool restart = false;
+    bool rehearse = false;
+};
+
+// Messages go to the terminal as they come; the user answers the confirmation by typing the
+// model text and the frozen message with Enter.
+class TerminalPrompter final : public erase::ErasePrompter {
+public:
+    TerminalPrompter(Context& context, const EraseOptions& options, std::string model)
+        : context_(context), options_(options), model_(std::move(model)) {}
+
+    Answer Ask(const EraseMessage& message) override {
+        std::ostream& out = Out();
+        out << message.caption << ": " << message.text << '\n';
+        if (message.id == MessageId::Frozen) {
+            if (options_.rehearse) {
+                out << "(rehearsal: the copy counts as re-plugged)\n";
+                return Answer::Ok;
+            }
+            out << "Press Enter once the drive's power has been unplugged and plugged in again: "
+                << std::flush;
+            std::string line;
+            // Without an answer nobody re-plugged the drive: the flow must not go round again.
+            noMoreInput_ = !std::getline(context_.in(), line);
+            if (noMoreInput_) {
+                out << '\n';
+            }
+            return Answer::Ok;
+        }
+        if (message.buttons != erase::MessageButtons::YesNo) {
+            return Answer::Ok;
+        }
+        if (noMoreInput_) {
+            out << "(no answer: nothing is erased)\n";
+            return Answer::No;
+        }
+        if (options_.yes) {
+            out << "(--yes)\n";
+            return Answer::Yes;
+        }
+        out << "Type the drive's model text \"" << model_
+            << "\" to erase it (anything else stops): " << std::flush;
+        std::string line;
+        if (!std::getline(context_.in(), line)) {
+            noMoreInput_ = true;
+            out << '\n';
+            return Answer::No;
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        return line == model_ ? Answer::Yes : Answer::No;
+    }
+
+    std::ostream& Out() { return context_.json ? context_.err() : context_.out(); }
+
+private:
+    Context& context_;
+    const EraseOptions& options_;
+    std::string model_;
+    bool noMoreInput_ = false;
+};
+
+// The elapsed time, redrawn once a second on a terminal while the erase command runs.
+class TerminalHooks final : public erase::EraseHooks {
+public:
+    TerminalHooks(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
+    ~TerminalHooks() override { StopElapsed(); }
+
+    void StartElapsed() override {
+        if (!terminal_) {
+            return;
+        }
+        stop_ = false;
+        ticker_ = std::thread([this] {
+            std::unique_lock lock(mutex_);
+            for (int seconds = 1;
+                 !wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stop_; });
+                 ++seconds) {
+                err_ << '\r' << erase::ElapsedTimeText(seconds) << "\x1b[K" << std::flush;
+            }
+        });
+    }
+    void StopElapsed() override {
+        if (!ticker_.joinable()) {
+            return;
+        }
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        ticker_.join();
+        err_ << "\r\x1b[K" << std::flush;
+    }
+
+private:
+    std::ostream& err_;
+    bool terminal_;
+    std::thread ticker_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;
+};
+
+nlohmann::json CommandJson(const erase::SentCommand& c) {
+    const auto& in = c.input;
+    nlohmann::json j = {
+        {"name", erase::CommandName(in)},
+        {"command", in.command},
+        {"features", in.features},
+        {"sectorCount", in.sectorCount},
+        {"lbaLow", in.lbaLow},
+        {"lbaMid", in.lbaMid},
+        {"lbaHigh", in.lbaHigh},
+        {"device", in.device},
+        {"flags", c.flags},
+        {"dataLength", c.dataLength},
+        {"timeOutSeconds", c.timeOutSeconds},
+        {"delivered", c.delivered},
+    };
+    if (c.delivered) {
+        j["status"] = c.output.status();
+        j["error"] = c.output.error();
+    }
+    return j;
+}
+
+nlohmann::json MessagesJson(const std::vector<EraseMessage>& messages) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& m : messages) {
+        list.push_back({{"caption", m.caption}, {"text", JsonText(m.text)}});
+    }
+    return list;
+}
+
+int ExitStatus(EraseEnding ending) {
+    switch (ending) {
+        case EraseEnding::Done:
+            return kExitOk;
+        case EraseEnding::DeclinedOnRepeat:
+            return kExitDeclined;
+        case EraseEnding::BootDriveOnRepeat:
+            return kExitRefused;
+        default:
+            return kExitFailure;
+    }
+}
+
+// Why the page would offer no button for this kind of erase; empty when it offers one.
+std::string GateRefusal(const erase::EraseGateView& view, bool full) {
+    if (!view.gateMessage.empty()) {
+        return view.gateMessage;
+    }
+    if (view.notSupportedVisible) {
+        return view.notSupportedText.value_or(erase::kTextNotSupported);
+    }
+    if (full && !view.fullVisible) {
+        return "Full Erase is not offered for this drive: it is erased through the ATA security "
+               "feature "
+               "set (--quick).";
+    }
+    return {};
+}
+
+struct Refusal {
+    std::string ending;  // "refused", "declined"
+    std::vector<EraseMessage> messages;
+    int code;
+};
+
+int Report(Context& context, const nlohmann::json& head, const Refusal& refusal) {
+    if (context.json) {
+        nlohmann::json doc = head;
+        doc["ending"] = refusal.ending;
+        doc["messages"] = MessagesJson(refusal.messages);
+        doc["commands"] = nlohmann::json::array();
+        context.PrintJson(doc);
+    } else if (refusal.ending == "declined") {
+        context.out() << "Nothing erased.\n";
+    }
+    return refusal.code;
+}
+
+// Collects the messages shown before the flow (boot drive, confirmation) for the summary.
+class CollectingPrompter final : public erase::ErasePrompter {
+public:
+    explicit CollectingPrompter(erase::ErasePrompter& inner) : inner_(inner) {}
+    Answer Ask(const EraseMessage& message) override {
+        seen.push_back(message);
+        return inner_.Ask(message);
+    }
+    std::vector<EraseMessage> seen;
+
+private:
+    erase::ErasePrompter& inner_;
+};
+
+int RunErase(Context& context, const EraseOptions& options) {
+    const int drive = ParseDrive(options.drive);
+    platform::Platform& real = context.Platform();
+    platform::DriveSystem& drives = real.Drives();
+
+    // The drive list's copy of the drive: its model text and what the gates read from it.
+    ata::IdentifyBlock reference{};
+    if (!ata::IdentifyDevice(drives, drive, reference)) {
+        ThrowNoDrive(drive);
+    }
+    const std::string model = ata::ModelText(reference);
+    nlohmann::json head = {{"drive", drive},
+                           {"model", JsonText(model)},
+                           {"mode", options.full ? "full" : "quick"},
+                           {"rehearsal", options.rehearse}};
+    TerminalPrompter terminal(context, options, model);
+    CollectingPrompter prompter(terminal);
+
+    // Only drives the drive list shows can be erased, as in the window.
+    if (!ata::IsCompatible(ata::PrefixText(reference), ata::RotationText(reference))) {
+        terminal.Out()
+            << "The drive is not a compatible drive; the erase is offered only for the drives the "
+               "drive list shows.\n";
+        return Report(context, head, {"refused", {}, kExitRefused});
+    }
+    const auto view = erase::DecideEraseGates(erase::ReadEraseGateInputs(
+        drives, drive, &reference, erase::IsEraseUnsupportedOs(real.Sys().OsVersion()), false));
+    if (const std::string refusal = GateRefusal(view, options.full); !refusal.empty()) {
+        terminal.Out() << refusal << '\n';
+        return Report(context, head, {"refused", {}, kExitRefused});
+    }
+    const bool security = !options.full && view.quick == erase::QuickEraseRuns::SecurityFlow;
+    const erase::EraseTarget target{drive, model,
+                                    security       ? uint8_t{0}
+                                    : options.full ? erase::kVendorEraseFull
+                                                   : view.quickVendorCode};
+    head["flow"] = security ? "security" : "vendor";
+    if (!security) {
+        head["vendorCode"] = target.vendorCode;
+    }
+
+    if (erase::RefuseBootDrive(drives, target, prompter)) {
+        return Report(context, head, {"refused", prompter.seen, kExitRefused});
+    }
+    if (!erase::ConfirmErase(drives, target, prompter)) {
+        return Report(context, head, {"declined", prompter.seen, kExitDeclined});
+    }
+
+    std::unique_ptr<erase::RehearsalPlatform> rehearsal;
+    std::vector<std::string> unknowns;
+    if (options.rehearse) {
+        auto copy = erase::CopyDriveForRehearsal(real, drive);
+        if (!copy) {
+            ThrowNoDrive(drive);
+        }
+        unknowns = copy->unknowns;
+        rehearsal = std::make_unique<erase::RehearsalPlatform>(real, drive, copy->drive);
+    }
+    platform::Platform& flowPlatform =
+        rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real;
+    const bool tty = &context.err() == &std::cerr && isatty(STDERR_FILENO);
+    TerminalHooks hooks(context.err(), tty);
+    const erase::EraseFlowOptions flowOptions{options.restart};
+    const auto start = std::chrono::steady_clock::now();
+    erase::EraseFlowResult result =
+        security ? erase::SecurityEraseFlow(flowPlatform, target, terminal, hooks, flowOptions)
+                 : erase::VendorEraseFlow(flowPlatform, target, terminal, hooks, flowOptions);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    hooks.StopElapsed();
+
+    std::vector<EraseMessage> messages = prompter.seen;
+    messages.insert(messages.end(), result.messages.begin(), result.messages.end());
+    const bool done = result.ending == EraseEnding::Done;
+    const char* restart = !done                      ? "none"
+                          : !result.restartRequested ? "needed"
+                          : result.restartRefused    ? "refused"
+                                                     : "requested";
+    if (context.json) {
+        nlohmann::json doc = head;
+        nlohmann::json commands = nlohmann::json::array();
+        for (const auto& c : result.commands) {
+            commands.push_back(CommandJson(c));
+        }
+        doc["commands"] = commands;
+        doc["messages"] = MessagesJson(messages);
+        doc["ending"] = erase::EndingName(result.ending);
+        doc["seconds"] = seconds;
+        doc["eraseSeconds"] = result.eraseSeconds;
+        doc["restart"] = restart;
+        if (options.rehearse) {
+            doc["unknowns"] = unknowns;
+        }
+        context.PrintJson(doc);
+        return ExitStatus(result.ending);
+    }
+
+    auto& out = context.out();
+    out << (options.rehearse ? "ATA commands the erase would send to drive "
+                             : "ATA commands sent to drive ")
+        << drive << ":\n";
+    for (const auto& c : result.commands) {
+        out << "  " << erase::DescribeCommand(c) << '\n';
+    }
+    if (options.rehearse) {
+        out << "Messages, in order:\n";
+        for (const auto& m : messages) {
+            std::string text = m.caption + ": " + m.text;
+            for (size_t at = text.find('\n'); at != std::string::npos;
+                 at = text.find('\n', at + 5)) {
+                text.replace(at, 1, "\n    ");
+            }
+            out << "  " << text << '\n';
+        }
+    }
+    out << "Ending: " << erase::EndingName(result.ending) << '\n';
+    if (static_cast<int>(result.eraseSeconds) > 0) {
+        out << erase::ElapsedTimeText(static_cast<int>(result.eraseSeconds)) << '\n';
+    }
+    if (done && !result.restartRequested) {
+        out << (options.rehearse ? "The real erase would need" : "The erase needs")
+            << " a restart of the computer to finish; restart when you are ready (or give "
+               "--restart).\n";
+    } else if (done && result.restartRefused) {
+        out << "The restart could not be started; restart the computer yourself.\n";
+    } else if (done) {
+        out << (options.rehearse ? "The real erase would restart the computer now.\n"
+                                 : "Restarting the computer.\n");
+    }
+    if (options.rehearse) {
+        out << "What the rehearsal cannot know:\n";
+        for (const auto& u : unknowns) {
+            out << "  " << u << '\n';
+        }
+        if (unknowns.empty()) {
+            out << "  nothing: the lab drive's whole state was copied; the lab drive itself is "
+                   "untouched.\n";
+        }
+    }
+    return ExitStatus(result.ending);
+}
+
+const Registrar registrar(60, [](CLI::App& app, Context& context) {
+    auto* command = app.add_subcommand(
+        "erase", "Secure erase of a drive (destroys all its data), then a restart of the computer");
+    auto options = std::make_shared<EraseOptions>();
+    AddDriveArgument(command, options->drive);
+    auto* kind = command->add_option_group("erase kind", "exactly one of");
+    kind->add_flag("--quick", options->quick,
+                   "Quick Erase: the ATA security erase, or the controller's quick erase");
+    kind->add_flag("--full", options->full,
+                   "Full Erase: the controller's full erase (listed controllers only)");
+    kind->require_option(1);
+    command->add_flag("--yes", options->yes,
+                      "Answer the confirmation with yes instead of typing the model text");
+    command->add_flag("--restart", options->restart,
+                      "Restart the computer after a successful erase");
+    command->add_flag(
+        "--rehearse", options->rehearse,
+        "Run the erase against a copy of the drive and print every ATA command it would send; "
+        "only IDENTIFY DEVICE and SMART READ DATA reach the drive");
+    command->footer(
+        "A frozen drive asks for its power to be unplugged and plugged in again, then Enter (also "
+        "with "
+        "--yes), and for the confirmation again.\n"
+        "Exit status: 0 erased (or rehearsed to the end), 1 the erase failed or was aborted, 4 no "
+        "such "
+        "drive, 6 refused (gates, boot drive, not a compatible drive), 7 not confirmed.");
+    context.OnRun(command, [&context, options] { return RunErase(context, *options); });
+});
+
+}  // namespace
+}  // namespace vellumin::cli

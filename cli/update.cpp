@@ -1,0 +1,250 @@
+// vellumin-cli update DRIVE [--download DIR] [--yes]: the firmware-update check and download.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+#include "ata/Transport.h"
+#include "cli/Command.h"
+#include "cli/Output.h"
+#include "pages/fwupdate/DownloadEngine.h"
+#include "pages/fwupdate/UpdateQuery.h"
+
+namespace vellumin::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A newer firmware is offered but was not downloaded (declined, or no --download).
+constexpr int kExitUpdateOffered = 6;
+constexpr const char* kAhciNote =
+    "If you want to update firmware, please turn on AHCI mode and make sure that AHCI is supported "
+    "on the "
+    "motherboard.";
+
+std::atomic<int> g_cancel{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
+
+void OnInterrupt(int) {
+    g_cancel.store(1, std::memory_order_relaxed);
+    static const char note[] = "\nCancelling the download (Ctrl-C again quits at once).\n";
+    [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
+}
+
+// Ctrl-C is the Cancel button while a download runs; a second Ctrl-C gets the default back.
+class InterruptAsCancel {
+public:
+    InterruptAsCancel() {
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~InterruptAsCancel() { sigaction(SIGINT, &previous_, nullptr); }
+    InterruptAsCancel(const InterruptAsCancel&) = delete;
+    InterruptAsCancel& operator=(const InterruptAsCancel&) = delete;
+
+private:
+    struct sigaction previous_ {};
+};
+
+std::string Bytes(uint64_t bytes) {
+    char text[32];
+    if (bytes < 1024 * 1024) {
+        std::snprintf(text, sizeof text, "%.1f KiB", bytes / 1024.0);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f MiB", bytes / (1024.0 * 1024.0));
+    }
+    return text;
+}
+
+// One terminal line a few times a second: bar, percent, bytes and speed.
+class TerminalDownloadProgress : public fwupdate::DownloadObserver {
+public:
+    TerminalDownloadProgress(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
+
+    void OnLength(uint64_t total) override { total_ = total; }
+    void OnBlock(uint64_t received) override {
+        received_ = received;
+        const auto now = Clock::now();
+        if (!enabled_ || now - lastDraw_ < std::chrono::milliseconds(100)) {
+            return;
+        }
+        lastDraw_ = now;
+        const double seconds = std::chrono::duration<double>(now - start_).count();
+        const int percent = total_ == 0 ? 100 : static_cast<int>(received * 100 / total_);
+        constexpr int kWidth = 30;
+        const int filled = percent * kWidth / 100;
+        char speed[32];
+        std::snprintf(speed, sizeof speed, "%.1f MB/s",
+                      seconds > 0 ? received / seconds / 1e6 : 0.0);
+        out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '-') << "] "
+             << percent << " %  " << Bytes(received) << " / " << Bytes(total_) << "  " << speed
+             << "\x1b[K" << std::flush;
+    }
+    void End() {
+        if (enabled_ && lastDraw_ != Clock::time_point{}) {
+            out_ << "\r\x1b[K" << std::flush;
+        }
+    }
+    uint64_t Received() const { return received_; }
+
+private:
+    std::ostream& out_;
+    bool enabled_;
+    Clock::time_point start_ = Clock::now();
+    Clock::time_point lastDraw_{};
+    uint64_t total_ = 0;
+    uint64_t received_ = 0;
+};
+
+const char* EndingName(fwupdate::QueryEnding ending) {
+    switch (ending) {
+        case fwupdate::QueryEnding::Silent:
+            return "silent";
+        case fwupdate::QueryEnding::Latest:
+            return "latest";
+        case fwupdate::QueryEnding::Offer:
+            return "offer";
+        case fwupdate::QueryEnding::Unreadable:
+            return "unreadable";
+        case fwupdate::QueryEnding::Failed:
+            return "failed";
+    }
+    return "failed";
+}
+
+const char* EndingName(fwupdate::DownloadEnding ending) {
+    switch (ending) {
+        case fwupdate::DownloadEnding::Completed:
+            return "completed";
+        case fwupdate::DownloadEnding::NotOffered:
+            return "not-offered";
+        case fwupdate::DownloadEnding::Refused:
+            return "refused";
+        case fwupdate::DownloadEnding::Failed:
+            return "failed";
+        case fwupdate::DownloadEnding::Cancelled:
+            return "cancelled";
+    }
+    return "failed";
+}
+
+struct UpdateOptions {
+    std::string drive;
+    std::string folder;
+    bool yes = false;
+};
+
+bool Confirm(Context& context, bool yes) {
+    context.err() << fwupdate::kConfirmationText << "\n\n";
+    if (yes) {
+        return true;
+    }
+    context.err() << "Continue? [y/N] " << std::flush;
+    std::string answer;
+    if (!std::getline(std::cin, answer)) {
+        return false;
+    }
+    return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
+}
+
+int RunUpdateCommand(Context& context, const UpdateOptions& options) {
+    const int drive = ParseDrive(options.drive);
+    ata::IdentifyBlock identify{};
+    if (!ata::IdentifyDevice(context.Platform().Drives(), drive, identify)) {
+        ThrowNoDrive(drive);
+    }
+    const std::string host = context.Platform().Sys().UpdateServiceHost();
+    const fwupdate::QueryOutcome query = fwupdate::RunUpdateQuery(identify, host);
+    nlohmann::json summary{{"drive", drive},
+                           {"wono", JsonText(fwupdate::WonoValue(identify))},
+                           {"query", EndingName(query.ending)}};
+    const auto finish = [&](int status, const std::string& text) {
+        if (context.json) {
+            summary["status"] = JsonText(text);
+            summary["exitStatus"] = status;
+            context.PrintJson(summary);
+        } else if (!text.empty()) {
+            (status == kExitOk || status == kExitUpdateOffered ? context.out() : context.err())
+                << text << '\n';
+        }
+        return status;
+    };
+
+    switch (query.ending) {
+        case fwupdate::QueryEnding::Failed:
+            return finish(kExitFailure, "Error: " + query.error);
+        case fwupdate::QueryEnding::Silent:
+            return finish(kExitFailure, "The update service sent an empty reply.");
+        case fwupdate::QueryEnding::Unreadable:
+            return finish(kExitFailure, fwupdate::StatusText(query));
+        case fwupdate::QueryEnding::Latest:
+            return finish(kExitOk, fwupdate::StatusText(query));
+        case fwupdate::QueryEnding::Offer:
+            break;
+    }
+    summary["url"] = JsonText(query.url);
+    if (!Confirm(context, options.yes)) {
+        return finish(kExitUpdateOffered, fwupdate::kLatestText);
+    }
+    if (options.folder.empty()) {
+        return finish(kExitUpdateOffered, "A newer firmware is offered: " + query.url +
+                                              "\nRun again with --download DIR to store it.");
+    }
+
+    const bool terminal = !context.json && &context.err() == &std::cerr && isatty(STDERR_FILENO);
+    TerminalDownloadProgress progress(context.err(), terminal);
+    const auto start = Clock::now();
+    g_cancel.store(0);
+    fwupdate::DownloadOutcome download;
+    {
+        InterruptAsCancel interrupt;
+        download = fwupdate::RunDownload(query.url, options.folder, g_cancel, progress);
+    }
+    progress.End();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    summary["download"] = {{"ending", EndingName(download.ending)},
+                           {"path", JsonText(download.path)},
+                           {"bytes", download.received},
+                           {"seconds", seconds},
+                           {"mbPerSecond", seconds > 0 ? download.received / seconds / 1e6 : 0.0}};
+    switch (download.ending) {
+        case fwupdate::DownloadEnding::Completed:
+            return finish(kExitOk, download.statusText + "\n" + kAhciNote);
+        case fwupdate::DownloadEnding::Cancelled:
+            return finish(kExitStopped, download.statusText);
+        case fwupdate::DownloadEnding::Failed:
+            return finish(kExitFailure, "Error: " + download.statusText);
+        case fwupdate::DownloadEnding::NotOffered:
+        case fwupdate::DownloadEnding::Refused:
+            break;
+    }
+    return finish(kExitFailure, download.statusText);
+}
+
+const Registrar registrar(70, [](CLI::App& app, Context& context) {
+    auto* command = app.add_subcommand("update",
+                                       "Ask the firmware-update service about a drive and download "
+                                       "a newer firmware file (it is stored, never flashed)");
+    auto options = std::make_shared<UpdateOptions>();
+    AddDriveArgument(command, options->drive);
+    command->add_option("--download", options->folder, "Folder to store the firmware file in");
+    command->add_flag("--yes", options->yes, "Answer Yes to the confirmation");
+    command->footer(
+        "The host is the build's update service, or VELLUMIN_UPDATE_HOST (host[:port]); with "
+        "--simulate the\n"
+        "lab's loopback service. Ctrl-C cancels a download; nothing of it is left.\n"
+        "Exit status: 0 no update needed or the file is downloaded, 1 the query or the download "
+        "failed,\n"
+        "4 the drive cannot be read, 5 download cancelled, 6 a newer firmware is offered but not "
+        "downloaded.");
+    context.OnRun(command, [&context, options] { return RunUpdateCommand(context, *options); });
+});
+
+}  // namespace
+}  // namespace vellumin::cli

@@ -1,0 +1,378 @@
+#include "pages/erase/EraseFlow.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "ata/Transport.h"
+
+namespace vellumin::erase {
+namespace {
+
+using platform::AtaPassThroughRequest;
+using platform::AtaTaskFile;
+using platform::DriveHandle;
+using platform::DriveHandlePtr;
+using platform::DriveSystem;
+
+constexpr uint8_t kCmdIdentify = 0xEC;
+constexpr uint8_t kSmartReadData = 0xD0;
+constexpr int kSecurityStatusByte = 256;
+
+// Every command the flow sends passes through here, so the list is what went to the drive,
+// not what the flow meant to send.
+class RecordingHandle final : public DriveHandle {
+public:
+    RecordingHandle(DriveHandlePtr inner, std::vector<SentCommand>& log)
+        : inner_(std::move(inner)), log_(log) {}
+
+    bool PassThrough(AtaPassThroughRequest& request) override {
+        SentCommand sent;
+        sent.flags = request.flags;
+        sent.dataLength = request.dataLength;
+        sent.timeOutSeconds = request.timeOutSeconds;
+        sent.input = request.currentTaskFile;
+        sent.delivered = inner_->PassThrough(request);
+        if (sent.delivered) {
+            sent.output = request.currentTaskFile;
+        }
+        log_.push_back(sent);
+        return sent.delivered;
+    }
+    std::optional<uint64_t> SectorCount() override { return inner_->SectorCount(); }
+    bool Flush() override { return inner_->Flush(); }
+
+private:
+    DriveHandlePtr inner_;
+    std::vector<SentCommand>& log_;
+};
+
+class RecordingDrives final : public DriveSystem {
+public:
+    RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log) : inner_(inner), log_(log) {}
+
+    DriveHandlePtr OpenPhysicalDrive(int number) override {
+        DriveHandlePtr handle = inner_.OpenPhysicalDrive(number);
+        return handle ? std::make_unique<RecordingHandle>(std::move(handle), log_) : nullptr;
+    }
+    std::vector<std::string> VolumeNames() override { return inner_.VolumeNames(); }
+    bool IsRemovableVolume(const std::string& name) override {
+        return inner_.IsRemovableVolume(name);
+    }
+    int VolumeDiskNumber(const std::string& name) override { return inner_.VolumeDiskNumber(name); }
+    std::vector<int> SystemDiskNumbers() override { return inner_.SystemDiskNumbers(); }
+    void UserPowerCycled(int number) override { inner_.UserPowerCycled(number); }
+
+private:
+    DriveSystem& inner_;
+    std::vector<SentCommand>& log_;
+};
+
+class RecordingPrompter final : public ErasePrompter {
+public:
+    RecordingPrompter(ErasePrompter& inner, std::vector<EraseMessage>& log)
+        : inner_(inner), log_(log) {}
+    Answer Ask(const EraseMessage& message) override {
+        log_.push_back(message);
+        return inner_.Ask(message);
+    }
+
+private:
+    ErasePrompter& inner_;
+    std::vector<EraseMessage>& log_;
+};
+
+// One flow's world: the drive as the target names it, seen through the recorders.
+struct FlowScope {
+    FlowScope(platform::Platform& platform, const EraseTarget& target, ErasePrompter& prompter,
+              EraseHooks& hooks, const EraseFlowOptions& options, EraseFlowKind kind)
+        : platform(platform),
+          target(target),
+          hooks(hooks),
+          options(options),
+          drives(platform.Drives(), result.commands),
+          prompter(prompter, result.messages),
+          security{drives, target.driveNumber, this->prompter} {
+        result.flow = kind;
+    }
+
+    void Show(MessageId id) { prompter.Ask(MessageFor(id)); }
+
+    platform::Platform& platform;
+    const EraseTarget target;  // a copy: nothing the page does later reaches this flow
+    EraseHooks& hooks;
+    const EraseFlowOptions options;
+    EraseFlowResult result;
+    RecordingDrives drives;
+    RecordingPrompter prompter;
+    SecurityContext security;
+};
+
+// The main window is locked for exactly as long as the run lasts, whatever path ends it.
+class MainWindowLock {
+public:
+    explicit MainWindowLock(EraseHooks& hooks) : hooks_(hooks) { hooks_.LockMainWindow(); }
+    ~MainWindowLock() { hooks_.UnlockAfterRun(); }
+    MainWindowLock(const MainWindowLock&) = delete;
+    MainWindowLock& operator=(const MainWindowLock&) = delete;
+
+private:
+    EraseHooks& hooks_;
+};
+
+class ElapsedTimer {
+public:
+    explicit ElapsedTimer(EraseHooks& hooks) : hooks_(hooks) { hooks_.StartElapsed(); }
+    ~ElapsedTimer() { Stop(); }
+    double Stop() {
+        if (running_) {
+            running_ = false;
+            hooks_.StopElapsed();
+            seconds_ =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        }
+        return seconds_;
+    }
+
+private:
+    EraseHooks& hooks_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    bool running_ = true;
+    double seconds_ = 0;
+};
+
+enum class RunCommand { Security, Vendor };
+
+// The erase run; true when the command was delivered (done or aborted).
+bool EraseRun(FlowScope& flow, RunCommand command) {
+    MainWindowLock lock(flow.hooks);
+    DriveHandlePtr handle = ata::OpenPhysicalDrive(flow.drives, flow.target.driveNumber);
+    if (!handle) {
+        flow.result.ending = EraseEnding::NotOpened;
+        return false;
+    }
+    MessageId message = MessageId::Completion;
+    {
+        ElapsedTimer timer(flow.hooks);
+        if (command == RunCommand::Security) {
+            switch (SecurityErase(handle.get())) {
+                case SecurityEraseOutcome::PrepareNotDelivered:
+                    flow.result.ending = EraseEnding::PrepareNotDelivered;
+                    message = MessageId::PrepareFail;
+                    break;
+                case SecurityEraseOutcome::EraseNotDelivered:
+                    flow.result.ending = EraseEnding::EraseNotDelivered;
+                    message = MessageId::EraseFail;
+                    break;
+                case SecurityEraseOutcome::EraseAborted:
+                    flow.result.ending = EraseEnding::EraseAborted;
+                    message = MessageId::EraseAborted;
+                    break;
+                case SecurityEraseOutcome::EraseDone:
+                    flow.result.ending = EraseEnding::Done;
+                    break;
+            }
+        } else {
+            switch (VendorErase(handle.get(), flow.target.vendorCode)) {
+                case VendorEraseOutcome::NotDelivered:
+                    flow.result.ending = EraseEnding::VendorNotDelivered;
+                    message = MessageId::VendorFail;
+                    break;
+                case VendorEraseOutcome::Aborted:
+                    flow.result.ending = EraseEnding::VendorAborted;
+                    message = MessageId::VendorAborted;
+                    break;
+                case VendorEraseOutcome::Done:
+                    flow.result.ending = EraseEnding::Done;
+                    break;
+            }
+        }
+        flow.result.eraseSeconds = timer.Stop();
+    }
+    flow.Show(message);
+    if (flow.result.ending == EraseEnding::Done && flow.options.restart) {
+        // Only after the user has pressed OK on the completion message.
+        flow.result.restartRequested = true;
+        flow.result.restartRefused = !flow.platform.Sys().RestartComputer();
+    }
+    const EraseEnding ending = flow.result.ending;
+    return ending != EraseEnding::PrepareNotDelivered && ending != EraseEnding::EraseNotDelivered &&
+           ending != EraseEnding::VendorNotDelivered;
+}
+
+std::string Hex2(uint8_t value) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", value);
+    return text;
+}
+
+}  // namespace
+
+std::string CommandName(const AtaTaskFile& input) {
+    switch (input.command) {
+        case kCmdIdentify:
+            return "IDENTIFY DEVICE";
+        case kCmdSecuritySetPassword:
+            return "SECURITY SET PASSWORD";
+        case kCmdSecurityUnlock:
+            return "SECURITY UNLOCK";
+        case kCmdSecurityErasePrepare:
+            return "SECURITY ERASE PREPARE";
+        case kCmdSecurityEraseUnit:
+            return "SECURITY ERASE UNIT";
+        case kCmdSecurityDisablePassword:
+            return "SECURITY DISABLE PASSWORD";
+        case kCmdSmart:
+            if (input.features == kSmartReadData) {
+                return "SMART READ DATA";
+            }
+            return "SMART VENDOR ERASE " + Hex2(input.features);
+        default:
+            return "COMMAND " + Hex2(input.command);
+    }
+}
+
+std::string DescribeCommand(const SentCommand& c) {
+    const AtaTaskFile& in = c.input;
+    std::string text = CommandName(in);
+    text.resize(std::max<size_t>(text.size(), 26), ' ');
+    text += " cmd=" + Hex2(in.command) + " feat=" + Hex2(in.features) +
+            " count=" + Hex2(in.sectorCount) + " lba=" + Hex2(in.lbaHigh) + ":" + Hex2(in.lbaMid) +
+            ":" + Hex2(in.lbaLow) + " dev=" + Hex2(in.device);
+    if (c.flags & platform::ATA_FLAGS_DATA_OUT) {
+        text += " data-out " + std::to_string(c.dataLength) + " B";
+    } else if (c.flags & platform::ATA_FLAGS_DATA_IN) {
+        text += " data-in " + std::to_string(c.dataLength) + " B";
+    } else {
+        text += " no data";
+    }
+    text += ", " + std::to_string(c.timeOutSeconds) + " s";
+    return text;
+}
+
+std::vector<std::string> DriveVolumes(DriveSystem& drives, int driveNumber) {
+    std::vector<std::string> volumes;
+    for (const std::string& name : drives.VolumeNames()) {
+        if (drives.VolumeDiskNumber(name) == driveNumber) {
+            volumes.push_back(name);
+        }
+    }
+    return volumes;
+}
+
+bool IsBootDrive(DriveSystem& drives, int driveNumber) {
+    for (int disk : drives.SystemDiskNumbers()) {
+        if (disk < 0 || disk == driveNumber) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RefuseBootDrive(DriveSystem& drives, const EraseTarget& target, ErasePrompter& prompter) {
+    if (!IsBootDrive(drives, target.driveNumber)) {
+        return false;
+    }
+    prompter.Ask(MessageFor(MessageId::BootDrive, target.modelText));
+    return true;
+}
+
+bool ConfirmErase(DriveSystem& drives, const EraseTarget& target, ErasePrompter& prompter) {
+    const std::string text =
+        ConfirmationText(target.modelText, DriveVolumes(drives, target.driveNumber));
+    return prompter.Ask(MessageFor(MessageId::Confirmation, text)) == Answer::Yes;
+}
+
+const char* EndingName(EraseEnding ending) {
+    switch (ending) {
+        case EraseEnding::IdentifyFailed:
+            return "identify-failed";
+        case EraseEnding::BootDriveOnRepeat:
+            return "boot-drive";
+        case EraseEnding::DeclinedOnRepeat:
+            return "declined";
+        case EraseEnding::CheckFailed:
+            return "check-failed";
+        case EraseEnding::NotOpened:
+            return "not-opened";
+        case EraseEnding::PrepareNotDelivered:
+            return "prepare-not-delivered";
+        case EraseEnding::EraseNotDelivered:
+            return "erase-not-delivered";
+        case EraseEnding::EraseAborted:
+            return "erase-aborted";
+        case EraseEnding::VendorNotDelivered:
+            return "vendor-not-delivered";
+        case EraseEnding::VendorAborted:
+            return "vendor-aborted";
+        case EraseEnding::Done:
+            return "done";
+    }
+    return "";
+}
+
+ButtonsAfter ButtonsAfterEnding(EraseEnding ending) {
+    switch (ending) {
+        case EraseEnding::IdentifyFailed:
+        case EraseEnding::BootDriveOnRepeat:
+        case EraseEnding::CheckFailed:
+            return ButtonsAfter::BothDisabled;
+        case EraseEnding::DeclinedOnRepeat:
+            return ButtonsAfter::QuickEnabled;
+        default:
+            return ButtonsAfter::AllEnabled;
+    }
+}
+
+EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarget& target,
+                                  ErasePrompter& prompter, EraseHooks& hooks,
+                                  const EraseFlowOptions& options) {
+    FlowScope flow(platform, target, prompter, hooks, options, EraseFlowKind::Security);
+    EraseFlowResult& result = flow.result;
+    const int drive = flow.target.driveNumber;
+
+    ata::IdentifyBlock identify{};
+    if (!ata::IdentifyDevice(flow.drives, drive, identify)) {
+        result.ending = EraseEnding::IdentifyFailed;
+        return result;
+    }
+    result.check = CheckResult::Frozen;
+    result.passes = 0;
+    while (result.check == CheckResult::Frozen) {
+        if (result.passes > 0) {
+            // The drive was re-plugged: ask afresh which drive and volumes go.
+            if (RefuseBootDrive(flow.drives, flow.target, flow.prompter)) {
+                result.ending = EraseEnding::BootDriveOnRepeat;
+                return result;
+            }
+            if (!ConfirmErase(flow.drives, flow.target, flow.prompter)) {
+                hooks.EnableQuickErase();
+                result.ending = EraseEnding::DeclinedOnRepeat;
+                return result;
+            }
+        }
+        ata::IdentifyDevice(flow.drives, drive, identify);  // a failed read keeps the last data
+        result.check = CheckSecurityState(flow.security, identify[kSecurityStatusByte]);
+        ++result.passes;
+    }
+    if (result.check != CheckResult::Ready) {
+        flow.prompter.Ask(MessageFor(MessageId::CheckFailed, CheckResultName(result.check)));
+        result.ending = EraseEnding::CheckFailed;
+        return result;
+    }
+    const bool passwordSet = SecuritySetPassword(flow.security);
+    const bool delivered = EraseRun(flow, RunCommand::Security);
+    if (!passwordSet || !delivered) {
+        flow.Show(MessageId::SecureEraseFail);
+    }
+    return result;
+}
+
+EraseFlowResult VendorEraseFlow(platform::Platform& platform, const EraseTarget& target,
+                                ErasePrompter& prompter, EraseHooks& hooks,
+                                const EraseFlowOptions& options) {
+    FlowScope flow(platform, target, prompter, hooks, options, EraseFlowKind::Vendor);
+    EraseRun(flow, RunCommand::Vendor);
+    return flow.result;
+}
+
+}  // namespace vellumin::erase

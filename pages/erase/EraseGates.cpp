@@ -1,0 +1,126 @@
+#include "pages/erase/EraseGates.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ata/Transport.h"
+#include "pages/erase/SecurityCommands.h"
+
+namespace vellumin::erase {
+namespace {
+
+constexpr int kControllerOffset = 400;
+constexpr int kSecurityStatusByte = 256;
+
+constexpr std::string_view kListedControllers[] = {"SMI2242", "SMI2235", "JMF612", "JMF616"};
+
+// Three appear twice; kept as the list has always stood.
+constexpr std::string_view kOutdatedRevisions[] = {
+    "100707", "101202", "100730",  "101022",   "101028", "101202", "110322",  "110512",
+    "J0712",  "J1227",  "42J0712", "20101227", "J0623",  "J1227",  "35J0603", "20101227",
+};
+static_assert(std::size(kOutdatedRevisions) == 16);
+
+std::string_view UpToZero(const ControllerBytes& controller) {
+    const auto* bytes = reinterpret_cast<const char*>(controller.data());
+    return {bytes, strnlen(bytes, controller.size())};
+}
+
+}  // namespace
+
+ControllerBytes ControllerBytesOf(const ata::SmartBlock& smart) {
+    ControllerBytes controller{};
+    std::copy_n(smart.begin() + kControllerOffset, controller.size(), controller.begin());
+    return controller;
+}
+
+bool IsListedController(const ControllerBytes& controller) {
+    const std::string_view name = UpToZero(controller);
+    return std::find(std::begin(kListedControllers), std::end(kListedControllers), name) !=
+           std::end(kListedControllers);
+}
+
+bool IsOutdatedFirmware(std::string_view revision) {
+    return std::find(std::begin(kOutdatedRevisions), std::end(kOutdatedRevisions), revision) !=
+           std::end(kOutdatedRevisions);
+}
+
+bool IsEraseUnsupportedOs(const std::optional<platform::OsVersionRecord>& os) {
+    return os && os->windows && os->major == 6 && (os->minor == 2 || os->minor == 3);
+}
+
+EraseGateView DecideEraseGates(const EraseGateInputs& in) {
+    EraseGateView view;
+    view.listed = IsListedController(in.controller);
+    if (!view.listed) {
+        if (in.identifyRead && !in.osUnsupported) {
+            view.warningVisible = view.quickVisible = true;
+            view.securityEraseMode = true;
+            view.quick = QuickEraseRuns::SecurityFlow;
+        } else {
+            view.notSupportedVisible = true;
+            if (in.identifyRead) {
+                view.notSupportedText = kTextOsNotSupported;
+            }
+        }
+        return view;
+    }
+    // A refused listed drive keeps the warning as it was: the red message sits below it.
+    view.warningVisible = in.warningVisible;
+    const uint8_t s = in.securityStatus;
+    if (IsOutdatedFirmware(in.firmwareRevision)) {
+        view.gateMessage = kTextOutdatedFirmware;
+    } else if ((s & kSecEnabled) && (s & kSecLocked)) {
+        view.gateMessage = kTextLocked;
+    } else if (s & kSecEnabled) {
+        view.gateMessage = kTextSecurityEnabled;
+    } else {
+        view.warningVisible = view.quickVisible = view.fullVisible = true;
+        view.quick = QuickEraseRuns::VendorErase;
+        view.quickVendorCode = UpToZero(in.controller).starts_with("SMI") ? kVendorEraseQuickSmi
+                                                                          : kVendorEraseQuickJmf;
+    }
+    return view;
+}
+
+void TakeIdentifyReference(const ata::IdentifyBlock& identify, EraseGateInputs& inputs) {
+    inputs.firmwareRevision = ata::TrimRight(ata::FirmwareRevision(identify));
+    inputs.securityStatus = identify[kSecurityStatusByte];
+}
+
+EraseGateInputs ReadEraseGateInputs(platform::DriveSystem& drives, int driveNumber,
+                                    const ata::IdentifyBlock* reference, bool osUnsupported,
+                                    bool warningVisible) {
+    EraseGateInputs inputs;
+    ata::SmartBlock smart{};
+    if (ata::SmartReadData(drives, driveNumber, smart)) {
+        inputs.controller = ControllerBytesOf(smart);
+    }
+    ata::IdentifyBlock fresh{};
+    inputs.identifyRead = ata::IdentifyDevice(drives, driveNumber, fresh);
+    if (reference) {
+        TakeIdentifyReference(*reference, inputs);
+    }
+    inputs.osUnsupported = osUnsupported;
+    inputs.warningVisible = warningVisible;
+    return inputs;
+}
+
+std::string ElapsedTimeText(int seconds) {
+    std::string text = "Elapsed Time: ";
+    const int hours = seconds / 3600;
+    const int minutes = seconds % 3600 / 60;
+    const int rest = seconds % 3600 % 60;
+    if (hours != 0) {
+        text += " " + std::to_string(hours) + " hr";
+    }
+    if (minutes != 0) {
+        text += " " + std::to_string(minutes) + " min";
+    }
+    if (rest != 0) {
+        text += " " + std::to_string(rest) + " sec";
+    }
+    return text;
+}
+
+}  // namespace vellumin::erase

@@ -1,0 +1,59 @@
+#pragma once
+
+// Every message box the erase can show, as data: the engine names a message, the page, the
+// CLI or a test answers it. Texts are the program's exact wording.
+
+#include <string>
+#include <vector>
+
+namespace vellumin::erase {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Error, Question, Information };
+enum class Answer { Ok, Yes, No };
+
+enum class MessageId {
+    DisableFail,
+    DisableAborted,
+    UnlockFail,
+    UnlockAborted,
+    LockFail,
+    LockAborted,
+    PrepareFail,      // ERASE PREPARE not delivered
+    EraseFail,        // ERASE UNIT not delivered
+    EraseAborted,     // ERASE UNIT aborted
+    Frozen,           // asks the user to power-cycle the drive
+    CheckFailed,      // "Secure Erase check failed!!\n" + check result name
+    SecureEraseFail,  // "Secure Erase Fail!!"
+    VendorFail,       // vendor erase not delivered
+    VendorAborted,
+    Completion,    // then the restart
+    BootDrive,     // "... %s is the boot drive ..."
+    Confirmation,  // Yes/No naming the drive and its volumes
+};
+
+struct EraseMessage {
+    MessageId id = MessageId::Completion;
+    std::string text;
+    std::string caption;
+    MessageButtons buttons = MessageButtons::Ok;
+    MessageIcon icon = MessageIcon::None;
+};
+
+// The message with its fixed text; `detail` fills the ones that carry a value (the check
+// result's name, the model text, the confirmation's whole text).
+EraseMessage MessageFor(MessageId id, const std::string& detail = {});
+
+// How the flow asks the user. Called on the flow's thread; blocks until the user answers.
+// An Ok-only message answers Answer::Ok; a Yes/No message Answer::Yes or Answer::No.
+class ErasePrompter {
+public:
+    virtual ~ErasePrompter() = default;
+    virtual Answer Ask(const EraseMessage& message) = 0;
+};
+
+// The confirmation's text: the model text, then every volume of the drive in the
+// platform's order, or " Not recognized volume".
+std::string ConfirmationText(const std::string& modelText, const std::vector<std::string>& volumes);
+
+}  // namespace vellumin::erase

@@ -1,0 +1,96 @@
+#include "pages/erase/EraseRehearsal.h"
+
+#include <algorithm>
+
+#include "ata/Transport.h"
+#include "pages/erase/SecurityCommands.h"
+
+namespace vellumin::erase {
+namespace {
+
+using platform::sim::DriveDescription;
+
+constexpr int kSecurityStatusByte = 256;
+
+platform::sim::LabDescription LabOf(int number, DriveDescription copy) {
+    platform::sim::LabDescription lab;
+    lab.source = "<rehearsal>";
+    if (number >= 0 && number < platform::sim::kSlotCount) {
+        lab.drives[number] = std::move(copy);
+    }
+    return lab;
+}
+
+}  // namespace
+
+std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int number) {
+    if (auto* lab = dynamic_cast<platform::sim::SimPlatform*>(&real)) {
+        auto drive = lab->DriveAsItStands(number);
+        if (!drive) {
+            return std::nullopt;
+        }
+        return RehearsalCopy{*drive, {}};
+    }
+    ata::IdentifyBlock identify{};
+    if (!ata::IdentifyDevice(real.Drives(), number, identify)) {
+        return std::nullopt;
+    }
+    RehearsalCopy copy;
+    DriveDescription& d = copy.drive;
+    d.identifyRaw = identify;
+    ata::SmartBlock smart{};
+    if (ata::SmartReadData(real.Drives(), number, smart)) {
+        d.smartRaw = smart;
+    }
+    platform::sim::AdoptRawIdentify(d, false);
+    if (!d.smartRaw) {
+        d.smart.supported = false;
+    }
+    // The copy accepts the vendor erase code of its controller family, as the listed
+    // controllers do; a real one may abort it.
+    const uint8_t status = identify[kSecurityStatusByte];
+    auto& sec = d.security;
+    if (status & kSecFrozen) {
+        sec.frozenAtPowerOn = false;
+        sec.startFrozen = true;
+        copy.unknowns.push_back(
+            "The drive is frozen: the copy thaws when the frozen message is answered; the real "
+            "drive "
+            "stays frozen until its power is cut (a re-plug), and the flow repeats until it is "
+            "not.");
+    }
+    if (status & kSecEnabled) {
+        platform::sim::Password ours;
+        std::copy(kErasePassword.begin(), kErasePassword.end(), ours.begin());
+        sec.userPassword = ours;
+        copy.unknowns.push_back(
+            "The drive carries a user password: the copy assumes it is the one an interrupted "
+            "erase "
+            "left behind. If someone else set it, the drive aborts UNLOCK, DISABLE PASSWORD, SET "
+            "PASSWORD and ERASE UNIT, nothing is erased and there is no restart.");
+    }
+    copy.unknowns.push_back(
+        "The copy answers every command as the ATA security feature set and the controller's "
+        "vendor erase define them; the real drive's answers (and the erase's duration) may "
+        "differ.");
+    return copy;
+}
+
+RehearsalPlatform::RehearsalPlatform(platform::Platform& real, int number, DriveDescription copy)
+    : m_real(real), m_number(number), m_lab(LabOf(number, std::move(copy))) {}
+
+platform::DriveHandlePtr RehearsalPlatform::OpenPhysicalDrive(int number) {
+    return number == m_number ? m_lab.Drives().OpenPhysicalDrive(number) : nullptr;
+}
+
+void RehearsalPlatform::UserPowerCycled(int number) {
+    m_lab.Drives().UserPowerCycled(number);
+}
+
+bool RehearsalPlatform::RestartComputer() {
+    m_restartAsked = true;
+    m_lab.PowerCycleAll();
+    return true;
+}
+
+}  // namespace vellumin::erase

@@ -1,0 +1,173 @@
+#include "pages/erase/SecurityCommands.h"
+
+#include <algorithm>
+
+#include "ata/Transport.h"
+
+namespace vellumin::erase {
+namespace {
+
+using platform::AtaPassThroughRequest;
+
+constexpr uint8_t kSmartLbaMid = 0x4F;
+constexpr uint8_t kSmartLbaHigh = 0xC2;
+
+AtaPassThroughRequest DataOutRequest(uint8_t command, uint32_t timeOutSeconds,
+                                     PasswordBlock& block) {
+    AtaPassThroughRequest request;
+    request.flags = platform::ATA_FLAGS_DATA_OUT;
+    request.dataLength = static_cast<uint32_t>(block.size());
+    request.timeOutSeconds = timeOutSeconds;
+    request.dataBuffer = block.data();
+    request.currentTaskFile.command = command;
+    return request;
+}
+
+struct PasswordCommand {
+    uint8_t command;
+    MessageId fail;
+    MessageId aborted;
+};
+
+constexpr PasswordCommand kDisable{kCmdSecurityDisablePassword, MessageId::DisableFail,
+                                   MessageId::DisableAborted};
+constexpr PasswordCommand kUnlock{kCmdSecurityUnlock, MessageId::UnlockFail,
+                                  MessageId::UnlockAborted};
+constexpr PasswordCommand kSetPassword{kCmdSecuritySetPassword, MessageId::LockFail,
+                                       MessageId::LockAborted};
+
+bool SendPasswordCommand(const SecurityContext& context, const PasswordCommand& command) {
+    auto handle = ata::OpenPhysicalDrive(context.drives, context.driveNumber);
+    if (!handle) {
+        return false;
+    }
+    PasswordBlock block = BuildPasswordBlock();
+    AtaPassThroughRequest request = PasswordCommandRequest(command.command, block);
+    if (!ata::AtaPassThrough(handle.get(), request)) {
+        context.prompter.Ask(MessageFor(command.fail));
+        return false;
+    }
+    if (request.currentTaskFile.status() & platform::ATA_STATUS_ERR) {
+        context.prompter.Ask(MessageFor(command.aborted));
+    }
+    return true;
+}
+
+bool Aborted(const AtaPassThroughRequest& request) {
+    return request.currentTaskFile.status() & platform::ATA_STATUS_ERR;
+}
+
+}  // namespace
+
+PasswordBlock BuildPasswordBlock() {
+    PasswordBlock block;
+    block.fill(0xFF);
+    block[0] = block[1] = 0x00;
+    std::copy(kErasePassword.begin(), kErasePassword.end(), block.begin() + 2);
+    return block;
+}
+
+AtaPassThroughRequest PasswordCommandRequest(uint8_t command, PasswordBlock& block) {
+    return DataOutRequest(command, kPasswordTimeOutSeconds, block);
+}
+
+AtaPassThroughRequest ErasePrepareRequest() {
+    AtaPassThroughRequest request;
+    request.flags = platform::ATA_FLAGS_DRDY_REQUIRED;
+    request.timeOutSeconds = kPrepareTimeOutSeconds;
+    request.currentTaskFile.command = kCmdSecurityErasePrepare;
+    return request;
+}
+
+AtaPassThroughRequest EraseUnitRequest(PasswordBlock& block) {
+    return DataOutRequest(kCmdSecurityEraseUnit, kEraseUnitTimeOutSeconds, block);
+}
+
+AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>& scratch) {
+    AtaPassThroughRequest request;
+    request.flags = platform::ATA_FLAGS_DATA_IN;
+    request.dataLength = static_cast<uint32_t>(scratch.size());
+    request.timeOutSeconds = kVendorEraseTimeOutSeconds;
+    request.dataBuffer = scratch.data();
+    request.currentTaskFile.features = code;
+    request.currentTaskFile.sectorCount = 1;
+    request.currentTaskFile.lbaLow = code == kVendorEraseFull ? 0xFF : 0x00;
+    request.currentTaskFile.lbaMid = kSmartLbaMid;
+    request.currentTaskFile.lbaHigh = kSmartLbaHigh;
+    request.currentTaskFile.command = kCmdSmart;
+    return request;
+}
+
+const char* CheckResultName(CheckResult result) {
+    switch (result) {
+        case CheckResult::Ready:
+            return "";
+        case CheckResult::Unsupported:
+            return "Security_Unsupported";
+        case CheckResult::Locked:
+            return "Security_Locked";
+        case CheckResult::Frozen:
+            return "Security_Frozen";
+        case CheckResult::Expired:
+            return "Security_Expired";
+    }
+    return "";
+}
+
+bool SecurityDisablePassword(const SecurityContext& context) {
+    return SendPasswordCommand(context, kDisable);
+}
+bool SecurityUnlock(const SecurityContext& context) {
+    return SendPasswordCommand(context, kUnlock);
+}
+bool SecuritySetPassword(const SecurityContext& context) {
+    return SendPasswordCommand(context, kSetPassword);
+}
+
+CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status) {
+    if (!(status & kSecSupported)) {
+        return CheckResult::Unsupported;
+    }
+    if (status & kSecFrozen) {
+        context.prompter.Ask(MessageFor(MessageId::Frozen));
+        context.drives.UserPowerCycled(context.driveNumber);
+        return CheckResult::Frozen;
+    }
+    if (status & kSecExpired) {
+        return CheckResult::Expired;
+    }
+    if (status & kSecEnabled) {
+        bool delivered = true;
+        if (status & kSecLocked) {
+            delivered = SecurityUnlock(context);
+        }
+        // Disable goes out whatever the unlock did: the drive decides.
+        delivered = SecurityDisablePassword(context) && delivered;
+        return delivered ? CheckResult::Ready : CheckResult::Locked;
+    }
+    return CheckResult::Ready;
+}
+
+SecurityEraseOutcome SecurityErase(platform::DriveHandle* handle) {
+    AtaPassThroughRequest prepare = ErasePrepareRequest();
+    if (!ata::AtaPassThrough(handle, prepare)) {
+        return SecurityEraseOutcome::PrepareNotDelivered;
+    }
+    PasswordBlock block = BuildPasswordBlock();
+    AtaPassThroughRequest unit = EraseUnitRequest(block);
+    if (!ata::AtaPassThrough(handle, unit)) {
+        return SecurityEraseOutcome::EraseNotDelivered;
+    }
+    return Aborted(unit) ? SecurityEraseOutcome::EraseAborted : SecurityEraseOutcome::EraseDone;
+}
+
+VendorEraseOutcome VendorErase(platform::DriveHandle* handle, uint8_t code) {
+    std::array<uint8_t, 512> scratch{};
+    AtaPassThroughRequest request = VendorEraseRequest(code, scratch);
+    if (!ata::AtaPassThrough(handle, request)) {
+        return VendorEraseOutcome::NotDelivered;
+    }
+    return Aborted(request) ? VendorEraseOutcome::Aborted : VendorEraseOutcome::Done;
+}
+
+}  // namespace vellumin::erase

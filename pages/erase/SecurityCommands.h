@@ -1,0 +1,87 @@
+#pragma once
+
+// The ATA security commands and the vendor SMART erase, each one request through the
+// transport. The password commands open the drive themselves; the two erases work on the
+// handle the erase run holds.
+
+#include <array>
+#include <cstdint>
+
+#include "pages/erase/EraseMessages.h"
+#include "platform/Platform.h"
+
+namespace vellumin::erase {
+
+inline constexpr uint8_t kCmdSecuritySetPassword = 0xF1;
+inline constexpr uint8_t kCmdSecurityUnlock = 0xF2;
+inline constexpr uint8_t kCmdSecurityErasePrepare = 0xF3;
+inline constexpr uint8_t kCmdSecurityEraseUnit = 0xF4;
+inline constexpr uint8_t kCmdSecurityDisablePassword = 0xF6;
+inline constexpr uint8_t kCmdSmart = 0xB0;
+
+inline constexpr uint8_t kVendorEraseFull = 0xE3;
+inline constexpr uint8_t kVendorEraseQuickSmi = 0xE4;
+inline constexpr uint8_t kVendorEraseQuickJmf = 0xE0;
+
+inline constexpr uint32_t kPasswordTimeOutSeconds = 5;
+inline constexpr uint32_t kPrepareTimeOutSeconds = 1;
+inline constexpr uint32_t kEraseUnitTimeOutSeconds = 36000;
+inline constexpr uint32_t kVendorEraseTimeOutSeconds = 3600;
+
+// Security status byte: the low byte of identify word 128.
+inline constexpr uint8_t kSecSupported = 0x01;
+inline constexpr uint8_t kSecEnabled = 0x02;
+inline constexpr uint8_t kSecLocked = 0x04;
+inline constexpr uint8_t kSecFrozen = 0x08;
+inline constexpr uint8_t kSecExpired = 0x10;
+
+// The program's own user password. Never change these bytes: a drive left enabled by an
+// interrupted erase can only be unlocked by a build that still sends the same 32 bytes.
+inline constexpr std::array<uint8_t, 32> kErasePassword = {
+    'V', 'e', 'l', 'l', 'u', 'm', 'i', 'n',  '-',  'e',  'r',  'a',  's',  'e',  '-',  'k',
+    'e', 'y', '-', '2', '0', '2', '6', 0x00, 0x5C, 0xA7, 0x13, 0xE9, 0x42, 0x8B, 0x6D, 0xF0};
+
+using PasswordBlock = std::array<uint8_t, 512>;
+// Control word 0 (user password, level High, normal erase), the erase password, 0xFF after.
+PasswordBlock BuildPasswordBlock();
+
+// The requests as they go to the drive, built without sending them. `buffer` is the
+// 512-byte data block (password block or scratch) the request points at.
+platform::AtaPassThroughRequest PasswordCommandRequest(uint8_t command, PasswordBlock& block);
+platform::AtaPassThroughRequest ErasePrepareRequest();
+platform::AtaPassThroughRequest EraseUnitRequest(PasswordBlock& block);
+platform::AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>& scratch);
+
+// What CheckSecurityState returns; the non-zero values name themselves in the check-failed
+// message.
+enum class CheckResult : int { Ready = 0, Unsupported = 1, Locked = 4, Frozen = 8, Expired = 16 };
+const char* CheckResultName(CheckResult result);  // "Security_Unsupported", ...; "" for Ready
+
+// What the operations need of the page: the drive, and someone to show their messages.
+struct SecurityContext {
+    platform::DriveSystem& drives;
+    int driveNumber = -1;
+    ErasePrompter& prompter;
+};
+
+// True when the command was delivered, also when the drive aborted it (its aborted text is
+// shown); false when the drive could not be opened (silently) or the request was not
+// delivered (its failure text is shown).
+bool SecurityDisablePassword(const SecurityContext& context);
+bool SecurityUnlock(const SecurityContext& context);
+bool SecuritySetPassword(const SecurityContext& context);
+
+// Decides from the status byte whether SET PASSWORD and the erase may follow; brings a drive
+// that carries a user password back to disabled first. A frozen drive shows the frozen
+// message and, once the user has answered it, tells the platform the drive was re-plugged.
+CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status);
+
+enum class SecurityEraseOutcome { PrepareNotDelivered, EraseNotDelivered, EraseAborted, EraseDone };
+enum class VendorEraseOutcome { NotDelivered, Aborted, Done };
+
+// ERASE PREPARE and ERASE UNIT back to back on `handle`, nothing between them. Shows nothing:
+// the erase run turns the outcome into its message.
+SecurityEraseOutcome SecurityErase(platform::DriveHandle* handle);
+VendorEraseOutcome VendorErase(platform::DriveHandle* handle, uint8_t code);
+
+}  // namespace vellumin::erase

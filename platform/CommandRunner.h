@@ -1,0 +1,50 @@
+#pragma once
+
+// Running a helper program hidden and collecting what it prints, without ever pasting a path
+// or a user's text into a command line.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vellumin::platform {
+
+// A private file for one command's output: created fresh for every run (mkstemp, mode 0600)
+// in $TMPDIR or /tmp. Its name is removed the moment it exists, so nobody can open, replace
+// or link it, an earlier run's output cannot be read back, and nothing is left behind
+// whatever happens next; the file itself lives until the object is destroyed.
+class TempFile {
+public:
+    // nullopt when no file could be created.
+    static std::optional<TempFile> Create();
+
+    TempFile(TempFile&& other) noexcept;
+    TempFile& operator=(TempFile&& other) noexcept;
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    ~TempFile();
+
+    // Open for reading and appending; close-on-exec, a runner hands it over explicitly.
+    int Fd() const { return m_fd; }
+    // Up to `maxBytes` from the start of the file; nullopt when it cannot be read.
+    std::optional<std::string> ReadFromStart(std::size_t maxBytes) const;
+
+private:
+    explicit TempFile(int fd) : m_fd(fd) {}
+    int m_fd = -1;
+};
+
+class CommandRunner {
+public:
+    virtual ~CommandRunner() = default;
+    // Starts argv[0] (an absolute path) with the argument vector `argv`, standard input from
+    // /dev/null, standard output appended to `outputFd`, standard error inherited, and waits
+    // for it to end, without a time-out. False when the program could not be started.
+    virtual bool Run(const std::vector<std::string>& argv, int outputFd) = 0;
+};
+
+// The runner of this machine: posix_spawn.
+CommandRunner& SpawnRunner();
+
+}  // namespace vellumin::platform

@@ -1,0 +1,173 @@
+#include "platform/HttpClient.h"
+
+#include <curl/curl.h>
+
+#include <cstdlib>
+#include <mutex>
+
+#ifndef VELLUMIN_UPDATE_HOST_DEFAULT
+#define VELLUMIN_UPDATE_HOST_DEFAULT "update.invalid"
+#endif
+
+namespace vellumin::platform {
+
+namespace {
+
+// curl_global_init is not thread-safe on every curl build: once, before the first handle.
+void InitCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct Transfer {
+    CURL* curl = nullptr;
+    const HttpClient::Sink* sink = nullptr;
+    const std::atomic<int>* cancel = nullptr;
+    HttpResponse response;
+    bool headKnown = false;
+    bool sinkStopped = false;
+    bool cancelled = false;
+
+    void LearnHead() {
+        if (headKnown) {
+            return;
+        }
+        headKnown = true;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+            length >= 0) {
+            response.length = static_cast<uint64_t>(length);
+        }
+    }
+    bool Cancelled() const {
+        return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
+    }
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    t.LearnHead();
+    const size_t bytes = size * count;
+    if (t.Cancelled()) {
+        t.cancelled = true;
+        return 0;
+    }
+    if (!(*t.sink)(t.response, std::string_view(data, bytes))) {
+        t.sinkStopped = true;
+        return 0;
+    }
+    return bytes;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto& t = *static_cast<Transfer*>(user);
+    if (t.Cancelled()) {
+        t.cancelled = true;
+        return 1;
+    }
+    return 0;
+}
+
+std::string Limited(std::string text) {
+    if (text.size() > kHttpErrorTextMax) {
+        text.resize(kHttpErrorTextMax);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string DefaultUpdateServiceHost() {
+    const char* host = std::getenv("VELLUMIN_UPDATE_HOST");
+    return host != nullptr && *host != '\0' ? std::string(host)
+                                            : std::string(VELLUMIN_UPDATE_HOST_DEFAULT);
+}
+
+std::string NoProxyList(const char* environmentValue) {
+    std::string list = environmentValue != nullptr ? environmentValue : "";
+    if (list == "*") {
+        return list;
+    }
+    if (!list.empty()) {
+        list += ',';
+    }
+    return list + "localhost,127.0.0.1,::1";
+}
+
+HttpClient::HttpClient(CacheUse cache) : cache_(cache) {
+    InitCurlOnce();
+    curl_ = curl_easy_init();
+}
+
+HttpClient::~HttpClient() {
+    if (curl_ != nullptr) {
+        curl_easy_cleanup(static_cast<CURL*>(curl_));
+    }
+}
+
+void HttpClient::SetTimeouts(long connectSeconds, long stallSeconds) {
+    connectSeconds_ = connectSeconds;
+    stallSeconds_ = stallSeconds;
+}
+
+HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
+    Transfer t;
+    if (curl_ == nullptr) {
+        t.response.error = "The HTTP client could not be started.";
+        return t.response;
+    }
+    t.curl = static_cast<CURL*>(curl_);
+    t.sink = &sink;
+    t.cancel = cancel_;
+    CURL* curl = t.curl;
+    curl_easy_reset(curl);
+
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl, CURLOPT_USERAGENT, "Vellumin");
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // workers must not get SIGALRM from resolves
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectSeconds_);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
+    const char* noProxy = std::getenv("no_proxy");
+    if (noProxy == nullptr) {
+        noProxy = std::getenv("NO_PROXY");
+    }
+    const std::string noProxyList = NoProxyList(noProxy);
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, noProxyList.c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 64L * 1024);
+
+    curl_slist* headers = nullptr;
+    if (cache_ == CacheUse::ForceReload) {
+        headers = curl_slist_append(headers, "Cache-Control: no-cache");
+        headers = curl_slist_append(headers, "Pragma: no-cache");
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    }
+
+    const CURLcode code = curl_easy_perform(curl);
+    curl_slist_free_all(headers);
+    t.LearnHead();
+    t.response.cancelled = t.cancelled;
+    if (code == CURLE_OK) {
+        t.response.delivered = true;
+    } else if (!t.sinkStopped && !t.cancelled) {
+        t.response.error =
+            Limited(errorBuffer[0] != '\0' ? std::string(errorBuffer) : curl_easy_strerror(code));
+    }
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+    return t.response;
+}
+
+}  // namespace vellumin::platform

@@ -1,0 +1,131 @@
+#include "platform/sim/UpdateServer.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <chrono>
+
+namespace vellumin::platform::sim {
+
+namespace {
+
+constexpr const char* kQueryPath = "/support/ssdfwdownload.asp";
+constexpr size_t kPiece = 64 * 1024;
+
+std::string WithService(std::string body, const std::string& host) {
+    static const std::string kPlaceholder = "{service}";
+    for (size_t at = body.find(kPlaceholder); at != std::string::npos;
+         at = body.find(kPlaceholder, at)) {
+        body.replace(at, kPlaceholder.size(), host);
+        at += host.size();
+    }
+    return body;
+}
+
+// Sends the body piece by piece, at the reply's pace, stopping where it is cut off.
+bool SendPiece(const ServedReply& reply, size_t offset, httplib::DataSink& sink) {
+    const uint64_t end =
+        std::min<uint64_t>(reply.body.size(), reply.cutAfter.value_or(reply.body.size()));
+    if (offset >= end) {
+        return false;  // cut off: the server drops the connection
+    }
+    const size_t piece = std::min<uint64_t>(
+        end - offset,
+        reply.bytesPerSecond != 0 ? std::max<uint64_t>(reply.bytesPerSecond / 20, 1) : kPiece);
+    if (reply.bytesPerSecond != 0) {
+        std::this_thread::sleep_for(
+            std::chrono::microseconds(piece * 1000000 / reply.bytesPerSecond));
+    }
+    return sink.write(reply.body.data() + offset, piece);
+}
+
+void Serve(std::shared_ptr<const ServedReply> reply, httplib::Response& res) {
+    res.status = reply->status;
+    if (!reply->announceLength) {
+        res.set_chunked_content_provider("application/octet-stream",
+                                         [reply](size_t offset, httplib::DataSink& sink) {
+                                             if (offset >= reply->body.size()) {
+                                                 sink.done();
+                                                 return true;
+                                             }
+                                             return SendPiece(*reply, offset, sink);
+                                         });
+        return;
+    }
+    res.set_content_provider(reply->body.size(), "application/octet-stream",
+                             [reply](size_t offset, size_t, httplib::DataSink& sink) {
+                                 return SendPiece(*reply, offset, sink);
+                             });
+}
+
+}  // namespace
+
+ServedReply NotFound() {
+    ServedReply reply;
+    reply.status = 404;
+    reply.body = "Not found\n";
+    return reply;
+}
+
+struct UpdateServer::Impl {
+    httplib::Server server;
+};
+
+UpdateServer::UpdateServer(QueryHandler query)
+    : impl_(std::make_unique<Impl>()), query_(std::move(query)) {
+    auto& server = impl_->server;
+    server.set_keep_alive_max_count(100);
+    server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+        ++requests_;
+        std::shared_ptr<const ServedReply> reply;
+        {
+            std::lock_guard lock(mutex_);
+            if (req.path == kQueryPath) {
+                lastWono_ = req.get_param_value("wono");
+                ServedReply answer = query_ ? query_(lastWono_) : NotFound();
+                answer.body = WithService(std::move(answer.body), Host());
+                reply = std::make_shared<const ServedReply>(std::move(answer));
+            } else if (auto it = files_.find(req.path); it != files_.end()) {
+                reply = it->second;
+            }
+        }
+        if (!reply) {
+            res.status = 404;
+            res.set_content("Not found\n", "text/plain");
+            return;
+        }
+        Serve(std::move(reply), res);
+    });
+    port_ = server.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { impl_->server.listen_after_bind(); });
+    // stop() before the accept loop runs would be lost.
+    while (!impl_->server.is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+UpdateServer::~UpdateServer() {
+    impl_->server.stop();
+    thread_.join();
+}
+
+std::string UpdateServer::Host() const {
+    return "127.0.0.1:" + std::to_string(port_);
+}
+
+std::string UpdateServer::LastWono() const {
+    std::lock_guard lock(mutex_);
+    return lastWono_;
+}
+
+void UpdateServer::SetQueryHandler(QueryHandler query) {
+    std::lock_guard lock(mutex_);
+    query_ = std::move(query);
+}
+
+void UpdateServer::SetFile(const std::string& path, ServedReply reply) {
+    std::lock_guard lock(mutex_);
+    files_[path] = std::make_shared<const ServedReply>(std::move(reply));
+}
+
+}  // namespace vellumin::platform::sim

@@ -1,0 +1,296 @@
+#include <gtest/gtest.h>
+
+#include "EraseTestUtil.h"
+
+namespace vellumin::erase::test {
+namespace {
+
+using M = MessageId;
+using E = EraseEnding;
+
+// One row per ending; slot 0 holds C: (the boot drive), slot 1 is the drive under test.
+TEST(EraseFlow, EveryEndingOnTheLab) {
+    struct Case {
+        const char* name;
+        EraseFlowKind flow;
+        int slot;
+        std::function<void(DriveDescription&)> setup;
+        std::deque<Answer> answers;
+        E ending;
+        std::vector<MessageId> messages;
+        std::string hooks;
+    };
+    auto frozen = [](DriveDescription& d) { d.security.startFrozen = true; };
+    auto smi = [](DriveDescription& d) { d.smart.controller = "SMI2242"; };
+    const Case cases[] = {
+        {"identify fails",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.undeliveredCommands = {0xEC}; },
+         {},
+         E::IdentifyFailed,
+         {},
+         ""},
+        {"boot drive in a repeated pass",
+         EraseFlowKind::Security,
+         0,
+         frozen,
+         {},
+         E::BootDriveOnRepeat,
+         {M::Frozen, M::BootDrive},
+         ""},
+        {"No in a repeated confirmation",
+         EraseFlowKind::Security,
+         1,
+         frozen,
+         {Answer::No},
+         E::DeclinedOnRepeat,
+         {M::Frozen, M::Confirmation},
+         "Q"},
+        {"check fails",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.security.startExpired = true; },
+         {},
+         E::CheckFailed,
+         {M::CheckFailed},
+         ""},
+        {"security: cannot open for the run",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.openFailsAfter = 3; },
+         {},
+         E::NotOpened,
+         {M::SecureEraseFail},
+         "LU"},
+        {"vendor: cannot open for the run",
+         EraseFlowKind::Vendor,
+         1,
+         [&](DriveDescription& d) {
+             smi(d);
+             d.transport.openFailsAfter = 0;
+         },
+         {},
+         E::NotOpened,
+         {},
+         "LU"},
+        {"prepare not delivered",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.undeliveredCommands = {0xF3}; },
+         {},
+         E::PrepareNotDelivered,
+         {M::PrepareFail, M::SecureEraseFail},
+         "LSTU"},
+        {"unit not delivered",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.undeliveredCommands = {0xF4}; },
+         {},
+         E::EraseNotDelivered,
+         {M::EraseFail, M::SecureEraseFail},
+         "LSTU"},
+        {"unit aborted",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.abortedCommands = {0xF4}; },
+         {},
+         E::EraseAborted,
+         {M::EraseAborted},
+         "LSTU"},
+        {"set password not delivered",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.undeliveredCommands = {0xF1}; },
+         {},
+         E::EraseAborted,
+         {M::LockFail, M::EraseAborted, M::SecureEraseFail},
+         "LSTU"},
+        {"set password aborted",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.abortedCommands = {0xF1}; },
+         {},
+         E::EraseAborted,
+         {M::LockAborted, M::EraseAborted},
+         "LSTU"},
+        {"someone else's password",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) {
+             d.security.userPassword = platform::sim::PasswordFromText("theirs");
+         },
+         {},
+         E::EraseAborted,
+         {M::UnlockAborted, M::DisableAborted, M::LockAborted, M::EraseAborted},
+         "LSTU"},
+        {"vendor not delivered",
+         EraseFlowKind::Vendor,
+         1,
+         [&](DriveDescription& d) {
+             smi(d);
+             d.transport.undeliveredSmartFeatures = {0xE3};
+         },
+         {},
+         E::VendorNotDelivered,
+         {M::VendorFail},
+         "LSTU"},
+        {"vendor aborted",
+         EraseFlowKind::Vendor,
+         1,
+         [&](DriveDescription& d) {
+             smi(d);
+             d.smart.vendorEraseCodes = std::vector<uint8_t>{};
+         },
+         {},
+         E::VendorAborted,
+         {M::VendorAborted},
+         "LSTU"},
+        {"security erase done",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription&) {},
+         {},
+         E::Done,
+         {M::Completion},
+         "LSTU"},
+        {"left locked by an earlier run",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.security.userPassword = ErasePassword(); },
+         {},
+         E::Done,
+         {M::Completion},
+         "LSTU"},
+        {"vendor erase done", EraseFlowKind::Vendor, 1, smi, {}, E::Done, {M::Completion}, "LSTU"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DriveDescription d = LabDrive();
+        c.setup(d);
+        platform::sim::LabDescription labDescription;
+        labDescription.drives[0] = LabDrive("VQ SYSTEM SSD");
+        labDescription.drives[1] = LabDrive("VQ BYSTANDER");
+        labDescription.drives[c.slot] = d;
+        labDescription.volumes = {{"C", 0, false}, {"E", 1, false}};
+        SimPlatform lab(labDescription);
+        SimDevice& target = *lab.Device(c.slot);
+        SimDevice& bystander = *lab.Device(1 - c.slot);
+        const auto before = Snapshot(bystander);
+
+        ScriptedPrompter prompter(c.answers);
+        RecordingHooks hooks;
+        const EraseTarget t{c.slot, d.model, 0xE3};
+        const EraseFlowResult r = c.flow == EraseFlowKind::Security
+                                      ? SecurityEraseFlow(lab, t, prompter, hooks)
+                                      : VendorEraseFlow(lab, t, prompter, hooks);
+        EXPECT_EQ(r.ending, c.ending);
+        EXPECT_EQ(prompter.Ids(), c.messages);
+        EXPECT_EQ(r.messages.size(), prompter.seen.size());
+        EXPECT_EQ(hooks.calls, c.hooks);
+        EXPECT_EQ(r.restartRequested, c.ending == E::Done);
+        EXPECT_EQ(lab.Machine().restartRequested, c.ending == E::Done);
+        EXPECT_EQ(target.MediaBlank(), c.ending == E::Done);
+        EXPECT_EQ(Snapshot(bystander), before) << "no other drive is touched";
+        if (c.ending == E::Done) {
+            EXPECT_FALSE(target.Security().enabled) << "no password is left behind";
+        }
+    }
+}
+
+TEST(EraseFlow, MessageTexts) {
+    EXPECT_EQ(MessageFor(M::Completion).text,
+              "Secure Erase complete. Please close any open applications and "
+              "click\xE2\x80\x9COK\xE2\x80\x9Dto "
+              "restart your PC.");
+    EXPECT_EQ(MessageFor(M::Completion).caption, "Success");
+    EXPECT_EQ(MessageFor(M::CheckFailed, "Security_Expired").text,
+              "Secure Erase check failed!!\nSecurity_Expired");
+    EXPECT_EQ(MessageFor(M::BootDrive, "VQ X").text,
+              "The selected drive VQ X is the boot drive and cannot use this functionive");
+    EXPECT_EQ(MessageFor(M::VendorAborted).icon, MessageIcon::Error);
+    EXPECT_EQ(ConfirmationText("VQ X", {"E", "F"}),
+              "Are you sure you want to erase this drive?\nDrive:VQ X\nVolume: E: F:");
+    EXPECT_EQ(ConfirmationText("VQ X", {"/", "/mnt/data"}),
+              "Are you sure you want to erase this drive?\nDrive:VQ X\nVolume: / /mnt/data");
+    EXPECT_EQ(ConfirmationText("VQ X", {}),
+              "Are you sure you want to erase this drive?\nDrive:VQ X\nVolume: Not "
+              "recognized volume");
+}
+
+TEST(EraseFlow, RecoversADriveLeftLockedByAnEarlierRun) {
+    DriveDescription d = LabDrive();
+    d.security.userPassword = ErasePassword();
+    auto lab = LabWith(d);
+    ScriptedPrompter prompter;
+    RecordingHooks hooks;
+    const EraseFlowResult r = SecurityEraseFlow(*lab, {1, d.model, 0}, prompter, hooks);
+    EXPECT_EQ(CommandBytes(r.commands),
+              (std::vector<uint8_t>{0xEC, 0xEC, 0xF2, 0xF6, 0xF1, 0xF3, 0xF4}));
+    EXPECT_EQ(r.ending, E::Done);
+    EXPECT_FALSE(lab->Device(1)->Security().enabled);
+}
+
+TEST(EraseFlow, FrozenDriveLoopsWithTheConfirmationUntilItThaws) {
+    struct Case {
+        bool staysFrozen;
+        std::deque<Answer> answers;
+        E ending;
+        int passes;
+        std::vector<MessageId> messages;
+    } cases[] = {
+        {false, {Answer::Yes}, E::Done, 2, {M::Frozen, M::Confirmation, M::Completion}},
+        {true,
+         {Answer::Yes, Answer::Yes},
+         E::DeclinedOnRepeat,
+         3,
+         {M::Frozen, M::Confirmation, M::Frozen, M::Confirmation, M::Frozen, M::Confirmation}},
+    };
+    for (const auto& c : cases) {
+        DriveDescription d = LabDrive();
+        d.security.startFrozen = true;
+        d.security.staysFrozen = c.staysFrozen;
+        auto lab = LabWith(d);
+        ScriptedPrompter prompter(c.answers);
+        RecordingHooks hooks;
+        const EraseFlowResult r = SecurityEraseFlow(*lab, {1, d.model, 0}, prompter, hooks);
+        EXPECT_EQ(r.ending, c.ending);
+        EXPECT_EQ(r.passes, c.passes);
+        EXPECT_EQ(prompter.Ids(), c.messages);
+        EXPECT_EQ(prompter.seen[1].text,
+                  "Are you sure you want to erase this drive?\nDrive:VQ TEST SSD\nVolume: E:");
+    }
+}
+
+TEST(EraseFlow, RefusedRestartLeavesTheProgramOpen) {
+    auto lab = LabWith(LabDrive());
+    lab->Machine().restartSucceeds = false;
+    ScriptedPrompter prompter;
+    RecordingHooks hooks;
+    const EraseFlowResult r = SecurityEraseFlow(*lab, {1, "VQ TEST SSD", 0}, prompter, hooks);
+    EXPECT_EQ(r.ending, E::Done);
+    EXPECT_TRUE(r.restartRefused);
+    EXPECT_EQ(hooks.calls, "LSTU");
+
+    // Without the restart option nothing is asked of the platform.
+    auto again = LabWith(LabDrive());
+    const EraseFlowResult quiet =
+        SecurityEraseFlow(*again, {1, "VQ TEST SSD", 0}, prompter, hooks, {false});
+    EXPECT_FALSE(quiet.restartRequested);
+    EXPECT_FALSE(again->Machine().restartRequested);
+}
+
+TEST(EraseFlow, BootDriveAndButtonsAfter) {
+    auto lab = LabWith(LabDrive());
+    EXPECT_TRUE(IsBootDrive(lab->Drives(), 0));
+    EXPECT_FALSE(IsBootDrive(lab->Drives(), 1));
+    lab->Machine().systemDirectory = "H:\\Windows\\system32";  // a volume the lab does not know
+    EXPECT_TRUE(IsBootDrive(lab->Drives(), 1)) << "an unmappable system volume refuses every drive";
+
+    EXPECT_EQ(ButtonsAfterEnding(E::IdentifyFailed), ButtonsAfter::BothDisabled);
+    EXPECT_EQ(ButtonsAfterEnding(E::DeclinedOnRepeat), ButtonsAfter::QuickEnabled);
+    EXPECT_EQ(ButtonsAfterEnding(E::NotOpened), ButtonsAfter::AllEnabled);
+}
+
+}  // namespace
+}  // namespace vellumin::erase::test
