@@ -1,15 +1,18 @@
 #include "pages/driveinfo/DriveFacts.h"
 
+#include "pages/erase/SecurityCommands.h"
+
 namespace vellumin::pages {
 
 using ata::Word;
 
 SecurityStatus ReadSecurityStatus(const ata::IdentifyBlock& identify) {
-    const uint16_t status = Word(identify, 128);
-    return {.supported = (status & 0x01) != 0,
-            .enabled = (status & 0x02) != 0,
-            .locked = (status & 0x04) != 0,
-            .frozen = (status & 0x08) != 0};
+    // The low byte of word 128, as the erase page reads it.
+    const uint8_t status = identify[256];
+    return {.supported = (status & erase::kSecSupported) != 0,
+            .enabled = (status & erase::kSecEnabled) != 0,
+            .locked = (status & erase::kSecLocked) != 0,
+            .frozen = (status & erase::kSecFrozen) != 0};
 }
 
 uint64_t CapacitySectors(const ata::IdentifyBlock& identify) {

@@ -9,7 +9,7 @@
 
 namespace vellumin::pages {
 
-// The security status word (128), bits 0-3.
+// The security status (identify word 128).
 struct SecurityStatus {
     bool supported = false;
     bool enabled = false;
