@@ -3,13 +3,11 @@
 #include <charconv>
 #include <cmath>
 
-#include "cli/Output.h"
-
 namespace vellumin::cli::prom {
 
 std::string EscapeLabelValue(std::string_view value) {
     std::string escaped;
-    for (char c : JsonText(std::string(value))) {
+    for (char c : value) {
         switch (c) {
             case '\\':
                 escaped += "\\\\";

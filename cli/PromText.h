@@ -22,8 +22,8 @@ struct Family {
 
 using Labels = std::vector<std::pair<std::string, std::string>>;
 
-// A label value as the format wants it: 8-bit drive text turned into UTF-8 (a byte is its own
-// code point), then backslash, double quote and line feed escaped.
+// A label value (UTF-8) as the format wants it: backslash, double quote and line feed
+// escaped.
 std::string EscapeLabelValue(std::string_view value);
 
 // Collects series and renders them grouped by family, each family once with its # HELP and

@@ -48,9 +48,21 @@ private:
 
 }  // namespace
 
-std::filesystem::path StateDirectory() {
-    const char* dir = std::getenv("VELLUMIN_STATE_DIR");
-    return dir && *dir ? std::filesystem::path(dir) : std::filesystem::path("/var/lib/vellumin");
+std::filesystem::path StateDirectory(bool simulated) {
+    const auto variable = [](const char* name) -> std::string {
+        const char* value = std::getenv(name);
+        return value ? value : "";
+    };
+    if (const auto dir = variable("VELLUMIN_STATE_DIR"); !dir.empty()) {
+        return dir;
+    }
+    if (!simulated) {
+        return "/var/lib/vellumin";
+    }
+    if (const auto state = variable("XDG_STATE_HOME"); !state.empty()) {
+        return std::filesystem::path(state) / "vellumin-lab";
+    }
+    return std::filesystem::path(variable("HOME")) / ".local/state/vellumin-lab";
 }
 
 std::string DriveSerial(const ata::IdentifyBlock& identify) {

@@ -18,8 +18,10 @@
 
 namespace vellumin::cli {
 
-// $VELLUMIN_STATE_DIR when set and not empty, else /var/lib/vellumin.
-std::filesystem::path StateDirectory();
+// $VELLUMIN_STATE_DIR when set and not empty. Otherwise /var/lib/vellumin for the machine's
+// drives; for the lab's a folder of the user's ($XDG_STATE_HOME or ~/.local/state, then
+// vellumin-lab), so lab drives never mix with the machine's records.
+std::filesystem::path StateDirectory(bool simulated);
 
 // The serial number as records and metrics name a drive: without surrounding white space.
 std::string DriveSerial(const ata::IdentifyBlock& identify);

@@ -5,12 +5,18 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <ostream>
+#include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "ata/Discovery.h"
 #include "ata/Transport.h"
 #include "cli/Command.h"
+#include "cli/Output.h"
 #include "cli/PromText.h"
 #include "cli/ScanRecord.h"
 #include "pages/driveinfo/DriveFacts.h"
@@ -154,20 +160,92 @@ void AddScan(prom::Exposition& metrics, const Labels& drive, const ScanRecord& r
     metrics.Add(kScanFinished, drive, record.finishedAt);
 }
 
-void AddDrive(prom::Exposition& metrics, Context& context, int number,
-              const ata::IdentifyBlock& identify) {
+// A drive as the last collection published it. Remembered in the state folder so that a
+// drive that stops answering, and so is no longer listed, shows as a failure instead of
+// vanishing. Texts are UTF-8 (JsonText), as labels and JSON need them.
+struct KnownDrive {
+    int number = -1;
+    std::string serial;
+    std::string model;
+    std::string firmware;
+    std::string controller;
+};
+
+constexpr const char* kKnownDrivesFile = "drives.json";
+constexpr const char* kKnownDrivesMark = "vellumin known drives";
+
+std::vector<KnownDrive> LoadKnownDrives(const std::filesystem::path& folder, std::ostream& err) {
+    const auto path = folder / kKnownDrivesFile;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return {};
+    }
+    const auto document = nlohmann::json::parse(in, nullptr, /*allow_exceptions=*/false);
+    std::vector<KnownDrive> drives;
+    try {
+        if (!document.is_object() || document.value("record", "") != kKnownDrivesMark) {
+            throw std::invalid_argument("foreign");
+        }
+        for (const auto& d : document.at("drives")) {
+            drives.push_back({d.at("drive").get<int>(), d.at("serial").get<std::string>(),
+                              d.at("model").get<std::string>(), d.at("firmware").get<std::string>(),
+                              d.at("controller").get<std::string>()});
+        }
+    } catch (const std::exception&) {
+        err << path.string() << ": not a list of known drives; skipped.\n";
+        return {};
+    }
+    return drives;
+}
+
+void SaveKnownDrives(const std::filesystem::path& folder, const std::vector<KnownDrive>& drives,
+                     std::ostream& err) {
+    auto list = nlohmann::json::array();
+    for (const auto& d : drives) {
+        list.push_back({{"drive", d.number},
+                        {"serial", d.serial},
+                        {"model", d.model},
+                        {"firmware", d.firmware},
+                        {"controller", d.controller}});
+    }
+    try {
+        std::filesystem::create_directories(folder);
+        WriteFileAtomically(
+            folder / kKnownDrivesFile,
+            nlohmann::json{{"record", kKnownDrivesMark}, {"drives", list}}.dump(2) + "\n");
+    } catch (const std::exception& e) {
+        err << "The drives are not remembered: " << e.what() << '\n';
+    }
+}
+
+Labels InfoLabels(const KnownDrive& known) {
+    return {{"drive", std::to_string(known.number)},
+            {"model", known.model},
+            {"serial", known.serial},
+            {"firmware", known.firmware},
+            {"controller", known.controller}};
+}
+
+void AddRecordedScan(prom::Exposition& metrics, Context& context, const KnownDrive& known) {
+    if (known.serial.empty()) {
+        return;
+    }
+    const auto folder = StateDirectory(context.simulate.has_value());
+    if (const auto record = LoadScanRecord(folder, known.serial, context.err())) {
+        AddScan(metrics, {{"drive", std::to_string(known.number)}}, *record);
+    }
+}
+
+KnownDrive AddDrive(prom::Exposition& metrics, Context& context, int number,
+                    const ata::IdentifyBlock& identify) {
     ata::SmartBlock smart{};
     const bool smartRead = ata::SmartReadData(context.Platform().Drives(), number, smart);
     const Labels drive{{"drive", std::to_string(number)}};
-    const std::string controller = smartRead ? pages::ControllerName(smart) : "";
-    const std::string serial = DriveSerial(identify);
-
-    Labels info = drive;
-    info.emplace_back("model", ata::ModelText(identify));
-    info.emplace_back("serial", serial);
-    info.emplace_back("firmware", ata::TrimRight(ata::FirmwareRevision(identify)));
-    info.emplace_back("controller", controller);
-    metrics.Add(kDriveInfo, info, int64_t{1});
+    const KnownDrive known{number, JsonText(DriveSerial(identify)),
+                           JsonText(ata::ModelText(identify)),
+                           JsonText(ata::TrimRight(ata::FirmwareRevision(identify))),
+                           JsonText(smartRead ? pages::ControllerName(smart) : "")};
+    metrics.Add(kDriveInfo, InfoLabels(known), int64_t{1});
     metrics.Add(kScrapeSuccess, drive, Flag(smartRead));
 
     metrics.Add(kCapacity, drive,
@@ -182,7 +260,7 @@ void AddDrive(prom::Exposition& metrics, Context& context, int number,
         // TRIM depends on the controller named in the SMART data.
         metrics.Add(kTrim, drive, Flag(pages::TrimSupported(identify, smart)));
         Labels figures = drive;
-        figures.emplace_back("controller", controller);
+        figures.emplace_back("controller", known.controller);
         for (const auto& row : pages::DecodeSmart(smart, identify).rows) {
             const SmartFigure* figure = FigureOf(row.label);
             if (row.number && figure) {
@@ -192,12 +270,8 @@ void AddDrive(prom::Exposition& metrics, Context& context, int number,
     } else {
         context.err() << "Physical drive " << number << ": SMART READ DATA was not delivered.\n";
     }
-
-    if (!serial.empty()) {
-        if (const auto record = LoadScanRecord(StateDirectory(), serial, context.err())) {
-            AddScan(metrics, drive, *record);
-        }
-    }
+    AddRecordedScan(metrics, context, known);
+    return known;
 }
 
 struct MetricsOptions {
@@ -207,11 +281,34 @@ struct MetricsOptions {
 int RunMetrics(Context& context, const MetricsOptions& options) {
     const auto start = std::chrono::steady_clock::now();
     const auto discovery = ata::DiscoverDrives(context.Platform().Drives());
+    const auto folder = StateDirectory(context.simulate.has_value());
     prom::Exposition metrics;
+    std::vector<KnownDrive> seen;
     for (int row = 0; row < discovery.table.count; ++row) {
         const int number = discovery.table.rowToDrive[row];
-        AddDrive(metrics, context, number, discovery.table.identify[number]);
+        seen.push_back(AddDrive(metrics, context, number, discovery.table.identify[number]));
     }
+    // A remembered drive that is no longer listed failed, unless another drive took its
+    // number (it was replaced) or its serial is listed elsewhere (it moved).
+    const auto listed = [&](auto field, const auto& value) {
+        return std::any_of(seen.begin(), seen.end(),
+                           [&](const KnownDrive& d) { return d.*field == value; });
+    };
+    std::vector<KnownDrive> remembered = seen;
+    for (const auto& known : LoadKnownDrives(folder, context.err())) {
+        if (known.number < 0 || known.serial.empty() || listed(&KnownDrive::number, known.number) ||
+            listed(&KnownDrive::serial, known.serial)) {
+            continue;
+        }
+        context.err() << "Physical drive " << known.number << " (" << known.serial
+                      << ") no longer answers.\n";
+        metrics.Add(kDriveInfo, InfoLabels(known), int64_t{1});
+        metrics.Add(kScrapeSuccess, {{"drive", std::to_string(known.number)}}, int64_t{0});
+        AddRecordedScan(metrics, context, known);
+        remembered.push_back(known);
+    }
+    SaveKnownDrives(folder, remembered, context.err());
+
     metrics.Add(kDuration, {},
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     const std::string text = metrics.Text();

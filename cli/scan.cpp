@@ -121,7 +121,7 @@ bool RecordScan(Context& context, int drive, const ata::IdentifyBlock* identify,
     const auto finishedAt = std::chrono::duration_cast<std::chrono::seconds>(
                                 std::chrono::system_clock::now().time_since_epoch())
                                 .count();
-    const auto folder = StateDirectory();
+    const auto folder = StateDirectory(context.simulate.has_value());
     try {
         std::filesystem::create_directories(folder);
         WriteFileAtomically(folder / ScanRecordName(serial),

