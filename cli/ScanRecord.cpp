@@ -68,7 +68,7 @@ std::filesystem::path StateDirectory(bool simulated) {
 std::string DriveSerial(const ata::IdentifyBlock& identify) {
     const std::string serial = ata::TrimRight(ata::SerialNumber(identify));
     const auto first = serial.find_first_not_of(" \t");
-    return first == std::string::npos ? std::string() : serial.substr(first);
+    return first == std::string::npos ? std::string() : JsonText(serial.substr(first));
 }
 
 std::string ScanRecordName(std::string_view serial) {
@@ -130,7 +130,7 @@ nlohmann::json ScanRecordDocument(nlohmann::json summary, std::string_view seria
                                   int64_t finishedAt) {
     summary["record"] = kRecordMark;
     summary["version"] = kRecordVersion;
-    summary["serial"] = JsonText(std::string(serial));
+    summary["serial"] = serial;
     summary["finishedAt"] = finishedAt;
     return summary;
 }
@@ -151,7 +151,7 @@ std::optional<ScanRecord> ParseScanRecord(std::string_view text, std::string_vie
         problem = "not a Vellumin scan record";
         return std::nullopt;
     }
-    if (!text_is("serial", JsonText(std::string(serial)))) {
+    if (!text_is("serial", std::string(serial))) {
         problem = "the record of another drive";
         return std::nullopt;
     }

@@ -23,7 +23,8 @@ namespace vellumin::cli {
 // vellumin-lab), so lab drives never mix with the machine's records.
 std::filesystem::path StateDirectory(bool simulated);
 
-// The serial number as records and metrics name a drive: without surrounding white space.
+// The serial number as records and metrics name a drive: without surrounding white space, in
+// UTF-8 (JsonText) like every text in the state folder.
 std::string DriveSerial(const ata::IdentifyBlock& identify);
 
 // "scan-<serial>.json", every byte of the serial outside A-Z a-z 0-9 . _ - written as %XX, so

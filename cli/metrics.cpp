@@ -241,7 +241,7 @@ KnownDrive AddDrive(prom::Exposition& metrics, Context& context, int number,
     ata::SmartBlock smart{};
     const bool smartRead = ata::SmartReadData(context.Platform().Drives(), number, smart);
     const Labels drive{{"drive", std::to_string(number)}};
-    const KnownDrive known{number, JsonText(DriveSerial(identify)),
+    const KnownDrive known{number, DriveSerial(identify),
                            JsonText(ata::ModelText(identify)),
                            JsonText(ata::TrimRight(ata::FirmwareRevision(identify))),
                            JsonText(smartRead ? pages::ControllerName(smart) : "")};

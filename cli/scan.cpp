@@ -112,7 +112,7 @@ struct ScanOptions {
 // reason on stderr) when it could not be kept.
 bool RecordScan(Context& context, int drive, const ata::IdentifyBlock* identify,
                 const nlohmann::json& summary) {
-    const std::string serial = identify ? DriveSerial(*identify) : "";
+    const std::string serial = identify ? DriveSerial(*identify) : "";  // UTF-8
     if (serial.empty()) {
         context.err() << "Physical drive " << drive
                       << ": no serial number could be read; the scan is not recorded.\n";
