@@ -59,4 +59,9 @@ int ReadResultCode(bool delivered, const platform::AtaTaskFile& output);
 platform::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void* buffer);
 platform::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, void* buffer);
 
+// The LBA in a request's registers, packed as those two build it (28-bit with the device
+// register's low nibble, 48-bit with the previous task file). After a failed read the drive
+// leaves the first LBA it could not read there.
+uint64_t RegisterLba(const platform::AtaPassThroughRequest& request);
+
 }  // namespace vellumin::ata

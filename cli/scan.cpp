@@ -4,11 +4,14 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
 
+#include "ata/Transport.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
+#include "cli/ScanRecord.h"
 #include "pages/scan/ScanEngine.h"
 #include "pages/scan/ScanProgress.h"
 #include "pages/scan/ScanTexts.h"
@@ -102,13 +105,42 @@ struct ScanOptions {
     std::string drive;
     bool quick = false;
     bool full = false;
+    bool record = false;
 };
+
+// Keeps the summary in the state folder under the drive's serial number; false (with the
+// reason on stderr) when it could not be kept.
+bool RecordScan(Context& context, int drive, const ata::IdentifyBlock* identify,
+                const nlohmann::json& summary) {
+    const std::string serial = identify ? DriveSerial(*identify) : "";  // UTF-8
+    if (serial.empty()) {
+        context.err() << "Physical drive " << drive
+                      << ": no serial number could be read; the scan is not recorded.\n";
+        return false;
+    }
+    const auto finishedAt = std::chrono::duration_cast<std::chrono::seconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+    const auto folder = StateDirectory(context.simulate.has_value());
+    try {
+        std::filesystem::create_directories(folder);
+        WriteFileAtomically(folder / ScanRecordName(serial),
+                            ScanRecordDocument(summary, serial, finishedAt).dump(2) + "\n");
+    } catch (const std::exception& e) {
+        context.err() << "The scan is not recorded: " << e.what() << '\n';
+        return false;
+    }
+    return true;
+}
 
 int RunScanCommand(Context& context, const ScanOptions& options) {
     const int drive = ParseDrive(options.drive);
     const bool quick = options.quick;
     auto& drives = context.Platform().Drives();
     const auto mode = quick ? scan::ScanMode::Quick : scan::ScanMode::Full;
+    // The serial number names the record; read before the scan holds the drive open.
+    ata::IdentifyBlock identify{};
+    const bool identified = options.record && ata::IdentifyDevice(drives, drive, identify);
     const auto start = Clock::now();
     const bool terminal = !context.json && &context.err() == &std::cerr && isatty(STDERR_FILENO);
     TerminalProgress progress(context.err(), terminal, start);
@@ -123,23 +155,33 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
     const bool started =
         outcome.ending != scan::ScanEnding::NotOpened && outcome.ending != scan::ScanEnding::NoSize;
 
+    const nlohmann::json summary = {
+        {"drive", drive},
+        {"mode", quick ? "quick" : "full"},
+        {"ending", scan::EndingName(outcome.ending)},
+        {"finalPosition", outcome.finalPosition},
+        {"total", outcome.total},
+        {"result", outcome.resultText},
+        {"chunksRead", outcome.chunksRead},
+        {"seconds", seconds},
+        {"mbPerSecond", rate},
+        {"firstFailingLba", outcome.ending == scan::ScanEnding::Failed
+                                ? nlohmann::json(outcome.firstFailingLba)
+                                : nlohmann::json()},
+    };
+    int status = ExitStatus(outcome.ending);
+    // A scan asked to be recorded that was not is no success, whatever it found.
+    if (options.record && !RecordScan(context, drive, identified ? &identify : nullptr, summary) &&
+        status == kExitOk) {
+        status = kExitFailure;
+    }
     if (context.json) {
-        context.PrintJson({
-            {"drive", drive},
-            {"mode", quick ? "quick" : "full"},
-            {"ending", scan::EndingName(outcome.ending)},
-            {"finalPosition", outcome.finalPosition},
-            {"total", outcome.total},
-            {"result", outcome.resultText},
-            {"chunksRead", outcome.chunksRead},
-            {"seconds", seconds},
-            {"mbPerSecond", rate},
-        });
-        return ExitStatus(outcome.ending);
+        context.PrintJson(summary);
+        return status;
     }
     if (!started) {
         context.err() << outcome.resultText << '\n';
-        return ExitStatus(outcome.ending);
+        return status;
     }
     auto& out = context.out();
     out << scan::ItemsScannedFinalText(outcome.finalPosition, outcome.total) << '\n'
@@ -148,11 +190,11 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
     if (!outcome.resultText.empty()) {
         out << outcome.resultText << '\n';
     }
-    char summary[96];
-    std::snprintf(summary, sizeof summary, "Read %.1f MB in %.1f s (%.1f MB/s)",
+    char readText[96];
+    std::snprintf(readText, sizeof readText, "Read %.1f MB in %.1f s (%.1f MB/s)",
                   outcome.bytesRead / 1e6, seconds, rate);
-    out << summary << '\n';
-    return ExitStatus(outcome.ending);
+    out << readText << '\n';
+    return status;
 }
 
 const Registrar registrar(50, [](CLI::App& app, Context& context) {
@@ -164,10 +206,13 @@ const Registrar registrar(50, [](CLI::App& app, Context& context) {
     kind->add_flag("--quick", options->quick, "Read one chunk in a hundred");
     kind->add_flag("--full", options->full, "Read every chunk");
     kind->require_option(1);
+    command->add_flag("--record", options->record,
+                      "Keep the JSON summary in the state folder (VELLUMIN_STATE_DIR, default "
+                      "/var/lib/vellumin) for the metrics command");
     command->footer(
         "Ctrl-C stops the scan after the chunk in progress.\n"
-        "Exit status: 0 completed, 1 a read failed, 4 the drive cannot be opened or sized, 5 "
-        "stopped.");
+        "Exit status: 0 completed, 1 a read failed (or --record could not keep the result), 4 the "
+        "drive cannot be opened or sized, 5 stopped.");
     context.OnRun(command, [&context, options] { return RunScanCommand(context, *options); });
 });
 

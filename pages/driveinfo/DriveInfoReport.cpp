@@ -103,7 +103,7 @@ ReportRows DriveInfoIdentifyRows(int driveNumber, const IdentifyBlock& identify)
     return rows;
 }
 
-ReportRows DriveInfoTailRows(const IdentifyBlock& identify, const ata::SmartBlock& smart) {
+bool TrimSupported(const IdentifyBlock& identify, const ata::SmartBlock& smart) {
     bool trim = Bit(identify, 169, 0);
     const std::string controller = ControllerName(smart);
     for (std::string_view name : kNoTrimControllers) {
@@ -111,8 +111,12 @@ ReportRows DriveInfoTailRows(const IdentifyBlock& identify, const ata::SmartBloc
             trim = false;
         }
     }
+    return trim;
+}
+
+ReportRows DriveInfoTailRows(const IdentifyBlock& identify, const ata::SmartBlock& smart) {
     ReportRows rows;
-    rows.push_back({"Trim Command Support", Supported(trim)});
+    rows.push_back({"Trim Command Support", Supported(TrimSupported(identify, smart))});
     rows.push_back(
         {"Transfer Mode", FirstSetBit(identify, 88, kUltraDmaModes, "Ultra DMA mode 6")});
     rows.push_back({"Serial ATA Capabilities", FirstSetBit(identify, 76, kSataSpeeds, "Unknown")});

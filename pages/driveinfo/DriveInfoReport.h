@@ -19,6 +19,10 @@ ReportRows DriveInfoIdentifyRows(int driveNumber, const ata::IdentifyBlock& iden
 // and SATA signalling speed.
 ReportRows DriveInfoTailRows(const ata::IdentifyBlock& identify, const ata::SmartBlock& smart);
 
+// The TRIM row's fact: identify word 169 bit 0, unless the controller is one whose bit is not
+// to be trusted.
+bool TrimSupported(const ata::IdentifyBlock& identify, const ata::SmartBlock& smart);
+
 // All thirteen rows in order.
 ReportRows DriveInfoRows(int driveNumber, const ata::IdentifyBlock& identify,
                          const ata::SmartBlock& smart);

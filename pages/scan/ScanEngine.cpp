@@ -50,6 +50,7 @@ public:
         : drive_(drive), buffer_(std::aligned_alloc(kPageBytes, kBufferBytes)) {}
 
     int Read(const Chunk& chunk) {
+        failingLba_ = chunk.lba;
         if (!buffer_) {
             return ata::kReadNotDelivered;
         }
@@ -57,8 +58,16 @@ public:
         auto request = chunk.ext ? ata::ReadDmaExtRequest(chunk.lba, bytes, buffer_.get())
                                  : ata::ReadDmaRequest(chunk.lba, bytes, buffer_.get());
         const bool delivered = ata::AtaPassThrough(drive_, request);
-        return ata::ReadResultCode(delivered, request.currentTaskFile);
+        const int result = ata::ReadResultCode(delivered, request.currentTaskFile);
+        const uint64_t reported = ata::RegisterLba(request);
+        if (delivered && reported >= chunk.lba && reported < chunk.lba + chunk.sectors) {
+            failingLba_ = reported;
+        }
+        return result;
     }
+
+    // After a failed Read: where the chunk failed.
+    uint64_t FailingLba() const { return failingLba_; }
 
 private:
     static constexpr std::size_t kPageBytes = 4096;
@@ -68,6 +77,7 @@ private:
     };
     platform::DriveHandle* drive_;
     std::unique_ptr<void, Free> buffer_;
+    uint64_t failingLba_ = 0;
 };
 
 // Everything up to the outcome; the caller closes the drive before reporting the end.
@@ -120,6 +130,7 @@ ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop,
     if (result != ata::kReadOk) {
         outcome.ending = ScanEnding::Failed;
         outcome.finalPosition = lba;
+        outcome.firstFailingLba = reader.FailingLba();
         outcome.resultText = ReadResultText(result);
     } else if (stopped) {
         outcome.ending = ScanEnding::Stopped;

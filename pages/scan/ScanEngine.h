@@ -52,6 +52,10 @@ struct ScanOutcome {
     std::string resultText;  // "" unless a read failed or the scan could not start
     uint64_t chunksRead = 0;  // chunks read successfully
     uint64_t bytesRead = 0;
+    // Failed: the first LBA the drive could not read, as it reported it in the LBA registers;
+    // the failing chunk's first LBA when the reported one lies outside that chunk (a drive
+    // that leaves the registers alone, a read that was not delivered).
+    uint64_t firstFailingLba = 0;
 };
 
 // Everything a scan reports, in order: OnOpened, OnRange, OnChunk per chunk read, OnEnd.

@@ -58,6 +58,10 @@ uint32_t BigEndian(std::span<const uint8_t> bytes) {
     return value;
 }
 
+int64_t Number(uint32_t value, ValueFormat format) {
+    return format == ValueFormat::kSigned32 ? int64_t{static_cast<int32_t>(value)} : int64_t{value};
+}
+
 std::string Format(uint32_t value, ValueFormat format) {
     switch (format) {
         case ValueFormat::kSigned32:
@@ -85,8 +89,9 @@ ReportRows ScanAttributes(std::span<const AttributeRow> layout, const SmartBlock
         for (size_t r = 0; r < layout.size(); ++r) {
             if (layout[r].id == slot[0]) {
                 const auto& field = layout[r].field;
-                rows[r].value =
-                    Format(LittleEndian(slot.subspan(field.first, field.count)), layout[r].format);
+                const uint32_t value = LittleEndian(slot.subspan(field.first, field.count));
+                rows[r].value = Format(value, layout[r].format);
+                rows[r].number = Number(value, layout[r].format);
             }
         }
     }
@@ -99,7 +104,7 @@ ReportRows ReadFixed(std::span<const FixedRow> layout, const SmartBlock& smart) 
         const std::span<const uint8_t> bytes(smart.data() + row.offset, row.count);
         const uint32_t value =
             row.order == ByteOrder::kBigEndian ? BigEndian(bytes) : LittleEndian(bytes);
-        rows.push_back({row.label, std::to_string(value)});
+        rows.push_back({row.label, std::to_string(value), value});
     }
     return rows;
 }

@@ -59,6 +59,15 @@ TEST(ReadDmaExtRequest, SplitsLbaAndCountOverBothTaskFiles) {
     EXPECT_EQ(max.currentTaskFile.device, 0x40);
 }
 
+TEST(RegisterLba, ReadsBackWhatEitherRequestPacked) {
+    for (uint64_t lba : {0ull, 1'000'000ull, 0x0FFFFFFEull}) {
+        EXPECT_EQ(RegisterLba(ReadDmaRequest(lba, 512, nullptr)), lba) << lba;
+    }
+    for (uint64_t lba : {0ull, 0x0FFFFFFFull, 0xABCDEF012345ull}) {
+        EXPECT_EQ(RegisterLba(ReadDmaExtRequest(lba, 512, nullptr)), lba) << lba;
+    }
+}
+
 TEST(ReadDma, SendsPageAlignedScratchAndFlushesEveryTime) {
     OneDrive d;
     auto handle = OpenPhysicalDrive(d.drives, 0);

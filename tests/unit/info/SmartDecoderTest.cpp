@@ -33,6 +33,7 @@ TEST(SmartDecoders, AllZeroBlock) {
         EXPECT_FALSE(rows[0].label.empty());
         for (const auto& row : rows) {
             EXPECT_EQ(row.value, "") << row.label;
+            EXPECT_FALSE(row.number) << row.label;
         }
     }
     EXPECT_EQ(Values(DecodeSmartWith(SmartDecoder::kSmi, zero)),
@@ -67,6 +68,10 @@ TEST(SmartDecoders, Sm2246ShowsRawAsSigned32) {
                                                       "Maximum Erase Count", "Average Erase Count",
                                                       "Minimum Erase Count"}));
     EXPECT_EQ(Values(rows), (std::vector<std::string>{"-1", "-2147483648", "67305985", "2", "3"}));
+    const int64_t numbers[] = {-1, -2147483648LL, 67305985, 2, 3};
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].number, numbers[i]) << rows[i].label;
+    }
 }
 
 TEST(SmartDecoders, JmicronTemperaturesAndErasePair) {
@@ -95,9 +100,9 @@ TEST(SmartDecoders, ModelSeriesRows) {
     SetSlot(smart, 2, 0xF1, {0x00, 0x00, 0x00, 0x01, 0xEE});
     ReportRows rows = DecodeSmartWith(SmartDecoder::kModelSeries, smart);
     ASSERT_EQ(rows.size(), 9u);
-    EXPECT_EQ(rows[1], (ReportRow{"Device Power Cycle Count", "4294967295"}));
-    EXPECT_EQ(rows[2], (ReportRow{"Device Power Cycle Time", "10000"}));
-    EXPECT_EQ(rows[4], (ReportRow{"Current Temperature", "300C (572F)"}));
+    EXPECT_EQ(rows[1], (ReportRow{"Device Power Cycle Count", "4294967295", 4294967295}));
+    EXPECT_EQ(rows[2], (ReportRow{"Device Power Cycle Time", "10000", 10000}));
+    EXPECT_EQ(rows[4], (ReportRow{"Current Temperature", "300C (572F)", 300}));
     EXPECT_EQ(rows[5].value, "16777216");
     EXPECT_EQ(rows[7], ReportRow{});
     EXPECT_EQ(rows[8], ReportRow{});

@@ -105,7 +105,7 @@ TEST(DecodeSmart, MessageAndModelSeries) {
     report = DecodeSmart(sm2246, Identify("S1", "VQ KM5508"));
     EXPECT_EQ(report.dispatch, (SmartDispatch{SmartDecoder::kSm2246, false, true}));
     ASSERT_EQ(report.rows.size(), 9u);
-    EXPECT_EQ(report.rows[0], (ReportRow{"Power-On Hours", "4294967295"}));
+    EXPECT_EQ(report.rows[0], (ReportRow{"Power-On Hours", "4294967295", 4294967295}));
     EXPECT_FALSE(report.showMessage);
 }
 

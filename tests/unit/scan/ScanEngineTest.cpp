@@ -178,6 +178,7 @@ TEST(ScanEngine, FailureOutranksAStopDuringTheFailingRead) {
     const auto outcome = scan.Run(ScanMode::Full);
     EXPECT_EQ(outcome.ending, ScanEnding::Failed);
     EXPECT_EQ(outcome.finalPosition, 506u);
+    EXPECT_EQ(outcome.firstFailingLba, 506u);  // the registers name no other sector of the chunk
     EXPECT_EQ(outcome.resultText, "Msg code : 1000000");
     EXPECT_EQ(scan.stop.load(), 0);
 }

@@ -52,6 +52,7 @@ TEST(ScanOnLab, UnreadableSectorMidDriveIsReportedAtItsChunk) {
     const auto outcome = scan.Run(ScanMode::Full);
     EXPECT_EQ(outcome.ending, ScanEnding::Failed);
     EXPECT_EQ(outcome.finalPosition, 999'856u);  // 3,952 x 253: the chunk holding LBA 1,000,000
+    EXPECT_EQ(outcome.firstFailingLba, 1'000'000u);  // as the drive reported it
     EXPECT_EQ(outcome.resultText, "Msg code : 1000000");
     EXPECT_EQ(ItemsScannedFinalText(outcome.finalPosition, outcome.total), "Items Scanned : 999856 /2000000 ");
     EXPECT_EQ(PercentText(ScanPercent(outcome.finalPosition, outcome.total)), "50 %");
