@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 #include "ata/Transport.h"
 #include "cli/Command.h"
+#include "cli/Interrupt.h"
 #include "cli/Output.h"
 #include "cli/ScanRecord.h"
 #include "pages/scan/ScanEngine.h"
@@ -22,32 +22,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 scan::StopRequest g_stop{0};
-static_assert(scan::StopRequest::is_always_lock_free, "set from a signal handler");
-
-void OnInterrupt(int) {
-    g_stop.store(1, std::memory_order_relaxed);
-    static const char note[] =
-        "\nStopping after the chunk in progress (Ctrl-C again quits at once).\n";
-    [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
-}
-
-// Ctrl-C is the Stop button while a scan runs; a second Ctrl-C gets the default action back.
-class InterruptAsStop {
-public:
-    InterruptAsStop() {
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptAsStop() { sigaction(SIGINT, &previous_, nullptr); }
-    InterruptAsStop(const InterruptAsStop&) = delete;
-    InterruptAsStop& operator=(const InterruptAsStop&) = delete;
-
-private:
-    struct sigaction previous_ {};
-};
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -147,7 +121,8 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
     g_stop.store(0);
     scan::ScanOutcome outcome;
     {
-        InterruptAsStop interrupt;
+        InterruptAsRequest interrupt(
+            g_stop, "\nStopping after the chunk in progress (Ctrl-C again quits at once).\n");
         outcome = scan::RunScan(drives, drive, mode, g_stop, progress);
     }
     const double seconds = SecondsSince(start);

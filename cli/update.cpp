@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 #include "ata/Transport.h"
 #include "cli/Command.h"
+#include "cli/Interrupt.h"
 #include "cli/Output.h"
 #include "pages/fwupdate/DownloadEngine.h"
 #include "pages/fwupdate/UpdateQuery.h"
@@ -26,31 +26,6 @@ constexpr const char* kAhciNote =
     "motherboard.";
 
 std::atomic<int> g_cancel{0};
-static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
-
-void OnInterrupt(int) {
-    g_cancel.store(1, std::memory_order_relaxed);
-    static const char note[] = "\nCancelling the download (Ctrl-C again quits at once).\n";
-    [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
-}
-
-// Ctrl-C is the Cancel button while a download runs; a second Ctrl-C gets the default back.
-class InterruptAsCancel {
-public:
-    InterruptAsCancel() {
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptAsCancel() { sigaction(SIGINT, &previous_, nullptr); }
-    InterruptAsCancel(const InterruptAsCancel&) = delete;
-    InterruptAsCancel& operator=(const InterruptAsCancel&) = delete;
-
-private:
-    struct sigaction previous_ {};
-};
 
 std::string Bytes(uint64_t bytes) {
     char text[32];
@@ -203,7 +178,8 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
     g_cancel.store(0);
     fwupdate::DownloadOutcome download;
     {
-        InterruptAsCancel interrupt;
+        InterruptAsRequest interrupt(g_cancel,
+                                     "\nCancelling the download (Ctrl-C again quits at once).\n");
         download = fwupdate::RunDownload(query.url, options.folder, g_cancel, progress);
     }
     progress.End();
