@@ -143,6 +143,29 @@ private:
     VolumeTable volumes_;
 };
 
+// Starts the command (found on PATH) with this process's environment and waits for it;
+// false when it could not be started or waited for.
+bool SpawnAndWaitStatus(std::vector<std::string> command, int& status) {
+    if (command.empty()) {
+        return false;
+    }
+    std::vector<char*> argv;
+    for (auto& word : command) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        return false;
+    }
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
 class LinuxSystem final : public System {
 public:
     LinuxSystem(const LinuxRoots& roots, CommandRunner run)
@@ -169,22 +192,11 @@ public:
         auto command = BuildRelaunchCommand(
             executable.string(), arguments, &std::getenv,
             FindPolkitAction(executable.string(), VELLUMIN_INSTALLED_GUI, VELLUMIN_POLKIT_POLICY));
-        std::vector<char*> argv;
-        for (auto& word : command) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        pid_t child = 0;
-        if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-            return false;
-        }
         // Wait, so that a refused prompt can still be reported here and a terminal does not
         // get its prompt back while the elevated copy runs.
         int status = 0;
-        while (::waitpid(child, &status, 0) < 0) {
-            if (errno != EINTR) {
-                return false;
-            }
+        if (!SpawnAndWaitStatus(command, status)) {
+            return false;
         }
         if (!WIFEXITED(status)) {
             return true;
@@ -217,29 +229,13 @@ std::vector<std::string> RestartCommand() {
 }
 
 bool SpawnAndWait(const std::vector<std::string>& command) {
-    if (command.empty()) {
-        return false;
-    }
-    std::vector<std::string> words = command;
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return false;
-    }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return SpawnAndWaitStatus(command, status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::unique_ptr<Platform> CreateLinuxPlatform() { return CreateLinuxPlatform(LinuxRoots{}); }
+std::unique_ptr<Platform> CreateLinuxPlatform() {
+    return CreateLinuxPlatform(LinuxRoots{});
+}
 
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots) {
     return std::make_unique<LinuxPlatform>(roots, SpawnAndWait);
