@@ -22,6 +22,7 @@
 #include "platform/sim/SimPlatform.h"
 #include "ui/MessageBox.h"
 #include "ui/UiThread.h"
+#include "ui/VisibleWindow.h"
 
 namespace {
 
@@ -52,15 +53,7 @@ void Select(CVelluminDlg& main, int slot) {
     ADD_FAILURE() << "slot " << slot << " is not listed";
 }
 
-template <class T>
-T* VisibleWindow() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = dynamic_cast<T*>(w); found && found->isVisible()) {
-            return found;
-        }
-    }
-    return nullptr;
-}
+using vellumin::ui::VisibleWindow;
 
 // Every red text shown has the lines it needs, and none lies over another.
 void ExpectTextsWhole(CSecureErase& page) {
