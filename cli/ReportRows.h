@@ -3,7 +3,7 @@
 // The pages' decoded report rows in the CLI's table/JSON shape.
 
 #include "cli/Output.h"
-#include "pages/driveinfo/ReportRow.h"
+#include "pages/report/ReportRow.h"
 
 namespace vellumin::cli {
 

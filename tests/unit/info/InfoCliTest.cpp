@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Command.h"
+#include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/smart/SmartDispatch.h"
 #include "platform/sim/SimPlatform.h"
 
