@@ -9,16 +9,9 @@ namespace {
 using platform::AtaPassThroughRequest;
 using platform::AtaTaskFile;
 
-constexpr uint8_t kCmdIdentifyDevice = 0xEC;
-constexpr uint8_t kCmdSmart = 0xB0;
-constexpr uint8_t kSmartReadData = 0xD0;
-constexpr uint8_t kCmdReadDma = 0xC8;
-constexpr uint8_t kCmdReadDmaExt = 0x25;
-constexpr uint8_t kDeviceLba = 0x40;
-constexpr uint8_t kDeviceLegacy = 0xA0;  // obsolete bits 7 and 5, as older drives expect
-
-constexpr AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, kCmdIdentifyDevice};
-constexpr AtaTaskFile kSmartReadRegisters{kSmartReadData, 0x00, 0x00, 0x4F, 0xC2, kDeviceLegacy, kCmdSmart};
+constexpr AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, cmd::kIdentify};
+constexpr AtaTaskFile kSmartReadRegisters{cmd::kSmartReadData, 0x00,          0x00,          cmd::kSmartLbaMid,
+                                          cmd::kSmartLbaHigh,  kDeviceLegacy, cmd::kSmart};
 
 // DMA targets get a fresh page-aligned region per call, like the buffer the drive stack would
 // map for a direct transfer.
@@ -103,10 +96,10 @@ int ReadResultCode(bool delivered, const platform::AtaTaskFile& output) {
     if (!delivered) {
         return kReadNotDelivered;
     }
-    if (output.status() & platform::ATA_STATUS_ERR) {
+    if (output.status() & kStatusErr) {
         return DecimalErrorCode(output.error());
     }
-    if (output.status() & platform::ATA_STATUS_DF) {
+    if (output.status() & kStatusDf) {
         return kReadDeviceFault;
     }
     return kReadOk;
@@ -120,11 +113,9 @@ platform::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount,
     request.dataBuffer = buffer;
     auto& tf = request.currentTaskFile;
     tf.sectorCount = static_cast<uint8_t>(byteCount / kSectorSize);  // 256 goes out as 0
-    tf.lbaLow = static_cast<uint8_t>(lba);
-    tf.lbaMid = static_cast<uint8_t>(lba >> 8);
-    tf.lbaHigh = static_cast<uint8_t>(lba >> 16);
-    tf.device = static_cast<uint8_t>(kDeviceLba | ((lba >> 24) & 0x0F));
-    tf.command = kCmdReadDma;
+    tf.device = kDeviceLba;
+    PackLba28(tf, lba);
+    tf.command = cmd::kReadDma;
     return request;
 }
 
@@ -137,16 +128,11 @@ platform::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCou
     const uint32_t sectors = byteCount / kSectorSize;  // 65536 goes out as 0
     auto& low = request.currentTaskFile;
     low.sectorCount = static_cast<uint8_t>(sectors);
-    low.lbaLow = static_cast<uint8_t>(lba);
-    low.lbaMid = static_cast<uint8_t>(lba >> 8);
-    low.lbaHigh = static_cast<uint8_t>(lba >> 16);
     low.device = kDeviceLba;
-    low.command = kCmdReadDmaExt;
+    low.command = cmd::kReadDmaExt;
     auto& high = request.previousTaskFile;
     high.sectorCount = static_cast<uint8_t>(sectors >> 8);
-    high.lbaLow = static_cast<uint8_t>(lba >> 24);
-    high.lbaMid = static_cast<uint8_t>(lba >> 32);
-    high.lbaHigh = static_cast<uint8_t>(lba >> 40);
+    PackLba48(low, high, lba);
     return request;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "ata/IdentifyBlock.h"
+#include "ata/Registers.h"
 #include "platform/Platform.h"
 
 namespace vellumin::ata {
@@ -10,11 +11,8 @@ namespace vellumin::ata {
 // Physical drives are numbered 0-15; nothing outside that range is ever opened.
 inline constexpr int kMaxDrives = 16;
 
-// READ DMA reaches LBAs below 2^28 with at most 256 sectors; READ DMA EXT below 2^48 with at
+// READ DMA reaches kLba28Limit with at most 256 sectors; READ DMA EXT kLba48Limit with at
 // most 65536 sectors.
-inline constexpr uint64_t kLba28Limit = uint64_t{1} << 28;
-inline constexpr uint64_t kLba48Limit = uint64_t{1} << 48;
-inline constexpr uint32_t kSectorSize = 512;
 inline constexpr uint32_t kMaxReadDmaBytes = 256 * kSectorSize;
 inline constexpr uint32_t kMaxReadDmaExtBytes = 65536 * kSectorSize;
 

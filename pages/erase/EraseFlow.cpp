@@ -14,8 +14,8 @@ using platform::DriveHandle;
 using platform::DriveHandlePtr;
 using platform::DriveSystem;
 
-constexpr uint8_t kCmdIdentify = 0xEC;
-constexpr uint8_t kSmartReadData = 0xD0;
+constexpr uint8_t kCmdIdentify = ata::cmd::kIdentify;
+constexpr uint8_t kSmartReadData = ata::cmd::kSmartReadData;
 constexpr int kSecurityStatusByte = 256;
 
 // Every command the flow sends passes through here, so the list is what went to the drive,

@@ -186,7 +186,7 @@ std::optional<AtaReturn> ClassifyCompletion(const SgCompletion& c) {
     auto summary = SummariseSense(c.sense);
     bool failedKey = summary && summary->key != 0 && summary->key != kSenseRecoveredError;
     if (auto registers = DecodeAtaReturn(c.sense)) {
-        if (failedKey && !(registers->status & (ATA_STATUS_ERR | ATA_STATUS_DF))) {
+        if (failedKey && !(registers->status & (ata::kStatusErr | ata::kStatusDf))) {
             // The SAT layer gave up on a command the device did not fail (e.g. a PIO data-in
             // aborted with DRQ still set): its data is lost, so it was not delivered.
             return std::nullopt;

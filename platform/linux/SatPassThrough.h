@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "ata/Registers.h"
 #include "platform/AtaRequest.h"
 
 // ATA commands carried in SCSI ATA PASS-THROUGH(16) and the sense data that brings the ATA
@@ -87,7 +88,7 @@ struct SgCompletion {
 std::optional<AtaReturn> ClassifyCompletion(const SgCompletion& completion);
 
 // The good-status answer without sense data: ready, no error.
-inline constexpr uint8_t kStatusReadyNoError = 0x50;
+inline constexpr uint8_t kStatusReadyNoError = ata::kStatusOk;
 
 // Writes the registers into the request's output fields (error into features, status into
 // command).

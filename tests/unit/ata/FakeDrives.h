@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "ata/IdentifyBlock.h"
+#include "ata/Registers.h"
 #include "platform/Platform.h"
 
 namespace vellumin::test {
 
 struct FakeReply {
     bool delivered = true;
-    platform::AtaTaskFile output{0x00, 0, 0, 0, 0, 0x40, 0x50};  // error 0, status ready
+    platform::AtaTaskFile output{0x00, 0, 0, 0, 0, ata::kDeviceLba, ata::kStatusOk};
     ata::IdentifyBlock data{};                                 // copied into data-in buffers
 };
 
