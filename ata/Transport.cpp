@@ -27,11 +27,11 @@ ScratchPtr AllocateScratch(uint32_t bytes) {
     return ScratchPtr(std::aligned_alloc(kPageSize, rounded));
 }
 
-bool ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
-                   std::array<uint8_t, 512>& block) {
+platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
+                                          std::array<uint8_t, 512>& block) {
     auto handle = OpenPhysicalDrive(drives, number);
     if (!handle) {
-        return false;
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kOpen);
     }
     std::array<uint8_t, 512> data{};
     AtaPassThroughRequest request;
@@ -40,18 +40,18 @@ bool ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile&
     request.timeOutSeconds = kDataBlockTimeOutSeconds;
     request.dataBuffer = data.data();
     request.currentTaskFile = registers;
-    if (!AtaPassThrough(handle.get(), request)) {
-        return false;
+    auto result = AtaPassThrough(handle.get(), request);
+    if (result) {
+        block = data;
     }
-    block = data;
-    return true;
+    return result;
 }
 
 int SendRead(platform::DriveHandle* handle, AtaPassThroughRequest request, ScratchPtr scratch) {
     if (!handle || !scratch) {
         return kReadNotDelivered;
     }
-    const bool delivered = AtaPassThrough(handle, request);
+    const bool delivered = AtaPassThrough(handle, request).delivered();
     handle->Flush();  // result ignored: the read itself decides
     scratch.reset();
     return ReadResultCode(delivered, request.currentTaskFile);
@@ -66,17 +66,20 @@ platform::DriveHandlePtr OpenPhysicalDrive(platform::DriveSystem& drives, int nu
     return drives.OpenPhysicalDrive(number);
 }
 
-bool IdentifyDevice(platform::DriveSystem& drives, int number, IdentifyBlock& block) {
+platform::PassThroughResult IdentifyDevice(platform::DriveSystem& drives, int number, IdentifyBlock& block) {
     return ReadDataBlock(drives, number, kIdentifyRegisters, block);
 }
 
-bool SmartReadData(platform::DriveSystem& drives, int number, SmartBlock& block) {
+platform::PassThroughResult SmartReadData(platform::DriveSystem& drives, int number, SmartBlock& block) {
     return ReadDataBlock(drives, number, kSmartReadRegisters, block);
 }
 
-bool AtaPassThrough(platform::DriveHandle* handle, platform::AtaPassThroughRequest& request) {
-    if (!handle || (request.dataLength > 0 && !request.dataBuffer)) {
-        return false;
+platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, platform::AtaPassThroughRequest& request) {
+    if (!handle) {
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kOpen);
+    }
+    if (request.dataLength > 0 && !request.dataBuffer) {
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kRequest);
     }
     return handle->PassThrough(request);
 }

@@ -17,12 +17,14 @@ std::string ControllerName(const ata::SmartBlock& smart) {
 DriveBlocks ReadDriveBlocks(platform::DriveSystem& drives, int driveNumber, ReadOrder order) {
     DriveBlocks blocks;
     if (order == ReadOrder::kSmartFirst) {
-        blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
+        blocks.smartResult = ata::SmartReadData(drives, driveNumber, blocks.smart);
     }
-    blocks.identifyRead = ata::IdentifyDevice(drives, driveNumber, blocks.identify);
+    blocks.identifyResult = ata::IdentifyDevice(drives, driveNumber, blocks.identify);
     if (order == ReadOrder::kIdentifyFirst) {
-        blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
+        blocks.smartResult = ata::SmartReadData(drives, driveNumber, blocks.smart);
     }
+    blocks.identifyRead = blocks.identifyResult.delivered();
+    blocks.smartRead = blocks.smartResult.delivered();
     return blocks;
 }
 

@@ -13,6 +13,8 @@ struct DriveBlocks {
     ata::SmartBlock smart{};
     bool identifyRead = false;
     bool smartRead = false;
+    platform::PassThroughResult identifyResult;  // why a read was not delivered
+    platform::PassThroughResult smartResult;
 };
 
 // The information page reads the identify block first, the SMART page the SMART block.

@@ -56,7 +56,7 @@ public:
         const uint32_t bytes = chunk.sectors * kSectorBytes;
         auto request = chunk.ext ? ata::ReadDmaExtRequest(chunk.lba, bytes, buffer_.get())
                                  : ata::ReadDmaRequest(chunk.lba, bytes, buffer_.get());
-        const bool delivered = ata::AtaPassThrough(drive_, request);
+        const bool delivered = ata::AtaPassThrough(drive_, request).delivered();
         return ata::ReadResultCode(delivered, request.currentTaskFile);
     }
 

@@ -20,7 +20,10 @@ class SimDriveHandle : public DriveHandle {
 public:
     explicit SimDriveHandle(std::shared_ptr<SimDevice> device) : m_device(std::move(device)) {}
 
-    bool PassThrough(AtaPassThroughRequest& request) override { return m_device->Execute(request); }
+    PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
+        return m_device->Execute(request) ? PassThroughResult::Delivered()
+                                          : PassThroughResult::NotDelivered(TransportStage::kRefused);
+    }
     std::optional<uint64_t> SectorCount() override { return m_device->ReportedSectors(); }
     bool Flush() override { return m_device->Present(); }
 

@@ -53,7 +53,7 @@ private:
     class Handle : public platform::DriveHandle {
     public:
         Handle(FakeDrives& owner, const IdentifyBlock& block) : owner_(owner), block_(block) {}
-        bool PassThrough(platform::AtaPassThroughRequest& request) override {
+        platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
             if (request.currentTaskFile.command == vellumin::ata::cmd::kIdentify && request.dataBuffer &&
                 request.dataLength >= 512) {
                 ++owner_.identifyReads;
@@ -63,7 +63,7 @@ private:
             }
             request.currentTaskFile.command = vellumin::ata::kStatusOk;
             request.currentTaskFile.features = 0;
-            return true;
+            return {};
         }
         std::optional<uint64_t> SectorCount() override { return 2'000'000; }
         bool Flush() override { return true; }

@@ -33,16 +33,16 @@ public:
     FakeHandle(FakeReply reply, FakeDriveLog& log) : reply_(reply), log_(log) {}
     ~FakeHandle() override { ++log_.closes; }
 
-    bool PassThrough(platform::AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
         log_.requests.push_back(request);
         if (!reply_.delivered) {
-            return false;
+            return platform::PassThroughResult::NotDelivered(platform::TransportStage::kRefused);
         }
         if (request.dataIn() && request.dataBuffer) {
             std::memcpy(request.dataBuffer, reply_.data.data(), std::min<size_t>(request.dataLength, 512));
         }
         request.currentTaskFile = reply_.output;
-        return true;
+        return {};
     }
     std::optional<uint64_t> SectorCount() override { return 1u << 20; }
     bool Flush() override {

@@ -31,7 +31,7 @@ public:
 
     explicit ScriptedDrive(std::optional<uint64_t> sectors) : sectors_(sectors) {}
 
-    bool PassThrough(platform::AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
         const auto& low = request.currentTaskFile;
         const auto& high = request.previousTaskFile;
         Read read{low.command, request.ext() ? ata::UnpackLba48(low, high) : ata::UnpackLba28(low),
@@ -48,7 +48,8 @@ public:
         const Answer answer = it == answers.end() ? Answer{} : it->second;
         request.currentTaskFile.features = answer.error;
         request.currentTaskFile.command = answer.status;
-        return answer.delivered;
+        return answer.delivered ? platform::PassThroughResult::Delivered()
+                                : platform::PassThroughResult::NotDelivered(platform::TransportStage::kRefused);
     }
     std::optional<uint64_t> SectorCount() override { return sectors_; }
     bool Flush() override {
