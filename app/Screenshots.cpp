@@ -16,19 +16,12 @@
 #include "pages/fwupdate/CFWUpdate.h"
 #include "pages/fwupdate/CFolderDialog.h"
 #include "platform/sim/SimPlatform.h"
+#include "ui/VisibleWindow.h"
 
 namespace vellumin::app {
 namespace {
 
-template <class T>
-T* VisibleWindow() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = dynamic_cast<T*>(w); found && found->isVisible()) {
-            return found;
-        }
-    }
-    return nullptr;
-}
+using ui::VisibleWindow;
 
 class ScreenshotDriver : public QObject {
 public:

@@ -19,6 +19,7 @@
 #include "app/CVelluminDlg.h"
 #include "app/CVelluminPre.h"
 #include "pages/erase/CSecureErase.h"
+#include "ui/VisibleWindow.h"
 #include "platform/sim/SimPlatform.h"
 #include "ui/MessageBox.h"
 #include "ui/UiThread.h"
@@ -28,6 +29,7 @@ namespace {
 using namespace vellumin;
 using erase::EraseEnding;
 using P = CSecureErase;
+using vellumin::ui::VisibleWindow;
 
 constexpr const char* kEraseRunning =
     "Secure erase is in progress. Please wait until it has finished.";
@@ -50,16 +52,6 @@ void Select(CVelluminDlg& main, int slot) {
         }
     }
     ADD_FAILURE() << "slot " << slot << " is not listed";
-}
-
-template <class T>
-T* VisibleWindow() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = dynamic_cast<T*>(w); found && found->isVisible()) {
-            return found;
-        }
-    }
-    return nullptr;
 }
 
 // Every red text shown has the lines it needs, and none lies over another.

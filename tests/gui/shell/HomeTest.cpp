@@ -18,6 +18,7 @@
 #include "ata/Discovery.h"
 #include "platform/sim/SimPlatform.h"
 #include "ui/MessageBox.h"
+#include "ui/VisibleWindow.h"
 
 namespace {
 
@@ -25,16 +26,7 @@ using namespace shelltest;
 using vellumin::ui::ScopedMessageBoxes;
 using vellumin::ui::ScriptedMessageBoxes;
 namespace ui = vellumin::ui;
-
-template <class T>
-T* VisibleWindow() {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (auto* found = dynamic_cast<T*>(w); found && found->isVisible()) {
-            return found;
-        }
-    }
-    return nullptr;
-}
+using vellumin::ui::VisibleWindow;
 
 // Runs `action` once, as soon as a window of type T is visible (inside whatever modal loop
 // runs then). Delete the answer to give up waiting.
