@@ -141,6 +141,7 @@ bool CVelluminDlg::OnInitDialog() {
 
 void CVelluminDlg::DiscoverDrives() {
     const QSignalBlocker quiet(m_list);
+    m_noticeShown = false;
     for (const auto& row : vellumin::ata::DiscoverDrives(m_platform.Drives(), m_drives)) {
         m_list.InsertItem(m_list.GetItemCount(), QString::fromStdString(row));
     }
@@ -239,9 +240,9 @@ void CVelluminDlg::ShowFeaturePage(int n) {
             erase->EnableItem(CSecureErase::IDC_FULL_ERASE, false);
         }
         ShowItem(IDC_PAGE_AREA, false);
-        if (!m_drives.noticeShown) {
+        if (!m_noticeShown) {
             MessageBox(kNoDeviceNotice, "Vellumin", mb::kOk);
-            m_drives.noticeShown = true;
+            m_noticeShown = true;
         }
     } else {
         HandOver(n, m_drives.DriveOfRow(m_nSelectedRow));

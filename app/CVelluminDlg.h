@@ -105,6 +105,7 @@ private:
     QPixmap m_background;
 
     vellumin::ata::DriveTable m_drives;
+    bool m_noticeShown = false;  // the no-device notice, once per discovery
     std::array<std::unique_ptr<vellumin::ui::FeaturePage>, kPageCount> m_pages;
     PageFactory m_pageFactory;
     int m_nCurrentPage = 1;

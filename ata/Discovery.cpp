@@ -29,7 +29,6 @@ bool IsCompatible(const std::string& prefixText, const std::string& rotationText
 
 std::vector<std::string> DiscoverDrives(platform::DriveSystem& drives, DriveTable& table) {
     table.count = 0;
-    table.noticeShown = false;
     for (auto& names : table.volumes) {
         names.clear();
     }

@@ -27,7 +27,6 @@ struct DriveTable {
     std::array<std::vector<std::string>, kMaxDrives> volumes;
     std::array<int, kMaxDrives> rowToDrive{};  // list row -> drive; valid below `count`
     int count = 0;                            // compatible drives = drive rows in the list
-    bool noticeShown = false;                 // reset by every discovery
 
     // The row the pages serve for a selected row: itself when it is a drive row, otherwise
     // row 0 (also when there is no drive row at all).

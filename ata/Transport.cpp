@@ -9,16 +9,9 @@ namespace {
 using platform::AtaPassThroughRequest;
 using platform::AtaTaskFile;
 
-constexpr uint8_t kCmdIdentifyDevice = 0xEC;
-constexpr uint8_t kCmdSmart = 0xB0;
-constexpr uint8_t kSmartReadData = 0xD0;
-constexpr uint8_t kCmdReadDma = 0xC8;
-constexpr uint8_t kCmdReadDmaExt = 0x25;
-constexpr uint8_t kDeviceLba = 0x40;
-constexpr uint8_t kDeviceLegacy = 0xA0;  // obsolete bits 7 and 5, as older drives expect
-
-constexpr AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, kCmdIdentifyDevice};
-constexpr AtaTaskFile kSmartReadRegisters{kSmartReadData, 0x00, 0x00, 0x4F, 0xC2, kDeviceLegacy, kCmdSmart};
+constexpr AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, cmd::kIdentify};
+constexpr AtaTaskFile kSmartReadRegisters{cmd::kSmartReadData, 0x00,          0x00,          cmd::kSmartLbaMid,
+                                          cmd::kSmartLbaHigh,  kDeviceLegacy, cmd::kSmart};
 
 // DMA targets get a fresh page-aligned region per call, like the buffer the drive stack would
 // map for a direct transfer.
@@ -34,11 +27,11 @@ ScratchPtr AllocateScratch(uint32_t bytes) {
     return ScratchPtr(std::aligned_alloc(kPageSize, rounded));
 }
 
-bool ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
-                   std::array<uint8_t, 512>& block) {
+platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
+                                          std::array<uint8_t, 512>& block) {
     auto handle = OpenPhysicalDrive(drives, number);
     if (!handle) {
-        return false;
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kOpen);
     }
     std::array<uint8_t, 512> data{};
     AtaPassThroughRequest request;
@@ -47,18 +40,18 @@ bool ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile&
     request.timeOutSeconds = kDataBlockTimeOutSeconds;
     request.dataBuffer = data.data();
     request.currentTaskFile = registers;
-    if (!AtaPassThrough(handle.get(), request)) {
-        return false;
+    auto result = AtaPassThrough(handle.get(), request);
+    if (result) {
+        block = data;
     }
-    block = data;
-    return true;
+    return result;
 }
 
 int SendRead(platform::DriveHandle* handle, AtaPassThroughRequest request, ScratchPtr scratch) {
     if (!handle || !scratch) {
         return kReadNotDelivered;
     }
-    const bool delivered = AtaPassThrough(handle, request);
+    const bool delivered = AtaPassThrough(handle, request).delivered();
     handle->Flush();  // result ignored: the read itself decides
     scratch.reset();
     return ReadResultCode(delivered, request.currentTaskFile);
@@ -73,17 +66,20 @@ platform::DriveHandlePtr OpenPhysicalDrive(platform::DriveSystem& drives, int nu
     return drives.OpenPhysicalDrive(number);
 }
 
-bool IdentifyDevice(platform::DriveSystem& drives, int number, IdentifyBlock& block) {
+platform::PassThroughResult IdentifyDevice(platform::DriveSystem& drives, int number, IdentifyBlock& block) {
     return ReadDataBlock(drives, number, kIdentifyRegisters, block);
 }
 
-bool SmartReadData(platform::DriveSystem& drives, int number, SmartBlock& block) {
+platform::PassThroughResult SmartReadData(platform::DriveSystem& drives, int number, SmartBlock& block) {
     return ReadDataBlock(drives, number, kSmartReadRegisters, block);
 }
 
-bool AtaPassThrough(platform::DriveHandle* handle, platform::AtaPassThroughRequest& request) {
-    if (!handle || (request.dataLength > 0 && !request.dataBuffer)) {
-        return false;
+platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, platform::AtaPassThroughRequest& request) {
+    if (!handle) {
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kOpen);
+    }
+    if (request.dataLength > 0 && !request.dataBuffer) {
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kRequest);
     }
     return handle->PassThrough(request);
 }
@@ -103,10 +99,10 @@ int ReadResultCode(bool delivered, const platform::AtaTaskFile& output) {
     if (!delivered) {
         return kReadNotDelivered;
     }
-    if (output.status() & platform::ATA_STATUS_ERR) {
+    if (output.status() & kStatusErr) {
         return DecimalErrorCode(output.error());
     }
-    if (output.status() & platform::ATA_STATUS_DF) {
+    if (output.status() & kStatusDf) {
         return kReadDeviceFault;
     }
     return kReadOk;
@@ -120,11 +116,9 @@ platform::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount,
     request.dataBuffer = buffer;
     auto& tf = request.currentTaskFile;
     tf.sectorCount = static_cast<uint8_t>(byteCount / kSectorSize);  // 256 goes out as 0
-    tf.lbaLow = static_cast<uint8_t>(lba);
-    tf.lbaMid = static_cast<uint8_t>(lba >> 8);
-    tf.lbaHigh = static_cast<uint8_t>(lba >> 16);
-    tf.device = static_cast<uint8_t>(kDeviceLba | ((lba >> 24) & 0x0F));
-    tf.command = kCmdReadDma;
+    tf.device = kDeviceLba;
+    PackLba28(tf, lba);
+    tf.command = cmd::kReadDma;
     return request;
 }
 
@@ -137,16 +131,11 @@ platform::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCou
     const uint32_t sectors = byteCount / kSectorSize;  // 65536 goes out as 0
     auto& low = request.currentTaskFile;
     low.sectorCount = static_cast<uint8_t>(sectors);
-    low.lbaLow = static_cast<uint8_t>(lba);
-    low.lbaMid = static_cast<uint8_t>(lba >> 8);
-    low.lbaHigh = static_cast<uint8_t>(lba >> 16);
     low.device = kDeviceLba;
-    low.command = kCmdReadDmaExt;
+    low.command = cmd::kReadDmaExt;
     auto& high = request.previousTaskFile;
     high.sectorCount = static_cast<uint8_t>(sectors >> 8);
-    high.lbaLow = static_cast<uint8_t>(lba >> 24);
-    high.lbaMid = static_cast<uint8_t>(lba >> 32);
-    high.lbaHigh = static_cast<uint8_t>(lba >> 40);
+    PackLba48(low, high, lba);
     return request;
 }
 

@@ -132,6 +132,8 @@ int RunCliWith(const std::vector<std::string>& arguments, std::istream* in, std:
                          ->expected(0, 1)
                          ->type_name("[LAB.json]");
     app.add_flag("--json", context.json, "Print one JSON document instead of text");
+    app.add_flag("--verbose", context.verbose,
+                 "Say why a command was not delivered (the system call, host adapter, driver or sense data)");
     std::string saveLab;
     auto* saveLabOption = app.add_option("--save-lab", saveLab,
                                          "With --simulate: write the lab as the command left it to FILE, as a lab file")

@@ -30,6 +30,7 @@ enum ExitCode : int {
 class Context {
 public:
     bool json = false;
+    bool verbose = false;  // say why a command was not delivered
     std::optional<std::string> simulate;  // set: run on the lab ("" = default lab)
 
     // Creates the platform the options choose. Throws CommandError with the exit status

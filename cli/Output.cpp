@@ -34,13 +34,37 @@ void ThrowNoDrive(int drive) {
                                          " is not present or cannot be opened.");
 }
 
-int ReportUndeliveredRead(Context& context, int drive, const char* command, bool rowsFollow) {
+int ReportUndeliveredRead(Context& context, int drive, const char* command,
+                          const platform::PassThroughResult& result, bool rowsFollow) {
     if (!context.Platform().Drives().OpenPhysicalDrive(drive)) {
         ThrowNoDrive(drive);
     }
     context.err() << "Physical drive " << drive << ": " << command << " was not delivered"
                   << (rowsFollow ? "; the rows show empty values.\n" : ".\n");
+    ReportTransportReason(context, drive, command, result);
     return kExitFailure;
+}
+
+void ReportTransportReason(Context& context, int drive, const char* command, const platform::PassThroughResult& result) {
+    if (context.verbose && result.failure()) {
+        context.err() << "Physical drive " << drive << ": " << command << ": "
+                      << platform::Describe(*result.failure()) << '\n';
+    }
+}
+
+nlohmann::json TransportJson(const char* command, const platform::PassThroughResult& result) {
+    const platform::TransportFailure failure = result.failure().value_or(platform::TransportFailure{});
+    return {{"command", command},
+            {"stage", platform::StageText(failure.stage)},
+            {"reason", platform::Describe(failure)},
+            {"errno", failure.osError},
+            {"hostStatus", failure.hostStatus},
+            {"driverStatus", failure.driverStatus},
+            {"scsiStatus", failure.scsiStatus},
+            {"senseKey", failure.senseKey},
+            {"asc", failure.asc},
+            {"ascq", failure.ascq},
+            {"residual", failure.residual}};
 }
 
 void PrintTable(std::ostream& out, const Rows& rows) {

@@ -29,7 +29,17 @@ int ParseDrive(const std::string& text);
 // After a drive's own read was not delivered: throws CommandError(kExitNoDrive) when the drive
 // cannot even be opened; otherwise says on standard error which read failed ("IDENTIFY
 // DEVICE", "SMART READ DATA") and returns kExitFailure, for the rows shown from the empty block.
-int ReportUndeliveredRead(Context& context, int drive, const char* command, bool rowsFollow = true);
+// With --verbose, a second line gives the transport's reason.
+int ReportUndeliveredRead(Context& context, int drive, const char* command,
+                          const platform::PassThroughResult& result, bool rowsFollow = true);
+
+// With --verbose: "Physical drive N: COMMAND: <reason>" on standard error (nothing when it was
+// delivered).
+void ReportTransportReason(Context& context, int drive, const char* command, const platform::PassThroughResult& result);
+
+// {"command", "stage", "reason", "errno", "hostStatus", "driverStatus", "scsiStatus", "senseKey",
+// "asc", "ascq", "residual"} for the JSON of a command that was not delivered.
+nlohmann::json TransportJson(const char* command, const platform::PassThroughResult& result);
 
 struct Row {
     std::string label;

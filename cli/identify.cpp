@@ -17,7 +17,8 @@ struct IdentifyOptions {
 int RunIdentify(Context& context, const IdentifyOptions& options) {
     const int drive = ParseDrive(options.drive);
     ata::IdentifyBlock block{};
-    if (!ata::IdentifyDevice(context.Platform().Drives(), drive, block)) {
+    if (const auto result = ata::IdentifyDevice(context.Platform().Drives(), drive, block); !result) {
+        ReportTransportReason(context, drive, "IDENTIFY DEVICE", result);
         ThrowNoDrive(drive);
     }
     if (options.raw) {

@@ -16,14 +16,17 @@ int RunInfo(Context& context, const std::string& driveText) {
                                                              pages::ReadOrder::kIdentifyFirst);
     int status = kExitOk;
     if (!blocks.identifyRead) {
-        status = ReportUndeliveredRead(context, drive, "IDENTIFY DEVICE");
+        status = ReportUndeliveredRead(context, drive, "IDENTIFY DEVICE", blocks.identifyResult);
     }
     if (!blocks.smartRead) {
         context.err() << "Physical drive " << drive
                       << ": SMART data could not be read; the TRIM row ignores the controller.\n";
+        ReportTransportReason(context, drive, "SMART READ DATA", blocks.smartResult);
     }
     const Rows rows = ToRows(pages::DriveInfoRows(drive, blocks.identify, blocks.smart));
-    PrintRows(context, rows, {{"drive", drive}});
+    nlohmann::json document = {{"drive", drive}};
+    AddUndeliveredReads(document, blocks);
+    PrintRows(context, rows, std::move(document));
     return status;
 }
 

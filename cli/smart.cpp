@@ -40,7 +40,7 @@ int RunSmart(Context& context, const SmartOptions& options) {
     int status = kExitOk;
     if (!blocks.smartRead) {
         // A dump of the empty block would pass for the drive's data: none is printed.
-        status = ReportUndeliveredRead(context, drive, "SMART READ DATA", !options.raw);
+        status = ReportUndeliveredRead(context, drive, "SMART READ DATA", blocks.smartResult, !options.raw);
         if (options.raw) {
             return status;
         }
@@ -52,6 +52,7 @@ int RunSmart(Context& context, const SmartOptions& options) {
         context.err()
             << "Physical drive " << drive
             << ": identify data could not be read; firmware and model are taken as empty.\n";
+        ReportTransportReason(context, drive, "IDENTIFY DEVICE", blocks.identifyResult);
     }
 
     const pages::SmartReport report = pages::DecodeSmart(blocks.smart, blocks.identify);
@@ -64,6 +65,7 @@ int RunSmart(Context& context, const SmartOptions& options) {
             {"modelSeries", report.dispatch.modelSeries},
             {"message", report.showMessage ? nlohmann::json(report.message) : nlohmann::json()},
         };
+        AddUndeliveredReads(document, blocks);
         PrintRows(context, rows, std::move(document));
         return status;
     }

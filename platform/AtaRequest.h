@@ -30,9 +30,6 @@ struct AtaTaskFile {
     bool operator==(const AtaTaskFile&) const = default;
 };
 
-inline constexpr uint8_t ATA_STATUS_ERR = 0x01;
-inline constexpr uint8_t ATA_STATUS_DF = 0x20;
-
 // The one shape every ATA command travels in.
 struct AtaPassThroughRequest {
     uint16_t flags = 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/AtaRequest.h"
+#include "platform/PassThroughResult.h"
 
 namespace vellumin::platform {
 
@@ -18,9 +19,9 @@ public:
     DriveHandle(const DriveHandle&) = delete;
     DriveHandle& operator=(const DriveHandle&) = delete;
 
-    // True when the command reached the device and its registers came back, whether or not
-    // the device answered with its error bit. False: the OS or the transport refused it.
-    virtual bool PassThrough(AtaPassThroughRequest& request) = 0;
+    // Delivered when the command reached the device and its registers came back, whether or
+    // not the device answered with its error bit; otherwise why the OS or the transport failed.
+    virtual PassThroughResult PassThrough(AtaPassThroughRequest& request) = 0;
     // Number of 512-byte sectors of the whole medium; nullopt when it cannot be read.
     virtual std::optional<uint64_t> SectorCount() = 0;
     virtual bool Flush() = 0;

@@ -5,8 +5,8 @@
 
 namespace vellumin::ui {
 
-// The shown top-level window of type T (a modal dialog, a message box), or nullptr; for code
-// that drives the program's own windows from outside: tests and the screenshot driver.
+// The first visible top-level window of type T (a dialog or message box a modal loop opened),
+// or nullptr.
 template <class T>
 T* VisibleWindow() {
     for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -2,7 +2,7 @@
 
 #include "ata/Transport.h"
 #include "pages/driveinfo/DriveInfoReport.h"
-#include "pages/driveinfo/ReportListRows.h"
+#include "pages/report/ReportListRows.h"
 
 namespace {
 

@@ -3,8 +3,6 @@
 #include <array>
 #include <string_view>
 
-#include "ata/Transport.h"
-#include "pages/smart/SmartDispatch.h"
 
 namespace vellumin::pages {
 namespace {
@@ -129,18 +127,6 @@ ReportRows DriveInfoRows(int driveNumber, const IdentifyBlock& identify,
     ReportRows tail = DriveInfoTailRows(identify, smart);
     rows.insert(rows.end(), tail.begin(), tail.end());
     return rows;
-}
-
-DriveBlocks ReadDriveBlocks(platform::DriveSystem& drives, int driveNumber, ReadOrder order) {
-    DriveBlocks blocks;
-    if (order == ReadOrder::kSmartFirst) {
-        blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
-    }
-    blocks.identifyRead = ata::IdentifyDevice(drives, driveNumber, blocks.identify);
-    if (order == ReadOrder::kIdentifyFirst) {
-        blocks.smartRead = ata::SmartReadData(drives, driveNumber, blocks.smart);
-    }
-    return blocks;
 }
 
 }  // namespace vellumin::pages

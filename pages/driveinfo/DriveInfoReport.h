@@ -1,7 +1,8 @@
 #pragma once
 
 #include "ata/IdentifyBlock.h"
-#include "pages/driveinfo/ReportRow.h"
+#include "pages/report/DriveBlocks.h"
+#include "pages/report/ReportRow.h"
 #include "platform/Platform.h"
 
 namespace vellumin::pages {
@@ -26,18 +27,5 @@ bool TrimSupported(const ata::IdentifyBlock& identify, const ata::SmartBlock& sm
 // All thirteen rows in order.
 ReportRows DriveInfoRows(int driveNumber, const ata::IdentifyBlock& identify,
                          const ata::SmartBlock& smart);
-
-// Both blocks as read from a drive; a block whose read was not delivered stays all zero.
-struct DriveBlocks {
-    ata::IdentifyBlock identify{};
-    ata::SmartBlock smart{};
-    bool identifyRead = false;
-    bool smartRead = false;
-};
-
-// The information page reads the identify block first, the SMART page the SMART block.
-enum class ReadOrder { kIdentifyFirst, kSmartFirst };
-
-DriveBlocks ReadDriveBlocks(platform::DriveSystem& drives, int driveNumber, ReadOrder order);
 
 }  // namespace vellumin::pages

@@ -14,8 +14,8 @@ using platform::DriveHandle;
 using platform::DriveHandlePtr;
 using platform::DriveSystem;
 
-constexpr uint8_t kCmdIdentify = 0xEC;
-constexpr uint8_t kSmartReadData = 0xD0;
+constexpr uint8_t kCmdIdentify = ata::cmd::kIdentify;
+constexpr uint8_t kSmartReadData = ata::cmd::kSmartReadData;
 constexpr int kSecurityStatusByte = 256;
 
 // Every command the flow sends passes through here, so the list is what went to the drive,
@@ -25,18 +25,19 @@ public:
     RecordingHandle(DriveHandlePtr inner, std::vector<SentCommand>& log)
         : inner_(std::move(inner)), log_(log) {}
 
-    bool PassThrough(AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         SentCommand sent;
         sent.flags = request.flags;
         sent.dataLength = request.dataLength;
         sent.timeOutSeconds = request.timeOutSeconds;
         sent.input = request.currentTaskFile;
-        sent.delivered = inner_->PassThrough(request);
+        auto result = inner_->PassThrough(request);
+        sent.delivered = result.delivered();
         if (sent.delivered) {
             sent.output = request.currentTaskFile;
         }
         log_.push_back(sent);
-        return sent.delivered;
+        return result;
     }
     std::optional<uint64_t> SectorCount() override { return inner_->SectorCount(); }
     bool Flush() override { return inner_->Flush(); }

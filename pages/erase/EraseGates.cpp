@@ -97,7 +97,7 @@ EraseGateInputs ReadEraseGateInputs(platform::DriveSystem& drives, int driveNumb
         inputs.controller = ControllerBytesOf(smart);
     }
     ata::IdentifyBlock fresh{};
-    inputs.identifyRead = ata::IdentifyDevice(drives, driveNumber, fresh);
+    inputs.identifyRead = ata::IdentifyDevice(drives, driveNumber, fresh).delivered();
     if (reference) {
         TakeIdentifyReference(*reference, inputs);
     }

@@ -9,8 +9,6 @@ namespace {
 
 using platform::AtaPassThroughRequest;
 
-constexpr uint8_t kSmartLbaMid = 0x4F;
-constexpr uint8_t kSmartLbaHigh = 0xC2;
 
 AtaPassThroughRequest DataOutRequest(uint8_t command, uint32_t timeOutSeconds,
                                      PasswordBlock& block) {
@@ -47,14 +45,14 @@ bool SendPasswordCommand(const SecurityContext& context, const PasswordCommand& 
         context.prompter.Ask(MessageFor(command.fail));
         return false;
     }
-    if (request.currentTaskFile.status() & platform::ATA_STATUS_ERR) {
+    if (request.currentTaskFile.status() & ata::kStatusErr) {
         context.prompter.Ask(MessageFor(command.aborted));
     }
     return true;
 }
 
 bool Aborted(const AtaPassThroughRequest& request) {
-    return request.currentTaskFile.status() & platform::ATA_STATUS_ERR;
+    return request.currentTaskFile.status() & ata::kStatusErr;
 }
 
 }  // namespace
@@ -92,8 +90,8 @@ AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>&
     request.currentTaskFile.features = code;
     request.currentTaskFile.sectorCount = 1;
     request.currentTaskFile.lbaLow = code == kVendorEraseFull ? 0xFF : 0x00;
-    request.currentTaskFile.lbaMid = kSmartLbaMid;
-    request.currentTaskFile.lbaHigh = kSmartLbaHigh;
+    request.currentTaskFile.lbaMid = ata::cmd::kSmartLbaMid;
+    request.currentTaskFile.lbaHigh = ata::cmd::kSmartLbaHigh;
     request.currentTaskFile.command = kCmdSmart;
     return request;
 }

@@ -8,20 +8,21 @@
 #include <cstdint>
 
 #include "pages/erase/EraseMessages.h"
+#include "ata/Registers.h"
 #include "platform/Platform.h"
 
 namespace vellumin::erase {
 
-inline constexpr uint8_t kCmdSecuritySetPassword = 0xF1;
-inline constexpr uint8_t kCmdSecurityUnlock = 0xF2;
-inline constexpr uint8_t kCmdSecurityErasePrepare = 0xF3;
-inline constexpr uint8_t kCmdSecurityEraseUnit = 0xF4;
-inline constexpr uint8_t kCmdSecurityDisablePassword = 0xF6;
-inline constexpr uint8_t kCmdSmart = 0xB0;
+inline constexpr uint8_t kCmdSecuritySetPassword = ata::cmd::kSecuritySetPassword;
+inline constexpr uint8_t kCmdSecurityUnlock = ata::cmd::kSecurityUnlock;
+inline constexpr uint8_t kCmdSecurityErasePrepare = ata::cmd::kSecurityErasePrepare;
+inline constexpr uint8_t kCmdSecurityEraseUnit = ata::cmd::kSecurityEraseUnit;
+inline constexpr uint8_t kCmdSecurityDisablePassword = ata::cmd::kSecurityDisablePassword;
+inline constexpr uint8_t kCmdSmart = ata::cmd::kSmart;
 
-inline constexpr uint8_t kVendorEraseFull = 0xE3;
-inline constexpr uint8_t kVendorEraseQuickSmi = 0xE4;
-inline constexpr uint8_t kVendorEraseQuickJmf = 0xE0;
+inline constexpr uint8_t kVendorEraseFull = ata::cmd::kVendorEraseFull;
+inline constexpr uint8_t kVendorEraseQuickSmi = ata::cmd::kVendorEraseQuickSmi;
+inline constexpr uint8_t kVendorEraseQuickJmf = ata::cmd::kVendorEraseQuickJmf;
 
 inline constexpr uint32_t kPasswordTimeOutSeconds = 5;
 inline constexpr uint32_t kPrepareTimeOutSeconds = 1;

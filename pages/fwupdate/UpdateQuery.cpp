@@ -10,9 +10,6 @@ namespace vellumin::fwupdate {
 
 namespace {
 
-// Models whose 20-character serials carry the key in front.
-constexpr std::array<std::string_view, 3> kFrontKeyModels = {"KD5508", "KM5508", "KD3308"};
-
 constexpr std::array<std::string_view, 5> kReplyKeys = {
     "P/N=", "Flash=", "Controller=", "Current FW version=", "Download Url="};
 constexpr size_t kVersionKey = 3;
@@ -31,27 +28,6 @@ QueryOutcome Ending(QueryEnding ending) {
 }
 
 }  // namespace
-
-std::string WonoValue(std::string_view serial, std::string_view model) {
-    while (!serial.empty() && std::isspace(static_cast<unsigned char>(serial.back()))) {
-        serial.remove_suffix(1);
-    }
-    switch (serial.size()) {
-        case 12:
-            return std::string(serial.substr(serial.starts_with("00") ? 2 : 0, 6));
-        case 20:
-            for (std::string_view series : kFrontKeyModels) {
-                if (model.find(series) != std::string_view::npos) {
-                    return std::string(serial.substr(0, 6));
-                }
-            }
-            return std::string(serial.substr(8, 6));
-        case 10:
-            return std::string(serial.substr(0, 6));
-        default:
-            return "initial";
-    }
-}
 
 std::string QuerySerial(const ata::IdentifyBlock& identify) {
     return ata::TrimRight(ata::SerialNumber(identify));

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "ata/IdentifyBlock.h"
+#include "ata/UpdateKey.h"
 
 namespace vellumin::fwupdate {
 
@@ -29,9 +30,7 @@ inline constexpr size_t kReplyValueMax = 260;
 // The longest reply body the query reads.
 inline constexpr size_t kReplyBodyMax = 64 * 1024;
 
-// The service's key for a drive, cut from the serial number S (trailing white space removed)
-// by its length, and the model number M.
-std::string WonoValue(std::string_view serial, std::string_view model);
+using ata::WonoValue;
 std::string WonoValue(const ata::IdentifyBlock& identify);
 
 // The value as it may stand in a URL query: letters, digits and "-._~" stay, the rest is %XX.

@@ -57,7 +57,7 @@ public:
         const uint32_t bytes = chunk.sectors * kSectorBytes;
         auto request = chunk.ext ? ata::ReadDmaExtRequest(chunk.lba, bytes, buffer_.get())
                                  : ata::ReadDmaRequest(chunk.lba, bytes, buffer_.get());
-        const bool delivered = ata::AtaPassThrough(drive_, request);
+        const bool delivered = ata::AtaPassThrough(drive_, request).delivered();
         const int result = ata::ReadResultCode(delivered, request.currentTaskFile);
         const uint64_t reported = ata::RegisterLba(request);
         if (delivered && reported >= chunk.lba && reported < chunk.lba + chunk.sectors) {

@@ -1,7 +1,7 @@
 #include "pages/smart/CSmartInfo.h"
 
-#include "pages/driveinfo/DriveInfoReport.h"
-#include "pages/driveinfo/ReportListRows.h"
+#include "pages/report/DriveBlocks.h"
+#include "pages/report/ReportListRows.h"
 #include "pages/smart/SmartDispatch.h"
 
 namespace {

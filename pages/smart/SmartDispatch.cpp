@@ -12,8 +12,6 @@ namespace {
 
 using ata::SmartBlock;
 
-constexpr int kControllerNameOffset = 400;
-constexpr int kControllerNameLength = 8;
 
 struct NamedDecoder {
     std::string_view name;
@@ -110,10 +108,6 @@ ReportRows ReadFixed(std::span<const FixedRow> layout, const SmartBlock& smart) 
 }
 
 }  // namespace
-
-std::string ControllerName(const SmartBlock& smart) {
-    return ata::TrimRight(ata::PairedBytes(smart, kControllerNameOffset, kControllerNameLength));
-}
 
 SmartDispatch ChooseSmartDecoder(std::string_view controllerName, std::string_view firmware,
                                  std::string_view modelNumber) {

@@ -4,7 +4,8 @@
 #include <string_view>
 
 #include "ata/IdentifyBlock.h"
-#include "pages/driveinfo/DriveInfoReport.h"
+#include "pages/report/DriveBlocks.h"
+#include "pages/report/ReportRow.h"
 
 namespace vellumin::pages {
 
@@ -12,10 +13,6 @@ inline constexpr const char* kUnsupportedFunctionMessage =
     "The selected drive does not support this function.";
 
 enum class SmartDecoder { kNone, kSmi, kSm2246, kJmf667, kJmf612, kModelSeries };
-
-// Bytes 400-407 of the SMART block taken in character pairs (ata::PairedBytes), trailing white
-// space removed.
-std::string ControllerName(const ata::SmartBlock& smart);
 
 // What a SMART fill does: the controller decoder (or none), whether the unsupported-function
 // message is shown, and whether the model-series decoder then replaces the rows.

@@ -53,10 +53,10 @@ class LinuxDriveHandle final : public DriveHandle {
 public:
     explicit LinuxDriveHandle(int fd) : fd_(fd) {}
 
-    bool PassThrough(AtaPassThroughRequest& request) override {
+    PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         auto direction = DirectionOf(request);
         if (!direction) {
-            return false;
+            return PassThroughResult::NotDelivered(TransportStage::kRequest);
         }
         Cdb16 cdb = BuildCdb(request, *direction);
         std::array<uint8_t, 64> sense{};
@@ -84,17 +84,19 @@ public:
         }
         SgCompletion completion;
         completion.ioctlSucceeded = ::ioctl(fd_.get(), SG_IO, &io) == 0;
+        completion.osError = completion.ioctlSucceeded ? 0 : errno;
+        completion.residual = *direction != DataDirection::None && io.resid > 0 ? static_cast<uint32_t>(io.resid) : 0;
         completion.scsiStatus = io.status;
         completion.hostStatus = io.host_status;
         completion.driverStatus = io.driver_status;
         completion.sense =
             std::span<const uint8_t>(sense.data(), std::min<size_t>(io.sb_len_wr, sense.size()));
-        auto registers = ClassifyCompletion(completion);
-        if (!registers) {
-            return false;
+        const SgOutcome outcome = ClassifyCompletion(completion);
+        if (!outcome) {
+            return PassThroughResult::NotDelivered(outcome.failure);
         }
-        StoreReturn(*registers, request);
-        return true;
+        StoreReturn(*outcome, request);
+        return PassThroughResult::Delivered();
     }
 
     std::optional<uint64_t> SectorCount() override {

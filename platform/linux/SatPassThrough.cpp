@@ -171,39 +171,53 @@ std::optional<AtaReturn> DecodeAtaReturn(std::span<const uint8_t> sense) {
     return summary->descriptorFormat() ? FromStatusReturnDescriptor(sense) : FromFixedSense(sense);
 }
 
-std::optional<AtaReturn> ClassifyCompletion(const SgCompletion& c) {
-    if (!c.ioctlSucceeded || c.hostStatus != 0) {
-        return std::nullopt;
+SgOutcome ClassifyCompletion(const SgCompletion& c) {
+    const auto summary = SummariseSense(c.sense);
+    const auto fail = [&](TransportStage stage) {
+        SgOutcome outcome;
+        outcome.failure = {stage, c.osError, c.hostStatus, c.driverStatus, c.scsiStatus,
+                           summary ? summary->key : uint8_t{0}, summary ? summary->asc : uint8_t{0},
+                           summary ? summary->ascq : uint8_t{0}, c.residual};
+        return outcome;
+    };
+    if (!c.ioctlSucceeded) {
+        return fail(TransportStage::kSystemCall);
+    }
+    if (c.hostStatus != 0) {
+        return fail(TransportStage::kHost);
     }
     uint16_t driver = c.driverStatus & 0x0F;
     if (driver != 0 && driver != kDriverSense) {
-        return std::nullopt;
+        return fail(TransportStage::kDriver);
     }
     uint8_t status = c.scsiStatus & 0x7E;
     if (status != kScsiGood && status != kScsiCheckCondition) {
-        return std::nullopt;
+        return fail(TransportStage::kScsiStatus);
     }
-    auto summary = SummariseSense(c.sense);
     bool failedKey = summary && summary->key != 0 && summary->key != kSenseRecoveredError;
     if (auto registers = DecodeAtaReturn(c.sense)) {
-        if (failedKey && !(registers->status & (ATA_STATUS_ERR | ATA_STATUS_DF))) {
+        const bool deviceFailed = registers->status & (ata::kStatusErr | ata::kStatusDf);
+        if (failedKey && !deviceFailed) {
             // The SAT layer gave up on a command the device did not fail (e.g. a PIO data-in
             // aborted with DRQ still set): its data is lost, so it was not delivered.
-            return std::nullopt;
+            return fail(TransportStage::kSense);
         }
-        return registers;
+        if (c.residual > 0 && !deviceFailed) {
+            return fail(TransportStage::kShortTransfer);
+        }
+        return {registers, {}};
     }
-    if (status == kScsiCheckCondition) {
+    if (status == kScsiCheckCondition || failedKey) {
         // The SAT layer refused the CDB or failed without telling the device's answer.
-        return std::nullopt;
+        return fail(TransportStage::kSense);
     }
-    if (failedKey) {
-        return std::nullopt;
+    if (c.residual > 0) {
+        return fail(TransportStage::kShortTransfer);
     }
     AtaReturn ok;
     ok.status = kStatusReadyNoError;
     ok.statusOnly = true;
-    return ok;
+    return {ok, {}};
 }
 
 void StoreReturn(const AtaReturn& r, AtaPassThroughRequest& request) {

@@ -5,7 +5,9 @@
 #include <optional>
 #include <span>
 
+#include "ata/Registers.h"
 #include "platform/AtaRequest.h"
+#include "platform/PassThroughResult.h"
 
 // ATA commands carried in SCSI ATA PASS-THROUGH(16) and the sense data that brings the ATA
 // registers back. Pure functions: the SG_IO call itself lives in LinuxPlatform.cpp.
@@ -79,15 +81,28 @@ struct SgCompletion {
     uint16_t hostStatus = 0;
     uint16_t driverStatus = 0;
     std::span<const uint8_t> sense;  // the bytes the kernel wrote
+    int osError = 0;                 // errno when the ioctl failed
+    uint32_t residual = 0;           // data bytes not transferred (resid)
+};
+
+// The registers when delivered, otherwise the reason (with everything SG_IO reported).
+struct SgOutcome {
+    std::optional<AtaReturn> registers;
+    TransportFailure failure;  // meaningful only without registers
+
+    explicit operator bool() const { return registers.has_value(); }
+    const AtaReturn& operator*() const { return *registers; }
+    const AtaReturn* operator->() const { return &*registers; }
 };
 
 // Delivered: the command reached the device and its registers are known (an ATA error is
 // still delivered). Not delivered: the ioctl, the host or the driver failed, the CDB was
-// rejected, or nothing tells what the device answered.
-std::optional<AtaReturn> ClassifyCompletion(const SgCompletion& completion);
+// rejected, nothing tells what the device answered, or a command the device did not fail moved
+// fewer data bytes than asked (a good status alone would pass an empty buffer off as data).
+SgOutcome ClassifyCompletion(const SgCompletion& completion);
 
 // The good-status answer without sense data: ready, no error.
-inline constexpr uint8_t kStatusReadyNoError = 0x50;
+inline constexpr uint8_t kStatusReadyNoError = ata::kStatusOk;
 
 // Writes the registers into the request's output fields (error into features, status into
 // command).

@@ -13,8 +13,6 @@ namespace {
 
 constexpr int kBlock = 512;
 constexpr int kAttempts = 5;
-constexpr uint8_t kDeviceLba = 0x40;
-constexpr uint8_t kStatusDeviceFault = 0x70;  // DRDY | DF | DSC
 
 bool IsDataIn(const AtaPassThroughRequest& r, uint64_t bytes) {
     return r.dataIn() && r.dataBuffer != nullptr && r.dataLength >= bytes;
@@ -172,15 +170,10 @@ bool SimDevice::Execute(AtaPassThroughRequest& request) {
             if (outcome.errorLba) {
                 // A failed read reports the first LBA it could not read.
                 const uint64_t lba = *outcome.errorLba;
-                out.lbaLow = static_cast<uint8_t>(lba);
-                out.lbaMid = static_cast<uint8_t>(lba >> 8);
-                out.lbaHigh = static_cast<uint8_t>(lba >> 16);
                 if (request.ext()) {
-                    request.previousTaskFile.lbaLow = static_cast<uint8_t>(lba >> 24);
-                    request.previousTaskFile.lbaMid = static_cast<uint8_t>(lba >> 32);
-                    request.previousTaskFile.lbaHigh = static_cast<uint8_t>(lba >> 40);
+                    ata::PackLba48(out, request.previousTaskFile, lba);
                 } else {
-                    out.device = static_cast<uint8_t>((out.device & 0xF0) | ((lba >> 24) & 0x0F));
+                    ata::PackLba28(out, lba);
                 }
             }
             ++m_stats.commands;
@@ -306,16 +299,16 @@ const MediaFault* SimDevice::FaultIn(uint64_t lba, uint64_t count) const {
 
 SimDevice::Outcome SimDevice::Read(AtaPassThroughRequest& request, CommandRecord& record, bool ext, bool decodeOnly) {
     const AtaTaskFile& tf = request.currentTaskFile;
-    uint64_t lba = tf.lbaLow | (uint64_t{tf.lbaMid} << 8) | (uint64_t{tf.lbaHigh} << 16);
+    uint64_t lba = 0;
     uint32_t count = 0;
     if (ext) {
         // Without the 48-bit flag the high-order registers never reach the drive.
         const AtaTaskFile prev = request.ext() ? request.previousTaskFile : AtaTaskFile{};
-        lba |= (uint64_t{prev.lbaLow} << 24) | (uint64_t{prev.lbaMid} << 32) | (uint64_t{prev.lbaHigh} << 40);
+        lba = ata::UnpackLba48(tf, prev);
         count = tf.sectorCount | (uint32_t{prev.sectorCount} << 8);
         count = count == 0 ? 65536 : count;
     } else {
-        lba |= uint64_t{tf.device & 0x0Fu} << 24;
+        lba = ata::UnpackLba28(tf);
         count = tf.sectorCount == 0 ? 256 : tf.sectorCount;
     }
     record.isRead = true;
@@ -328,7 +321,7 @@ SimDevice::Outcome SimDevice::Read(AtaPassThroughRequest& request, CommandRecord
         return Outcome::Refused();
     }
     ++m_stats.reads;
-    if (!ext && !(tf.device & kDeviceLba)) {
+    if (!ext && !(tf.device & ata::kDeviceLba)) {
         return Outcome::Abort();  // CHS addressing is not emulated
     }
     if (m_security.locked) {
@@ -349,7 +342,7 @@ SimDevice::Outcome SimDevice::Read(AtaPassThroughRequest& request, CommandRecord
     if (fault) {
         outcome.error = fault->error;
         if (fault->deviceFault) {
-            outcome.status = static_cast<uint8_t>(kStatusDeviceFault | (fault->error ? 0x01 : 0x00));
+            outcome.status = static_cast<uint8_t>(ata::kStatusDeviceFault | (fault->error ? ata::kStatusErr : 0x00));
         } else {
             outcome.status = kStatusAborted;
         }

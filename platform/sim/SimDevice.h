@@ -11,37 +11,20 @@
 #include <vector>
 
 #include "ata/IdentifyBlock.h"
+#include "ata/Registers.h"
 #include "platform/AtaRequest.h"
 #include "platform/sim/SimLab.h"
 
 namespace vellumin::platform::sim {
 
-// ATA command and register values the device understands.
-namespace ata_cmd {
-inline constexpr uint8_t kIdentify = 0xEC;
-inline constexpr uint8_t kSmart = 0xB0;
-inline constexpr uint8_t kReadDma = 0xC8;
-inline constexpr uint8_t kReadDmaExt = 0x25;
-inline constexpr uint8_t kSecuritySetPassword = 0xF1;
-inline constexpr uint8_t kSecurityUnlock = 0xF2;
-inline constexpr uint8_t kSecurityErasePrepare = 0xF3;
-inline constexpr uint8_t kSecurityEraseUnit = 0xF4;
-inline constexpr uint8_t kSecurityFreezeLock = 0xF5;
-inline constexpr uint8_t kSecurityDisablePassword = 0xF6;
-inline constexpr uint8_t kSmartReadData = 0xD0;
-inline constexpr uint8_t kSmartLbaMid = 0x4F;
-inline constexpr uint8_t kSmartLbaHigh = 0xC2;
-inline constexpr uint8_t kVendorEraseFull = 0xE3;
-inline constexpr uint8_t kVendorEraseQuickSmi = 0xE4;
-inline constexpr uint8_t kVendorEraseQuickJmf = 0xE0;
-}  // namespace ata_cmd
-
-inline constexpr uint8_t kStatusOk = 0x50;       // DRDY | DSC
-inline constexpr uint8_t kStatusAborted = 0x51;  // DRDY | DSC | ERR
-inline constexpr uint8_t kErrorAbort = 0x04;
-inline constexpr uint8_t kErrorIdnf = 0x10;
+// The ATA command and register values the device understands.
+namespace ata_cmd = vellumin::ata::cmd;
+using ata::kErrorAbort;
+using ata::kErrorIdnf;
+using ata::kStatusAborted;
+using ata::kStatusOk;
 // Sectors a 28-bit command reaches; words 60-61 report at most this many.
-inline constexpr uint64_t kLba28Max = 0x0FFFFFFF;
+inline constexpr uint64_t kLba28Max = ata::kLba28Limit - 1;
 
 // One command as the device saw it.
 struct CommandRecord {

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "ata/IdentifyBlock.h"
-#include "pages/fwupdate/UpdateQuery.h"
+#include "ata/UpdateKey.h"
 #include "platform/CommandRunner.h"
 
 namespace vellumin::platform::sim {
@@ -20,7 +20,10 @@ class SimDriveHandle : public DriveHandle {
 public:
     explicit SimDriveHandle(std::shared_ptr<SimDevice> device) : m_device(std::move(device)) {}
 
-    bool PassThrough(AtaPassThroughRequest& request) override { return m_device->Execute(request); }
+    PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
+        return m_device->Execute(request) ? PassThroughResult::Delivered()
+                                          : PassThroughResult::NotDelivered(TransportStage::kRefused);
+    }
     std::optional<uint64_t> SectorCount() override { return m_device->ReportedSectors(); }
     bool Flush() override { return m_device->Present(); }
 
@@ -327,7 +330,7 @@ ServedReply SimPlatform::AnswerQuery(const std::string& wono) {
     std::lock_guard lock(m_mutex);
     const FirmwareAnswer* answer = nullptr;
     for (const auto& drive : m_lab.drives) {
-        if (drive && fwupdate::WonoValue(ata::TrimRight(drive->serial), ata::TrimRight(drive->model)) == wono) {
+        if (drive && ata::WonoValue(ata::TrimRight(drive->serial), ata::TrimRight(drive->model)) == wono) {
             answer = m_lab.machine.FindFirmwareAnswer(ata::TrimRight(drive->model), ata::TrimRight(drive->firmware), wono);
             if (answer != nullptr) {
                 break;

@@ -70,7 +70,7 @@ AtaPassThroughRequest DataIn(uint8_t command, uint8_t features, std::vector<uint
 int Identify(platform::DriveHandle& drive) {
     std::vector<uint8_t> buffer(512);
     auto r = DataIn(0xEC, 0, buffer);
-    PrintRegisters(drive.PassThrough(r), r);
+    PrintRegisters(drive.PassThrough(r).delivered(), r);
     ata::IdentifyBlock block;
     std::copy(buffer.begin(), buffer.end(), block.begin());
     std::printf("model=%s|\n", ata::AtaString(block, 27, 20).c_str());
@@ -87,7 +87,7 @@ int Smart(platform::DriveHandle& drive) {
     auto r = DataIn(0xB0, 0xD0, buffer);
     r.currentTaskFile.lbaMid = 0x4F;
     r.currentTaskFile.lbaHigh = 0xC2;
-    PrintRegisters(drive.PassThrough(r), r);
+    PrintRegisters(drive.PassThrough(r).delivered(), r);
     std::printf("head=%s\nvendor400=%s\n", Hex(buffer.data(), 16).c_str(),
                 Hex(buffer.data() + 400, 8).c_str());
     return 0;
@@ -97,7 +97,7 @@ int Read(platform::DriveHandle& drive, uint64_t lba, uint32_t sectors, bool ext)
     std::vector<uint8_t> buffer(size_t{sectors} * 512, 0xEE);
     auto r = ext ? ata::ReadDmaExtRequest(lba, sectors * 512, buffer.data())
                  : ata::ReadDmaRequest(lba, sectors * 512, buffer.data());
-    bool delivered = drive.PassThrough(r);
+    bool delivered = drive.PassThrough(r).delivered();
     PrintRegisters(delivered, r);
     std::printf("result=%d\n", ata::ReadResultCode(delivered, r.currentTaskFile));
     for (uint32_t i = 0; i < sectors; ++i) {
@@ -122,7 +122,7 @@ int Command(platform::DriveHandle& drive, uint8_t command, uint8_t features, boo
     r.currentTaskFile.lbaHigh = 0xC2;
     r.currentTaskFile.device = 0xA0;
     r.currentTaskFile.command = command;
-    PrintRegisters(drive.PassThrough(r), r);
+    PrintRegisters(drive.PassThrough(r).delivered(), r);
     return 0;
 }
 
@@ -139,7 +139,7 @@ int ReadLoop(platform::DriveHandle& drive, bool flush) {
         uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(kChunk, *total - lba) * 512);
         auto r = lba + kChunk <= ata::kLba28Limit ? ata::ReadDmaRequest(lba, bytes, buffer.data())
                                                   : ata::ReadDmaExtRequest(lba, bytes, buffer.data());
-        bool delivered = drive.PassThrough(r);
+        bool delivered = drive.PassThrough(r).delivered();
         if (flush) {
             drive.Flush();
         }

@@ -29,6 +29,7 @@ namespace {
 using namespace vellumin;
 using erase::EraseEnding;
 using P = CSecureErase;
+using vellumin::ui::VisibleWindow;
 
 constexpr const char* kEraseRunning =
     "Secure erase is in progress. Please wait until it has finished.";
@@ -52,8 +53,6 @@ void Select(CVelluminDlg& main, int slot) {
     }
     ADD_FAILURE() << "slot " << slot << " is not listed";
 }
-
-using vellumin::ui::VisibleWindow;
 
 // Every red text shown has the lines it needs, and none lies over another.
 void ExpectTextsWhole(CSecureErase& page) {

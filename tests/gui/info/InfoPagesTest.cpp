@@ -6,6 +6,7 @@
 #include "app/CVelluminDlg.h"
 #include "ata/Transport.h"
 #include "pages/driveinfo/CDriveInfo.h"
+#include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/smart/CSmartInfo.h"
 #include "pages/smart/SmartDispatch.h"
 #include "platform/sim/SimPlatform.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ata/IdentifyBlock.h"
+#include "ata/Registers.h"
 #include "platform/Platform.h"
 
 namespace shelltest {
@@ -52,17 +53,17 @@ private:
     class Handle : public platform::DriveHandle {
     public:
         Handle(FakeDrives& owner, const IdentifyBlock& block) : owner_(owner), block_(block) {}
-        bool PassThrough(platform::AtaPassThroughRequest& request) override {
-            if (request.currentTaskFile.command == 0xEC && request.dataBuffer &&
+        platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
+            if (request.currentTaskFile.command == vellumin::ata::cmd::kIdentify && request.dataBuffer &&
                 request.dataLength >= 512) {
                 ++owner_.identifyReads;
                 std::memcpy(request.dataBuffer, block_.data(), 512);
             } else if (request.dataBuffer && request.dataLength) {
                 std::memset(request.dataBuffer, 0, request.dataLength);
             }
-            request.currentTaskFile.command = 0x50;
+            request.currentTaskFile.command = vellumin::ata::kStatusOk;
             request.currentTaskFile.features = 0;
-            return true;
+            return {};
         }
         std::optional<uint64_t> SectorCount() override { return 2'000'000; }
         bool Flush() override { return true; }

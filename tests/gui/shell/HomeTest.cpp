@@ -26,7 +26,6 @@ using namespace shelltest;
 using vellumin::ui::ScopedMessageBoxes;
 using vellumin::ui::ScriptedMessageBoxes;
 namespace ui = vellumin::ui;
-
 using vellumin::ui::VisibleWindow;
 
 // Runs `action` once, as soon as a window of type T is visible (inside whatever modal loop

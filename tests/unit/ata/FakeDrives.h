@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "ata/IdentifyBlock.h"
+#include "ata/Registers.h"
 #include "platform/Platform.h"
 
 namespace vellumin::test {
 
 struct FakeReply {
     bool delivered = true;
-    platform::AtaTaskFile output{0x00, 0, 0, 0, 0, 0x40, 0x50};  // error 0, status ready
+    platform::AtaTaskFile output{0x00, 0, 0, 0, 0, ata::kDeviceLba, ata::kStatusOk};
     ata::IdentifyBlock data{};                                 // copied into data-in buffers
 };
 
@@ -32,16 +33,16 @@ public:
     FakeHandle(FakeReply reply, FakeDriveLog& log) : reply_(reply), log_(log) {}
     ~FakeHandle() override { ++log_.closes; }
 
-    bool PassThrough(platform::AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
         log_.requests.push_back(request);
         if (!reply_.delivered) {
-            return false;
+            return platform::PassThroughResult::NotDelivered(platform::TransportStage::kRefused);
         }
         if (request.dataIn() && request.dataBuffer) {
             std::memcpy(request.dataBuffer, reply_.data.data(), std::min<size_t>(request.dataLength, 512));
         }
         request.currentTaskFile = reply_.output;
-        return true;
+        return {};
     }
     std::optional<uint64_t> SectorCount() override { return 1u << 20; }
     bool Flush() override {

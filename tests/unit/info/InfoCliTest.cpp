@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/Command.h"
+#include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/smart/SmartDispatch.h"
 #include "platform/sim/SimPlatform.h"
 
@@ -237,6 +238,30 @@ TEST(ReportCli, AReadNotDeliveredShowsTheRowsAndFails) {
         EXPECT_EQ(Lines(out.str()), c.out) << c.args[0] << c.args[1];
         EXPECT_EQ(err.str(), c.err);
     }
+}
+
+// With --verbose and in the JSON, a read that was not delivered carries the transport's reason.
+TEST(ReportCli, VerboseAndJsonSayWhyAReadWasNotDelivered) {
+    platform::sim::DriveDescription drive;
+    drive.model = "VQ 240GB SSD";
+    drive.sectors = 1000000;
+    drive.transport.undeliveredCommands = {ata::cmd::kSmart};
+    platform::sim::LabDescription desc;
+    desc.drives[0] = drive;
+
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli({"--verbose", "smart", "0"}, out, err, std::make_unique<platform::sim::SimPlatform>(desc)),
+              kExitFailure);
+    EXPECT_EQ(err.str(),
+              "Physical drive 0: SMART READ DATA was not delivered; the rows show empty values.\n"
+              "Physical drive 0: SMART READ DATA: refused by the lab's transport\n");
+
+    std::ostringstream jsonOut, jsonErr;
+    RunCli({"--json", "info", "0"}, jsonOut, jsonErr, std::make_unique<platform::sim::SimPlatform>(desc));
+    const auto document = nlohmann::json::parse(jsonOut.str());
+    ASSERT_EQ(document["notDelivered"].size(), 1u);
+    EXPECT_EQ(document["notDelivered"][0]["command"], "SMART READ DATA");
+    EXPECT_EQ(document["notDelivered"][0]["stage"], "refused by the lab's transport");
 }
 
 }  // namespace

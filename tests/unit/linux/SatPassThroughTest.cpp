@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <string>
 #include <vector>
 
 #include "platform/linux/SatPassThrough.h"
@@ -284,6 +286,56 @@ TEST(SatSense, StoreReturnFillsTheOutputRegisters) {
     EXPECT_EQ(r.currentTaskFile, current);
     EXPECT_EQ(r.previousTaskFile.sectorCount, 0x01);
     EXPECT_EQ(r.previousTaskFile.lbaHigh, 0x07);
+}
+
+// What SG_IO said stays with a command that was not delivered, so a bridge that refuses ATA
+// pass-through can be told from a drive that aborts.
+TEST(SatSense, NotDeliveredKeepsItsReason) {
+    const auto refused = FixedSense(0x05, 0x20, 0x01);  // ILLEGAL REQUEST, no ATA registers
+    const auto aborted = DescriptorSense(kSenseAbortedCommand, 0, 0, StatusReturn(0x04, 0x51));
+    const auto good = DescriptorSense(0x01, 0x00, 0x1D, StatusReturn(0x00, 0x50));
+    struct Case {
+        const char* what;
+        SgCompletion completion;
+        TransportFailure failure;
+        std::string text;
+    };
+    SgCompletion ioctlFailed = Completion(0x00, {});
+    ioctlFailed.ioctlSucceeded = false;
+    ioctlFailed.osError = EIO;
+    SgCompletion hostError = Completion(0x00, {});
+    hostError.hostStatus = 0x07;  // DID_ERROR
+    SgCompletion shortRead = Completion(0x00, {});
+    shortRead.residual = 512;
+    SgCompletion shortWithRegisters = Completion(0x02, good);
+    shortWithRegisters.residual = 4096;
+    const Case cases[] = {
+        {"failed ioctl", ioctlFailed, {TransportStage::kSystemCall, EIO, 0, 0, 0, 0, 0, 0, 0},
+         "pass-through call failed (errno 5: Input/output error)"},
+        {"host error", hostError, {TransportStage::kHost, 0, 0x07, 0, 0, 0, 0, 0, 0},
+         "host adapter error (host status 0x0007)"},
+        {"check condition without registers", Completion(0x02, refused),
+         {TransportStage::kSense, 0, 0, 0x08, 0x02, 0x05, 0x20, 0x01, 0},
+         "check condition without ATA registers (sense key 0x5, ASC 0x20, ASCQ 0x01)"},
+        {"short transfer", shortRead, {TransportStage::kShortTransfer, 0, 0, 0, 0, 0, 0, 0, 512},
+         "short data transfer (512 bytes missing)"},
+        {"short transfer with good registers", shortWithRegisters,
+         {TransportStage::kShortTransfer, 0, 0, 0x08, 0x02, 0x01, 0x00, 0x1D, 4096},
+         "short data transfer (4096 bytes missing)"},
+    };
+    for (const auto& c : cases) {
+        const auto outcome = ClassifyCompletion(c.completion);
+        ASSERT_FALSE(outcome) << c.what;
+        EXPECT_EQ(outcome.failure, c.failure) << c.what;
+        EXPECT_EQ(Describe(outcome.failure), c.text) << c.what;
+    }
+
+    // A device that failed the command moved no data: that is its answer, not a short transfer.
+    SgCompletion failedCommand = Completion(0x02, aborted);
+    failedCommand.residual = 512;
+    const auto outcome = ClassifyCompletion(failedCommand);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->status, 0x51);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "ata/Registers.h"
 #include "platform/Platform.h"
 
 namespace vellumin::scan::test {
@@ -24,23 +25,20 @@ public:
     };
     struct Answer {
         bool delivered = true;
-        uint8_t status = 0x50;  // ready, seek complete
+        uint8_t status = ata::kStatusOk;
         uint8_t error = 0;
     };
 
     explicit ScriptedDrive(std::optional<uint64_t> sectors) : sectors_(sectors) {}
 
-    bool PassThrough(platform::AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
         const auto& low = request.currentTaskFile;
         const auto& high = request.previousTaskFile;
-        Read read{low.command, uint64_t{low.lbaLow} | uint64_t{low.lbaMid} << 8 | uint64_t{low.lbaHigh} << 16,
+        Read read{low.command, request.ext() ? ata::UnpackLba48(low, high) : ata::UnpackLba28(low),
                   low.sectorCount, request.flags, request.dataLength, request.timeOutSeconds,
                   request.dataBuffer != nullptr};
         if (request.ext()) {
-            read.lba |= uint64_t{high.lbaLow} << 24 | uint64_t{high.lbaMid} << 32 | uint64_t{high.lbaHigh} << 40;
             read.sectors |= uint32_t{high.sectorCount} << 8;
-        } else {
-            read.lba |= uint64_t{low.device & 0x0Fu} << 24;
         }
         log.push_back(read);
         if (onRead) {
@@ -50,7 +48,8 @@ public:
         const Answer answer = it == answers.end() ? Answer{} : it->second;
         request.currentTaskFile.features = answer.error;
         request.currentTaskFile.command = answer.status;
-        return answer.delivered;
+        return answer.delivered ? platform::PassThroughResult::Delivered()
+                                : platform::PassThroughResult::NotDelivered(platform::TransportStage::kRefused);
     }
     std::optional<uint64_t> SectorCount() override { return sectors_; }
     bool Flush() override {

@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "controls/CSelectListCtrl.h"
-#include "pages/driveinfo/ReportRow.h"
+#include "pages/report/ReportRow.h"
 
 namespace vellumin::pages {
 

@@ -1,0 +1,57 @@
+#include "platform/PassThroughResult.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+namespace vellumin::platform {
+
+const char* StageText(TransportStage stage) {
+    static constexpr const char* kTexts[] = {
+        "drive cannot be opened",
+        "request cannot be sent",
+        "pass-through call failed",
+        "host adapter error",
+        "driver error",
+        "SCSI status not good",
+        "check condition without ATA registers",
+        "short data transfer",
+        "refused by the lab's transport",
+    };
+    const auto index = static_cast<std::size_t>(stage);
+    return index < std::size(kTexts) ? kTexts[index] : "unknown";
+}
+
+std::string Describe(const TransportFailure& f) {
+    char detail[128] = "";
+    switch (f.stage) {
+        case TransportStage::kOpen:
+        case TransportStage::kRequest:
+        case TransportStage::kRefused:
+            break;
+        case TransportStage::kSystemCall:
+            std::snprintf(detail, sizeof detail, " (errno %d: %s)", f.osError,
+                          std::strerror(f.osError));
+            break;
+        case TransportStage::kHost:
+            std::snprintf(detail, sizeof detail, " (host status 0x%04X)", f.hostStatus);
+            break;
+        case TransportStage::kDriver:
+            std::snprintf(detail, sizeof detail, " (driver status 0x%04X)", f.driverStatus);
+            break;
+        case TransportStage::kScsiStatus:
+            std::snprintf(detail, sizeof detail, " (status 0x%02X)", f.scsiStatus);
+            break;
+        case TransportStage::kSense:
+            std::snprintf(detail, sizeof detail, " (sense key 0x%X, ASC 0x%02X, ASCQ 0x%02X)",
+                          f.senseKey, f.asc, f.ascq);
+            break;
+        case TransportStage::kShortTransfer:
+            std::snprintf(detail, sizeof detail, " (%u bytes missing)", f.residual);
+            break;
+    }
+    return std::string(StageText(f.stage)) + detail;
+}
+
+}  // namespace vellumin::platform

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace vellumin::platform {
+
+// Where a command that never reached the drive, or whose answer was lost on the way back,
+// stopped. A drive that answers with its error bit is no transport failure: that command was
+// delivered (and aborted).
+enum class TransportStage : uint8_t {
+    kOpen,           // the drive is not there or cannot be opened
+    kRequest,        // the request cannot be sent as stated (direction, buffer, length)
+    kSystemCall,     // the pass-through call itself failed
+    kHost,           // the host adapter reported an error
+    kDriver,         // the low-level driver reported an error
+    kScsiStatus,     // a SCSI status other than GOOD or CHECK CONDITION
+    kSense,          // a check condition without the device's registers, or a failing sense key
+    kShortTransfer,  // good status, but fewer data bytes moved than the command asked for
+    kRefused,        // the lab's transport refused the command
+};
+
+// What the transport knew when it gave up; fields it did not learn stay zero.
+struct TransportFailure {
+    TransportStage stage = TransportStage::kRequest;
+    int osError = 0;            // errno of the failed call
+    uint16_t hostStatus = 0;    // SG_IO host_status
+    uint16_t driverStatus = 0;  // SG_IO driver_status
+    uint8_t scsiStatus = 0;
+    uint8_t senseKey = 0;
+    uint8_t asc = 0;
+    uint8_t ascq = 0;
+    uint32_t residual = 0;  // data bytes the transfer fell short by
+
+    bool operator==(const TransportFailure&) const = default;
+};
+
+// The stage in a few words ("host adapter error"), and the whole reason for a user:
+// "host adapter error (host status 0x0007)".
+const char* StageText(TransportStage stage);
+std::string Describe(const TransportFailure& failure);
+
+// What one pass-through came to: delivered (the device's registers are then in the request's
+// output fields, whether it completed, aborted or reported a fault) or not delivered, with the
+// transport's reason.
+class PassThroughResult {
+public:
+    PassThroughResult() = default;  // delivered
+    static PassThroughResult Delivered() { return {}; }
+    static PassThroughResult NotDelivered(const TransportFailure& failure) {
+        PassThroughResult result;
+        result.m_failure = failure;
+        return result;
+    }
+    static PassThroughResult NotDelivered(TransportStage stage) {
+        TransportFailure failure;
+        failure.stage = stage;
+        return NotDelivered(failure);
+    }
+
+    bool delivered() const { return !m_failure; }
+    explicit operator bool() const { return delivered(); }
+    // Set exactly when not delivered.
+    const std::optional<TransportFailure>& failure() const { return m_failure; }
+
+private:
+    std::optional<TransportFailure> m_failure;
+};
+
+}  // namespace vellumin::platform
