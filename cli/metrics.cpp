@@ -239,7 +239,7 @@ void AddRecordedScan(prom::Exposition& metrics, Context& context, const KnownDri
 KnownDrive AddDrive(prom::Exposition& metrics, Context& context, int number,
                     const ata::IdentifyBlock& identify) {
     ata::SmartBlock smart{};
-    const bool smartRead = ata::SmartReadData(context.Platform().Drives(), number, smart);
+    const bool smartRead = ata::SmartReadData(context.Platform().Drives(), number, smart).delivered();
     const Labels drive{{"drive", std::to_string(number)}};
     const KnownDrive known{number, DriveSerial(identify),
                            JsonText(ata::ModelText(identify)),
