@@ -294,7 +294,11 @@ void CFWUpdate::StopAndWait() {
     m_bStop.store(1);
     m_bCancel.store(1);
     ui::WaitUntil([this] { return m_bWorkerDone.load(); });
-    m_worker.join();
+    // The worker's own finish may have run among the events handled while waiting, and
+    // joined it already.
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
     if (IsBusy()) {
         if (m_display.isActive()) {
             FinishDownload(m_downloadOutcome);
