@@ -14,14 +14,24 @@ bool Inside(const fs::path& path) {
     const fs::path normal = path.lexically_normal();
     return !path.empty() && path.is_relative() && !normal.empty() && *normal.begin() != "..";
 }
+// One folder per process (memory-backed when it can be), gone when the fuzzer exits.
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        std::string name =
+            (fs::exists("/dev/shm") ? "/dev/shm" : "/tmp") + std::string("/vellumin-fuzz-XXXXXX");
+        path = mkdtemp(name.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+};
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const fs::path root = [] {
-        std::string dir =
-            (fs::exists("/dev/shm") ? "/dev/shm" : "/tmp") + std::string("/vellumin-fuzz-XXXXXX");
-        return fs::path(mkdtemp(dir.data()));
-    }();
+    static const TempDir dir;
+    const fs::path& root = dir.path;
     std::error_code ec;
     fs::remove_all(root / "t", ec);
     fs::create_directories(root / "t/proc/self", ec);
