@@ -10,8 +10,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::span<const uint8_t> sense(data + 2, size - 2);
     (void)SummariseSense(sense);
     (void)DecodeAtaReturn(sense);
-    SgCompletion completion{(data[1] & 1) != 0, data[0], static_cast<uint16_t>((data[1] >> 1) & 1),
-                            static_cast<uint16_t>((data[1] >> 2) & 0x3F), sense};
+    SgCompletion completion;
+    completion.ioctlSucceeded = (data[1] & 1) != 0;
+    completion.scsiStatus = data[0];
+    completion.hostStatus = (data[1] >> 1) & 1;
+    completion.driverStatus = (data[1] >> 2) & 0x3F;
+    completion.sense = sense;
     if (auto registers = ClassifyCompletion(completion)) {
         vellumin::platform::AtaPassThroughRequest request{};
         StoreReturn(*registers, request);
