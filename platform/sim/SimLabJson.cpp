@@ -571,6 +571,13 @@ LabDescription ParseLab(const std::string& json, const std::string& sourceName) 
             what = what.substr(colon + 2);
         }
         throw LabError(sourceName + ": " + Place(json, e.byte) + ": invalid JSON: " + what);
+    } catch (const Json::out_of_range& e) {
+        // A number beyond a double's range ("1e999") is refused by the reader itself.
+        std::string what = e.what();
+        if (auto lead = what.find("] "); lead != std::string::npos) {
+            what = what.substr(lead + 2);
+        }
+        throw LabError(sourceName + ": invalid JSON: " + what);
     }
 
     LabDescription lab;
