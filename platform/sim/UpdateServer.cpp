@@ -78,16 +78,24 @@ UpdateServer::UpdateServer(QueryHandler query)
     server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         ++requests_;
         std::shared_ptr<const ServedReply> reply;
+        QueryHandler query;
+        const bool isQuery = req.path == kQueryPath;
+        const std::string wono = isQuery ? req.get_param_value("wono") : std::string();
         {
             std::lock_guard lock(mutex_);
-            if (req.path == kQueryPath) {
-                lastWono_ = req.get_param_value("wono");
-                ServedReply answer = query_ ? query_(lastWono_) : NotFound();
-                answer.body = WithService(std::move(answer.body), Host());
-                reply = std::make_shared<const ServedReply>(std::move(answer));
+            if (isQuery) {
+                lastWono_ = wono;
+                query = query_;
             } else if (auto it = files_.find(req.path); it != files_.end()) {
                 reply = it->second;
             }
+        }
+        if (isQuery) {
+            // Called without the server's lock: the handler takes its owner's lock, and the owner
+            // holds that while it sets files here.
+            ServedReply answer = query ? query(wono) : NotFound();
+            answer.body = WithService(std::move(answer.body), Host());
+            reply = std::make_shared<const ServedReply>(std::move(answer));
         }
         if (!reply) {
             res.status = 404;

@@ -69,7 +69,7 @@ TEST(BitmapResource, MissingEmptyUndecodableOrWrongTypeAnswersFalse) {
     ASSERT_TRUE(root.isValid());
     ASSERT_TRUE(QDir(root.path()).mkpath("png"));
     Write(root.filePath("png/7.png"), QByteArray());
-    Write(root.filePath("png/8.png"), QByteArray("\x89PNG\r\n\x1a\n not really a png", 27));
+    Write(root.filePath("png/8.png"), QByteArray("\x89PNG\r\n\x1a\n not really a png"));
     Write(root.filePath("png/9.png"), Encode("PNG"));
     Write(root.filePath("png/10.png"), Encode("BMP"));  // decodable, but not as the type says
 

@@ -153,7 +153,7 @@ TEST(SatSense, DescriptorFormatStatusReturn) {
 
 TEST(SatSense, TruncatedDescriptorIsNotRead) {
     auto sense = DescriptorSense(kSenseAbortedCommand, 0, 0, StatusReturn(0x04, 0x51));
-    sense.resize(sense.size() - 2);  // what a short sense buffer keeps
+    sense.erase(sense.end() - 2, sense.end());  // what a short sense buffer keeps
     EXPECT_FALSE(DecodeAtaReturn(sense));
     EXPECT_FALSE(ClassifyCompletion(Completion(0x02, sense)));
 }

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <nlohmann/json.hpp>
 
@@ -40,6 +46,34 @@ TEST(ScanCli, EndingsTextsAndExitStatus) {
 
     EXPECT_EQ(CliRun({"--simulate", "scan", "9"}).code, kExitUsage);
     EXPECT_EQ(CliRun({"--simulate", "scan", "9", "--quick", "--full"}).code, kExitUsage);
+}
+
+// Ctrl-C sent from another thread while the scan runs: the scan stops after the chunk in
+// progress and reports it, and the default action is back afterwards.
+TEST(ScanCli, InterruptStopsTheScan) {
+    const std::string lab = testing::TempDir() + "slow-scan-lab.json";
+    std::ofstream(lab) << R"({"drives": [{"model": "VQ S300 SSD 128GB", "sectors": 1000000,
+                                          "readLatencyMicroseconds": 2000}]})";
+    std::thread interrupter([] {
+        for (int i = 0; i < 2000; ++i) {
+            struct sigaction current {};
+            sigaction(SIGINT, nullptr, &current);
+            if (current.sa_handler != SIG_DFL) {
+                kill(getpid(), SIGINT);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    CliRun run({"--simulate=" + lab, "--json", "scan", "0", "--full"});
+    interrupter.join();
+    ASSERT_EQ(run.code, kExitStopped) << run.err.str();
+    const auto summary = nlohmann::json::parse(run.out.str());
+    EXPECT_EQ(summary["ending"], "stopped");
+    EXPECT_LT(summary["finalPosition"], 1'000'000);
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_DFL);
 }
 
 }  // namespace

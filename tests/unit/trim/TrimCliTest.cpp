@@ -23,11 +23,17 @@ CliRun RunOnLab(const std::vector<std::string>& args, bool enabled,
     desc.machine.trimEnabled = enabled;
     desc.machine.trimCommand = mode;
     desc.machine.os.version.productType = productType;
-    auto lab = std::make_unique<platform::sim::SimPlatform>(std::move(desc));
-    auto* sim = lab.get();
+    // RunCli ends the platform it is given; the lab must outlive it to be read afterwards.
+    struct Borrowed : platform::Platform {
+        explicit Borrowed(platform::Platform& p) : lab(p) {}
+        platform::DriveSystem& Drives() override { return lab.Drives(); }
+        platform::System& Sys() override { return lab.Sys(); }
+        platform::Platform& lab;
+    };
+    platform::sim::SimPlatform sim(std::move(desc));
     std::ostringstream out, err;
-    const int status = RunCli(args, out, err, std::move(lab));
-    return {status, out.str(), err.str(), sim->Machine().trimEnabled};
+    const int status = RunCli(args, out, err, std::make_unique<Borrowed>(sim));
+    return {status, out.str(), err.str(), sim.Machine().trimEnabled};
 }
 
 // The exit status tells the state; the line is the page's.
