@@ -166,12 +166,3 @@ BENCHMARK(BM_Page)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10
 
 }  // namespace
 }  // namespace vellumin::bench
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -64,12 +64,3 @@ BENCHMARK(BM_PageFullScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Repeti
 
 }  // namespace
 }  // namespace vellumin::bench
-
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
