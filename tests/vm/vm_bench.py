@@ -362,6 +362,7 @@ def pairs_script(pairs: int) -> str:
 
 
 def init_script(disks, body: str, mount: bool) -> str:
+    """/init around the body: modules, the disks awaited and mapped, the volume mounted."""
     mount_lines = f"""# Partitions are scanned after the disk shows up.
 i=0
 while [ ! -b /dev/$(disk 0)1 ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done
