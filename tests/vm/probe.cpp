@@ -7,8 +7,11 @@
 //   read N LBA SECTORS [ext]   READ DMA (EXT): result code, each sector's first 16 bytes
 //   nondata N CMD FEATURES     a non-data command: all returned registers
 //   dataout N CMD FEATURES     a 512-byte PIO data-out command (zero payload)
-//   readloop N [flush]         the whole disk in 253-sector READ DMA chunks through one buffer
-//                              (and a flush after each), for the throughput breakdown
+//   readloop N [flush|aligned] the whole disk in 253-sector READ DMA chunks through one buffer
+//                              (and a flush after each, or page-aligned as the scan's), for the
+//                              throughput breakdown
+//   blockloop N                the whole disk in 253-sector O_DIRECT reads through the block
+//                              layer (what dd does), timed in-process like readloop
 //   sense N LBA CKCOND [pio]   READ DMA (or with pio IDENTIFY DEVICE) sent by hand, printing
 //                              the raw SG_IO answer and the data's first bytes, so the bench
 //                              shows which sense layout the kernel uses and what ck_cond does
@@ -19,9 +22,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -126,19 +131,37 @@ int Command(platform::DriveHandle& drive, uint8_t command, uint8_t features, boo
     return 0;
 }
 
-int ReadLoop(platform::DriveHandle& drive, bool flush) {
-    constexpr uint32_t kChunk = 253;
+constexpr uint32_t kChunk = 253;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+using AlignedBuffer = std::unique_ptr<uint8_t, FreeDeleter>;
+
+AlignedBuffer PageAligned(size_t bytes) {
+    return AlignedBuffer(static_cast<uint8_t*>(std::aligned_alloc(4096, (bytes + 4095) / 4096 * 4096)));
+}
+
+void PrintRate(uint64_t chunks, uint64_t bytes, std::chrono::steady_clock::time_point start) {
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("chunks=%llu\nseconds=%.3f\nmbps=%.2f\n", static_cast<unsigned long long>(chunks),
+                seconds, bytes / seconds / 1e6);
+}
+
+int ReadLoop(platform::DriveHandle& drive, bool flush, bool aligned) {
     auto total = drive.SectorCount();
     if (!total) {
         return 4;
     }
-    std::vector<uint8_t> buffer(kChunk * 512);
+    std::vector<uint8_t> vector(aligned ? 0 : kChunk * 512);
+    AlignedBuffer page = aligned ? PageAligned(kChunk * 512) : nullptr;
+    uint8_t* buffer = aligned ? page.get() : vector.data();
     auto start = std::chrono::steady_clock::now();
     uint64_t chunks = 0;
     for (uint64_t lba = 0; lba < *total; lba += kChunk, ++chunks) {
         uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(kChunk, *total - lba) * 512);
-        auto r = lba + kChunk <= ata::kLba28Limit ? ata::ReadDmaRequest(lba, bytes, buffer.data())
-                                                  : ata::ReadDmaExtRequest(lba, bytes, buffer.data());
+        auto r = lba + kChunk <= ata::kLba28Limit ? ata::ReadDmaRequest(lba, bytes, buffer)
+                                                  : ata::ReadDmaExtRequest(lba, bytes, buffer);
         bool delivered = drive.PassThrough(r).delivered();
         if (flush) {
             drive.Flush();
@@ -148,9 +171,36 @@ int ReadLoop(platform::DriveHandle& drive, bool flush) {
             return 1;
         }
     }
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("chunks=%llu\nseconds=%.3f\nmbps=%.2f\n", static_cast<unsigned long long>(chunks),
-                seconds, *total * 512 / seconds / 1e6);
+    PrintRate(chunks, *total * 512, start);
+    return 0;
+}
+
+int BlockLoop(int number) {
+    std::string path = std::string("/dev/sd") + static_cast<char>('a' + number);
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECT);
+    if (fd < 0) {
+        std::printf("open=0\n");
+        return 4;
+    }
+    AlignedBuffer buffer = PageAligned(kChunk * 512);
+    auto start = std::chrono::steady_clock::now();
+    uint64_t chunks = 0, bytes = 0;
+    for (;;) {
+        ssize_t got = ::pread(fd, buffer.get(), kChunk * 512, static_cast<off_t>(bytes));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            if (got < 0) {
+                std::printf("failed_at=%llu\n", static_cast<unsigned long long>(bytes / 512));
+            }
+            break;
+        }
+        bytes += static_cast<uint64_t>(got);
+        ++chunks;
+    }
+    ::close(fd);
+    PrintRate(chunks, bytes, start);
     return 0;
 }
 
@@ -199,13 +249,16 @@ int RawSense(int number, uint64_t lba, bool checkCondition, bool pio) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: vellumin-vm-probe identify|smart|read|nondata|dataout N ...\n");
+        std::fprintf(stderr, "usage: vellumin-vm-probe identify|smart|read|nondata|dataout|readloop|blockloop N ...\n");
         return 2;
     }
     std::string what = argv[1];
     if (what == "sense" && argc >= 5) {
         return RawSense(static_cast<int>(Number(argv[2])), Number(argv[3]),
                         std::string(argv[4]) == "1", argc > 5 && std::string(argv[5]) == "pio");
+    }
+    if (what == "blockloop") {
+        return BlockLoop(static_cast<int>(Number(argv[2])));
     }
     auto platform = platform::linux_backend::CreateLinuxPlatform();
     auto drive = platform->Drives().OpenPhysicalDrive(static_cast<int>(Number(argv[2])));
@@ -221,7 +274,8 @@ int main(int argc, char** argv) {
         return Smart(*drive);
     }
     if (what == "readloop") {
-        return ReadLoop(*drive, argc > 3 && std::string(argv[3]) == "flush");
+        std::string how = argc > 3 ? argv[3] : "";
+        return ReadLoop(*drive, how == "flush", how == "aligned");
     }
     if (what == "read" && argc >= 5) {
         return Read(*drive, Number(argv[3]), static_cast<uint32_t>(Number(argv[4])),

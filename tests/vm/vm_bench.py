@@ -36,6 +36,9 @@ DISKS = [
     dict(port=3, name="data", model="VQ DATA SSD 128G", serial="VQD0000042", ver="2.0.7",
          rotation=1, sectors=(1 << 28) + 4096, compatible=True),
 ]
+# --throughput-pairs: one blank compatible disk, sized by --throughput-mib, alone in the guest.
+BENCH_DISK = dict(port=0, name="bench", model="VQ BENCH SSD", serial="VQT0000001", ver="VQFW1.05",
+                  rotation=1, compatible=True)
 VOLUME = "/mnt/vq data"  # a blank, so the mountinfo escape is exercised
 PARTITION_START = 2048
 DATA_LBAS = [0, 1, 252, 253, 0x12345, 0x01234567, 0x0FFFFFFF, 0x10000000, 0x10000100]
@@ -239,13 +242,17 @@ def sector_pattern(lba: int) -> bytes:
     return head + bytes((lba + i) & 0xFF for i in range(SECTOR - len(head)))
 
 
+def make_sparse(work: Path, disk):
+    image = work / f"{disk['name']}.img"
+    image.unlink(missing_ok=True)
+    with open(image, "wb") as f:
+        f.truncate(disk["sectors"] * SECTOR)
+    disk["image"] = image
+
+
 def make_images(work: Path):
     for disk in DISKS:
-        image = work / f"{disk['name']}.img"
-        image.unlink(missing_ok=True)
-        with open(image, "wb") as f:
-            f.truncate(disk["sectors"] * SECTOR)  # sparse
-        disk["image"] = image
+        make_sparse(work, disk)
     data = next(d for d in DISKS if d["name"] == "data")
     with open(data["image"], "r+b") as f:
         for lba in DATA_LBAS:
@@ -306,7 +313,14 @@ def guest_script() -> str:
     step("smart-vendor", "vellumin-vm-probe nondata $(drive 0) 0xB0 0xF8")
     step("help", "vellumin-cli --help")
     steps.append("if vellumin-cli --help | grep -q '^ *scan '; then")
+    # The first pass over a disk fills the host's page cache with the image's holes, which
+    # costs the emulator more than every later pass: neither of the pair may pay it.
+    steps.append(f"  section warm-up dd if=/dev/$(disk 0) of=/dev/null iflag=direct "
+                 f"bs={CHUNK_SECTORS * SECTOR}")
     steps.append("  section scan-full timed vellumin-cli --json scan $(drive 0) --full")
+    # Right after the scan, so that the one pair sees the same load.
+    steps.append(f"  section dd timed dd if=/dev/$(disk 0) of=/dev/null iflag=direct "
+                 f"bs={CHUNK_SECTORS * SECTOR}")
     steps.append("  section scan-quick vellumin-cli --json scan $(drive 0) --quick")
     steps.append("  section scan-bad vellumin-cli --json scan $(drive 3) --full")
     steps.append("fi")
@@ -322,9 +336,41 @@ def guest_script() -> str:
     steps.append("fi")
     steps.append("section readloop vellumin-vm-probe readloop $(drive 0)")
     steps.append("section readloop-flush vellumin-vm-probe readloop $(drive 0) flush")
-    steps.append(f"section dd timed dd if=/dev/$(disk 0) of=/dev/null iflag=direct "
-                 f"bs={CHUNK_SECTORS * SECTOR}")
-    body = "\n".join(steps)
+    return init_script(DISKS, "\n".join(steps), mount=True)
+
+
+def pairs_script(pairs: int) -> str:
+    """The guest's /init for the throughput pairs alone: a full scan and dd of the one bench
+    disk, interleaved so that both see the same emulator and host load. The scan runs as on a
+    terminal (the serial port is one), progress line and all. Beside them, what tells where a
+    difference comes from: each program's start-up, and the READ DMA loop through the backend
+    against an O_DIRECT loop through the block layer, both timed inside the process."""
+    bs = CHUNK_SECTORS * SECTOR
+    steps = ["section clocksource cat /sys/devices/system/clocksource/clocksource0/current_clocksource"]
+    for i in range(3):
+        steps.append(f"section startup-cli-{i} timed vellumin-cli --version")
+        steps.append(f"section startup-dd-{i} timed dd if=/dev/zero of=/dev/null count=0")
+    # The first pass over the disk fills the host's page cache (see guest_script).
+    steps.append(f"section warm-up timed dd if=/dev/$(disk 0) of=/dev/null iflag=direct bs={bs}")
+    for i in range(pairs):
+        steps.append(f"section scan-{i} timed vellumin-cli scan $(drive 0) --full")
+        steps.append(f"section dd-{i} timed dd if=/dev/$(disk 0) of=/dev/null iflag=direct bs={bs}")
+    for i in range(pairs):
+        steps.append(f"section readloop-{i} vellumin-vm-probe readloop $(drive 0) aligned")
+        steps.append(f"section blockloop-{i} vellumin-vm-probe blockloop $(drive 0)")
+    return init_script([BENCH_DISK], "\n".join(steps), mount=False)
+
+
+def init_script(disks, body: str, mount: bool) -> str:
+    """/init around the body: modules, the disks awaited and mapped, the volume mounted."""
+    mount_lines = f"""# Partitions are scanned after the disk shows up.
+i=0
+while [ ! -b /dev/$(disk 0)1 ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done
+mkdir -p "{VOLUME}"
+# Read-only, so that every image is byte for byte what the host made: nothing in the guest,
+# the erase least of all, may write to a disk.
+mount -t ext2 -o ro /dev/$(disk 0)1 "{VOLUME}" || say "note: mount failed"
+""" if mount else ""
     return f"""#!/bin/busybox sh
 /bin/busybox --install -s /bin
 export PATH=/bin
@@ -338,7 +384,7 @@ for m in $(cat /modules/order); do
 done
 # The disks appear asynchronously; wait for all of them (TCG is slow).
 i=0
-while [ "$(ls /sys/block | grep -c '^sd')" -lt {len(DISKS)} ] && [ $i -lt 1200 ]; do
+while [ "$(ls /sys/block | grep -c '^sd')" -lt {len(disks)} ] && [ $i -lt 1200 ]; do
   sleep 0.1; i=$((i+1))
 done
 # AHCI port P is libata port ata(P+1); its disk name and drive number:
@@ -364,23 +410,16 @@ section() {{
   "$@" >&3 2>&3
   echo "@@@ END $name rc=$?" >&3
 }}
-for p in {' '.join(str(d['port']) for d in DISKS)}; do say "map port=$p disk=$(disk $p) drive=$(drive $p)"; done
-# Partitions are scanned after the disk shows up.
-i=0
-while [ ! -b /dev/$(disk 0)1 ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done
-mkdir -p "{VOLUME}"
-# Read-only, so that every image is byte for byte what the host made: nothing in the guest,
-# the erase least of all, may write to a disk.
-mount -t ext2 -o ro /dev/$(disk 0)1 "{VOLUME}" || say "note: mount failed"
-{body}
+for p in {' '.join(str(d['port']) for d in disks)}; do say "map port=$p disk=$(disk $p) drive=$(drive $p)"; done
+{mount_lines}{body}
 say "@@@ DONE"
-umount "{VOLUME}"
+{f'umount "{VOLUME}"' if mount else ""}
 sync
 poweroff -f
 """
 
 
-def qemu_command(qemu: str, kernel: Path, initramfs: Path, work: Path):
+def qemu_command(qemu: str, kernel: Path, initramfs: Path, work: Path, disks):
     vmlinuz = next((kernel / "boot").glob("vmlinuz-*"))
     command = [
         qemu, "-M", "pc", "-nodefaults", "-no-reboot", "-display", "none", "-m", "1024",
@@ -393,7 +432,7 @@ def qemu_command(qemu: str, kernel: Path, initramfs: Path, work: Path):
     blkdebug = work / "bad-sector.conf"
     blkdebug.write_text(f'[inject-error]\nevent = "read_aio"\nerrno = "5"\n'
                         f'sector = "{BAD_LBA}"\nonce = "off"\nimmediately = "off"\n')
-    for disk in DISKS:
+    for disk in disks:
         backing = f"file.filename={disk['image']}"
         if disk["name"] == "data":
             backing = (f"file.driver=blkdebug,file.config={blkdebug},"
@@ -771,9 +810,11 @@ def throughput(r: Results):
     lines = []
     dd = r.elapsed("dd")
     scan = r.elapsed("scan-full")
+    reading = None
     try:
-        own = r.json("scan-full").get("mbPerSecond")
-        lines.append(f"vm: scan --full reports {own:.2f} MB/s itself")
+        document = r.json("scan-full")
+        reading = document.get("seconds")
+        lines.append(f"vm: scan --full reports {document.get('mbPerSecond'):.2f} MB/s itself")
     except (ValueError, AttributeError, TypeError):
         pass
     if scan:
@@ -786,10 +827,61 @@ def throughput(r: Results):
         if mbps:
             lines.append(f"vm: {what:26s} {float(mbps):8.2f} MB/s (backend alone)")
     if scan and dd:
-        lines.append(f"vm: throughput ratio scan/dd = {dd / scan:.2f}")
+        # One short pair: the program's start-up weighs on it; --throughput-pairs measures.
+        lines.append(f"vm: throughput ratio scan/dd = {dd / scan:.2f} (one pair, start-up included)")
+        if reading:
+            lines.append(f"vm: throughput ratio scan/dd = {dd / reading:.2f} (the scan's reading alone)")
     for line in r.sections.get("dd", []):
         if "copied" in line:
             lines.append("vm: dd says: " + line.strip())
+    return lines
+
+
+def median(values):
+    ordered = sorted(values)
+    middle = len(ordered) // 2
+    return ordered[middle] if len(ordered) % 2 else (ordered[middle - 1] + ordered[middle]) / 2
+
+
+def check_pairs(r: Results, c: Checker, pairs: int):
+    """Every scan of the pairs read the whole disk, and so did every dd and loop; the figures,
+    as lines for the log."""
+    total = BENCH_DISK["sectors"]
+    size = total * SECTOR
+    chunks = str(-(-total // CHUNK_SECTORS))
+    lines = [f"vm: guest clock source {r.text('clocksource').strip() or '?'}"]
+    c.check(r.done, "the guest ran to its end")
+    for what, prefix in (("vellumin-cli --version", "startup-cli"), ("busybox dd count=0", "startup-dd")):
+        times = [r.elapsed(f"{prefix}-{i}") for i in range(3)]
+        lines.append(f"vm: start-up of {what:23s} " +
+                     " / ".join("-" if t is None else f"{t:.2f}" for t in times) + " s")
+    cold = r.elapsed("warm-up")
+    if cold:
+        lines.append(f"vm: first pass (dd, the host's page cache cold) {size / cold / 1e6:7.1f} MB/s ({cold:.2f} s)")
+    ratios, loop_ratios = [], []
+    for i in range(pairs):
+        scan, dd = r.elapsed(f"scan-{i}"), r.elapsed(f"dd-{i}")
+        text = r.text(f"scan-{i}")
+        c.equal((r.codes.get(f"scan-{i}"), r.codes.get(f"dd-{i}")), (0, 0), f"pair {i}: scan and dd exit 0")
+        c.check(f"Items Scanned : {total} /{total} " in text, f"pair {i}: the scan read the whole disk",
+                text[-2000:])
+        inside = re.search(r"Read [0-9.]+ MB in ([0-9.]+) s", text)
+        if scan and dd:
+            ratios.append(dd / scan)
+            lines.append(f"vm: pair {i}: scan {size / scan / 1e6:7.1f} MB/s ({scan:.2f} s, "
+                         f"{inside.group(1) if inside else '?'} s of it reading)  "
+                         f"dd {size / dd / 1e6:7.1f} MB/s ({dd:.2f} s)  ratio {dd / scan:.2f}")
+        sg, block = r.keys(f"readloop-{i}"), r.keys(f"blockloop-{i}")
+        c.equal((sg.get("chunks"), block.get("chunks")), (chunks, chunks), f"loop pair {i}: whole disk read")
+        if sg.get("seconds") and block.get("seconds"):
+            loop_ratios.append(float(block["seconds"]) / float(sg["seconds"]))
+            lines.append(f"vm: loop pair {i}: READ DMA via SG_IO {float(sg['mbps']):7.1f} MB/s  "
+                         f"O_DIRECT pread {float(block['mbps']):7.1f} MB/s  ratio {loop_ratios[-1]:.2f}")
+    for name, values in (("throughput ratio scan/dd", ratios),
+                         ("in-process loop ratio SG_IO/block layer", loop_ratios)):
+        if values:
+            lines.append(f"vm: {name} over {len(values)} pairs of {size >> 20} MiB: median "
+                         f"{median(values):.2f}, spread {min(values):.2f}-{max(values):.2f}")
     return lines
 
 
@@ -803,7 +895,16 @@ def main():
     parser.add_argument("--work", required=True, type=Path)
     parser.add_argument("--cache", required=True, type=Path)
     parser.add_argument("--timeout", type=int, default=900, help="seconds for the VM run")
+    parser.add_argument("--throughput-pairs", type=int, default=0, metavar="N",
+                        help="instead of the checks: N interleaved pairs of a full scan and dd "
+                             "over one blank disk, with the median ratio and its spread")
+    parser.add_argument("--throughput-mib", type=int, default=2048, metavar="MIB",
+                        help="size of the disk of --throughput-pairs")
     args = parser.parse_args()
+    pairs = max(args.throughput_pairs, 0)
+    if pairs:
+        BENCH_DISK["sectors"] = args.throughput_mib * (1 << 20) // SECTOR
+    disks = [BENCH_DISK] if pairs else DISKS
 
     qemu = shutil.which("qemu-system-x86_64")
     if not qemu:
@@ -819,15 +920,19 @@ def main():
         args.work.mkdir(parents=True, exist_ok=True)
         kernel = fetch_kernel(args.cache)
         log(f"vm: kernel {kernel.name.removeprefix('kernel-')}")
-        make_images(args.work)
-        digests = {d["name"]: image_digest(d["image"]) for d in DISKS}
-        initramfs = build_initramfs(args.work, kernel, args.cli, args.probe, guest_script())
+        if pairs:
+            make_sparse(args.work, BENCH_DISK)
+        else:
+            make_images(args.work)
+        digests = {d["name"]: image_digest(d["image"]) for d in disks}
+        initramfs = build_initramfs(args.work, kernel, args.cli, args.probe,
+                                    pairs_script(pairs) if pairs else guest_script())
     except (Failure, subprocess.CalledProcessError, OSError) as e:
         log(f"vm: FAILED to prepare the VM: {e}")
         return 1
     for name in ("console.log", "results.log"):
         (args.work / name).unlink(missing_ok=True)
-    command = qemu_command(qemu, kernel, initramfs, args.work)
+    command = qemu_command(qemu, kernel, initramfs, args.work, disks)
     (args.work / "qemu-command.txt").write_text(shlex.join(command) + "\n")
     log(f"vm: booting (prepared in {time.monotonic() - started:.0f} s)")
     boot = time.monotonic()
@@ -842,13 +947,17 @@ def main():
     results_file = args.work / "results.log"
     results = Results(results_file.read_text(errors="replace") if results_file.exists() else "")
     checker = Checker()
-    check_results(results, checker)
-    for disk in DISKS:
+    if pairs:
+        report = check_pairs(results, checker, pairs)
+    else:
+        check_results(results, checker)
+        report = sense_report(results) + throughput(results)
+    for disk in disks:
         checker.equal(image_digest(disk["image"]), digests[disk["name"]],
                       f"the {disk['name']} disk image is unchanged after the run")
     for note in results.notes:
         log("vm: " + note)
-    for line in sense_report(results) + throughput(results):
+    for line in report:
         log(line)
     if checker.failures:
         log(f"vm: {len(checker.failures)} check(s) FAILED, {checker.passed} passed:")
