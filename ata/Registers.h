@@ -43,6 +43,15 @@ inline constexpr uint8_t kStatusDeviceFault = kStatusOk | kStatusDf;
 inline constexpr uint8_t kErrorAbort = 0x04;
 inline constexpr uint8_t kErrorIdnf = 0x10;
 
+// Security status: the low byte of identify word 128.
+namespace sec {
+inline constexpr uint8_t kSupported = 0x01;
+inline constexpr uint8_t kEnabled = 0x02;
+inline constexpr uint8_t kLocked = 0x04;
+inline constexpr uint8_t kFrozen = 0x08;
+inline constexpr uint8_t kExpired = 0x10;
+}  // namespace sec
+
 // Device register: LBA addressing, and the obsolete bits 7 and 5 older drives expect.
 inline constexpr uint8_t kDeviceLba = 0x40;
 inline constexpr uint8_t kDeviceLegacy = 0xA0;

@@ -3,6 +3,8 @@
 #include <iostream>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/Command.h"
 #include "platform/Version.h"
 #include "platform/linux/LinuxPlatform.h"

@@ -9,10 +9,15 @@
 #include <utility>
 #include <vector>
 
-#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include "platform/Platform.h"
+
+// The commands' tests run RunCli without the weight of the parser's header.
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace vellumin::cli {
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include <CLI/CLI.hpp>
+
 #include "ata/Transport.h"
 
 namespace vellumin::cli {

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
 #include "cli/Command.h"

@@ -12,6 +12,8 @@
 #include <mutex>
 #include <thread>
 
+#include <CLI/CLI.hpp>
+
 #include "ata/Discovery.h"
 #include "ata/Transport.h"
 #include "cli/Command.h"
@@ -408,7 +410,7 @@ int RunErase(Context& context, const EraseOptions& options) {
     return ExitStatus(result.ending);
 }
 
-const Registrar registrar(60, [](CLI::App& app, Context& context) {
+const Registrar eraseCommand(60, [](CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "erase", "Secure erase of a drive (destroys all its data), then a restart of the computer");
     auto options = std::make_shared<EraseOptions>();

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <CLI/CLI.hpp>
+
 #include "ata/Discovery.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
@@ -40,7 +42,7 @@ int RunIdentify(Context& context, const IdentifyOptions& options) {
     return kExitOk;
 }
 
-const Registrar registrar(20, [](CLI::App& app, Context& context) {
+const Registrar identifyCommand(20, [](CLI::App& app, Context& context) {
     auto* identify = app.add_subcommand(
         "identify", "Show a drive's model, serial number, firmware and rotation rate");
     auto options = std::make_shared<IdentifyOptions>();

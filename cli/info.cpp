@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/Command.h"
 #include "cli/Output.h"
 #include "cli/ReportRows.h"
@@ -30,7 +32,7 @@ int RunInfo(Context& context, const std::string& driveText) {
     return status;
 }
 
-const Registrar registrar(30, [](CLI::App& app, Context& context) {
+const Registrar infoCommand(30, [](CLI::App& app, Context& context) {
     auto* info = app.add_subcommand(
         "info",
         "Show the drive-information report: identity, ATA capabilities, TRIM, transfer mode");

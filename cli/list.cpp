@@ -1,5 +1,7 @@
 // vellumin-cli list: the compatible drives, as the main window's drive list shows them.
 
+#include <CLI/CLI.hpp>
+
 #include "ata/Discovery.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
@@ -43,7 +45,7 @@ int RunList(Context& context) {
     return kExitOk;
 }
 
-const Registrar registrar(10, [](CLI::App& app, Context& context) {
+const Registrar listCommand(10, [](CLI::App& app, Context& context) {
     auto* list = app.add_subcommand(
         "list", "List the compatible drives (one row per drive, as the drive list shows)");
     context.OnRun(list, [&context] { return RunList(context); });

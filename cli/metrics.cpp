@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "ata/Discovery.h"
 #include "ata/Transport.h"
 #include "cli/Command.h"
@@ -324,7 +326,7 @@ int RunMetrics(Context& context, const MetricsOptions& options) {
     return kExitOk;
 }
 
-const Registrar registrar(70, [](CLI::App& app, Context& context) {
+const Registrar metricsCommand(70, [](CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "metrics",
         "Print every compatible drive's figures for Prometheus (node_exporter's textfile "

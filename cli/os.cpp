@@ -1,5 +1,7 @@
 // vellumin-cli os: the operating-system line of the TRIM page and whether it offers TRIM.
 
+#include <CLI/CLI.hpp>
+
 #include "cli/Command.h"
 #include "cli/Output.h"
 #include "pages/trim/OsIdentity.h"
@@ -19,7 +21,7 @@ int RunOs(Context& context) {
     return kExitOk;
 }
 
-const Registrar registrar(80, [](CLI::App& app, Context& context) {
+const Registrar osCommand(80, [](CLI::App& app, Context& context) {
     auto* os = app.add_subcommand(
         "os", "Name the operating system and say whether the TRIM switch is offered");
     context.OnRun(os, [&context] { return RunOs(context); });

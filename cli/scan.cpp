@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <iostream>
 
+#include <CLI/CLI.hpp>
+
 #include "ata/Transport.h"
 #include "cli/Command.h"
 #include "cli/Interrupt.h"
@@ -172,7 +174,7 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
     return status;
 }
 
-const Registrar registrar(50, [](CLI::App& app, Context& context) {
+const Registrar scanCommand(50, [](CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "scan", "Read scan of a drive: every chunk (--full) or one in a hundred (--quick)");
     auto options = std::make_shared<ScanOptions>();

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/Command.h"
 #include "cli/Output.h"
 #include "cli/ReportRows.h"
@@ -80,7 +82,7 @@ int RunSmart(Context& context, const SmartOptions& options) {
     return status;
 }
 
-const Registrar registrar(40, [](CLI::App& app, Context& context) {
+const Registrar smartCommand(40, [](CLI::App& app, Context& context) {
     auto* smart = app.add_subcommand(
         "smart", "Show the SMART health figures decoded for the drive's flash controller");
     auto options = std::make_shared<SmartOptions>();

@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/Command.h"
 #include "cli/Output.h"
 #include "pages/trim/OsIdentity.h"
@@ -54,7 +56,7 @@ int RunTrim(Context& context, const std::string& action) {
     }
 }
 
-const Registrar registrar(85, [](CLI::App& app, Context& context) {
+const Registrar trimCommand(85, [](CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "trim",
         "Show the system's TRIM state (status) or switch TRIM on or off, as the TRIM page does");

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include <CLI/CLI.hpp>
+
 #include "ata/Transport.h"
 #include "cli/Command.h"
 #include "cli/Interrupt.h"
@@ -203,7 +205,7 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
     return finish(kExitFailure, download.statusText);
 }
 
-const Registrar registrar(70, [](CLI::App& app, Context& context) {
+const Registrar updateCommand(70, [](CLI::App& app, Context& context) {
     auto* command = app.add_subcommand("update",
                                        "Ask the firmware-update service about a drive and download "
                                        "a newer firmware file (it is stored, never flashed)");

@@ -1,18 +1,17 @@
 #include "pages/driveinfo/DriveFacts.h"
 
-#include "pages/erase/SecurityCommands.h"
+#include "ata/Registers.h"
 
 namespace vellumin::pages {
 
 using ata::Word;
 
 SecurityStatus ReadSecurityStatus(const ata::IdentifyBlock& identify) {
-    // The low byte of word 128, as the erase page reads it.
     const uint8_t status = identify[256];
-    return {.supported = (status & erase::kSecSupported) != 0,
-            .enabled = (status & erase::kSecEnabled) != 0,
-            .locked = (status & erase::kSecLocked) != 0,
-            .frozen = (status & erase::kSecFrozen) != 0};
+    return {.supported = (status & ata::sec::kSupported) != 0,
+            .enabled = (status & ata::sec::kEnabled) != 0,
+            .locked = (status & ata::sec::kLocked) != 0,
+            .frozen = (status & ata::sec::kFrozen) != 0};
 }
 
 uint64_t CapacitySectors(const ata::IdentifyBlock& identify) {

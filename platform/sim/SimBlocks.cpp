@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "ata/Registers.h"
 #include "platform/sim/SimDevice.h"
 #include "platform/sim/SimLab.h"
 
@@ -209,18 +210,18 @@ void AdoptRawIdentify(DriveDescription& drive, bool securityGiven) {
     if (!securityGiven) {
         const uint16_t s = w(128);
         SecurityDescription& sec = drive.security;
-        sec.supported = s & 0x0001;
+        sec.supported = s & ata::sec::kSupported;
         sec.enhancedEraseSupported = s & 0x0020;
         sec.level = (s & 0x0100) ? SecurityLevel::Maximum : SecurityLevel::High;
-        sec.frozenAtPowerOn = s & 0x0008;
-        sec.startExpired = s & 0x0010;
+        sec.frozenAtPowerOn = s & ata::sec::kFrozen;
+        sec.startExpired = s & ata::sec::kExpired;
         sec.eraseTime = w(89);
         sec.enhancedEraseTime = w(90);
         sec.masterPasswordId = w(92);
-        if (s & 0x0002) {
+        if (s & ata::sec::kEnabled) {
             // The captured drive's password is not in its identify data; a blank one stands in.
             sec.userPassword = PasswordFromText("");
-            sec.startUnlocked = !(s & 0x0004);
+            sec.startUnlocked = !(s & ata::sec::kLocked);
         }
     }
 }
@@ -229,13 +230,12 @@ uint16_t SecurityState::Word128() const {
     if (!supported) {
         return 0;
     }
-    uint16_t w = 0x0001;
-    w = SetIf(w, 1, enabled);
-    w = SetIf(w, 2, locked);
-    w = SetIf(w, 3, frozen);
-    w = SetIf(w, 4, expired);
-    w = SetIf(w, 8, enabled && level == SecurityLevel::Maximum);
-    return w;
+    uint16_t w = ata::sec::kSupported;
+    w |= enabled ? ata::sec::kEnabled : 0;
+    w |= locked ? ata::sec::kLocked : 0;
+    w |= frozen ? ata::sec::kFrozen : 0;
+    w |= expired ? ata::sec::kExpired : 0;
+    return SetIf(w, 8, enabled && level == SecurityLevel::Maximum);
 }
 
 const FirmwareAnswer* MachineFacts::FindFirmwareAnswer(const std::string& model, const std::string& firmware,
