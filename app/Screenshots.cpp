@@ -27,28 +27,28 @@ class ScreenshotDriver : public QObject {
 public:
     ScreenshotDriver(QString folder, QString prefix, int onlyPage = 0)
         : QObject(QApplication::instance()),
-          folder_(std::move(folder)),
-          prefix_(std::move(prefix)),
-          onlyPage_(onlyPage) {
-        QDir().mkpath(folder_);
-        connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
-        timer_.start(150);
+          m_folder(std::move(folder)),
+          m_prefix(std::move(prefix)),
+          m_onlyPage(onlyPage) {
+        QDir().mkpath(m_folder);
+        connect(&m_timer, &QTimer::timeout, this, [this] { Tick(); });
+        m_timer.start(150);
     }
 
 private:
     void Save(QWidget& window, const QString& name) {
-        const QString path = QDir(folder_).filePath(prefix_ + name + ".png");
+        const QString path = QDir(m_folder).filePath(m_prefix + name + ".png");
         if (!window.grab().save(path)) {
             std::cerr << "vellumin: cannot write " << path.toStdString() << '\n';
         }
     }
 
     void Tick() {
-        if (erase_ > 0) {
+        if (m_erase > 0) {
             EraseTick();
             return;
         }
-        if (update_ != Update::None) {
+        if (m_update != Update::None) {
             UpdateTick();
             return;
         }
@@ -57,37 +57,37 @@ private:
             box->accept();
             return;
         }
-        if (page_ == 0) {
+        if (m_page == 0) {
             auto* home = VisibleWindow<CVelluminPre>();
-            if (home == nullptr || ++settle_ < 3) {
+            if (home == nullptr || ++m_settle < 3) {
                 return;
             }
-            if (onlyPage_ == 0) {
+            if (m_onlyPage == 0) {
                 // Hover over the DRIVE bar, so its description shows too.
                 CGdipButtonEvent hover(CVelluminPre::kMsgCursorPos, 600, 120);
                 QCoreApplication::sendEvent(home, &hover);
                 Save(*home, "home");
             }
-            page_ = onlyPage_ == 0 ? 1 : onlyPage_;
-            settle_ = 0;
+            m_page = m_onlyPage == 0 ? 1 : m_onlyPage;
+            m_settle = 0;
             QMetaObject::invokeMethod(
-                home, [home, page = page_] { home->OpenMainWindow(page); }, Qt::QueuedConnection);
+                home, [home, page = m_page] { home->OpenMainWindow(page); }, Qt::QueuedConnection);
             return;
         }
         auto* main = VisibleWindow<CVelluminDlg>();
-        if (main == nullptr || main->CurrentPage() != page_ || ++settle_ < 3) {
+        if (main == nullptr || main->CurrentPage() != m_page || ++m_settle < 3) {
             return;
         }
-        Save(*main, QString("page-%1").arg(page_));
-        settle_ = 0;
-        if (onlyPage_ == 0 && page_ < 6 && main->DriveTable().count > 0) {
-            main->ShowFeaturePage(++page_);
+        Save(*main, QString("page-%1").arg(m_page));
+        m_settle = 0;
+        if (m_onlyPage == 0 && m_page < 6 && main->DriveTable().count > 0) {
+            main->ShowFeaturePage(++m_page);
             return;
         }
         if (StartUpdateShots(*main) || StartEraseShots(*main)) {
             return;
         }
-        timer_.stop();
+        m_timer.stop();
         main->close();
     }
 
@@ -106,7 +106,7 @@ private:
         if (main.DriveTable().count == 0 || !FindEraseRows(main)) {
             return false;
         }
-        erase_ = 1;
+        m_erase = 1;
         return true;
     }
 
@@ -121,10 +121,10 @@ private:
                              : !gates.gateMessage.empty() ? kRefused
                                                           : kShotCount;
             if (shot != kShotCount) {
-                eraseRows_[shot] = row;
+                m_eraseRows[shot] = row;
             }
         }
-        return page && eraseRows_[kVendor] >= 0;
+        return page && m_eraseRows[kVendor] >= 0;
     }
 
     // Steps 1-3 show the states, 4 starts a Full Erase slow enough to show its elapsed time, 5
@@ -141,36 +141,36 @@ private:
             box->button(question ? QMessageBox::Yes : QMessageBox::Ok)->click();
             return;
         }
-        if (++settle_ < 3) {
+        if (++m_settle < 3) {
             return;
         }
-        settle_ = 0;
-        if (erase_ <= kShotCount) {
-            if (const int row = eraseRows_[erase_ - 1]; row >= 0) {
+        m_settle = 0;
+        if (m_erase <= kShotCount) {
+            if (const int row = m_eraseRows[m_erase - 1]; row >= 0) {
                 Pick(*main, row);
-                Save(*main, kEraseNames[erase_ - 1]);
+                Save(*main, kEraseNames[m_erase - 1]);
             }
-            ++erase_;
-        } else if (erase_ == kShotCount + 1) {
+            ++m_erase;
+        } else if (m_erase == kShotCount + 1) {
             // Never on a real machine: the erase runs only on a lab drive.
             auto* lab = dynamic_cast<platform::sim::SimPlatform*>(&page->Platform());
-            Pick(*main, eraseRows_[kVendor]);
+            Pick(*main, m_eraseRows[kVendor]);
             auto* device = lab ? lab->Device(page->PhysicalDrive()) : nullptr;
             if (device == nullptr) {
-                erase_ = kShotCount + 3;
+                m_erase = kShotCount + 3;
                 return;
             }
             device->SetEraseMilliseconds(4500);
-            ++erase_;
+            ++m_erase;
             // Queued: the confirmation's own loop must not run inside this tick.
             QMetaObject::invokeMethod(
                 page, [page] { page->ItemAs<QAbstractButton>(CSecureErase::IDC_FULL_ERASE)->click(); },
                 Qt::QueuedConnection);
-        } else if (erase_ == kShotCount + 2 && page->IsBusy() && page->EraseSeconds() >= 3) {
+        } else if (m_erase == kShotCount + 2 && page->IsBusy() && page->EraseSeconds() >= 3) {
             Save(*main, "erase-running");
-            ++erase_;
-        } else if (erase_ == kShotCount + 3 && !page->IsBusy()) {
-            timer_.stop();
+            ++m_erase;
+        } else if (m_erase == kShotCount + 3 && !page->IsBusy()) {
+            m_timer.stop();
             main->close();
         }
     }
@@ -181,7 +181,7 @@ private:
         const auto& table = main.DriveTable();
         for (int row = 0; row < table.count; ++row) {
             if (table.DriveOfRow(row) == kOfferedDrive) {
-                update_ = Update::Offer;
+                m_update = Update::Offer;
                 {
                     const QSignalBlocker quiet(main.DriveList());
                     main.DriveList().SetSelectedRow(row);
@@ -206,10 +206,10 @@ private:
         }
         auto* main = VisibleWindow<CVelluminDlg>();
         auto* page = main != nullptr ? dynamic_cast<CFWUpdate*>(main->Page(5)) : nullptr;
-        if (page == nullptr || ++settle_ < 3) {
+        if (page == nullptr || ++m_settle < 3) {
             return;
         }
-        switch (update_) {
+        switch (m_update) {
         case Update::Offer:
             if (page->IsBusy() || !page->IsItemShown(CFWUpdate::IDC_DOWNLOAD)) {
                 return;
@@ -217,49 +217,49 @@ private:
             Save(*main, "page-5-offer");
             {
                 CFolderDialog::ScopedChooser chooser(
-                    [this](const std::string&) { return std::optional<std::string>(downloadFolder_.path().toStdString()); });
+                    [this](const std::string&) { return std::optional<std::string>(m_downloadFolder.path().toStdString()); });
                 page->ItemAs<QAbstractButton>(CFWUpdate::IDC_BROWSE)->click();
             }
             page->ItemAs<QAbstractButton>(CFWUpdate::IDC_DOWNLOAD)->click();
-            update_ = Update::Downloading;
+            m_update = Update::Downloading;
             break;
         case Update::Downloading:
             if (page->IsBusy() && page->ProgressBar().GetPos() == 0) {
                 return;
             }
             Save(*main, "page-5-downloading");
-            update_ = Update::Finished;
+            m_update = Update::Finished;
             break;
         case Update::Finished:
             if (page->IsBusy()) {
                 return;
             }
             Save(*main, "page-5-finished");
-            update_ = Update::None;
+            m_update = Update::None;
             if (!StartEraseShots(*main)) {
-                timer_.stop();
+                m_timer.stop();
                 main->close();
             }
             break;
         case Update::None:
             break;
         }
-        settle_ = 0;
+        m_settle = 0;
     }
 
     static constexpr int kOfferedDrive = 3;
     enum class Update { None, Offer, Downloading, Finished };
-    Update update_ = Update::None;
-    QTemporaryDir downloadFolder_;
+    Update m_update = Update::None;
+    QTemporaryDir m_downloadFolder;
 
-    QString folder_;
-    QString prefix_;
-    QTimer timer_;
-    int onlyPage_;  // set: only that page is shot, the home screen is skipped
-    int page_ = 0;
-    int settle_ = 0;
-    int erase_ = 0;  // 0: not yet at the erase states
-    int eraseRows_[kShotCount] = {-1, -1, -1};
+    QString m_folder;
+    QString m_prefix;
+    QTimer m_timer;
+    int m_onlyPage;  // set: only that page is shot, the home screen is skipped
+    int m_page = 0;
+    int m_settle = 0;
+    int m_erase = 0;  // 0: not yet at the erase states
+    int m_eraseRows[kShotCount] = {-1, -1, -1};
 };
 
 }  // namespace

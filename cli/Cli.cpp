@@ -25,29 +25,29 @@ Registrar::Registrar(int order, CommandSetup setup) {
 }
 
 platform::Platform& Context::Platform() {
-    if (platform_) {
-        return *platform_;
+    if (m_platform) {
+        return *m_platform;
     }
     if (simulate) {
         try {
-            platform_ = platform::sim::CreateSimPlatform(*simulate);
+            m_platform = platform::sim::CreateSimPlatform(*simulate);
         } catch (const platform::sim::LabError& e) {
             throw CommandError(kExitUsage, e.what());
         }
     } else {
-        platform_ = platform::linux_backend::CreateLinuxPlatform();
-        if (!platform_->Sys().IsAdministrator()) {
-            platform_.reset();
+        m_platform = platform::linux_backend::CreateLinuxPlatform();
+        if (!m_platform->Sys().IsAdministrator()) {
+            m_platform.reset();
             throw CommandError(kExitNoRights, "Vellumin requires Administrator Privileges.");
         }
     }
-    return *platform_;
+    return *m_platform;
 }
 
 platform::Platform& Context::SystemPlatform() {
-    if (!platform_ && !simulate) {
-        platform_ = platform::linux_backend::CreateLinuxPlatform();
-        return *platform_;
+    if (!m_platform && !simulate) {
+        m_platform = platform::linux_backend::CreateLinuxPlatform();
+        return *m_platform;
     }
     return Platform();
 }
@@ -66,7 +66,7 @@ namespace {
 
 // Writes the lab as the command left it; a platform that is no lab has nothing to save.
 int SaveLabAfter(Context& context, int code) {
-    auto* lab = dynamic_cast<platform::sim::SimPlatform*>(context.platform_.get());
+    auto* lab = dynamic_cast<platform::sim::SimPlatform*>(context.m_platform.get());
     if (!lab) {
         return code;
     }
@@ -95,7 +95,7 @@ int RunCli(const std::vector<std::string>& arguments, std::istream& in, std::ost
 }
 
 void Context::OnRun(CLI::App* subcommand, std::function<int()> action) {
-    actions_.emplace_back(subcommand, std::move(action));
+    m_actions.emplace_back(subcommand, std::move(action));
 }
 
 void Context::PrintJson(const nlohmann::json& document) {
@@ -125,7 +125,7 @@ int RunCliWith(const std::vector<std::string>& arguments, std::istream* in, std:
     context.outStream = &out;
     context.errStream = &err;
     context.inStream = in;
-    context.platform_ = std::move(platform);
+    context.m_platform = std::move(platform);
     std::string lab;
     // A bare --simulate before the command does not take the command's name as its file: the
     // parser never hands a subcommand name to an option.
@@ -165,13 +165,13 @@ int RunCliWith(const std::vector<std::string>& arguments, std::istream* in, std:
         context.simulate = lab;
     }
     if (saveLabOption->count() > 0) {
-        if (!context.simulate && !context.platform_) {
+        if (!context.simulate && !context.m_platform) {
             err << "--save-lab needs --simulate\n";
             return kExitUsage;
         }
         context.saveLab = saveLab;
     }
-    for (auto& [subcommand, action] : context.actions_) {
+    for (auto& [subcommand, action] : context.m_actions) {
         if (!subcommand->parsed()) {
             continue;
         }

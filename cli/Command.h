@@ -63,9 +63,9 @@ public:
     // action returns the exit status and may throw CommandError.
     void OnRun(CLI::App* subcommand, std::function<int()> action);
 
-    std::vector<std::pair<CLI::App*, std::function<int()>>> actions_;
+    std::vector<std::pair<CLI::App*, std::function<int()>>> m_actions;
 
-    std::unique_ptr<platform::Platform> platform_;
+    std::unique_ptr<platform::Platform> m_platform;
 };
 
 struct CommandError : std::runtime_error {

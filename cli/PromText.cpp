@@ -42,12 +42,12 @@ bool Exposition::Add(const Family& family, const Labels& labels, double value) {
 }
 
 bool Exposition::AddSample(const Family& family, const Labels& labels, std::string value) {
-    auto found = index_.find(family.name);
-    if (found == index_.end()) {
-        found = index_.emplace(std::string(family.name), families_.size()).first;
-        families_.push_back({family, {}, {}});
+    auto found = m_index.find(family.name);
+    if (found == m_index.end()) {
+        found = m_index.emplace(std::string(family.name), m_families.size()).first;
+        m_families.push_back({family, {}, {}});
     }
-    Series& series = families_[found->second];
+    Series& series = m_families[found->second];
     std::string labelText;
     for (const auto& [name, text] : labels) {
         labelText += (labelText.empty() ? "" : ",") + name + "=\"" + EscapeLabelValue(text) + '"';
@@ -65,7 +65,7 @@ bool Exposition::AddSample(const Family& family, const Labels& labels, std::stri
 
 std::string Exposition::Text() const {
     std::string text;
-    for (const auto& series : families_) {
+    for (const auto& series : m_families) {
         text += "# HELP " + std::string(series.family.name) + ' ' +
                 std::string(series.family.help) + '\n';
         text += "# TYPE " + std::string(series.family.name) +

@@ -44,8 +44,8 @@ private:
         std::set<std::string> labelSets;
         std::vector<std::string> lines;
     };
-    std::vector<Series> families_;
-    std::map<std::string, size_t, std::less<>> index_;
+    std::vector<Series> m_families;
+    std::map<std::string, size_t, std::less<>> m_index;
 };
 
 }  // namespace vellumin::cli::prom

@@ -27,19 +27,19 @@ constexpr std::uintmax_t kMaxRecordBytes = 64 * 1024;
 
 class Fd {
 public:
-    explicit Fd(int fd) : fd_(fd) {}
+    explicit Fd(int fd) : m_fd(fd) {}
     ~Fd() {
-        if (fd_ >= 0) {
-            close(fd_);
+        if (m_fd >= 0) {
+            close(m_fd);
         }
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
-    int fd_;
+    int m_fd;
 };
 
 [[noreturn]] void ThrowErrno(const std::filesystem::path& path, const char* what) {

@@ -47,13 +47,13 @@ struct EraseOptions {
 class TerminalPrompter final : public erase::ErasePrompter {
 public:
     TerminalPrompter(Context& context, const EraseOptions& options, std::string model)
-        : context_(context), options_(options), model_(std::move(model)) {}
+        : m_context(context), m_options(options), m_model(std::move(model)) {}
 
     Answer Ask(const EraseMessage& message) override {
         std::ostream& out = Out();
         out << message.caption << ": " << message.text << '\n';
         if (message.id == MessageId::Frozen) {
-            if (options_.rehearse) {
+            if (m_options.rehearse) {
                 out << "(rehearsal: the copy counts as re-plugged)\n";
                 return Answer::Ok;
             }
@@ -61,8 +61,8 @@ public:
                 << std::flush;
             std::string line;
             // Without an answer nobody re-plugged the drive: the flow must not go round again.
-            noMoreInput_ = !std::getline(context_.in(), line);
-            if (noMoreInput_) {
+            m_noMoreInput = !std::getline(m_context.in(), line);
+            if (m_noMoreInput) {
                 out << '\n';
             }
             return Answer::Ok;
@@ -70,35 +70,35 @@ public:
         if (message.buttons != erase::MessageButtons::YesNo) {
             return Answer::Ok;
         }
-        if (noMoreInput_) {
+        if (m_noMoreInput) {
             out << "(no answer: nothing is erased)\n";
             return Answer::No;
         }
-        if (options_.yes) {
+        if (m_options.yes) {
             out << "(--yes)\n";
             return Answer::Yes;
         }
-        out << "Type the drive's model text \"" << model_
+        out << "Type the drive's model text \"" << m_model
             << "\" to erase it (anything else stops): " << std::flush;
         std::string line;
-        if (!std::getline(context_.in(), line)) {
-            noMoreInput_ = true;
+        if (!std::getline(m_context.in(), line)) {
+            m_noMoreInput = true;
             out << '\n';
             return Answer::No;
         }
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        return line == model_ ? Answer::Yes : Answer::No;
+        return line == m_model ? Answer::Yes : Answer::No;
     }
 
-    std::ostream& Out() { return context_.json ? context_.err() : context_.out(); }
+    std::ostream& Out() { return m_context.json ? m_context.err() : m_context.out(); }
 
 private:
-    Context& context_;
-    const EraseOptions& options_;
-    std::string model_;
-    bool noMoreInput_ = false;
+    Context& m_context;
+    const EraseOptions& m_options;
+    std::string m_model;
+    bool m_noMoreInput = false;
 };
 
 void OnInterruptDuringErase(int) {
@@ -112,7 +112,7 @@ void OnInterruptDuringErase(int) {
 // redrawn once a second on a terminal while the erase command runs.
 class TerminalHooks final : public erase::EraseHooks {
 public:
-    TerminalHooks(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
+    TerminalHooks(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
     ~TerminalHooks() override {
         StopElapsed();
         UnlockAfterRun();
@@ -122,51 +122,51 @@ public:
         struct sigaction refuse {};
         refuse.sa_handler = OnInterruptDuringErase;
         sigemptyset(&refuse.sa_mask);
-        locked_ = sigaction(SIGINT, &refuse, &previous_) == 0;
+        m_locked = sigaction(SIGINT, &refuse, &m_previous) == 0;
     }
     void UnlockAfterRun() override {
-        if (locked_) {
-            sigaction(SIGINT, &previous_, nullptr);
-            locked_ = false;
+        if (m_locked) {
+            sigaction(SIGINT, &m_previous, nullptr);
+            m_locked = false;
         }
     }
 
     void StartElapsed() override {
-        if (!terminal_) {
+        if (!m_terminal) {
             return;
         }
-        stop_ = false;
-        ticker_ = std::thread([this] {
-            std::unique_lock lock(mutex_);
+        m_stop = false;
+        m_ticker = std::thread([this] {
+            std::unique_lock lock(m_mutex);
             for (int seconds = 1;
-                 !wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stop_; });
+                 !m_wake.wait_for(lock, std::chrono::seconds(1), [this] { return m_stop; });
                  ++seconds) {
-                err_ << '\r' << erase::ElapsedTimeText(seconds) << "\x1b[K" << std::flush;
+                m_err << '\r' << erase::ElapsedTimeText(seconds) << "\x1b[K" << std::flush;
             }
         });
     }
     void StopElapsed() override {
-        if (!ticker_.joinable()) {
+        if (!m_ticker.joinable()) {
             return;
         }
         {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
         }
-        wake_.notify_all();
-        ticker_.join();
-        err_ << "\r\x1b[K" << std::flush;
+        m_wake.notify_all();
+        m_ticker.join();
+        m_err << "\r\x1b[K" << std::flush;
     }
 
 private:
-    std::ostream& err_;
-    bool terminal_;
-    std::thread ticker_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;
-    bool locked_ = false;
-    struct sigaction previous_ {};
+    std::ostream& m_err;
+    bool m_terminal;
+    std::thread m_ticker;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    bool m_locked = false;
+    struct sigaction m_previous {};
 };
 
 nlohmann::json CommandJson(const erase::SentCommand& c) {
@@ -256,15 +256,15 @@ int Report(Context& context, const nlohmann::json& head, const Refusal& refusal)
 // Collects the messages shown before the flow (boot drive, confirmation) for the summary.
 class CollectingPrompter final : public erase::ErasePrompter {
 public:
-    explicit CollectingPrompter(erase::ErasePrompter& inner) : inner_(inner) {}
+    explicit CollectingPrompter(erase::ErasePrompter& inner) : m_inner(inner) {}
     Answer Ask(const EraseMessage& message) override {
         seen.push_back(message);
-        return inner_.Ask(message);
+        return m_inner.Ask(message);
     }
     std::vector<EraseMessage> seen;
 
 private:
-    erase::ErasePrompter& inner_;
+    erase::ErasePrompter& m_inner;
 };
 
 int RunErase(Context& context, const EraseOptions& options) {

@@ -33,33 +33,33 @@ double SecondsSince(Clock::time_point start) {
 class TerminalProgress : public scan::ScanObserver {
 public:
     TerminalProgress(std::ostream& out, bool enabled, Clock::time_point start)
-        : out_(out), enabled_(enabled), start_(start) {}
+        : m_out(out), m_enabled(enabled), m_start(start) {}
 
-    void OnRange(uint64_t total) override { progress_.total = total; }
+    void OnRange(uint64_t total) override { m_progress.total = total; }
     void OnChunk(uint64_t lba) override {
-        scan::CountChunk(progress_, lba);
-        if (!enabled_) {
+        scan::CountChunk(m_progress, lba);
+        if (!m_enabled) {
             return;
         }
         const auto now = Clock::now();
-        if (now - lastDraw_ >= std::chrono::milliseconds(100)) {
-            lastDraw_ = now;
-            progress_.seconds = std::chrono::duration<double>(now - start_).count();
-            out_ << '\r' << scan::ProgressLine(progress_, 30) << "\x1b[K" << std::flush;
+        if (now - m_lastDraw >= std::chrono::milliseconds(100)) {
+            m_lastDraw = now;
+            m_progress.seconds = std::chrono::duration<double>(now - m_start).count();
+            m_out << '\r' << scan::ProgressLine(m_progress, 30) << "\x1b[K" << std::flush;
         }
     }
     void OnEnd(const scan::ScanOutcome&) override {
-        if (enabled_ && lastDraw_ != Clock::time_point{}) {
-            out_ << "\r\x1b[K" << std::flush;
+        if (m_enabled && m_lastDraw != Clock::time_point{}) {
+            m_out << "\r\x1b[K" << std::flush;
         }
     }
 
 private:
-    std::ostream& out_;
-    bool enabled_;
-    Clock::time_point start_;
-    Clock::time_point lastDraw_{};
-    scan::ScanProgress progress_;
+    std::ostream& m_out;
+    bool m_enabled;
+    Clock::time_point m_start;
+    Clock::time_point m_lastDraw{};
+    scan::ScanProgress m_progress;
 };
 
 int ExitStatus(scan::ScanEnding ending) {

@@ -42,41 +42,41 @@ std::string Bytes(uint64_t bytes) {
 // One terminal line a few times a second: bar, percent, bytes and speed.
 class TerminalDownloadProgress : public fwupdate::DownloadObserver {
 public:
-    TerminalDownloadProgress(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
+    TerminalDownloadProgress(std::ostream& out, bool enabled) : m_out(out), m_enabled(enabled) {}
 
-    void OnLength(uint64_t total) override { total_ = total; }
+    void OnLength(uint64_t total) override { m_total = total; }
     void OnBlock(uint64_t received) override {
-        received_ = received;
+        m_received = received;
         const auto now = Clock::now();
-        if (!enabled_ || now - lastDraw_ < std::chrono::milliseconds(100)) {
+        if (!m_enabled || now - m_lastDraw < std::chrono::milliseconds(100)) {
             return;
         }
-        lastDraw_ = now;
-        const double seconds = std::chrono::duration<double>(now - start_).count();
-        const int percent = total_ == 0 ? 100 : static_cast<int>(received * 100 / total_);
+        m_lastDraw = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const int percent = m_total == 0 ? 100 : static_cast<int>(received * 100 / m_total);
         constexpr int kWidth = 30;
         const int filled = percent * kWidth / 100;
         char speed[32];
         std::snprintf(speed, sizeof speed, "%.1f MB/s",
                       seconds > 0 ? received / seconds / 1e6 : 0.0);
-        out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '-') << "] "
-             << percent << " %  " << Bytes(received) << " / " << Bytes(total_) << "  " << speed
+        m_out << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '-') << "] "
+             << percent << " %  " << Bytes(received) << " / " << Bytes(m_total) << "  " << speed
              << "\x1b[K" << std::flush;
     }
     void End() {
-        if (enabled_ && lastDraw_ != Clock::time_point{}) {
-            out_ << "\r\x1b[K" << std::flush;
+        if (m_enabled && m_lastDraw != Clock::time_point{}) {
+            m_out << "\r\x1b[K" << std::flush;
         }
     }
-    uint64_t Received() const { return received_; }
+    uint64_t Received() const { return m_received; }
 
 private:
-    std::ostream& out_;
-    bool enabled_;
-    Clock::time_point start_ = Clock::now();
-    Clock::time_point lastDraw_{};
-    uint64_t total_ = 0;
-    uint64_t received_ = 0;
+    std::ostream& m_out;
+    bool m_enabled;
+    Clock::time_point m_start = Clock::now();
+    Clock::time_point m_lastDraw{};
+    uint64_t m_total = 0;
+    uint64_t m_received = 0;
 };
 
 const char* EndingName(fwupdate::QueryEnding ending) {

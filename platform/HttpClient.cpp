@@ -95,31 +95,31 @@ std::string NoProxyList(const char* environmentValue) {
     return list + "localhost,127.0.0.1,::1";
 }
 
-HttpClient::HttpClient(CacheUse cache) : cache_(cache) {
+HttpClient::HttpClient(CacheUse cache) : m_cache(cache) {
     InitCurlOnce();
-    curl_ = curl_easy_init();
+    m_curl = curl_easy_init();
 }
 
 HttpClient::~HttpClient() {
-    if (curl_ != nullptr) {
-        curl_easy_cleanup(static_cast<CURL*>(curl_));
+    if (m_curl != nullptr) {
+        curl_easy_cleanup(static_cast<CURL*>(m_curl));
     }
 }
 
 void HttpClient::SetTimeouts(long connectSeconds, long stallSeconds) {
-    connectSeconds_ = connectSeconds;
-    stallSeconds_ = stallSeconds;
+    m_connectSeconds = connectSeconds;
+    m_stallSeconds = stallSeconds;
 }
 
 HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
     Transfer t;
-    if (curl_ == nullptr) {
+    if (m_curl == nullptr) {
         t.response.error = "The HTTP client could not be started.";
         return t.response;
     }
-    t.curl = static_cast<CURL*>(curl_);
+    t.curl = static_cast<CURL*>(m_curl);
     t.sink = &sink;
-    t.cancel = cancel_;
+    t.cancel = m_cancel;
     CURL* curl = t.curl;
     curl_easy_reset(curl);
 
@@ -133,9 +133,9 @@ HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // workers must not get SIGALRM from resolves
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, connectSeconds_);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, m_connectSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, m_stallSeconds);
     const char* noProxy = std::getenv("no_proxy");
     if (noProxy == nullptr) {
         noProxy = std::getenv("NO_PROXY");
@@ -150,7 +150,7 @@ HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 64L * 1024);
 
     curl_slist* headers = nullptr;
-    if (cache_ == CacheUse::ForceReload) {
+    if (m_cache == CacheUse::ForceReload) {
         headers = curl_slist_append(headers, "Cache-Control: no-cache");
         headers = curl_slist_append(headers, "Pragma: no-cache");
         curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);

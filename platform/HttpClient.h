@@ -46,18 +46,18 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     // Checked between pieces and while the connection is idle; set: the transfer ends.
-    void SetCancelFlag(const std::atomic<int>* cancel) { cancel_ = cancel; }
+    void SetCancelFlag(const std::atomic<int>* cancel) { m_cancel = cancel; }
     // Seconds allowed to connect, and to stay below one byte a second before giving up.
     void SetTimeouts(long connectSeconds, long stallSeconds);
 
     HttpResponse Get(const std::string& url, const Sink& sink);
 
 private:
-    void* curl_ = nullptr;  // CURL*
-    CacheUse cache_;
-    const std::atomic<int>* cancel_ = nullptr;
-    long connectSeconds_ = 20;
-    long stallSeconds_ = 30;
+    void* m_curl = nullptr;  // CURL*
+    CacheUse m_cache;
+    const std::atomic<int>* m_cancel = nullptr;
+    long m_connectSeconds = 20;
+    long m_stallSeconds = 30;
 };
 
 // curl's NOPROXY replaces the environment's list: the environment's hosts plus loopback.

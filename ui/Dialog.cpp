@@ -36,19 +36,19 @@ QFont PointFont(int tenths, bool bold) {
 }
 
 Dialog::Dialog(const DialogTemplate& dialogTemplate, QWidget* parent)
-    : QDialog(parent), template_(&dialogTemplate) {}
+    : QDialog(parent), m_template(&dialogTemplate) {}
 
 Dialog::~Dialog() = default;
 
 int Dialog::DoModal() {
     Build();
-    if (!ended_) {
-        running_ = true;
+    if (!m_ended) {
+        m_running = true;
         exec();
-        running_ = false;
+        m_running = false;
     }
-    ended_ = false;
-    return result_;
+    m_ended = false;
+    return m_result;
 }
 
 bool Dialog::Create(QWidget* parent) {
@@ -60,49 +60,49 @@ bool Dialog::Create(QWidget* parent) {
 
 void Dialog::EndDialog(int result) {
     Send(this, [&] {
-        result_ = result;
-        ended_ = true;
-        if (running_) {
+        m_result = result;
+        m_ended = true;
+        if (m_running) {
             QDialog::done(result);
         }
     });
 }
 
 void Dialog::Build() {
-    if (built_ || building_) {
+    if (m_built || m_building) {
         return;
     }
-    building_ = true;
-    const bool child = (template_->style & kChild) != 0 || (parentWidget() && !isWindow());
+    m_building = true;
+    const bool child = (m_template->style & kChild) != 0 || (parentWidget() && !isWindow());
     if (child) {
         setWindowFlags(Qt::Widget);
     } else {
         Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                 Qt::WindowCloseButtonHint;
-        if (template_->style & kSysMenu) {
+        if (m_template->style & kSysMenu) {
             flags |= Qt::WindowSystemMenuHint;
         }
-        if (template_->style & kMinimizeBox) {
+        if (m_template->style & kMinimizeBox) {
             flags |= Qt::WindowMinimizeButtonHint;
         }
         setWindowFlags(flags);
-        setWindowTitle(QString::fromUtf8(template_->caption.data(),
-                                         static_cast<qsizetype>(template_->caption.size())));
+        setWindowTitle(QString::fromUtf8(m_template->caption.data(),
+                                         static_cast<qsizetype>(m_template->caption.size())));
     }
     setFont(PointFont(80));
-    setFixedSize(DialogUnitsToPixelsX(template_->cx), DialogUnitsToPixelsY(template_->cy));
+    setFixedSize(DialogUnitsToPixelsX(m_template->cx), DialogUnitsToPixelsY(m_template->cy));
 
-    texts_ = new Coalescer(this);
+    m_texts = new Coalescer(this);
     DoDataExchange();
-    for (const auto& control : template_->controls) {
-        auto bound = bindings_.find(control.id);
-        QWidget* widget = bound != bindings_.end() ? bound->second : CreateControl(control);
+    for (const auto& control : m_template->controls) {
+        auto bound = m_bindings.find(control.id);
+        QWidget* widget = bound != m_bindings.end() ? bound->second : CreateControl(control);
         Place(*widget, control);
         Connect(*widget, control.id);
-        items_[control.id] = widget;
+        m_items[control.id] = widget;
     }
-    bindings_.clear();
-    built_ = true;
+    m_bindings.clear();
+    m_built = true;
     OnInitDialog();
 }
 
@@ -165,13 +165,13 @@ void Dialog::Connect(QWidget& widget, int id) {
 
 void Dialog::Bind(int id, QWidget& control) {
     Send(this, [&] {
-        if (!built_) {
-            bindings_[id] = &control;
+        if (!m_built) {
+            m_bindings[id] = &control;
             return;
         }
-        const ControlTemplate* t = template_->Find(id);
-        auto found = items_.find(id);
-        if (t == nullptr || found == items_.end() || found->second == &control) {
+        const ControlTemplate* t = m_template->Find(id);
+        auto found = m_items.find(id);
+        if (t == nullptr || found == m_items.end() || found->second == &control) {
             return;
         }
         QWidget* old = found->second;
@@ -190,8 +190,8 @@ void Dialog::Bind(int id, QWidget& control) {
 }
 
 QWidget* Dialog::Item(int id) const {
-    auto found = items_.find(id);
-    return found == items_.end() ? nullptr : found->second;
+    auto found = m_items.find(id);
+    return found == m_items.end() ? nullptr : found->second;
 }
 
 void Dialog::SetItemText(int id, const std::string& text) {
@@ -213,11 +213,11 @@ std::string Dialog::ItemText(int id) const {
 }
 
 void Dialog::PostItemText(int id, std::string text) {
-    if (texts_ == nullptr) {
+    if (m_texts == nullptr) {
         SetItemText(id, text);
         return;
     }
-    texts_->Post(id, [this, id, text = std::move(text)] { SetItemText(id, text); });
+    m_texts->Post(id, [this, id, text = std::move(text)] { SetItemText(id, text); });
 }
 
 void Dialog::ShowItem(int id, bool show) {
@@ -276,7 +276,7 @@ void Dialog::PostMessage(unsigned message, intptr_t wParam, intptr_t lParam) {
 
 void Dialog::SetTimer(int id, int milliseconds) {
     Send(this, [&] {
-        QTimer*& timer = timers_[id];
+        QTimer*& timer = m_timers[id];
         if (timer == nullptr) {
             timer = new QTimer(this);
             connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
@@ -287,7 +287,7 @@ void Dialog::SetTimer(int id, int milliseconds) {
 
 void Dialog::KillTimer(int id) {
     Send(this, [&] {
-        if (auto found = timers_.find(id); found != timers_.end()) {
+        if (auto found = m_timers.find(id); found != m_timers.end()) {
             found->second->stop();
         }
     });
@@ -296,8 +296,8 @@ void Dialog::KillTimer(int id) {
 bool Dialog::IsTimerSet(int id) const {
     bool set = false;
     Send(const_cast<Dialog*>(this), [&] {
-        auto found = timers_.find(id);
-        set = found != timers_.end() && found->second->isActive();
+        auto found = m_timers.find(id);
+        set = found != m_timers.end() && found->second->isActive();
     });
     return set;
 }

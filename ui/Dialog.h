@@ -33,7 +33,7 @@ public:
     explicit Dialog(const DialogTemplate& dialogTemplate, QWidget* parent = nullptr);
     ~Dialog() override;
 
-    const DialogTemplate& Template() const { return *template_; }
+    const DialogTemplate& Template() const { return *m_template; }
 
     // Builds the window (once) and runs it modally; returns the result given to EndDialog.
     int DoModal();
@@ -41,7 +41,7 @@ public:
     bool Create(QWidget* parent);
     // Ends a modal run with `result`; for a child it only records the result.
     void EndDialog(int result);
-    int Result() const { return result_; }
+    int Result() const { return m_result; }
 
     // Binds a control object (owned by the window, usually a member) to a template id: it
     // takes the template control's place, rectangle, text and initial state. Before the window
@@ -119,16 +119,16 @@ private:
     void Place(QWidget& widget, const ControlTemplate& control);
     void Connect(QWidget& widget, int id);
 
-    const DialogTemplate* template_;
-    std::map<int, QWidget*> items_;
-    std::map<int, QWidget*> bindings_;
-    std::map<int, QTimer*> timers_;
-    Coalescer* texts_ = nullptr;
-    bool building_ = false;
-    bool built_ = false;
-    bool ended_ = false;
-    bool running_ = false;
-    int result_ = 0;
+    const DialogTemplate* m_template;
+    std::map<int, QWidget*> m_items;
+    std::map<int, QWidget*> m_bindings;
+    std::map<int, QTimer*> m_timers;
+    Coalescer* m_texts = nullptr;
+    bool m_building = false;
+    bool m_built = false;
+    bool m_ended = false;
+    bool m_running = false;
+    int m_result = 0;
 };
 
 }  // namespace vellumin::ui

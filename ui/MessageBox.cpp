@@ -50,11 +50,11 @@ int QtMessageBoxes::Show(const MessageBoxRequest& request) {
 }
 
 int ScriptedMessageBoxes::Show(const MessageBoxRequest& request) {
-    std::lock_guard lock(mutex_);
-    shown_.push_back(request);
-    if (!answers_.empty()) {
-        const int answer = answers_.front();
-        answers_.pop_front();
+    std::lock_guard lock(m_mutex);
+    m_shown.push_back(request);
+    if (!m_answers.empty()) {
+        const int answer = m_answers.front();
+        m_answers.pop_front();
         return answer;
     }
     switch (request.flags & mb::kButtonMask) {
@@ -65,33 +65,33 @@ int ScriptedMessageBoxes::Show(const MessageBoxRequest& request) {
 }
 
 void ScriptedMessageBoxes::Answer(int answer) {
-    std::lock_guard lock(mutex_);
-    answers_.push_back(answer);
+    std::lock_guard lock(m_mutex);
+    m_answers.push_back(answer);
 }
 
 std::vector<MessageBoxRequest> ScriptedMessageBoxes::Shown() const {
-    std::lock_guard lock(mutex_);
-    return shown_;
+    std::lock_guard lock(m_mutex);
+    return m_shown;
 }
 
 std::vector<std::string> ScriptedMessageBoxes::Texts() const {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(m_mutex);
     std::vector<std::string> texts;
-    for (const auto& r : shown_) {
+    for (const auto& r : m_shown) {
         texts.push_back(r.text);
     }
     return texts;
 }
 
 size_t ScriptedMessageBoxes::Count() const {
-    std::lock_guard lock(mutex_);
-    return shown_.size();
+    std::lock_guard lock(m_mutex);
+    return m_shown.size();
 }
 
 void ScriptedMessageBoxes::Clear() {
-    std::lock_guard lock(mutex_);
-    shown_.clear();
-    answers_.clear();
+    std::lock_guard lock(m_mutex);
+    m_shown.clear();
+    m_answers.clear();
 }
 
 MessageBoxes& CurrentMessageBoxes() {
@@ -99,9 +99,9 @@ MessageBoxes& CurrentMessageBoxes() {
     return current ? *current : RealBoxes();
 }
 
-ScopedMessageBoxes::ScopedMessageBoxes(MessageBoxes& boxes) : previous_(g_current.exchange(&boxes)) {}
+ScopedMessageBoxes::ScopedMessageBoxes(MessageBoxes& boxes) : m_previous(g_current.exchange(&boxes)) {}
 
-ScopedMessageBoxes::~ScopedMessageBoxes() { g_current.store(previous_); }
+ScopedMessageBoxes::~ScopedMessageBoxes() { g_current.store(m_previous); }
 
 int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, unsigned flags) {
     const MessageBoxRequest request{owner, text, caption, flags};

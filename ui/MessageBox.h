@@ -61,9 +61,9 @@ public:
     void Clear();
 
 private:
-    mutable std::mutex mutex_;
-    std::deque<int> answers_;
-    std::vector<MessageBoxRequest> shown_;
+    mutable std::mutex m_mutex;
+    std::deque<int> m_answers;
+    std::vector<MessageBoxRequest> m_shown;
 };
 
 // The seam in use (QtMessageBoxes unless a test installed another).
@@ -78,7 +78,7 @@ public:
     ScopedMessageBoxes& operator=(const ScopedMessageBoxes&) = delete;
 
 private:
-    MessageBoxes* previous_;
+    MessageBoxes* m_previous;
 };
 
 // Shows a message box from any thread: a worker waits until the UI thread has shown it and the

@@ -145,9 +145,9 @@ void WaitUntil(const std::function<bool()>& done) {
 void Coalescer::Post(int key, std::function<void()> change) {
     bool queue = false;
     {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(m_mutex);
         bool replaced = false;
-        for (auto& [k, c] : pending_) {
+        for (auto& [k, c] : m_pending) {
             if (k == key) {
                 c = std::move(change);
                 replaced = true;
@@ -155,10 +155,10 @@ void Coalescer::Post(int key, std::function<void()> change) {
             }
         }
         if (!replaced) {
-            pending_.emplace_back(key, std::move(change));
+            m_pending.emplace_back(key, std::move(change));
         }
-        if (!queued_) {
-            queued_ = queue = true;
+        if (!m_queued) {
+            m_queued = queue = true;
         }
     }
     if (queue) {
@@ -169,9 +169,9 @@ void Coalescer::Post(int key, std::function<void()> change) {
 void Coalescer::Flush() {
     std::vector<std::pair<int, std::function<void()>>> changes;
     {
-        std::lock_guard lock(mutex_);
-        changes.swap(pending_);
-        queued_ = false;
+        std::lock_guard lock(m_mutex);
+        changes.swap(m_pending);
+        m_queued = false;
     }
     for (auto& [key, change] : changes) {
         change();

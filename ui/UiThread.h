@@ -37,9 +37,9 @@ public:
     void Flush();
 
 private:
-    std::mutex mutex_;
-    std::vector<std::pair<int, std::function<void()>>> pending_;
-    bool queued_ = false;
+    std::mutex m_mutex;
+    std::vector<std::pair<int, std::function<void()>>> m_pending;
+    bool m_queued = false;
 };
 
 }  // namespace vellumin::ui

@@ -62,10 +62,10 @@ unsigned MessageFlags(const erase::EraseMessage& message) {
 // the worker waits for the answer.
 class CSecureErase::Prompter final : public erase::ErasePrompter {
 public:
-    explicit Prompter(CSecureErase& page) : page_(page) {}
+    explicit Prompter(CSecureErase& page) : m_page(page) {}
     erase::Answer Ask(const erase::EraseMessage& message) override {
         const int answer =
-            ui::MessageBox(&page_, message.text, message.caption, MessageFlags(message));
+            ui::MessageBox(&m_page, message.text, message.caption, MessageFlags(message));
         if (message.buttons == erase::MessageButtons::Ok) {
             return erase::Answer::Ok;
         }
@@ -73,21 +73,21 @@ public:
     }
 
 private:
-    CSecureErase& page_;
+    CSecureErase& m_page;
 };
 
 // Called on the worker; every change is carried out on the UI thread before the worker goes on.
 class CSecureErase::Hooks final : public erase::EraseHooks {
 public:
-    explicit Hooks(CSecureErase& page) : page_(page) {}
+    explicit Hooks(CSecureErase& page) : m_page(page) {}
     void LockMainWindow() override {
-        ui::Send(&page_, [p = &page_] {
+        ui::Send(&m_page, [p = &m_page] {
             p->m_bRunLocked = true;
             p->LockMainWindow(true);
         });
     }
     void UnlockAfterRun() override {
-        ui::Send(&page_, [p = &page_] {
+        ui::Send(&m_page, [p = &m_page] {
             p->m_bRunLocked = false;
             p->EnableItem(IDC_QUICK_ERASE, true);
             p->EnableItem(IDC_FULL_ERASE, true);
@@ -95,20 +95,20 @@ public:
         });
     }
     void StartElapsed() override {
-        ui::Send(&page_, [p = &page_] {
+        ui::Send(&m_page, [p = &m_page] {
             p->m_nEraseSeconds = 0;
             p->SetTimer(kElapsedTimer, 1000);
         });
     }
     void StopElapsed() override {
-        ui::Send(&page_, [p = &page_] { p->KillTimer(kElapsedTimer); });
+        ui::Send(&m_page, [p = &m_page] { p->KillTimer(kElapsedTimer); });
     }
     void EnableQuickErase() override {
-        ui::Send(&page_, [p = &page_] { p->EnableItem(IDC_QUICK_ERASE, true); });
+        ui::Send(&m_page, [p = &m_page] { p->EnableItem(IDC_QUICK_ERASE, true); });
     }
 
 private:
-    CSecureErase& page_;
+    CSecureErase& m_page;
 };
 
 CSecureErase::CSecureErase(platform::Platform& platform) : FeaturePage(kTemplate, platform) {}

@@ -23,7 +23,7 @@ constexpr int kSecurityStatusByte = 256;
 class RecordingHandle final : public DriveHandle {
 public:
     RecordingHandle(DriveHandlePtr inner, std::vector<SentCommand>& log)
-        : inner_(std::move(inner)), log_(log) {}
+        : m_inner(std::move(inner)), m_log(log) {}
 
     platform::PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         SentCommand sent;
@@ -31,55 +31,58 @@ public:
         sent.dataLength = request.dataLength;
         sent.timeOutSeconds = request.timeOutSeconds;
         sent.input = request.currentTaskFile;
-        auto result = inner_->PassThrough(request);
+        auto result = m_inner->PassThrough(request);
         sent.delivered = result.delivered();
         if (sent.delivered) {
             sent.output = request.currentTaskFile;
         }
-        log_.push_back(sent);
+        m_log.push_back(sent);
         return result;
     }
-    std::optional<uint64_t> SectorCount() override { return inner_->SectorCount(); }
-    bool Flush() override { return inner_->Flush(); }
+    std::optional<uint64_t> SectorCount() override { return m_inner->SectorCount(); }
+    bool Flush() override { return m_inner->Flush(); }
 
 private:
-    DriveHandlePtr inner_;
-    std::vector<SentCommand>& log_;
+    DriveHandlePtr m_inner;
+    std::vector<SentCommand>& m_log;
 };
 
 class RecordingDrives final : public DriveSystem {
 public:
-    RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log) : inner_(inner), log_(log) {}
+    RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log)
+        : m_inner(inner), m_log(log) {}
 
     DriveHandlePtr OpenPhysicalDrive(int number) override {
-        DriveHandlePtr handle = inner_.OpenPhysicalDrive(number);
-        return handle ? std::make_unique<RecordingHandle>(std::move(handle), log_) : nullptr;
+        DriveHandlePtr handle = m_inner.OpenPhysicalDrive(number);
+        return handle ? std::make_unique<RecordingHandle>(std::move(handle), m_log) : nullptr;
     }
-    std::vector<std::string> VolumeNames() override { return inner_.VolumeNames(); }
+    std::vector<std::string> VolumeNames() override { return m_inner.VolumeNames(); }
     bool IsRemovableVolume(const std::string& name) override {
-        return inner_.IsRemovableVolume(name);
+        return m_inner.IsRemovableVolume(name);
     }
-    int VolumeDiskNumber(const std::string& name) override { return inner_.VolumeDiskNumber(name); }
-    std::vector<int> SystemDiskNumbers() override { return inner_.SystemDiskNumbers(); }
-    void UserPowerCycled(int number) override { inner_.UserPowerCycled(number); }
+    int VolumeDiskNumber(const std::string& name) override {
+        return m_inner.VolumeDiskNumber(name);
+    }
+    std::vector<int> SystemDiskNumbers() override { return m_inner.SystemDiskNumbers(); }
+    void UserPowerCycled(int number) override { m_inner.UserPowerCycled(number); }
 
 private:
-    DriveSystem& inner_;
-    std::vector<SentCommand>& log_;
+    DriveSystem& m_inner;
+    std::vector<SentCommand>& m_log;
 };
 
 class RecordingPrompter final : public ErasePrompter {
 public:
     RecordingPrompter(ErasePrompter& inner, std::vector<EraseMessage>& log)
-        : inner_(inner), log_(log) {}
+        : m_inner(inner), m_log(log) {}
     Answer Ask(const EraseMessage& message) override {
-        log_.push_back(message);
-        return inner_.Ask(message);
+        m_log.push_back(message);
+        return m_inner.Ask(message);
     }
 
 private:
-    ErasePrompter& inner_;
-    std::vector<EraseMessage>& log_;
+    ErasePrompter& m_inner;
+    std::vector<EraseMessage>& m_log;
 };
 
 // One flow's world: the drive as the target names it, seen through the recorders.
@@ -111,34 +114,34 @@ struct FlowScope {
 // The main window is locked for exactly as long as the run lasts, whatever path ends it.
 class MainWindowLock {
 public:
-    explicit MainWindowLock(EraseHooks& hooks) : hooks_(hooks) { hooks_.LockMainWindow(); }
-    ~MainWindowLock() { hooks_.UnlockAfterRun(); }
+    explicit MainWindowLock(EraseHooks& hooks) : m_hooks(hooks) { m_hooks.LockMainWindow(); }
+    ~MainWindowLock() { m_hooks.UnlockAfterRun(); }
     MainWindowLock(const MainWindowLock&) = delete;
     MainWindowLock& operator=(const MainWindowLock&) = delete;
 
 private:
-    EraseHooks& hooks_;
+    EraseHooks& m_hooks;
 };
 
 class ElapsedTimer {
 public:
-    explicit ElapsedTimer(EraseHooks& hooks) : hooks_(hooks) { hooks_.StartElapsed(); }
+    explicit ElapsedTimer(EraseHooks& hooks) : m_hooks(hooks) { m_hooks.StartElapsed(); }
     ~ElapsedTimer() { Stop(); }
     double Stop() {
-        if (running_) {
-            running_ = false;
-            hooks_.StopElapsed();
-            seconds_ =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        if (m_running) {
+            m_running = false;
+            m_hooks.StopElapsed();
+            m_seconds =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
         }
-        return seconds_;
+        return m_seconds;
     }
 
 private:
-    EraseHooks& hooks_;
-    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    bool running_ = true;
-    double seconds_ = 0;
+    EraseHooks& m_hooks;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+    bool m_running = true;
+    double m_seconds = 0;
 };
 
 enum class RunCommand { Security, Vendor };

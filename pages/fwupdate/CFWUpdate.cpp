@@ -42,17 +42,18 @@ const QColor kWhite{255, 255, 255};
 // Runs on the download worker: one atomic store per block, a post for the length.
 class CFWUpdate::Progress : public fwupdate::DownloadObserver {
 public:
-    Progress(CFWUpdate& page, uint64_t run) : page_(page), run_(run) {}
+    Progress(CFWUpdate& page, uint64_t run) : m_page(page), m_run(run) {}
     void OnLength(uint64_t total) override {
-        ui::Post(&page_, [page = &page_, run = run_, total] { page->OnLengthKnown(run, total); });
+        ui::Post(&m_page,
+                 [page = &m_page, run = m_run, total] { page->OnLengthKnown(run, total); });
     }
     void OnBlock(uint64_t received) override {
-        page_.m_nReceived.store(received, std::memory_order_relaxed);
+        m_page.m_nReceived.store(received, std::memory_order_relaxed);
     }
 
 private:
-    CFWUpdate& page_;
-    uint64_t run_;
+    CFWUpdate& m_page;
+    uint64_t m_run;
 };
 
 CFWUpdate::CFWUpdate(platform::Platform& platform) : FeaturePage(kTemplate, platform) {

@@ -17,12 +17,12 @@ CFolderDialog::Chooser& ScriptedChooser() {
 }  // namespace
 
 CFolderDialog::ScopedChooser::ScopedChooser(Chooser chooser)
-    : previous_(std::move(ScriptedChooser())) {
+    : m_previous(std::move(ScriptedChooser())) {
     ScriptedChooser() = std::move(chooser);
 }
 
 CFolderDialog::ScopedChooser::~ScopedChooser() {
-    ScriptedChooser() = std::move(previous_);
+    ScriptedChooser() = std::move(m_previous);
 }
 
 CFolderDialog::CFolderDialog(std::string initialFolder, QWidget* parent)

@@ -23,7 +23,7 @@ public:
         ScopedChooser& operator=(const ScopedChooser&) = delete;
 
     private:
-        Chooser previous_;
+        Chooser m_previous;
     };
 
     // `initialFolder` empty: the chooser's own start.

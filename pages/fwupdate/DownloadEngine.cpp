@@ -36,53 +36,53 @@ public:
         // mkstemp opens with O_CREAT | O_EXCL: a name that exists, even as a link, is never used.
         const int fd = mkstemp(pattern.data());
         if (fd < 0) {
-            error_ = errno;
+            m_error = errno;
             return;
         }
-        path_ = pattern;
+        m_path = pattern;
         fchmod(fd, 0644);
-        file_ = fdopen(fd, "wb");
-        if (file_ == nullptr) {
-            error_ = errno;
+        m_file = fdopen(fd, "wb");
+        if (m_file == nullptr) {
+            m_error = errno;
             close(fd);
             return;
         }
-        setvbuf(file_, nullptr, _IOFBF, 256 * 1024);
+        setvbuf(m_file, nullptr, _IOFBF, 256 * 1024);
     }
     ~PartialFile() {
-        if (file_ != nullptr) {
-            std::fclose(file_);
+        if (m_file != nullptr) {
+            std::fclose(m_file);
         }
-        if (!path_.empty()) {
-            unlink(path_.c_str());
+        if (!m_path.empty()) {
+            unlink(m_path.c_str());
         }
     }
     PartialFile(const PartialFile&) = delete;
     PartialFile& operator=(const PartialFile&) = delete;
 
-    bool IsOpen() const { return file_ != nullptr; }
-    int Error() const { return error_; }
+    bool IsOpen() const { return m_file != nullptr; }
+    int Error() const { return m_error; }
     bool Write(std::string_view block) {
-        return std::fwrite(block.data(), 1, block.size(), file_) == block.size();
+        return std::fwrite(block.data(), 1, block.size(), m_file) == block.size();
     }
 
     // Flushes, closes and renames onto `destination`; false (errno in Error()) when any fails.
     bool Commit(const std::string& destination) {
-        const bool written = std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!written || !closed || rename(path_.c_str(), destination.c_str()) != 0) {
-            error_ = errno;
+        const bool written = std::fflush(m_file) == 0 && fsync(fileno(m_file)) == 0;
+        const bool closed = std::fclose(m_file) == 0;
+        m_file = nullptr;
+        if (!written || !closed || rename(m_path.c_str(), destination.c_str()) != 0) {
+            m_error = errno;
             return false;
         }
-        path_.clear();
+        m_path.clear();
         return true;
     }
 
 private:
-    std::string path_;
-    FILE* file_ = nullptr;
-    int error_ = 0;
+    std::string m_path;
+    FILE* m_file = nullptr;
+    int m_error = 0;
 };
 
 }  // namespace

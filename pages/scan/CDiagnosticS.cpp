@@ -47,22 +47,25 @@ const QColor kWhite{255, 255, 255};
 // waits for the UI thread.
 class CDiagnosticS::Publisher : public scan::ScanObserver {
 public:
-    Publisher(CDiagnosticS& page, uint64_t scan) : page_(page), scan_(scan) {}
+    Publisher(CDiagnosticS& page, uint64_t scan) : m_page(page), m_scan(scan) {}
 
     void OnOpened() override {
-        ui::Post(&page_, [page = &page_, scan = scan_] { page->OnDriveOpened(scan); });
+        ui::Post(&m_page, [page = &m_page, scan = m_scan] { page->OnDriveOpened(scan); });
     }
     void OnRange(uint64_t total) override {
-        ui::Post(&page_, [page = &page_, scan = scan_, total] { page->OnRangeKnown(scan, total); });
+        ui::Post(&m_page,
+                 [page = &m_page, scan = m_scan, total] { page->OnRangeKnown(scan, total); });
     }
-    void OnChunk(uint64_t lba) override { page_.m_nPublished.store(lba + 1, std::memory_order_relaxed); }
+    void OnChunk(uint64_t lba) override {
+        m_page.m_nPublished.store(lba + 1, std::memory_order_relaxed);
+    }
     void OnEnd(const ScanOutcome&) override {
-        ui::Post(&page_, [page = &page_, scan = scan_] { page->FinishScan(scan); });
+        ui::Post(&m_page, [page = &m_page, scan = m_scan] { page->FinishScan(scan); });
     }
 
 private:
-    CDiagnosticS& page_;
-    uint64_t scan_;
+    CDiagnosticS& m_page;
+    uint64_t m_scan;
 };
 
 CDiagnosticS::CDiagnosticS(platform::Platform& platform) : FeaturePage(kTemplate, platform) {

@@ -47,27 +47,27 @@ namespace {
 class ChunkReader {
 public:
     explicit ChunkReader(platform::DriveHandle* drive)
-        : drive_(drive), buffer_(std::aligned_alloc(kPageBytes, kBufferBytes)) {}
+        : m_drive(drive), m_buffer(std::aligned_alloc(kPageBytes, kBufferBytes)) {}
 
     int Read(const Chunk& chunk) {
-        failingLba_ = chunk.lba;
-        if (!buffer_) {
+        m_failingLba = chunk.lba;
+        if (!m_buffer) {
             return ata::kReadNotDelivered;
         }
         const uint32_t bytes = chunk.sectors * kSectorBytes;
-        auto request = chunk.ext ? ata::ReadDmaExtRequest(chunk.lba, bytes, buffer_.get())
-                                 : ata::ReadDmaRequest(chunk.lba, bytes, buffer_.get());
-        const bool delivered = ata::AtaPassThrough(drive_, request).delivered();
+        auto request = chunk.ext ? ata::ReadDmaExtRequest(chunk.lba, bytes, m_buffer.get())
+                                 : ata::ReadDmaRequest(chunk.lba, bytes, m_buffer.get());
+        const bool delivered = ata::AtaPassThrough(m_drive, request).delivered();
         const int result = ata::ReadResultCode(delivered, request.currentTaskFile);
         const uint64_t reported = ata::RegisterLba(request);
         if (delivered && reported >= chunk.lba && reported < chunk.lba + chunk.sectors) {
-            failingLba_ = reported;
+            m_failingLba = reported;
         }
         return result;
     }
 
     // After a failed Read: where the chunk failed.
-    uint64_t FailingLba() const { return failingLba_; }
+    uint64_t FailingLba() const { return m_failingLba; }
 
 private:
     static constexpr std::size_t kPageBytes = 4096;
@@ -75,9 +75,9 @@ private:
     struct Free {
         void operator()(void* p) const { std::free(p); }
     };
-    platform::DriveHandle* drive_;
-    std::unique_ptr<void, Free> buffer_;
-    uint64_t failingLba_ = 0;
+    platform::DriveHandle* m_drive;
+    std::unique_ptr<void, Free> m_buffer;
+    uint64_t m_failingLba = 0;
 };
 
 // Everything up to the outcome; the caller closes the drive before reporting the end.

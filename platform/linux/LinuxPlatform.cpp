@@ -30,18 +30,18 @@ constexpr int kDriveCount = 16;
 
 class UniqueFd {
 public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
+    explicit UniqueFd(int fd) : m_fd(fd) {}
     ~UniqueFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
+        if (m_fd >= 0) {
+            ::close(m_fd);
         }
     }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return fd_; }
+    int get() const { return m_fd; }
 
 private:
-    int fd_;
+    int m_fd;
 };
 
 unsigned TimeoutMilliseconds(uint32_t seconds) {
@@ -51,7 +51,7 @@ unsigned TimeoutMilliseconds(uint32_t seconds) {
 
 class LinuxDriveHandle final : public DriveHandle {
 public:
-    explicit LinuxDriveHandle(int fd) : fd_(fd) {}
+    explicit LinuxDriveHandle(int fd) : m_fd(fd) {}
 
     PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         auto direction = DirectionOf(request);
@@ -83,7 +83,7 @@ public:
             io.dxferp = request.dataBuffer;
         }
         SgCompletion completion;
-        completion.ioctlSucceeded = ::ioctl(fd_.get(), SG_IO, &io) == 0;
+        completion.ioctlSucceeded = ::ioctl(m_fd.get(), SG_IO, &io) == 0;
         completion.osError = completion.ioctlSucceeded ? 0 : errno;
         completion.residual = *direction != DataDirection::None && io.resid > 0 ? static_cast<uint32_t>(io.resid) : 0;
         completion.scsiStatus = io.status;
@@ -101,28 +101,28 @@ public:
 
     std::optional<uint64_t> SectorCount() override {
         uint64_t bytes = 0;
-        if (::ioctl(fd_.get(), BLKGETSIZE64, &bytes) != 0) {
+        if (::ioctl(m_fd.get(), BLKGETSIZE64, &bytes) != 0) {
             return std::nullopt;
         }
         return bytes / 512;
     }
 
-    bool Flush() override { return ::fsync(fd_.get()) == 0; }
+    bool Flush() override { return ::fsync(m_fd.get()) == 0; }
 
 private:
-    UniqueFd fd_;
+    UniqueFd m_fd;
 };
 
 class LinuxDrives final : public DriveSystem {
 public:
     explicit LinuxDrives(const LinuxRoots& roots)
-        : dev_(roots.dev), volumes_(roots.proc, roots.sys) {}
+        : m_dev(roots.dev), m_volumes(roots.proc, roots.sys) {}
 
     DriveHandlePtr OpenPhysicalDrive(int number) override {
         if (number < 0 || number >= kDriveCount) {
             return nullptr;
         }
-        std::string path = dev_ + "/sd" + static_cast<char>('a' + number);
+        std::string path = m_dev + "/sd" + static_cast<char>('a' + number);
         int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             return nullptr;
@@ -135,14 +135,14 @@ public:
         return handle;
     }
 
-    std::vector<std::string> VolumeNames() override { return volumes_.Names(); }
-    bool IsRemovableVolume(const std::string& name) override { return volumes_.IsRemovable(name); }
-    int VolumeDiskNumber(const std::string& name) override { return volumes_.DiskNumber(name); }
-    std::vector<int> SystemDiskNumbers() override { return volumes_.SystemDiskNumbers(); }
+    std::vector<std::string> VolumeNames() override { return m_volumes.Names(); }
+    bool IsRemovableVolume(const std::string& name) override { return m_volumes.IsRemovable(name); }
+    int VolumeDiskNumber(const std::string& name) override { return m_volumes.DiskNumber(name); }
+    std::vector<int> SystemDiskNumbers() override { return m_volumes.SystemDiskNumbers(); }
 
 private:
-    std::string dev_;
-    VolumeTable volumes_;
+    std::string m_dev;
+    VolumeTable m_volumes;
 };
 
 // Starts the command (found on PATH) with this process's environment and waits for it;
@@ -171,15 +171,15 @@ bool SpawnAndWaitStatus(std::vector<std::string> command, int& status) {
 class LinuxSystem final : public System {
 public:
     LinuxSystem(const LinuxRoots& roots, CommandRunner run)
-        : proc_(roots.proc), run_(std::move(run)) {}
+        : m_proc(roots.proc), m_run(std::move(run)) {}
 
-    bool RestartComputer() override { return run_(RestartCommand()); }
+    bool RestartComputer() override { return m_run(RestartCommand()); }
 
     bool IsAdministrator() override {
         if (::geteuid() == 0) {
             return true;
         }
-        std::ifstream in(proc_ + "/self/status");
+        std::ifstream in(m_proc + "/self/status");
         std::ostringstream status;
         status << in.rdbuf();
         return HasRawDiskCapabilities(status.str());
@@ -187,7 +187,7 @@ public:
 
     bool RelaunchElevated(const std::vector<std::string>& arguments) override {
         std::error_code ec;
-        auto executable = std::filesystem::read_symlink(proc_ + "/self/exe", ec);
+        auto executable = std::filesystem::read_symlink(m_proc + "/self/exe", ec);
         if (ec) {
             return false;
         }
@@ -208,20 +208,20 @@ public:
     }
 
 private:
-    std::string proc_;
-    CommandRunner run_;
+    std::string m_proc;
+    CommandRunner m_run;
 };
 
 class LinuxPlatform final : public Platform {
 public:
     LinuxPlatform(const LinuxRoots& roots, CommandRunner run)
-        : drives_(roots), system_(roots, std::move(run)) {}
-    DriveSystem& Drives() override { return drives_; }
-    System& Sys() override { return system_; }
+        : m_drives(roots), m_system(roots, std::move(run)) {}
+    DriveSystem& Drives() override { return m_drives; }
+    System& Sys() override { return m_system; }
 
 private:
-    LinuxDrives drives_;
-    LinuxSystem system_;
+    LinuxDrives m_drives;
+    LinuxSystem m_system;
 };
 
 }  // namespace

@@ -150,16 +150,16 @@ int DriveNumberOfDiskName(std::string_view name) {
 }
 
 VolumeTable::VolumeTable(fs::path procRoot, fs::path sysRoot)
-    : procRoot_(std::move(procRoot)), sysRoot_(std::move(sysRoot)) {}
+    : m_procRoot(std::move(procRoot)), m_sysRoot(std::move(sysRoot)) {}
 
 std::vector<MountEntry> VolumeTable::ReadMounts() const {
-    return ParseMountInfo(ReadFile(procRoot_ / "self" / "mountinfo"));
+    return ParseMountInfo(ReadFile(m_procRoot / "self" / "mountinfo"));
 }
 
 fs::path VolumeTable::DeviceDirectory(const MountEntry& mount) const {
     std::error_code ec;
     if (mount.major != 0) {
-        fs::path dir = sysRoot_ / "dev" / "block" /
+        fs::path dir = m_sysRoot / "dev" / "block" /
                        (std::to_string(mount.major) + ":" + std::to_string(mount.minor));
         return fs::exists(dir, ec) ? dir : fs::path{};
     }
@@ -172,7 +172,7 @@ fs::path VolumeTable::DeviceDirectory(const MountEntry& mount) const {
     if (name.empty() || name == "." || name == "..") {
         return {};
     }
-    fs::path dir = sysRoot_ / "class" / "block" / name;
+    fs::path dir = m_sysRoot / "class" / "block" / name;
     return fs::exists(dir, ec) ? dir : fs::path{};
 }
 
@@ -268,7 +268,7 @@ std::vector<int> VolumeTable::SystemDiskNumbers() const {
         }
     }
     // /proc/swaps: a header, then "name type size used priority" per active area.
-    std::istringstream swaps(ReadFile(procRoot_ / "swaps"));
+    std::istringstream swaps(ReadFile(m_procRoot / "swaps"));
     std::string line;
     std::getline(swaps, line);
     while (std::getline(swaps, line)) {
@@ -281,7 +281,7 @@ std::vector<int> VolumeTable::SystemDiskNumbers() const {
         const std::string name = DecodeMountEscapes(escaped);
         if (type == "partition") {
             std::error_code ec;
-            fs::path dir = sysRoot_ / "class" / "block" / fs::path(name).filename();
+            fs::path dir = m_sysRoot / "class" / "block" / fs::path(name).filename();
             AddSystemDisk(fs::exists(dir, ec) ? dir : fs::path{}, disks);
         } else {
             addMount(holder(name));

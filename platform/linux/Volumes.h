@@ -48,8 +48,8 @@ private:
     // SystemDiskNumbers of one block device's sysfs directory (empty path: unknown).
     void AddSystemDisk(const std::filesystem::path& device, std::vector<int>& disks) const;
 
-    std::filesystem::path procRoot_;
-    std::filesystem::path sysRoot_;
+    std::filesystem::path m_procRoot;
+    std::filesystem::path m_sysRoot;
 };
 
 }  // namespace vellumin::platform::linux_backend

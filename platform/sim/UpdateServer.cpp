@@ -72,21 +72,21 @@ struct UpdateServer::Impl {
 };
 
 UpdateServer::UpdateServer(QueryHandler query)
-    : impl_(std::make_unique<Impl>()), query_(std::move(query)) {
-    auto& server = impl_->server;
+    : m_impl(std::make_unique<Impl>()), m_query(std::move(query)) {
+    auto& server = m_impl->server;
     server.set_keep_alive_max_count(100);
     server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-        ++requests_;
+        ++m_requests;
         std::shared_ptr<const ServedReply> reply;
         QueryHandler query;
         const bool isQuery = req.path == kQueryPath;
         const std::string wono = isQuery ? req.get_param_value("wono") : std::string();
         {
-            std::lock_guard lock(mutex_);
+            std::lock_guard lock(m_mutex);
             if (isQuery) {
-                lastWono_ = wono;
-                query = query_;
-            } else if (auto it = files_.find(req.path); it != files_.end()) {
+                m_lastWono = wono;
+                query = m_query;
+            } else if (auto it = m_files.find(req.path); it != m_files.end()) {
                 reply = it->second;
             }
         }
@@ -104,36 +104,36 @@ UpdateServer::UpdateServer(QueryHandler query)
         }
         Serve(std::move(reply), res);
     });
-    port_ = server.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { impl_->server.listen_after_bind(); });
+    m_port = server.bind_to_any_port("127.0.0.1");
+    m_thread = std::thread([this] { m_impl->server.listen_after_bind(); });
     // stop() before the accept loop runs would be lost.
-    while (!impl_->server.is_running()) {
+    while (!m_impl->server.is_running()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
 UpdateServer::~UpdateServer() {
-    impl_->server.stop();
-    thread_.join();
+    m_impl->server.stop();
+    m_thread.join();
 }
 
 std::string UpdateServer::Host() const {
-    return "127.0.0.1:" + std::to_string(port_);
+    return "127.0.0.1:" + std::to_string(m_port);
 }
 
 std::string UpdateServer::LastWono() const {
-    std::lock_guard lock(mutex_);
-    return lastWono_;
+    std::lock_guard lock(m_mutex);
+    return m_lastWono;
 }
 
 void UpdateServer::SetQueryHandler(QueryHandler query) {
-    std::lock_guard lock(mutex_);
-    query_ = std::move(query);
+    std::lock_guard lock(m_mutex);
+    m_query = std::move(query);
 }
 
 void UpdateServer::SetFile(const std::string& path, ServedReply reply) {
-    std::lock_guard lock(mutex_);
-    files_[path] = std::make_shared<const ServedReply>(std::move(reply));
+    std::lock_guard lock(m_mutex);
+    m_files[path] = std::make_shared<const ServedReply>(std::move(reply));
 }
 
 }  // namespace vellumin::platform::sim

@@ -40,9 +40,9 @@ public:
 
     // "127.0.0.1:port"
     std::string Host() const;
-    int Port() const { return port_; }
+    int Port() const { return m_port; }
     // Requests answered so far (any path).
-    uint64_t Requests() const { return requests_.load(); }
+    uint64_t Requests() const { return m_requests.load(); }
     // The wono value of the last query.
     std::string LastWono() const;
 
@@ -51,14 +51,14 @@ public:
 
 private:
     struct Impl;
-    std::unique_ptr<Impl> impl_;
-    int port_ = 0;
-    std::atomic<uint64_t> requests_{0};
-    mutable std::mutex mutex_;
-    QueryHandler query_;
-    std::map<std::string, std::shared_ptr<const ServedReply>> files_;
-    std::string lastWono_;
-    std::thread thread_;
+    std::unique_ptr<Impl> m_impl;
+    int m_port = 0;
+    std::atomic<uint64_t> m_requests{0};
+    mutable std::mutex m_mutex;
+    QueryHandler m_query;
+    std::map<std::string, std::shared_ptr<const ServedReply>> m_files;
+    std::string m_lastWono;
+    std::thread m_thread;
 };
 
 }  // namespace vellumin::platform::sim

@@ -52,12 +52,12 @@ public:
 private:
     class Handle : public platform::DriveHandle {
     public:
-        Handle(FakeDrives& owner, const IdentifyBlock& block) : owner_(owner), block_(block) {}
+        Handle(FakeDrives& owner, const IdentifyBlock& block) : m_owner(owner), m_block(block) {}
         platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
             if (request.currentTaskFile.command == vellumin::ata::cmd::kIdentify && request.dataBuffer &&
                 request.dataLength >= 512) {
-                ++owner_.identifyReads;
-                std::memcpy(request.dataBuffer, block_.data(), 512);
+                ++m_owner.identifyReads;
+                std::memcpy(request.dataBuffer, m_block.data(), 512);
             } else if (request.dataBuffer && request.dataLength) {
                 std::memset(request.dataBuffer, 0, request.dataLength);
             }
@@ -69,8 +69,8 @@ private:
         bool Flush() override { return true; }
 
     private:
-        FakeDrives& owner_;
-        IdentifyBlock block_;
+        FakeDrives& m_owner;
+        IdentifyBlock m_block;
     };
 };
 

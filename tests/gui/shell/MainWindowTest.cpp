@@ -102,7 +102,7 @@ TEST_F(MainWindowTest, PageButtonsSwitchPageLatchAndSideLabel) {
 
     Click(*dlg, 1005);
     auto* update = dynamic_cast<WatchedUpdate*>(dlg->Page(5));
-    EXPECT_EQ(update->identify_, &dlg->DriveTable().identify[0]);
+    EXPECT_EQ(update->m_identify, &dlg->DriveTable().identify[0]);
     EXPECT_FALSE(update->IsItemShown(CFWUpdate::IDC_AHCI_NOTE));
     Click(*dlg, 1003);
     EXPECT_TRUE(dlg->Page(3)->IsItemShown(CDiagnosticS::IDC_QUICK_SCAN));

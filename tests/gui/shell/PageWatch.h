@@ -43,30 +43,30 @@ template <class Base>
 class Watched : public Base {
 public:
     Watched(vellumin::platform::Platform& platform, ProtocolLog& log, Workload& work, int page)
-        : Base(platform), log_(log), work_(work), page_(page) {}
+        : Base(platform), m_log(log), m_work(work), m_page(page) {}
 
 protected:
     void OnShowWindow(bool show) override {
-        log_.Add(page_, show ? "show" : "hide");
+        m_log.Add(m_page, show ? "show" : "hide");
         Base::OnShowWindow(show);
     }
     intptr_t OnMessage(unsigned message, intptr_t w, intptr_t l) override {
         if (message == 8001) {
-            log_.Add(page_, "fill-message " + std::to_string(this->PhysicalDrive()));
+            m_log.Add(m_page, "fill-message " + std::to_string(this->PhysicalDrive()));
         }
         return Base::OnMessage(message, w, l);
     }
 
-    ProtocolLog& log_;
-    Workload& work_;
-    int page_;
+    ProtocolLog& m_log;
+    Workload& m_work;
+    int m_page;
 };
 
 class WatchedDriveInfo : public Watched<CDriveInfo> {
 public:
     using Watched::Watched;
     void Fill(int32_t drive) override {
-        log_.Add(page_, "fill " + std::to_string(drive));
+        m_log.Add(m_page, "fill " + std::to_string(drive));
         CDriveInfo::Fill(drive);
     }
 };
@@ -75,7 +75,7 @@ class WatchedSmart : public Watched<CSmartInfo> {
 public:
     using Watched::Watched;
     void Fill(int32_t drive) override {
-        log_.Add(page_, "fill " + std::to_string(drive) + (IsItemShown(IDC_MESSAGE) ? " message" : ""));
+        m_log.Add(m_page, "fill " + std::to_string(drive) + (IsItemShown(IDC_MESSAGE) ? " message" : ""));
         CSmartInfo::Fill(drive);
     }
 };
@@ -83,28 +83,28 @@ public:
 class WatchedScan : public Watched<CDiagnosticS> {
 public:
     using Watched::Watched;
-    bool IsBusy() const override { return work_.scanBusy; }
+    bool IsBusy() const override { return m_work.scanBusy; }
     void StopAndWait() override {
-        ++work_.scanStops;
-        work_.scanBusy = false;
+        ++m_work.scanStops;
+        m_work.scanBusy = false;
     }
 };
 
 class WatchedErase : public Watched<CSecureErase> {
 public:
     using Watched::Watched;
-    bool IsBusy() const override { return work_.eraseBusy; }
+    bool IsBusy() const override { return m_work.eraseBusy; }
 };
 
 class WatchedUpdate : public Watched<CFWUpdate> {
 public:
     using Watched::Watched;
     void StartUpdateQuery(const vellumin::ata::IdentifyBlock& identify) override {
-        log_.Add(page_, "query");
-        identify_ = &identify;
+        m_log.Add(m_page, "query");
+        m_identify = &identify;
         CFWUpdate::StartUpdateQuery(identify);
     }
-    const vellumin::ata::IdentifyBlock* identify_ = nullptr;
+    const vellumin::ata::IdentifyBlock* m_identify = nullptr;
 };
 
 using WatchedTrim = Watched<CTrimEnable>;

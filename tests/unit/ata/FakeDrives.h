@@ -30,29 +30,29 @@ struct FakeDriveLog {
 
 class FakeHandle : public platform::DriveHandle {
 public:
-    FakeHandle(FakeReply reply, FakeDriveLog& log) : reply_(reply), log_(log) {}
-    ~FakeHandle() override { ++log_.closes; }
+    FakeHandle(FakeReply reply, FakeDriveLog& log) : m_reply(reply), m_log(log) {}
+    ~FakeHandle() override { ++m_log.closes; }
 
     platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
-        log_.requests.push_back(request);
-        if (!reply_.delivered) {
+        m_log.requests.push_back(request);
+        if (!m_reply.delivered) {
             return platform::PassThroughResult::NotDelivered(platform::TransportStage::kRefused);
         }
         if (request.dataIn() && request.dataBuffer) {
-            std::memcpy(request.dataBuffer, reply_.data.data(), std::min<size_t>(request.dataLength, 512));
+            std::memcpy(request.dataBuffer, m_reply.data.data(), std::min<size_t>(request.dataLength, 512));
         }
-        request.currentTaskFile = reply_.output;
+        request.currentTaskFile = m_reply.output;
         return {};
     }
     std::optional<uint64_t> SectorCount() override { return 1u << 20; }
     bool Flush() override {
-        ++log_.flushes;
+        ++m_log.flushes;
         return false;
     }
 
 private:
-    FakeReply reply_;
-    FakeDriveLog& log_;
+    FakeReply m_reply;
+    FakeDriveLog& m_log;
 };
 
 struct FakeVolume {

@@ -24,13 +24,13 @@ public:
 
 class FakePlatform : public platform::Platform {
 public:
-    explicit FakePlatform(FakeDriveSystem drives) : drives_(std::move(drives)) {}
-    platform::DriveSystem& Drives() override { return drives_; }
-    platform::System& Sys() override { return system_; }
+    explicit FakePlatform(FakeDriveSystem drives) : m_drives(std::move(drives)) {}
+    platform::DriveSystem& Drives() override { return m_drives; }
+    platform::System& Sys() override { return m_system; }
 
 private:
-    FakeDriveSystem drives_;
-    FakeSystem system_;
+    FakeDriveSystem m_drives;
+    FakeSystem m_system;
 };
 
 // Drives 1 and 3 are ours (3 holds C: and E:), drive 0 is someone else's.

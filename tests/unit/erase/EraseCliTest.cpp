@@ -31,12 +31,12 @@ struct CliRun {
 // rehearsal copies the drive through IDENTIFY DEVICE and SMART READ DATA as it would there.
 class Borrowed final : public platform::Platform {
 public:
-    explicit Borrowed(platform::Platform& inner) : inner_(inner) {}
-    platform::DriveSystem& Drives() override { return inner_.Drives(); }
-    platform::System& Sys() override { return inner_.Sys(); }
+    explicit Borrowed(platform::Platform& inner) : m_inner(inner) {}
+    platform::DriveSystem& Drives() override { return m_inner.Drives(); }
+    platform::System& Sys() override { return m_inner.Sys(); }
 
 private:
-    platform::Platform& inner_;
+    platform::Platform& m_inner;
 };
 
 std::string SavedLab(const std::vector<std::string>& args, const std::string& input = "") {

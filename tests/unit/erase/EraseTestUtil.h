@@ -19,17 +19,17 @@ using platform::sim::SimPlatform;
 // test can loop for ever.
 class ScriptedPrompter : public ErasePrompter {
 public:
-    explicit ScriptedPrompter(std::deque<Answer> yesNo = {}) : yesNo_(std::move(yesNo)) {}
+    explicit ScriptedPrompter(std::deque<Answer> yesNo = {}) : m_yesNo(std::move(yesNo)) {}
     Answer Ask(const EraseMessage& message) override {
         seen.push_back(message);
         if (message.buttons == MessageButtons::Ok) {
             return Answer::Ok;
         }
-        if (yesNo_.empty()) {
+        if (m_yesNo.empty()) {
             return Answer::No;
         }
-        Answer a = yesNo_.front();
-        yesNo_.pop_front();
+        Answer a = m_yesNo.front();
+        m_yesNo.pop_front();
         return a;
     }
     std::vector<MessageId> Ids() const {
@@ -42,7 +42,7 @@ public:
     std::vector<EraseMessage> seen;
 
 private:
-    std::deque<Answer> yesNo_;
+    std::deque<Answer> m_yesNo;
 };
 
 // Every hook call as one letter: L lock, U unlock, S start timer, T stop timer, Q quick on.

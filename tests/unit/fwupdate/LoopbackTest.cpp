@@ -26,20 +26,20 @@ class TempFolder {
 public:
     TempFolder() {
         std::string pattern = (fs::temp_directory_path() / "vellumin-fw-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
+        m_path = mkdtemp(pattern.data());
     }
-    ~TempFolder() { fs::remove_all(path_); }
-    const std::string& Path() const { return path_; }
+    ~TempFolder() { fs::remove_all(m_path); }
+    const std::string& Path() const { return m_path; }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) {
+        for (const auto& entry : fs::directory_iterator(m_path)) {
             names.push_back(entry.path().filename().string());
         }
         return names;
     }
 
 private:
-    std::string path_;
+    std::string m_path;
 };
 
 std::string ReadFile(const std::string& path) {

@@ -62,7 +62,7 @@ nlohmann::json JsonRows(const pages::ReportRows& rows) {
 
 class LabCli : public ::testing::Test {
 protected:
-    std::unique_ptr<platform::Platform> lab_ = platform::sim::CreateSimPlatform();
+    std::unique_ptr<platform::Platform> m_lab = platform::sim::CreateSimPlatform();
 };
 
 TEST_F(LabCli, InfoAndSmartForEveryDrive) {
@@ -71,7 +71,7 @@ TEST_F(LabCli, InfoAndSmartForEveryDrive) {
         SCOPED_TRACE("drive " + std::to_string(n));
         const std::string drive = std::to_string(n);
         const pages::DriveBlocks info =
-            pages::ReadDriveBlocks(lab_->Drives(), n, pages::ReadOrder::kIdentifyFirst);
+            pages::ReadDriveBlocks(m_lab->Drives(), n, pages::ReadOrder::kIdentifyFirst);
         const Result text = Cli({"--simulate", "info", drive});
         const Result json = Cli({"--simulate", "--json", "info", drive});
         if (!info.identifyRead) {
@@ -90,7 +90,7 @@ TEST_F(LabCli, InfoAndSmartForEveryDrive) {
         EXPECT_EQ(doc["rows"], JsonRows(rows));
 
         const pages::DriveBlocks smart =
-            pages::ReadDriveBlocks(lab_->Drives(), n, pages::ReadOrder::kSmartFirst);
+            pages::ReadDriveBlocks(m_lab->Drives(), n, pages::ReadOrder::kSmartFirst);
         const pages::SmartReport report = pages::DecodeSmart(smart.smart, smart.identify);
         const Result smartText = Cli({"--simulate", "smart", drive});
         ASSERT_EQ(smartText.code, kExitOk) << smartText.err;
@@ -132,15 +132,15 @@ TEST_F(LabCli, DefaultLabDrivesShowTheirRule) {
 class TempLab {
 public:
     explicit TempLab(const std::string& json)
-        : path_(std::filesystem::temp_directory_path() /
-                ("vellumin-info-" + std::to_string(getpid()) + ".json")) {
-        std::ofstream(path_) << json;
+        : m_path(std::filesystem::temp_directory_path() /
+                 ("vellumin-info-" + std::to_string(getpid()) + ".json")) {
+        std::ofstream(m_path) << json;
     }
-    ~TempLab() { std::filesystem::remove(path_); }
-    std::string path() const { return path_.string(); }
+    ~TempLab() { std::filesystem::remove(m_path); }
+    std::string path() const { return m_path.string(); }
 
 private:
-    std::filesystem::path path_;
+    std::filesystem::path m_path;
 };
 
 // What the README tells a user to do with a real drive: dump both blocks, put them in a lab.

@@ -57,18 +57,18 @@ TEST(Relaunch, TheInstalledProgramLeavesTheDisplayToItsPolicy) {
 class FakeDevRoot : public ::testing::Test {
 protected:
     void SetUp() override {
-        root_ = fs::temp_directory_path() / ("vellumin-dev-" + std::to_string(::getpid()));
-        fs::create_directories(root_);
+        m_root = fs::temp_directory_path() / ("vellumin-dev-" + std::to_string(::getpid()));
+        fs::create_directories(m_root);
     }
-    void TearDown() override { fs::remove_all(root_); }
+    void TearDown() override { fs::remove_all(m_root); }
     std::unique_ptr<Platform> Make() {
-        return CreateLinuxPlatform({root_.string(), "/proc", "/sys"});
+        return CreateLinuxPlatform({m_root.string(), "/proc", "/sys"});
     }
-    fs::path root_;
+    fs::path m_root;
 };
 
 TEST_F(FakeDevRoot, OpensOnlyExistingBlockDevicesInRange) {
-    std::ofstream(root_ / "sda") << "not a disk";
+    std::ofstream(m_root / "sda") << "not a disk";
     auto platform = Make();
     EXPECT_EQ(platform->Drives().OpenPhysicalDrive(0), nullptr);  // a regular file
     EXPECT_EQ(platform->Drives().OpenPhysicalDrive(1), nullptr);  // missing
@@ -81,7 +81,7 @@ TEST_F(FakeDevRoot, BlockDeviceWithoutScsiLayerDeliversNothing) {
     if (!fs::exists("/dev/loop0") || ::access("/dev/loop0", R_OK | W_OK) != 0) {
         GTEST_SKIP() << "no usable /dev/loop0";
     }
-    fs::create_symlink("/dev/loop0", root_ / "sdc");
+    fs::create_symlink("/dev/loop0", m_root / "sdc");
     auto drive = Make()->Drives().OpenPhysicalDrive(2);
     ASSERT_NE(drive, nullptr);
     AtaPassThroughRequest identify;

@@ -30,23 +30,23 @@ class StateFolder {
 public:
     StateFolder() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = fs::path(VELLUMIN_TEST_TMP) / (std::string(info->test_suite_name()) + "." +
-                                               info->name() + "." + std::to_string(getpid()));
-        fs::remove_all(path_);
-        fs::create_directories(path_ / "state");
-        setenv("VELLUMIN_STATE_DIR", (path_ / "state").c_str(), 1);
+        m_path = fs::path(VELLUMIN_TEST_TMP) / (std::string(info->test_suite_name()) + "." +
+                                                info->name() + "." + std::to_string(getpid()));
+        fs::remove_all(m_path);
+        fs::create_directories(m_path / "state");
+        setenv("VELLUMIN_STATE_DIR", (m_path / "state").c_str(), 1);
     }
     ~StateFolder() {
         unsetenv("VELLUMIN_STATE_DIR");
-        fs::remove_all(path_);
+        fs::remove_all(m_path);
     }
     StateFolder(const StateFolder&) = delete;
     StateFolder& operator=(const StateFolder&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path state() const { return path_ / "state"; }
+    const fs::path& path() const { return m_path; }
+    fs::path state() const { return m_path / "state"; }
 
 private:
-    fs::path path_;
+    fs::path m_path;
 };
 
 struct CliRun {

@@ -49,23 +49,23 @@ public:
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawn(&pid_, kNodeExporter, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
+        if (posix_spawn(&m_pid, kNodeExporter, &actions, nullptr, argv.data(), environ) != 0) {
+            m_pid = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
     }
     ~NodeExporter() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
         }
     }
     NodeExporter(const NodeExporter&) = delete;
     NodeExporter& operator=(const NodeExporter&) = delete;
-    bool started() const { return pid_ > 0; }
+    bool started() const { return m_pid > 0; }
 
 private:
-    pid_t pid_ = -1;
+    pid_t m_pid = -1;
 };
 
 size_t Append(char* data, size_t size, size_t count, void* text) {

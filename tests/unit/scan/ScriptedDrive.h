@@ -29,7 +29,7 @@ public:
         uint8_t error = 0;
     };
 
-    explicit ScriptedDrive(std::optional<uint64_t> sectors) : sectors_(sectors) {}
+    explicit ScriptedDrive(std::optional<uint64_t> sectors) : m_sectors(sectors) {}
 
     platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
         const auto& low = request.currentTaskFile;
@@ -51,7 +51,7 @@ public:
         return answer.delivered ? platform::PassThroughResult::Delivered()
                                 : platform::PassThroughResult::NotDelivered(platform::TransportStage::kRefused);
     }
-    std::optional<uint64_t> SectorCount() override { return sectors_; }
+    std::optional<uint64_t> SectorCount() override { return m_sectors; }
     bool Flush() override {
         ++flushes;
         return true;
@@ -63,7 +63,7 @@ public:
     uint64_t flushes = 0;
 
 private:
-    std::optional<uint64_t> sectors_;
+    std::optional<uint64_t> m_sectors;
 };
 
 }  // namespace vellumin::scan::test

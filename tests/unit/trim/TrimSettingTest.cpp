@@ -48,27 +48,27 @@ class TempFolder {
 public:
     TempFolder() {
         std::string name = (fs::temp_directory_path() / "vellumin-test-XXXXXX").string();
-        path_ = ::mkdtemp(name.data());
+        m_path = ::mkdtemp(name.data());
         const char* old = std::getenv("TMPDIR");
-        old_ = old ? std::optional<std::string>(old) : std::nullopt;
-        ::setenv("TMPDIR", path_.c_str(), 1);
+        m_old = old ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv("TMPDIR", m_path.c_str(), 1);
     }
     ~TempFolder() {
-        old_ ? ::setenv("TMPDIR", old_->c_str(), 1) : ::unsetenv("TMPDIR");
-        fs::remove_all(path_);
+        m_old ? ::setenv("TMPDIR", m_old->c_str(), 1) : ::unsetenv("TMPDIR");
+        fs::remove_all(m_path);
     }
-    const fs::path& Path() const { return path_; }
+    const fs::path& Path() const { return m_path; }
     std::set<std::string> Names() const {
         std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) {
+        for (const auto& entry : fs::directory_iterator(m_path)) {
             names.insert(entry.path().filename().string());
         }
         return names;
     }
 
 private:
-    fs::path path_;
-    std::optional<std::string> old_;
+    fs::path m_path;
+    std::optional<std::string> m_old;
 };
 
 std::string Read(const fs::path& path) {
