@@ -12,10 +12,10 @@ constexpr ControlTemplate kControls[] = {
     {CAboutDlg::IDC_ICON, ControlKind::Static, 14, 14, 21, 20, ""},
     {CAboutDlg::IDC_NAME, ControlKind::Static, 42, 14, 114, 8, "Vellumin, Version 1.11"},
     {CAboutDlg::IDC_LINE, ControlKind::Static, 42, 26, 120, 8, "SSD diagnostics and maintenance"},
-    {CAboutDlg::IDOK, ControlKind::PushButton, 113, 41, 50, 14, "OK", kTabStop},
+    {CAboutDlg::IDOK, ControlKind::PushButton, 113, 41, 50, 14, "OK", TabStop},
 };
-constexpr DialogTemplate kAbout{CAboutDlg::kDialogId, 170, 62, "About Vellumin", kSysMenu, kControls};
-constexpr DialogTemplate kAboutPre{CAboutPreDlg::kDialogId, 170, 62, "About Vellumin", kSysMenu, kControls};
+constexpr DialogTemplate kAbout{CAboutDlg::kDialogId, 170, 62, "About Vellumin", SysMenu, kControls};
+constexpr DialogTemplate kAboutPre{CAboutPreDlg::kDialogId, 170, 62, "About Vellumin", SysMenu, kControls};
 
 }  // namespace
 

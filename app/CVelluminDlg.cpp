@@ -21,11 +21,11 @@ namespace {
 using namespace vellumin;
 using namespace vellumin::ui;
 
-constexpr uint32_t kImage = kOwnerDraw | kTabStop;
+constexpr uint32_t kImage = OwnerDraw | TabStop;
 
 constexpr ControlTemplate kControls[] = {
     {CVelluminDlg::IDC_DRIVE_LIST, ControlKind::ListView, 17, 69, 148, 158, "",
-     kReport | kSingleSel | kShowSelAlways | kNoColumnHeader | kBorder | kTabStop},
+     Report | SingleSel | ShowSelAlways | NoColumnHeader | Border | TabStop},
     {1001, ControlKind::ImageButton, 330, 9, 60, 27, "", kImage},
     {1002, ControlKind::ImageButton, 330, 36, 60, 27, "", kImage},
     {1003, ControlKind::ImageButton, 390, 9, 60, 27, "", kImage},
@@ -33,19 +33,19 @@ constexpr ControlTemplate kControls[] = {
     {1005, ControlKind::ImageButton, 450, 9, 59, 27, "", kImage},
     {1006, ControlKind::ImageButton, 449, 36, 60, 27, "", kImage},
     {CVelluminDlg::IDC_PAGE_AREA, ControlKind::Tab, 176, 69, 312, 157, ""},
-    {CVelluminDlg::IDC_DIVIDER, ControlKind::ImageButton, 173, 69, 6, 159, "", kOwnerDraw | kDisabled},
+    {CVelluminDlg::IDC_DIVIDER, ControlKind::ImageButton, 173, 69, 6, 159, "", OwnerDraw | Disabled},
     {CVelluminDlg::IDC_HOME, ControlKind::ImageButton, 12, 246, 25, 21, "", kImage},
     {CVelluminDlg::IDC_ABOUT, ControlKind::ImageButton, 36, 246, 26, 21, "", kImage},
     {CVelluminDlg::IDC_REFRESH, ControlKind::ImageButton, 61, 246, 28, 21, "", kImage},
-    {1033, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
-    {1039, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
-    {1040, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
-    {1041, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
-    {1042, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
-    {1043, ControlKind::ImageButton, 494, 65, 31, 165, "", kOwnerDraw | kDisabled | kHidden},
+    {1033, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
+    {1039, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
+    {1040, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
+    {1041, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
+    {1042, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
+    {1043, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
     {CVelluminDlg::IDC_VERSION, ControlKind::Static, 502, 259, 20, 8, "v1.11"},
 };
-constexpr DialogTemplate kTemplate{CVelluminDlg::kDialogId, 532, 277, "Vellumin", kSysMenu | kMinimizeBox,
+constexpr DialogTemplate kTemplate{CVelluminDlg::kDialogId, 532, 277, "Vellumin", SysMenu | MinimizeBox,
                                    kControls};
 
 // Feature buttons: normal and highlight PNG; side labels: one PNG each.

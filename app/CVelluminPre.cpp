@@ -16,8 +16,8 @@ namespace {
 using namespace vellumin;
 using namespace vellumin::ui;
 
-constexpr uint32_t kImage = kOwnerDraw | kTabStop;
-constexpr uint32_t kDescription = kOwnerDraw | kHidden;
+constexpr uint32_t kImage = OwnerDraw | TabStop;
+constexpr uint32_t kDescription = OwnerDraw | Hidden;
 
 constexpr ControlTemplate kControls[] = {
     {1024, ControlKind::ImageButton, 361, 65, 166, 24, "", kImage},
@@ -34,10 +34,10 @@ constexpr ControlTemplate kControls[] = {
     {1047, ControlKind::ImageButton, 361, 233, 166, 24, "", kDescription},
     {1048, ControlKind::ImageButton, 361, 234, 166, 24, "", kDescription},
     {1049, ControlKind::ImageButton, 361, 233, 166, 24, "", kDescription},
-    {CVelluminPre::IDC_HOME_MARK, ControlKind::ImageButton, 13, 246, 25, 21, "", kOwnerDraw | kDisabled},
+    {CVelluminPre::IDC_HOME_MARK, ControlKind::ImageButton, 13, 246, 25, 21, "", OwnerDraw | Disabled},
     {CVelluminPre::IDC_ABOUT, ControlKind::ImageButton, 38, 246, 26, 21, "", kImage},
 };
-constexpr DialogTemplate kTemplate{CVelluminPre::kDialogId, 532, 277, "Vellumin", kSysMenu | kMinimizeBox,
+constexpr DialogTemplate kTemplate{CVelluminPre::kDialogId, 532, 277, "Vellumin", SysMenu | MinimizeBox,
                                    kControls};
 
 constexpr int kBarIds[7] = {1024, 1035, 1026, 1036, 1037, 1038, CVelluminPre::IDC_CLONE};

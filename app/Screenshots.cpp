@@ -92,8 +92,8 @@ private:
     }
 
     // The erase page's states, each on the first lab drive that shows it.
-    enum EraseShot { kSecurity, kVendor, kRefused, kShotCount };
-    static constexpr const char* kEraseNames[kShotCount] = {"erase-security", "erase-vendor", "erase-refused"};
+    enum EraseShot { Security, Vendor, Refused, ShotCount };
+    static constexpr const char* kEraseNames[ShotCount] = {"erase-security", "erase-vendor", "erase-refused"};
 
     // As a click on the row: selected, marked and the page refilled.
     static void Pick(CVelluminDlg& main, int row) {
@@ -116,15 +116,15 @@ private:
         for (int row = main.DriveTable().count - 1; page && row >= 0; --row) {
             main.DriveList().SetSelectedRow(row);
             const auto& gates = page->Gates();
-            const int shot = gates.securityEraseMode ? kSecurity
-                             : gates.fullVisible     ? kVendor
-                             : !gates.gateMessage.empty() ? kRefused
-                                                          : kShotCount;
-            if (shot != kShotCount) {
+            const int shot = gates.securityEraseMode ? Security
+                             : gates.fullVisible     ? Vendor
+                             : !gates.gateMessage.empty() ? Refused
+                                                          : ShotCount;
+            if (shot != ShotCount) {
                 m_eraseRows[shot] = row;
             }
         }
-        return page && m_eraseRows[kVendor] >= 0;
+        return page && m_eraseRows[Vendor] >= 0;
     }
 
     // Steps 1-3 show the states, 4 starts a Full Erase slow enough to show its elapsed time, 5
@@ -145,19 +145,19 @@ private:
             return;
         }
         m_settle = 0;
-        if (m_erase <= kShotCount) {
+        if (m_erase <= ShotCount) {
             if (const int row = m_eraseRows[m_erase - 1]; row >= 0) {
                 Pick(*main, row);
                 Save(*main, kEraseNames[m_erase - 1]);
             }
             ++m_erase;
-        } else if (m_erase == kShotCount + 1) {
+        } else if (m_erase == ShotCount + 1) {
             // Never on a real machine: the erase runs only on a lab drive.
             auto* lab = dynamic_cast<platform::sim::SimPlatform*>(&page->Platform());
-            Pick(*main, m_eraseRows[kVendor]);
+            Pick(*main, m_eraseRows[Vendor]);
             auto* device = lab ? lab->Device(page->PhysicalDrive()) : nullptr;
             if (device == nullptr) {
-                m_erase = kShotCount + 3;
+                m_erase = ShotCount + 3;
                 return;
             }
             device->SetEraseMilliseconds(4500);
@@ -166,10 +166,10 @@ private:
             QMetaObject::invokeMethod(
                 page, [page] { page->ItemAs<QAbstractButton>(CSecureErase::IDC_FULL_ERASE)->click(); },
                 Qt::QueuedConnection);
-        } else if (m_erase == kShotCount + 2 && page->IsBusy() && page->EraseSeconds() >= 3) {
+        } else if (m_erase == ShotCount + 2 && page->IsBusy() && page->EraseSeconds() >= 3) {
             Save(*main, "erase-running");
             ++m_erase;
-        } else if (m_erase == kShotCount + 3 && !page->IsBusy()) {
+        } else if (m_erase == ShotCount + 3 && !page->IsBusy()) {
             m_timer.stop();
             main->close();
         }
@@ -259,7 +259,7 @@ private:
     int m_page = 0;
     int m_settle = 0;
     int m_erase = 0;  // 0: not yet at the erase states
-    int m_eraseRows[kShotCount] = {-1, -1, -1};
+    int m_eraseRows[ShotCount] = {-1, -1, -1};
 };
 
 }  // namespace

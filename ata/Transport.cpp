@@ -31,7 +31,7 @@ platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int num
                                           std::array<uint8_t, 512>& block) {
     auto handle = OpenPhysicalDrive(drives, number);
     if (!handle) {
-        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kOpen);
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::Open);
     }
     std::array<uint8_t, 512> data{};
     AtaPassThroughRequest request;
@@ -76,10 +76,10 @@ platform::PassThroughResult SmartReadData(platform::DriveSystem& drives, int num
 
 platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, platform::AtaPassThroughRequest& request) {
     if (!handle) {
-        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kOpen);
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::Open);
     }
     if (request.dataLength > 0 && !request.dataBuffer) {
-        return platform::PassThroughResult::NotDelivered(platform::TransportStage::kRequest);
+        return platform::PassThroughResult::NotDelivered(platform::TransportStage::Request);
     }
     return handle->PassThrough(request);
 }

@@ -114,7 +114,7 @@ void BM_Engine(benchmark::State& state) {
 constexpr int kPageArea = 1020;
 constexpr ui::ControlTemplate kMainControls[] = {
     {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""}};
-constexpr ui::DialogTemplate kMainTemplate{102,          520, 280, "Vellumin", ui::kDialogNone,
+constexpr ui::DialogTemplate kMainTemplate{102,          520, 280, "Vellumin", ui::DialogNone,
                                            kMainControls};
 
 struct BenchLab : platform::sim::SimPlatform {

@@ -25,7 +25,7 @@ constexpr ui::ControlTemplate kMainControls[] = {
     {1022, ui::ControlKind::PushButton, 12, 246, 25, 21, "H"}, {1026, ui::ControlKind::PushButton, 61, 246, 28, 21, "R"},
     {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""},
 };
-constexpr ui::DialogTemplate kMainTemplate{102, 520, 280, "Vellumin", ui::kDialogNone, kMainControls};
+constexpr ui::DialogTemplate kMainTemplate{102, 520, 280, "Vellumin", ui::DialogNone, kMainControls};
 
 void BM_PageFullScan(benchmark::State& state) {
     auto lab = MakeBenchLab();

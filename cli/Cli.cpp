@@ -32,13 +32,13 @@ platform::Platform& Context::Platform() {
         try {
             m_platform = platform::sim::CreateSimPlatform(*simulate);
         } catch (const platform::sim::LabError& e) {
-            throw CommandError(kExitUsage, e.what());
+            throw CommandError(ExitUsage, e.what());
         }
     } else {
         m_platform = platform::linux_backend::CreateLinuxPlatform();
         if (!m_platform->Sys().IsAdministrator()) {
             m_platform.reset();
-            throw CommandError(kExitNoRights, "Vellumin requires Administrator Privileges.");
+            throw CommandError(ExitNoRights, "Vellumin requires Administrator Privileges.");
         }
     }
     return *m_platform;
@@ -75,11 +75,11 @@ int SaveLabAfter(Context& context, int code) {
         std::ofstream file(*context.saveLab, std::ios::binary | std::ios::trunc);
         if (!(file << text) || !file.flush()) {
             context.err() << "vellumin-cli: cannot write the lab to " << *context.saveLab << '\n';
-            return code == kExitOk ? kExitFailure : code;
+            return code == ExitOk ? ExitFailure : code;
         }
     } catch (const platform::sim::LabError& e) {
         context.err() << e.what() << '\n';
-        return code == kExitOk ? kExitUsage : code;
+        return code == ExitOk ? ExitUsage : code;
     }
     return code;
 }
@@ -159,7 +159,7 @@ int RunCliWith(const std::vector<std::string>& arguments, std::istream* in, std:
     try {
         app.parse(static_cast<int>(argv.size()), argv.data());
     } catch (const CLI::ParseError& e) {
-        return app.exit(e, out, err) == 0 ? kExitOk : kExitUsage;
+        return app.exit(e, out, err) == 0 ? ExitOk : ExitUsage;
     }
     if (simulate->count() > 0) {
         context.simulate = lab;
@@ -167,7 +167,7 @@ int RunCliWith(const std::vector<std::string>& arguments, std::istream* in, std:
     if (saveLabOption->count() > 0) {
         if (!context.simulate && !context.m_platform) {
             err << "--save-lab needs --simulate\n";
-            return kExitUsage;
+            return ExitUsage;
         }
         context.saveLab = saveLab;
     }
@@ -183,10 +183,10 @@ int RunCliWith(const std::vector<std::string>& arguments, std::istream* in, std:
             return e.code;
         } catch (const std::exception& e) {
             err << "vellumin-cli: " << e.what() << '\n';
-            return kExitFailure;
+            return ExitFailure;
         }
     }
-    return kExitUsage;
+    return ExitUsage;
 }
 
 }  // namespace

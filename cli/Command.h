@@ -23,12 +23,12 @@ namespace vellumin::cli {
 
 // Exit statuses shared by every command (also listed in --help).
 enum ExitCode : int {
-    kExitOk = 0,
-    kExitFailure = 1,       // the operation ran and reports a failure (e.g. scan found an error)
-    kExitUsage = 2,         // bad arguments, malformed lab file
-    kExitNoRights = 3,      // may not open raw disks
-    kExitNoDrive = 4,       // drive number without a (readable) drive
-    kExitStopped = 5,       // stopped by the user (Ctrl-C)
+    ExitOk = 0,
+    ExitFailure = 1,   // the operation ran and reports a failure (e.g. scan found an error)
+    ExitUsage = 2,     // bad arguments, malformed lab file
+    ExitNoRights = 3,  // may not open raw disks
+    ExitNoDrive = 4,   // drive number without a (readable) drive
+    ExitStopped = 5,   // stopped by the user (Ctrl-C)
 };
 
 // What every command gets: the global options and, on first use, the platform.

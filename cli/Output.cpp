@@ -21,19 +21,19 @@ int ParseDrive(const std::string& text) {
     const auto [stop, error] = std::from_chars(text.data(), end, number);
     if (error == std::errc::result_out_of_range ||
         (error == std::errc() && stop == end && (number < 0 || number >= ata::kMaxDrives))) {
-        throw CommandError(kExitNoDrive, "Physical drive " + text +
-                                             " is out of range: drives are numbered 0 to 15.");
+        throw CommandError(ExitNoDrive, "Physical drive " + text +
+                                            " is out of range: drives are numbered 0 to 15.");
     }
     if (error != std::errc() || stop != end) {
-        throw CommandError(kExitUsage,
+        throw CommandError(ExitUsage,
                            "DRIVE must be a physical drive number, 0 to 15, not '" + text + "'.");
     }
     return number;
 }
 
 void ThrowNoDrive(int drive) {
-    throw CommandError(kExitNoDrive, "Physical drive " + std::to_string(drive) +
-                                         " is not present or cannot be opened.");
+    throw CommandError(ExitNoDrive, "Physical drive " + std::to_string(drive) +
+                                        " is not present or cannot be opened.");
 }
 
 int ReportUndeliveredRead(Context& context, int drive, const char* command,
@@ -44,7 +44,7 @@ int ReportUndeliveredRead(Context& context, int drive, const char* command,
     context.err() << "Physical drive " << drive << ": " << command << " was not delivered"
                   << (rowsFollow ? "; the rows show empty values.\n" : ".\n");
     ReportTransportReason(context, drive, command, result);
-    return kExitFailure;
+    return ExitFailure;
 }
 
 void ReportTransportReason(Context& context, int drive, const char* command, const platform::PassThroughResult& result) {

@@ -18,16 +18,16 @@ namespace vellumin::cli {
 // Adds the positional DRIVE argument (physical drive number 0-15) to a command.
 CLI::Option* AddDriveArgument(CLI::App* command, std::string& drive);
 
-// "0".."15" -> the number. Throws CommandError: kExitUsage when the text is not a whole
-// number, kExitNoDrive when it is outside 0-15.
+// "0".."15" -> the number. Throws CommandError: ExitUsage when the text is not a whole
+// number, ExitNoDrive when it is outside 0-15.
 int ParseDrive(const std::string& text);
 
-// Throws CommandError(kExitNoDrive) for a drive that did not answer.
+// Throws CommandError(ExitNoDrive) for a drive that did not answer.
 [[noreturn]] void ThrowNoDrive(int drive);
 
-// After a drive's own read was not delivered: throws CommandError(kExitNoDrive) when the drive
+// After a drive's own read was not delivered: throws CommandError(ExitNoDrive) when the drive
 // cannot even be opened; otherwise says on standard error which read failed ("IDENTIFY
-// DEVICE", "SMART READ DATA") and returns kExitFailure, for the rows shown from the empty block.
+// DEVICE", "SMART READ DATA") and returns ExitFailure, for the rows shown from the empty block.
 // With --verbose, a second line gives the transport's reason.
 int ReportUndeliveredRead(Context& context, int drive, const char* command,
                           const platform::PassThroughResult& result, bool rowsFollow = true);

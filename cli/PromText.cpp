@@ -69,7 +69,7 @@ std::string Exposition::Text() const {
         text += "# HELP " + std::string(series.family.name) + ' ' +
                 std::string(series.family.help) + '\n';
         text += "# TYPE " + std::string(series.family.name) +
-                (series.family.type == MetricType::kCounter ? " counter\n" : " gauge\n");
+                (series.family.type == MetricType::Counter ? " counter\n" : " gauge\n");
         for (const auto& line : series.lines) {
             text += line + '\n';
         }

@@ -12,12 +12,12 @@
 
 namespace vellumin::cli::prom {
 
-enum class MetricType { kGauge, kCounter };
+enum class MetricType { Gauge, Counter };
 
 struct Family {
     std::string_view name;
     std::string_view help;
-    MetricType type = MetricType::kGauge;
+    MetricType type = MetricType::Gauge;
 };
 
 using Labels = std::vector<std::pair<std::string, std::string>>;

@@ -204,13 +204,13 @@ nlohmann::json MessagesJson(const std::vector<EraseMessage>& messages) {
 int ExitStatus(EraseEnding ending) {
     switch (ending) {
         case EraseEnding::Done:
-            return kExitOk;
+            return ExitOk;
         case EraseEnding::DeclinedOnRepeat:
             return kExitDeclined;
         case EraseEnding::BootDriveOnRepeat:
             return kExitRefused;
         default:
-            return kExitFailure;
+            return ExitFailure;
     }
 }
 

@@ -25,7 +25,7 @@ int RunIdentify(Context& context, const IdentifyOptions& options) {
     }
     if (options.raw) {
         PrintRawBlock(context, drive, "identifyHex", block.data(), block.size());
-        return kExitOk;
+        return ExitOk;
     }
     const std::string prefix = ata::PrefixText(block);
     const std::string rotation = ata::RotationText(block);
@@ -39,7 +39,7 @@ int RunIdentify(Context& context, const IdentifyOptions& options) {
         {"Compatible", compatible ? "yes" : "no"},
     };
     PrintRows(context, rows, {{"drive", drive}, {"compatible", compatible}});
-    return kExitOk;
+    return ExitOk;
 }
 
 const Registrar identifyCommand(20, [](CLI::App& app, Context& context) {

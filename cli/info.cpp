@@ -15,8 +15,8 @@ namespace {
 int RunInfo(Context& context, const std::string& driveText) {
     const int drive = ParseDrive(driveText);
     const pages::DriveBlocks blocks = pages::ReadDriveBlocks(context.Platform().Drives(), drive,
-                                                             pages::ReadOrder::kIdentifyFirst);
-    int status = kExitOk;
+                                                             pages::ReadOrder::IdentifyFirst);
+    int status = ExitOk;
     if (!blocks.identifyRead) {
         status = ReportUndeliveredRead(context, drive, "IDENTIFY DEVICE", blocks.identifyResult);
     }

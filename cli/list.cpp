@@ -31,18 +31,18 @@ int RunList(Context& context) {
             list.push_back(JsonText(text));
         }
         context.PrintJson({{"count", table.count}, {"drives", drives}, {"list", list}});
-        return kExitOk;
+        return ExitOk;
     }
     if (table.count == 0) {
         context.out() << discovery.rows.front() << '\n';
-        return kExitOk;
+        return ExitOk;
     }
     Rows rows;
     for (int row = 0; row < table.count; ++row) {
         rows.push_back({"Drive " + std::to_string(table.rowToDrive[row]), discovery.rows[row]});
     }
     PrintTable(context.out(), rows);
-    return kExitOk;
+    return ExitOk;
 }
 
 const Registrar listCommand(10, [](CLI::App& app, Context& context) {

@@ -35,28 +35,28 @@ using prom::MetricType;
 
 constexpr Family kDriveInfo{"vellumin_drive_info",
                             "A compatible drive: always 1, its identity in the labels.",
-                            MetricType::kGauge};
+                            MetricType::Gauge};
 constexpr Family kScrapeSuccess{"vellumin_scrape_success",
                                 "1 when the drive's SMART data was read, 0 when it did not answer.",
-                                MetricType::kGauge};
+                                MetricType::Gauge};
 constexpr Family kDuration{"vellumin_scrape_duration_seconds",
-                           "Time the collection of all drives took.", MetricType::kGauge};
+                           "Time the collection of all drives took.", MetricType::Gauge};
 constexpr Family kCapacity{"vellumin_capacity_bytes", "User-addressable capacity.",
-                           MetricType::kGauge};
+                           MetricType::Gauge};
 constexpr Family kTrim{"vellumin_trim_supported", "1 when the drive supports TRIM.",
-                       MetricType::kGauge};
+                       MetricType::Gauge};
 constexpr Family kSecuritySupported{"vellumin_security_supported",
                                     "1 when the drive has the ATA security feature set.",
-                                    MetricType::kGauge};
+                                    MetricType::Gauge};
 constexpr Family kSecurityEnabled{"vellumin_security_enabled",
                                   "1 when a user password is set (ATA security enabled).",
-                                  MetricType::kGauge};
+                                  MetricType::Gauge};
 constexpr Family kSecurityLocked{"vellumin_security_locked",
                                  "1 when the drive is locked against media access.",
-                                 MetricType::kGauge};
+                                 MetricType::Gauge};
 constexpr Family kSecurityFrozen{"vellumin_security_frozen",
                                  "1 when security commands are frozen until a power cycle.",
-                                 MetricType::kGauge};
+                                 MetricType::Gauge};
 
 // A SMART report row's meaning: the family it feeds and the factor to the family's base unit.
 struct SmartFigure {
@@ -66,32 +66,32 @@ struct SmartFigure {
 };
 
 constexpr Family kPowerOn{"vellumin_power_on_seconds_total", "Time the drive has been powered on.",
-                          MetricType::kCounter};
+                          MetricType::Counter};
 constexpr Family kPowerCycles{"vellumin_power_cycles_total", "Power cycles of the drive.",
-                              MetricType::kCounter};
+                              MetricType::Counter};
 constexpr Family kPowerCycleTime{"vellumin_power_cycle_time",
                                  "Device power-cycle time in the drive's own unit.",
-                                 MetricType::kGauge};
+                                 MetricType::Gauge};
 constexpr Family kPowerLoss{"vellumin_unexpected_power_losses_total",
-                            "Power losses without a prior shutdown command.", MetricType::kCounter};
+                            "Power losses without a prior shutdown command.", MetricType::Counter};
 constexpr Family kEraseMax{"vellumin_erase_count_max",
-                           "Erase cycles of the most erased flash block.", MetricType::kGauge};
+                           "Erase cycles of the most erased flash block.", MetricType::Gauge};
 constexpr Family kEraseAvg{"vellumin_erase_count_avg", "Average erase cycles of the flash blocks.",
-                           MetricType::kGauge};
+                           MetricType::Gauge};
 constexpr Family kEraseMin{"vellumin_erase_count_min",
-                           "Erase cycles of the least erased flash block.", MetricType::kGauge};
+                           "Erase cycles of the least erased flash block.", MetricType::Gauge};
 constexpr Family kTemperature{"vellumin_temperature_celsius", "Current drive temperature.",
-                              MetricType::kGauge};
+                              MetricType::Gauge};
 constexpr Family kTemperatureMin{"vellumin_temperature_min_celsius",
-                                 "Lowest temperature the drive recorded.", MetricType::kGauge};
+                                 "Lowest temperature the drive recorded.", MetricType::Gauge};
 constexpr Family kTemperatureMax{"vellumin_temperature_max_celsius",
-                                 "Highest temperature the drive recorded.", MetricType::kGauge};
+                                 "Highest temperature the drive recorded.", MetricType::Gauge};
 constexpr Family kHostWrites{"vellumin_host_writes_total",
                              "Lifetime writes from the host in the drive's own unit.",
-                             MetricType::kCounter};
+                             MetricType::Counter};
 constexpr Family kHostReads{"vellumin_host_reads_total",
                             "Lifetime reads to the host in the drive's own unit.",
-                            MetricType::kCounter};
+                            MetricType::Counter};
 
 constexpr std::array<SmartFigure, 15> kSmartFigures{{
     {"Power-On Hour Count", kPowerOn, 3600},
@@ -133,16 +133,16 @@ static_assert(AllRowsPublished(pages::kJmf667Layout) && AllRowsPublished(pages::
 
 constexpr Family kScanEnding{
     "vellumin_scan_last_ending",
-    "Ending of the last recorded scan: 1 for its ending, 0 for the others.", MetricType::kGauge};
+    "Ending of the last recorded scan: 1 for its ending, 0 for the others.", MetricType::Gauge};
 constexpr Family kScanFailingLba{"vellumin_scan_last_first_failing_lba",
                                  "First LBA the last recorded scan could not read.",
-                                 MetricType::kGauge};
+                                 MetricType::Gauge};
 constexpr Family kScanChunks{"vellumin_scan_last_chunks_read",
                              "Chunks the last recorded scan read successfully.",
-                             MetricType::kGauge};
+                             MetricType::Gauge};
 constexpr Family kScanFinished{"vellumin_scan_last_finished_timestamp_seconds",
                                "When the last recorded scan finished (Unix time).",
-                               MetricType::kGauge};
+                               MetricType::Gauge};
 
 int64_t Flag(bool set) {
     return set ? 1 : 0;
@@ -316,14 +316,14 @@ int RunMetrics(Context& context, const MetricsOptions& options) {
     const std::string text = metrics.Text();
     if (options.output.empty()) {
         context.out() << text;
-        return kExitOk;
+        return ExitOk;
     }
     try {
         WriteFileAtomically(options.output, text);
     } catch (const std::exception& e) {
-        throw CommandError(kExitFailure, e.what());
+        throw CommandError(ExitFailure, e.what());
     }
-    return kExitOk;
+    return ExitOk;
 }
 
 const Registrar metricsCommand(70, [](CLI::App& app, Context& context) {

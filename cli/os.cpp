@@ -18,7 +18,7 @@ int RunOs(Context& context) {
         context.out() << os.displayLine << "\nTRIM offered: " << (os.trimOffered ? "yes" : "no")
                       << '\n';
     }
-    return kExitOk;
+    return ExitOk;
 }
 
 const Registrar osCommand(80, [](CLI::App& app, Context& context) {

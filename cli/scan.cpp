@@ -65,16 +65,16 @@ private:
 int ExitStatus(scan::ScanEnding ending) {
     switch (ending) {
         case scan::ScanEnding::Completed:
-            return kExitOk;
+            return ExitOk;
         case scan::ScanEnding::Failed:
-            return kExitFailure;
+            return ExitFailure;
         case scan::ScanEnding::Stopped:
-            return kExitStopped;
+            return ExitStopped;
         case scan::ScanEnding::NotOpened:
         case scan::ScanEnding::NoSize:
-            return kExitNoDrive;
+            return ExitNoDrive;
     }
-    return kExitFailure;
+    return ExitFailure;
 }
 
 struct ScanOptions {
@@ -149,8 +149,8 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
     int status = ExitStatus(outcome.ending);
     // A scan asked to be recorded that was not is no success, whatever it found.
     if (options.record && !RecordScan(context, drive, identified ? &identify : nullptr, summary) &&
-        status == kExitOk) {
-        status = kExitFailure;
+        status == ExitOk) {
+        status = ExitFailure;
     }
     if (context.json) {
         context.PrintJson(summary);

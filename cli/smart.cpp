@@ -19,17 +19,17 @@ struct SmartOptions {
 
 const char* DecoderName(pages::SmartDecoder decoder) {
     switch (decoder) {
-        case pages::SmartDecoder::kSmi:
+        case pages::SmartDecoder::Smi:
             return "SMI";
-        case pages::SmartDecoder::kSm2246:
+        case pages::SmartDecoder::Sm2246:
             return "SM2246";
-        case pages::SmartDecoder::kJmf667:
+        case pages::SmartDecoder::Jmf667:
             return "JMF667";
-        case pages::SmartDecoder::kJmf612:
+        case pages::SmartDecoder::Jmf612:
             return "JMF612";
-        case pages::SmartDecoder::kModelSeries:
+        case pages::SmartDecoder::ModelSeries:
             return "model series";
-        case pages::SmartDecoder::kNone:
+        case pages::SmartDecoder::None:
             break;
     }
     return "none";
@@ -38,8 +38,8 @@ const char* DecoderName(pages::SmartDecoder decoder) {
 int RunSmart(Context& context, const SmartOptions& options) {
     const int drive = ParseDrive(options.drive);
     const pages::DriveBlocks blocks =
-        pages::ReadDriveBlocks(context.Platform().Drives(), drive, pages::ReadOrder::kSmartFirst);
-    int status = kExitOk;
+        pages::ReadDriveBlocks(context.Platform().Drives(), drive, pages::ReadOrder::SmartFirst);
+    int status = ExitOk;
     if (!blocks.smartRead) {
         // A dump of the empty block would pass for the drive's data: none is printed.
         status = ReportUndeliveredRead(context, drive, "SMART READ DATA", blocks.smartResult, !options.raw);
@@ -48,7 +48,7 @@ int RunSmart(Context& context, const SmartOptions& options) {
         }
     } else if (options.raw) {
         PrintRawBlock(context, drive, "smartHex", blocks.smart.data(), blocks.smart.size());
-        return kExitOk;
+        return ExitOk;
     }
     if (!blocks.identifyRead) {
         context.err()

@@ -48,7 +48,7 @@ int RunTrim(Context& context, const std::string& action) {
     }
     switch (outcome.result) {
         case trim::kTrimEnabled:
-            return kExitOk;
+            return ExitOk;
         case trim::kTrimDisabled:
             return kExitTrimDisabled;
         default:

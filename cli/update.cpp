@@ -147,7 +147,7 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
             summary["exitStatus"] = status;
             context.PrintJson(summary);
         } else if (!text.empty()) {
-            (status == kExitOk || status == kExitUpdateOffered ? context.out() : context.err())
+            (status == ExitOk || status == kExitUpdateOffered ? context.out() : context.err())
                 << text << '\n';
         }
         return status;
@@ -155,13 +155,13 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
 
     switch (query.ending) {
         case fwupdate::QueryEnding::Failed:
-            return finish(kExitFailure, "Error: " + query.error);
+            return finish(ExitFailure, "Error: " + query.error);
         case fwupdate::QueryEnding::Silent:
-            return finish(kExitFailure, "The update service sent an empty reply.");
+            return finish(ExitFailure, "The update service sent an empty reply.");
         case fwupdate::QueryEnding::Unreadable:
-            return finish(kExitFailure, fwupdate::StatusText(query));
+            return finish(ExitFailure, fwupdate::StatusText(query));
         case fwupdate::QueryEnding::Latest:
-            return finish(kExitOk, fwupdate::StatusText(query));
+            return finish(ExitOk, fwupdate::StatusText(query));
         case fwupdate::QueryEnding::Offer:
             break;
     }
@@ -193,16 +193,16 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
                            {"mbPerSecond", seconds > 0 ? download.received / seconds / 1e6 : 0.0}};
     switch (download.ending) {
         case fwupdate::DownloadEnding::Completed:
-            return finish(kExitOk, download.statusText + "\n" + kAhciNote);
+            return finish(ExitOk, download.statusText + "\n" + kAhciNote);
         case fwupdate::DownloadEnding::Cancelled:
-            return finish(kExitStopped, download.statusText);
+            return finish(ExitStopped, download.statusText);
         case fwupdate::DownloadEnding::Failed:
-            return finish(kExitFailure, "Error: " + download.statusText);
+            return finish(ExitFailure, "Error: " + download.statusText);
         case fwupdate::DownloadEnding::NotOffered:
         case fwupdate::DownloadEnding::Refused:
             break;
     }
-    return finish(kExitFailure, download.statusText);
+    return finish(ExitFailure, download.statusText);
 }
 
 const Registrar updateCommand(70, [](CLI::App& app, Context& context) {

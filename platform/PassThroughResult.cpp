@@ -26,28 +26,28 @@ const char* StageText(TransportStage stage) {
 std::string Describe(const TransportFailure& f) {
     char detail[128] = "";
     switch (f.stage) {
-        case TransportStage::kOpen:
-        case TransportStage::kRequest:
-        case TransportStage::kRefused:
+        case TransportStage::Open:
+        case TransportStage::Request:
+        case TransportStage::Refused:
             break;
-        case TransportStage::kSystemCall:
+        case TransportStage::SystemCall:
             std::snprintf(detail, sizeof detail, " (errno %d: %s)", f.osError,
                           std::strerror(f.osError));
             break;
-        case TransportStage::kHost:
+        case TransportStage::Host:
             std::snprintf(detail, sizeof detail, " (host status 0x%04X)", f.hostStatus);
             break;
-        case TransportStage::kDriver:
+        case TransportStage::Driver:
             std::snprintf(detail, sizeof detail, " (driver status 0x%04X)", f.driverStatus);
             break;
-        case TransportStage::kScsiStatus:
+        case TransportStage::ScsiStatus:
             std::snprintf(detail, sizeof detail, " (status 0x%02X)", f.scsiStatus);
             break;
-        case TransportStage::kSense:
+        case TransportStage::Sense:
             std::snprintf(detail, sizeof detail, " (sense key 0x%X, ASC 0x%02X, ASCQ 0x%02X)",
                           f.senseKey, f.asc, f.ascq);
             break;
-        case TransportStage::kShortTransfer:
+        case TransportStage::ShortTransfer:
             std::snprintf(detail, sizeof detail, " (%u bytes missing)", f.residual);
             break;
     }

@@ -10,20 +10,20 @@ namespace vellumin::platform {
 // stopped. A drive that answers with its error bit is no transport failure: that command was
 // delivered (and aborted).
 enum class TransportStage : uint8_t {
-    kOpen,           // the drive is not there or cannot be opened
-    kRequest,        // the request cannot be sent as stated (direction, buffer, length)
-    kSystemCall,     // the pass-through call itself failed
-    kHost,           // the host adapter reported an error
-    kDriver,         // the low-level driver reported an error
-    kScsiStatus,     // a SCSI status other than GOOD or CHECK CONDITION
-    kSense,          // a check condition without the device's registers, or a failing sense key
-    kShortTransfer,  // good status, but fewer data bytes moved than the command asked for
-    kRefused,        // the lab's transport refused the command
+    Open,           // the drive is not there or cannot be opened
+    Request,        // the request cannot be sent as stated (direction, buffer, length)
+    SystemCall,     // the pass-through call itself failed
+    Host,           // the host adapter reported an error
+    Driver,         // the low-level driver reported an error
+    ScsiStatus,     // a SCSI status other than GOOD or CHECK CONDITION
+    Sense,          // a check condition without the device's registers, or a failing sense key
+    ShortTransfer,  // good status, but fewer data bytes moved than the command asked for
+    Refused,        // the lab's transport refused the command
 };
 
 // What the transport knew when it gave up; fields it did not learn stay zero.
 struct TransportFailure {
-    TransportStage stage = TransportStage::kRequest;
+    TransportStage stage = TransportStage::Request;
     int osError = 0;            // errno of the failed call
     uint16_t hostStatus = 0;    // SG_IO host_status
     uint16_t driverStatus = 0;  // SG_IO driver_status

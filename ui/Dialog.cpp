@@ -73,16 +73,16 @@ void Dialog::Build() {
         return;
     }
     m_building = true;
-    const bool child = (m_template->style & kChild) != 0 || (parentWidget() && !isWindow());
+    const bool child = (m_template->style & Child) != 0 || (parentWidget() && !isWindow());
     if (child) {
         setWindowFlags(Qt::Widget);
     } else {
         Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                 Qt::WindowCloseButtonHint;
-        if (m_template->style & kSysMenu) {
+        if (m_template->style & SysMenu) {
             flags |= Qt::WindowSystemMenuHint;
         }
-        if (m_template->style & kMinimizeBox) {
+        if (m_template->style & MinimizeBox) {
             flags |= Qt::WindowMinimizeButtonHint;
         }
         setWindowFlags(flags);
@@ -111,7 +111,7 @@ QWidget* Dialog::CreateControl(const ControlTemplate& control) {
     case ControlKind::Static: {
         auto* label = new QLabel(this);
         label->setWordWrap(true);
-        label->setAlignment((control.style & kCenter ? Qt::AlignHCenter : Qt::AlignLeft) |
+        label->setAlignment((control.style & Center ? Qt::AlignHCenter : Qt::AlignLeft) |
                             Qt::AlignTop);
         return label;
     }
@@ -123,15 +123,15 @@ QWidget* Dialog::CreateControl(const ControlTemplate& control) {
     }
     case ControlKind::Edit: {
         auto* edit = new QLineEdit(this);
-        edit->setReadOnly(control.style & kReadOnly);
-        edit->setFrame(control.style & kBorder);
+        edit->setReadOnly(control.style & ReadOnly);
+        edit->setFrame(control.style & Border);
         return edit;
     }
     case ControlKind::ListView: {
         auto* list = new QTreeWidget(this);
         list->setRootIsDecorated(false);
-        list->setHeaderHidden(control.style & kNoColumnHeader);
-        list->setSelectionMode(control.style & kSingleSel ? QAbstractItemView::SingleSelection
+        list->setHeaderHidden(control.style & NoColumnHeader);
+        list->setSelectionMode(control.style & SingleSel ? QAbstractItemView::SingleSelection
                                                            : QAbstractItemView::ExtendedSelection);
         return list;
     }
@@ -154,7 +154,7 @@ void Dialog::Place(QWidget& widget, const ControlTemplate& control) {
     }
     widget.setHidden(!control.visible());
     widget.setEnabled(control.enabled());
-    widget.setFocusPolicy(control.style & kTabStop ? Qt::StrongFocus : widget.focusPolicy());
+    widget.setFocusPolicy(control.style & TabStop ? Qt::StrongFocus : widget.focusPolicy());
 }
 
 void Dialog::Connect(QWidget& widget, int id) {

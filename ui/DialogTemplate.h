@@ -20,20 +20,20 @@ enum class ControlKind : uint8_t {
 
 // Window styles that matter to this program.
 enum ControlStyle : uint32_t {
-    kStyleNone = 0,
-    kHidden = 1u << 0,          // created without WS_VISIBLE
-    kDisabled = 1u << 1,        // WS_DISABLED
-    kTabStop = 1u << 2,         // WS_TABSTOP
-    kBorder = 1u << 3,          // WS_BORDER
-    kReadOnly = 1u << 4,        // ES_READONLY
-    kAutoHScroll = 1u << 5,     // ES_AUTOHSCROLL
-    kNoColumnHeader = 1u << 6,  // LVS_NOCOLUMNHEADER
-    kSingleSel = 1u << 7,       // LVS_SINGLESEL
-    kShowSelAlways = 1u << 8,   // LVS_SHOWSELALWAYS
-    kReport = 1u << 9,          // LVS_REPORT
-    kOwnerDraw = 1u << 10,      // BS_OWNERDRAW
-    kBitmap = 1u << 11,         // BS_BITMAP (bitmap push button)
-    kCenter = 1u << 12,         // SS_CENTER
+    StyleNone = 0,
+    Hidden = 1u << 0,          // created without WS_VISIBLE
+    Disabled = 1u << 1,        // WS_DISABLED
+    TabStop = 1u << 2,         // WS_TABSTOP
+    Border = 1u << 3,          // WS_BORDER
+    ReadOnly = 1u << 4,        // ES_READONLY
+    AutoHScroll = 1u << 5,     // ES_AUTOHSCROLL
+    NoColumnHeader = 1u << 6,  // LVS_NOCOLUMNHEADER
+    SingleSel = 1u << 7,       // LVS_SINGLESEL
+    ShowSelAlways = 1u << 8,   // LVS_SHOWSELALWAYS
+    Report = 1u << 9,          // LVS_REPORT
+    OwnerDraw = 1u << 10,      // BS_OWNERDRAW
+    Bitmap = 1u << 11,         // BS_BITMAP (bitmap push button)
+    Center = 1u << 12,         // SS_CENTER
 };
 
 struct ControlTemplate {
@@ -41,17 +41,17 @@ struct ControlTemplate {
     ControlKind kind;
     int x, y, cx, cy;  // dialog units
     std::string_view text;
-    uint32_t style = kStyleNone;
+    uint32_t style = StyleNone;
 
-    constexpr bool visible() const { return (style & kHidden) == 0; }
-    constexpr bool enabled() const { return (style & kDisabled) == 0; }
+    constexpr bool visible() const { return (style & Hidden) == 0; }
+    constexpr bool enabled() const { return (style & Disabled) == 0; }
 };
 
 enum DialogStyle : uint32_t {
-    kDialogNone = 0,
-    kChild = 1u << 0,        // WS_CHILD, no caption: a page inside another window
-    kSysMenu = 1u << 1,      // WS_SYSMENU
-    kMinimizeBox = 1u << 2,  // WS_MINIMIZEBOX
+    DialogNone = 0,
+    Child = 1u << 0,        // WS_CHILD, no caption: a page inside another window
+    SysMenu = 1u << 1,      // WS_SYSMENU
+    MinimizeBox = 1u << 2,  // WS_MINIMIZEBOX
 };
 
 // A dialog resource: its id, size in dialog units, caption and controls in creation order.

@@ -9,9 +9,9 @@ namespace {
 using namespace vellumin::ui;
 
 constexpr ControlTemplate kControls[] = {
-    {CDriveInfo::IDC_REPORT, ControlKind::ListView, 4, 3, 301, 150, "", kReport | kTabStop},
+    {CDriveInfo::IDC_REPORT, ControlKind::ListView, 4, 3, 301, 150, "", Report | TabStop},
 };
-constexpr DialogTemplate kTemplate{CDriveInfo::kDialogId, 315, 156, "", kChild, kControls};
+constexpr DialogTemplate kTemplate{CDriveInfo::kDialogId, 315, 156, "", Child, kControls};
 
 }  // namespace
 

@@ -16,19 +16,19 @@ using namespace vellumin::ui;
 
 constexpr ControlTemplate kControls[] = {
     {CSecureErase::IDC_QUICK_ERASE, ControlKind::ImageButton, 11, 7, 76, 14, "Quick Erase",
-     kBitmap | kTabStop},
+     Bitmap | TabStop},
     {CSecureErase::IDC_FULL_ERASE, ControlKind::ImageButton, 92, 7, 76, 14, "Full Erase",
-     kBitmap | kTabStop},
+     Bitmap | TabStop},
     {CSecureErase::IDC_NOT_SUPPORTED, ControlKind::Static, 9, 7, 261, 14,
      "The selected drive does not support this function."},
     {CSecureErase::IDC_WARNING, ControlKind::Static, 9, 30, 300, 23,
      "Executing secure erase will permanently remove all data on the SSD. Upon completion, you "
      "will need to restart your computer.",
-     kHidden},
+     Hidden},
     {CSecureErase::IDC_GATE_MESSAGE, ControlKind::Static, 9, 56, 304, 20, ""},
     {CSecureErase::IDC_ELAPSED, ControlKind::Static, 9, 94, 160, 17, ""},
 };
-constexpr DialogTemplate kTemplate{CSecureErase::kDialogId, 315, 156, "", kChild, kControls};
+constexpr DialogTemplate kTemplate{CSecureErase::kDialogId, 315, 156, "", Child, kControls};
 
 // The main window's controls the erase run locks: the six feature buttons, home, refresh and
 // the drive list. About stays usable.

@@ -21,15 +21,15 @@ constexpr ControlTemplate kControls[] = {
     {CFWUpdate::IDC_STATUS, ControlKind::Static, 9, 9, 297, 26, ""},
     {CFWUpdate::IDC_PROGRESS, ControlKind::Progress, 7, 81, 228, 10, ""},
     {CFWUpdate::IDC_FOLDER, ControlKind::Edit, 7, 43, 180, 12, "",
-     kReadOnly | kBorder | kAutoHScroll | kTabStop},
-    {CFWUpdate::IDC_BROWSE, ControlKind::PushButton, 199, 42, 50, 14, "Browse", kTabStop},
+     ReadOnly | Border | AutoHScroll | TabStop},
+    {CFWUpdate::IDC_BROWSE, ControlKind::PushButton, 199, 42, 50, 14, "Browse", TabStop},
     {CFWUpdate::IDC_DOWNLOAD, ControlKind::ImageButton, 7, 61, 50, 14, "Download",
-     kOwnerDraw | kTabStop},
+     OwnerDraw | TabStop},
     {CFWUpdate::IDC_AHCI_NOTE, ControlKind::Static, 7, 102, 294, 32,
      "If you want to update firmware, please turn on AHCI mode and make sure that AHCI is "
      "supported on the motherboard."},
 };
-constexpr DialogTemplate kTemplate{CFWUpdate::kDialogId, 315, 156, "", kChild, kControls};
+constexpr DialogTemplate kTemplate{CFWUpdate::kDialogId, 315, 156, "", Child, kControls};
 
 // What a query hides until it has an offer, and what every download ending hides.
 constexpr int kOfferControls[] = {CFWUpdate::IDC_FOLDER, CFWUpdate::IDC_BROWSE,

@@ -16,11 +16,11 @@ std::string ControllerName(const ata::SmartBlock& smart) {
 
 DriveBlocks ReadDriveBlocks(platform::DriveSystem& drives, int driveNumber, ReadOrder order) {
     DriveBlocks blocks;
-    if (order == ReadOrder::kSmartFirst) {
+    if (order == ReadOrder::SmartFirst) {
         blocks.smartResult = ata::SmartReadData(drives, driveNumber, blocks.smart);
     }
     blocks.identifyResult = ata::IdentifyDevice(drives, driveNumber, blocks.identify);
-    if (order == ReadOrder::kIdentifyFirst) {
+    if (order == ReadOrder::IdentifyFirst) {
         blocks.smartResult = ata::SmartReadData(drives, driveNumber, blocks.smart);
     }
     blocks.identifyRead = blocks.identifyResult.delivered();

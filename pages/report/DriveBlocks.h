@@ -18,7 +18,7 @@ struct DriveBlocks {
 };
 
 // The information page reads the identify block first, the SMART page the SMART block.
-enum class ReadOrder { kIdentifyFirst, kSmartFirst };
+enum class ReadOrder { IdentifyFirst, SmartFirst };
 
 DriveBlocks ReadDriveBlocks(platform::DriveSystem& drives, int driveNumber, ReadOrder order);
 

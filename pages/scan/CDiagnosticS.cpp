@@ -18,16 +18,16 @@ constexpr ui::ControlTemplate kControls[] = {
     // Under the two scan buttons: created first so that they lie on top of it.
     {CDiagnosticS::IDC_NOT_SUPPORTED, ui::ControlKind::Static, 7, 7, 306, 14,
      "The selected drive does not support this function."},
-    {CDiagnosticS::IDC_QUICK_SCAN, ui::ControlKind::ImageButton, 7, 7, 76, 14, "Quick Scan", ui::kTabStop | ui::kBitmap},
-    {CDiagnosticS::IDC_FULL_SCAN, ui::ControlKind::ImageButton, 89, 7, 76, 14, "Full Scan", ui::kTabStop | ui::kBitmap},
+    {CDiagnosticS::IDC_QUICK_SCAN, ui::ControlKind::ImageButton, 7, 7, 76, 14, "Quick Scan", ui::TabStop | ui::Bitmap},
+    {CDiagnosticS::IDC_FULL_SCAN, ui::ControlKind::ImageButton, 89, 7, 76, 14, "Full Scan", ui::TabStop | ui::Bitmap},
     {CDiagnosticS::IDC_PROGRESS, ui::ControlKind::Progress, 7, 35, 228, 10, ""},
-    {CDiagnosticS::IDC_PERCENT, ui::ControlKind::Static, 247, 35, 52, 20, "", ui::kHidden},
-    {CDiagnosticS::IDC_ITEMS, ui::ControlKind::Static, 7, 58, 272, 16, "", ui::kHidden},
+    {CDiagnosticS::IDC_PERCENT, ui::ControlKind::Static, 247, 35, 52, 20, "", ui::Hidden},
+    {CDiagnosticS::IDC_ITEMS, ui::ControlKind::Static, 7, 58, 272, 16, "", ui::Hidden},
     {CDiagnosticS::IDC_ELAPSED, ui::ControlKind::Static, 7, 78, 171, 16, ""},
     {CDiagnosticS::IDC_RESULT, ui::ControlKind::Static, 7, 101, 290, 11, ""},
-    {CDiagnosticS::IDC_STOP, ui::ControlKind::ImageButton, 7, 125, 22, 16, "Stop", ui::kHidden | ui::kTabStop | ui::kBitmap},
+    {CDiagnosticS::IDC_STOP, ui::ControlKind::ImageButton, 7, 125, 22, 16, "Stop", ui::Hidden | ui::TabStop | ui::Bitmap},
 };
-constexpr ui::DialogTemplate kTemplate{CDiagnosticS::kDialogId, 315, 156, "", ui::kChild, kControls};
+constexpr ui::DialogTemplate kTemplate{CDiagnosticS::kDialogId, 315, 156, "", ui::Child, kControls};
 
 // The main window's buttons a running scan locks: the five other feature pages, home and
 // refresh. Its own page button, About and the drive list stay as they are.

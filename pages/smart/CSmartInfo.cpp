@@ -9,10 +9,10 @@ namespace {
 using namespace vellumin::ui;
 
 constexpr ControlTemplate kControls[] = {
-    {CSmartInfo::IDC_REPORT, ControlKind::ListView, 4, 6, 301, 109, "", kReport | kTabStop},
+    {CSmartInfo::IDC_REPORT, ControlKind::ListView, 4, 6, 301, 109, "", Report | TabStop},
     {CSmartInfo::IDC_MESSAGE, ControlKind::Static, 3, 135, 300, 17, ""},
 };
-constexpr DialogTemplate kTemplate{CSmartInfo::kDialogId, 315, 156, "", kChild, kControls};
+constexpr DialogTemplate kTemplate{CSmartInfo::kDialogId, 315, 156, "", Child, kControls};
 
 }  // namespace
 
@@ -30,7 +30,7 @@ void CSmartInfo::Fill(int32_t drive) {
     m_list.DeleteAllItems();
 
     const pages::DriveBlocks blocks =
-        pages::ReadDriveBlocks(Platform().Drives(), drive, pages::ReadOrder::kSmartFirst);
+        pages::ReadDriveBlocks(Platform().Drives(), drive, pages::ReadOrder::SmartFirst);
     const pages::SmartReport report = pages::DecodeSmart(blocks.smart, blocks.identify);
     pages::InsertReportRows(m_list, 0, report.rows);
     // Shown only here; the main window hides the line before every fill.

@@ -20,12 +20,12 @@ struct NamedDecoder {
 
 // Tried in order; the first match decides.
 constexpr std::array<NamedDecoder, 6> kControllerDecoders{{
-    {"SMI2242", SmartDecoder::kSmi},
-    {"SMI2235", SmartDecoder::kSmi},
-    {"JMF667", SmartDecoder::kJmf667},
-    {"SM2246", SmartDecoder::kSm2246},
-    {"JMF612", SmartDecoder::kJmf612},
-    {"JMF616", SmartDecoder::kJmf612},
+    {"SMI2242", SmartDecoder::Smi},
+    {"SMI2235", SmartDecoder::Smi},
+    {"JMF667", SmartDecoder::Jmf667},
+    {"SM2246", SmartDecoder::Sm2246},
+    {"JMF612", SmartDecoder::Jmf612},
+    {"JMF616", SmartDecoder::Jmf612},
 }};
 
 // Older firmware that does not name its controller.
@@ -57,16 +57,16 @@ uint32_t BigEndian(std::span<const uint8_t> bytes) {
 }
 
 int64_t Number(uint32_t value, ValueFormat format) {
-    return format == ValueFormat::kSigned32 ? int64_t{static_cast<int32_t>(value)} : int64_t{value};
+    return format == ValueFormat::Signed32 ? int64_t{static_cast<int32_t>(value)} : int64_t{value};
 }
 
 std::string Format(uint32_t value, ValueFormat format) {
     switch (format) {
-        case ValueFormat::kSigned32:
+        case ValueFormat::Signed32:
             return std::to_string(static_cast<int32_t>(value));
-        case ValueFormat::kTemperature:
+        case ValueFormat::Temperature:
             return std::to_string(value) + "C (" + std::to_string(Fahrenheit(value)) + "F)";
-        case ValueFormat::kUnsigned:
+        case ValueFormat::Unsigned:
             break;
     }
     return std::to_string(value);
@@ -101,7 +101,7 @@ ReportRows ReadFixed(std::span<const FixedRow> layout, const SmartBlock& smart) 
     for (const auto& row : layout) {
         const std::span<const uint8_t> bytes(smart.data() + row.offset, row.count);
         const uint32_t value =
-            row.order == ByteOrder::kBigEndian ? BigEndian(bytes) : LittleEndian(bytes);
+            row.order == ByteOrder::BigEndian ? BigEndian(bytes) : LittleEndian(bytes);
         rows.push_back({row.label, std::to_string(value), value});
     }
     return rows;
@@ -118,7 +118,7 @@ SmartDispatch ChooseSmartDecoder(std::string_view controllerName, std::string_vi
     if (named != kControllerDecoders.end()) {
         dispatch.decoder = named->decoder;
     } else if (OneOf(firmware, kJmf612Firmware)) {
-        dispatch.decoder = SmartDecoder::kJmf612;
+        dispatch.decoder = SmartDecoder::Jmf612;
     } else if (OneOf(firmware, kUnsupportedFirmware)) {
         dispatch.showMessage = true;
     }
@@ -128,17 +128,17 @@ SmartDispatch ChooseSmartDecoder(std::string_view controllerName, std::string_vi
 
 ReportRows DecodeSmartWith(SmartDecoder decoder, const SmartBlock& smart) {
     switch (decoder) {
-        case SmartDecoder::kSmi:
+        case SmartDecoder::Smi:
             return ReadFixed(kSmiLayout, smart);
-        case SmartDecoder::kSm2246:
+        case SmartDecoder::Sm2246:
             return ScanAttributes(kSm2246Layout, smart);
-        case SmartDecoder::kJmf667:
+        case SmartDecoder::Jmf667:
             return ScanAttributes(kJmf667Layout, smart);
-        case SmartDecoder::kJmf612:
+        case SmartDecoder::Jmf612:
             return ScanAttributes(kJmf612Layout, smart);
-        case SmartDecoder::kModelSeries:
+        case SmartDecoder::ModelSeries:
             return ScanAttributes(kModelSeriesLayout, smart);
-        case SmartDecoder::kNone:
+        case SmartDecoder::None:
             break;
     }
     return {};
@@ -151,7 +151,7 @@ SmartReport DecodeSmart(const SmartBlock& smart, const ata::IdentifyBlock& ident
                            ata::ModelText(identify));
     // The model-series rows replace the controller's, so only the decoder that wins runs.
     report.rows = DecodeSmartWith(
-        report.dispatch.modelSeries ? SmartDecoder::kModelSeries : report.dispatch.decoder, smart);
+        report.dispatch.modelSeries ? SmartDecoder::ModelSeries : report.dispatch.decoder, smart);
     report.showMessage = report.dispatch.showMessage;
     if (report.showMessage) {
         report.message = kUnsupportedFunctionMessage;

@@ -12,12 +12,12 @@ namespace vellumin::pages {
 inline constexpr const char* kUnsupportedFunctionMessage =
     "The selected drive does not support this function.";
 
-enum class SmartDecoder { kNone, kSmi, kSm2246, kJmf667, kJmf612, kModelSeries };
+enum class SmartDecoder { None, Smi, Sm2246, Jmf667, Jmf612, ModelSeries };
 
 // What a SMART fill does: the controller decoder (or none), whether the unsupported-function
 // message is shown, and whether the model-series decoder then replaces the rows.
 struct SmartDispatch {
-    SmartDecoder decoder = SmartDecoder::kNone;
+    SmartDecoder decoder = SmartDecoder::None;
     bool showMessage = false;
     bool modelSeries = false;
 

@@ -19,9 +19,9 @@ inline constexpr int kSmartRawOffset = 5;  // raw byte 0 is slot byte 5
 inline constexpr int kSmartVendorByte = 11;
 
 enum class ValueFormat : uint8_t {
-    kUnsigned,     // decimal
-    kSigned32,     // the four bytes as a two's-complement 32-bit number, decimal
-    kTemperature,  // Celsius T as "TC (FF)"
+    Unsigned,     // decimal
+    Signed32,     // the four bytes as a two's-complement 32-bit number, decimal
+    Temperature,  // Celsius T as "TC (FF)"
 };
 
 // `count` bytes of an attribute slot from slot byte `first`, least significant first.
@@ -41,18 +41,18 @@ struct AttributeRow {
     const char* label = "";
     uint8_t id = 0;
     SlotField field;
-    ValueFormat format = ValueFormat::kUnsigned;
+    ValueFormat format = ValueFormat::Unsigned;
 };
 
 inline constexpr std::array<AttributeRow, 8> kJmf667Layout{{
-    {"Power-On Hour Count", 0x09, Raw(0, 1), ValueFormat::kUnsigned},
-    {"Drive Power Cycle Count", 0x0C, Raw(0, 1), ValueFormat::kUnsigned},
-    {"Average Erase Count", 0xAD, Raw(4, 5), ValueFormat::kUnsigned},
-    {"Maximum Erase Count", 0xAD, Raw(2, 3), ValueFormat::kUnsigned},
-    {"Minimum Erase Count", 0xAD, Raw(0, 1), ValueFormat::kUnsigned},
-    {"Current Temperature", 0xC2, Raw(0, 0), ValueFormat::kTemperature},
-    {"Minimum Temperature", 0xC2, Raw(2, 2), ValueFormat::kTemperature},
-    {"Maximum Temperature", 0xC2, Raw(4, 4), ValueFormat::kTemperature},
+    {"Power-On Hour Count", 0x09, Raw(0, 1), ValueFormat::Unsigned},
+    {"Drive Power Cycle Count", 0x0C, Raw(0, 1), ValueFormat::Unsigned},
+    {"Average Erase Count", 0xAD, Raw(4, 5), ValueFormat::Unsigned},
+    {"Maximum Erase Count", 0xAD, Raw(2, 3), ValueFormat::Unsigned},
+    {"Minimum Erase Count", 0xAD, Raw(0, 1), ValueFormat::Unsigned},
+    {"Current Temperature", 0xC2, Raw(0, 0), ValueFormat::Temperature},
+    {"Minimum Temperature", 0xC2, Raw(2, 2), ValueFormat::Temperature},
+    {"Maximum Temperature", 0xC2, Raw(4, 4), ValueFormat::Temperature},
 }};
 
 // The older JMicron firmware keeps the average and minimum erase counts the other way round.
@@ -64,41 +64,41 @@ constexpr std::array<AttributeRow, 8> ExchangeFields(std::array<AttributeRow, 8>
 inline constexpr std::array<AttributeRow, 8> kJmf612Layout = ExchangeFields(kJmf667Layout, 2, 4);
 
 inline constexpr std::array<AttributeRow, 5> kSm2246Layout{{
-    {"Power-On Hour Count", 0x09, Raw(0, 3), ValueFormat::kSigned32},
-    {"Power Cycle Count", 0x0C, Raw(0, 3), ValueFormat::kSigned32},
-    {"Maximum Erase Count", 0xA5, Raw(0, 3), ValueFormat::kSigned32},
-    {"Average Erase Count", 0xA7, Raw(0, 3), ValueFormat::kSigned32},
-    {"Minimum Erase Count", 0xA6, Raw(0, 3), ValueFormat::kSigned32},
+    {"Power-On Hour Count", 0x09, Raw(0, 3), ValueFormat::Signed32},
+    {"Power Cycle Count", 0x0C, Raw(0, 3), ValueFormat::Signed32},
+    {"Maximum Erase Count", 0xA5, Raw(0, 3), ValueFormat::Signed32},
+    {"Average Erase Count", 0xA7, Raw(0, 3), ValueFormat::Signed32},
+    {"Minimum Erase Count", 0xA6, Raw(0, 3), ValueFormat::Signed32},
 }};
 
 inline constexpr std::array<AttributeRow, 9> kModelSeriesLayout{{
-    {"Power-On Hours", 0x09, Raw(0, 3), ValueFormat::kUnsigned},
-    {"Device Power Cycle Count", 0x0C, Raw(0, 3), ValueFormat::kUnsigned},
+    {"Power-On Hours", 0x09, Raw(0, 3), ValueFormat::Unsigned},
+    {"Device Power Cycle Count", 0x0C, Raw(0, 3), ValueFormat::Unsigned},
     // raw bytes 4 and 5, then the vendor byte as the most significant
-    {"Device Power Cycle Time", 0x0C, {kSmartRawOffset + 4, 3}, ValueFormat::kUnsigned},
-    {"Unexpected Power Loss", 0xAE, Raw(0, 3), ValueFormat::kUnsigned},
-    {"Current Temperature", 0xC2, Raw(0, 1), ValueFormat::kTemperature},
-    {"Lifetime Writes from Host System", 0xF1, Raw(0, 3), ValueFormat::kUnsigned},
-    {"Lifetime Reads to Host System", 0xF2, Raw(0, 3), ValueFormat::kUnsigned},
+    {"Device Power Cycle Time", 0x0C, {kSmartRawOffset + 4, 3}, ValueFormat::Unsigned},
+    {"Unexpected Power Loss", 0xAE, Raw(0, 3), ValueFormat::Unsigned},
+    {"Current Temperature", 0xC2, Raw(0, 1), ValueFormat::Temperature},
+    {"Lifetime Writes from Host System", 0xF1, Raw(0, 3), ValueFormat::Unsigned},
+    {"Lifetime Reads to Host System", 0xF2, Raw(0, 3), ValueFormat::Unsigned},
     {},
     {},
 }};
 
-enum class ByteOrder : uint8_t { kLittleEndian, kBigEndian };
+enum class ByteOrder : uint8_t { LittleEndian, BigEndian };
 
 // A row read from fixed bytes of the SMART block.
 struct FixedRow {
     const char* label = "";
     uint16_t offset = 0;
     uint8_t count = 0;
-    ByteOrder order = ByteOrder::kLittleEndian;
+    ByteOrder order = ByteOrder::LittleEndian;
 };
 
 inline constexpr std::array<FixedRow, 4> kSmiLayout{{
-    {"Power Cycle Count", 115, 2, ByteOrder::kLittleEndian},  // raw bytes 0-1 of slot 9
-    {"Average Erase Count", 421, 3, ByteOrder::kBigEndian},
-    {"Maximum Erase Count", 426, 3, ByteOrder::kBigEndian},
-    {"Minimum Erase Count", 429, 3, ByteOrder::kBigEndian},
+    {"Power Cycle Count", 115, 2, ByteOrder::LittleEndian},  // raw bytes 0-1 of slot 9
+    {"Average Erase Count", 421, 3, ByteOrder::BigEndian},
+    {"Maximum Erase Count", 426, 3, ByteOrder::BigEndian},
+    {"Minimum Erase Count", 429, 3, ByteOrder::BigEndian},
 }};
 
 // Every field stays inside its slot and every fixed row inside the block, whatever the drive

@@ -11,9 +11,9 @@ constexpr ui::ControlTemplate kControls[] = {
     {CTrimEnable::IDC_OS_LINE, ui::ControlKind::Static, 7, 8, 273, 28, ""},
     {CTrimEnable::IDC_STATUS, ui::ControlKind::Static, 7, 41, 270, 21, ""},
     {CTrimEnable::IDC_SWITCH, ui::ControlKind::ImageButton, 7, 68, 90, 14, "",
-     ui::kOwnerDraw | ui::kTabStop | ui::kHidden},
+     ui::OwnerDraw | ui::TabStop | ui::Hidden},
 };
-constexpr ui::DialogTemplate kTemplate{CTrimEnable::kDialogId, 315, 156, "", ui::kChild, kControls};
+constexpr ui::DialogTemplate kTemplate{CTrimEnable::kDialogId, 315, 156, "", ui::Child, kControls};
 
 }  // namespace
 

@@ -56,7 +56,7 @@ public:
     PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         auto direction = DirectionOf(request);
         if (!direction) {
-            return PassThroughResult::NotDelivered(TransportStage::kRequest);
+            return PassThroughResult::NotDelivered(TransportStage::Request);
         }
         Cdb16 cdb = BuildCdb(request, *direction);
         std::array<uint8_t, 64> sense{};

@@ -181,18 +181,18 @@ SgOutcome ClassifyCompletion(const SgCompletion& c) {
         return outcome;
     };
     if (!c.ioctlSucceeded) {
-        return fail(TransportStage::kSystemCall);
+        return fail(TransportStage::SystemCall);
     }
     if (c.hostStatus != 0) {
-        return fail(TransportStage::kHost);
+        return fail(TransportStage::Host);
     }
     uint16_t driver = c.driverStatus & 0x0F;
     if (driver != 0 && driver != kDriverSense) {
-        return fail(TransportStage::kDriver);
+        return fail(TransportStage::Driver);
     }
     uint8_t status = c.scsiStatus & 0x7E;
     if (status != kScsiGood && status != kScsiCheckCondition) {
-        return fail(TransportStage::kScsiStatus);
+        return fail(TransportStage::ScsiStatus);
     }
     bool failedKey = summary && summary->key != 0 && summary->key != kSenseRecoveredError;
     if (auto registers = DecodeAtaReturn(c.sense)) {
@@ -200,19 +200,19 @@ SgOutcome ClassifyCompletion(const SgCompletion& c) {
         if (failedKey && !deviceFailed) {
             // The SAT layer gave up on a command the device did not fail (e.g. a PIO data-in
             // aborted with DRQ still set): its data is lost, so it was not delivered.
-            return fail(TransportStage::kSense);
+            return fail(TransportStage::Sense);
         }
         if (c.residual > 0 && !deviceFailed) {
-            return fail(TransportStage::kShortTransfer);
+            return fail(TransportStage::ShortTransfer);
         }
         return {registers, {}};
     }
     if (status == kScsiCheckCondition || failedKey) {
         // The SAT layer refused the CDB or failed without telling the device's answer.
-        return fail(TransportStage::kSense);
+        return fail(TransportStage::Sense);
     }
     if (c.residual > 0) {
-        return fail(TransportStage::kShortTransfer);
+        return fail(TransportStage::ShortTransfer);
     }
     AtaReturn ok;
     ok.status = kStatusReadyNoError;

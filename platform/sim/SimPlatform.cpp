@@ -22,7 +22,7 @@ public:
 
     PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         return m_device->Execute(request) ? PassThroughResult::Delivered()
-                                          : PassThroughResult::NotDelivered(TransportStage::kRefused);
+                                          : PassThroughResult::NotDelivered(TransportStage::Refused);
     }
     std::optional<uint64_t> SectorCount() override { return m_device->ReportedSectors(); }
     bool Flush() override { return m_device->Present(); }

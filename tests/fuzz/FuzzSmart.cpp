@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::copy_n(data + 512, std::min<size_t>(size - 512, 512), identify.begin());
     }
     (void)DecodeSmart(smart, identify);
-    for (auto decoder : {SmartDecoder::kSmi, SmartDecoder::kSm2246, SmartDecoder::kJmf667,
-                         SmartDecoder::kJmf612, SmartDecoder::kModelSeries}) {
+    for (auto decoder : {SmartDecoder::Smi, SmartDecoder::Sm2246, SmartDecoder::Jmf667,
+                         SmartDecoder::Jmf612, SmartDecoder::ModelSeries}) {
         (void)DecodeSmartWith(decoder, smart);
     }
     return 0;

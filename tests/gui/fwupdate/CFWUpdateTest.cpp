@@ -23,7 +23,7 @@ using P = CFWUpdate;
 constexpr int kPageArea = 1020;
 constexpr ui::ControlTemplate kMainControls[] = {
     {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""}};
-constexpr ui::DialogTemplate kMainTemplate{102,          520, 280, "Vellumin", ui::kDialogNone,
+constexpr ui::DialogTemplate kMainTemplate{102,          520, 280, "Vellumin", ui::DialogNone,
                                            kMainControls};
 
 // The default lab with the service's host replaced (for an unreachable one).

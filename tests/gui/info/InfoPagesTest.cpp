@@ -69,7 +69,7 @@ protected:
 
     pages::ReportRows InfoRows(int drive) {
         const auto blocks =
-            pages::ReadDriveBlocks(lab->Drives(), drive, pages::ReadOrder::kIdentifyFirst);
+            pages::ReadDriveBlocks(lab->Drives(), drive, pages::ReadOrder::IdentifyFirst);
         return pages::DriveInfoRows(drive, blocks.identify, blocks.smart);
     }
 

@@ -27,7 +27,7 @@ constexpr ui::ControlTemplate kMainControls[] = {
     Button(1001), Button(1002), Button(1003), Button(1004), Button(1005), Button(1006), Button(1022),
     Button(1024), Button(1026), {kPageArea, ui::ControlKind::Tab, 180, 75, 330, 190, ""},
 };
-constexpr ui::DialogTemplate kMainTemplate{102, 520, 280, "Vellumin", ui::kDialogNone, kMainControls};
+constexpr ui::DialogTemplate kMainTemplate{102, 520, 280, "Vellumin", ui::DialogNone, kMainControls};
 
 // The page as the main window holds it: created hidden in the page area of a window with the
 // buttons a scan locks, then shown.

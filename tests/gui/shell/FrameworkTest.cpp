@@ -38,11 +38,11 @@ TEST(DialogUnits, MapLikeTheDialogManagerWithBaseUnitsSixByThirteen) {
 
 constexpr ControlTemplate kControls[] = {
     {10, ControlKind::Static, 4, 8, 100, 10, "hello"},
-    {11, ControlKind::PushButton, 10, 20, 50, 14, "Go", kTabStop},
-    {12, ControlKind::Static, 10, 40, 50, 14, "", kHidden},
-    {13, ControlKind::Edit, 10, 60, 50, 12, "C:\\", kDisabled | kReadOnly},
+    {11, ControlKind::PushButton, 10, 20, 50, 14, "Go", TabStop},
+    {12, ControlKind::Static, 10, 40, 50, 14, "", Hidden},
+    {13, ControlKind::Edit, 10, 60, 50, 12, "C:\\", Disabled | ReadOnly},
 };
-constexpr DialogTemplate kTemplate{500, 200, 100, "Test", kSysMenu, kControls};
+constexpr DialogTemplate kTemplate{500, 200, 100, "Test", SysMenu, kControls};
 
 class Probe : public Dialog {
 public:

@@ -36,7 +36,7 @@ public:
     platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
         m_log.requests.push_back(request);
         if (!m_reply.delivered) {
-            return platform::PassThroughResult::NotDelivered(platform::TransportStage::kRefused);
+            return platform::PassThroughResult::NotDelivered(platform::TransportStage::Refused);
         }
         if (request.dataIn() && request.dataBuffer) {
             std::memcpy(request.dataBuffer, m_reply.data.data(), std::min<size_t>(request.dataLength, 512));

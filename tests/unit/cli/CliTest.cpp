@@ -65,17 +65,17 @@ Result Cli(const std::vector<std::string>& args, FakeDriveSystem lab = TwoDriveL
 
 TEST(CliList, RowsAsTheDriveListShowsThem) {
     const auto r = Cli({"list"});
-    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_EQ(r.code, ExitOk);
     EXPECT_EQ(r.out, "Drive 1   VQ240 Lite \nDrive 3   VQ1T Pro (C: E: )\n");
 
     const auto none = Cli({"list"}, FakeDriveSystem{});
-    EXPECT_EQ(none.code, kExitOk);
+    EXPECT_EQ(none.code, ExitOk);
     EXPECT_EQ(none.out, " No compatible device found! \n");
 }
 
 TEST(CliList, JsonDocument) {
     const auto r = Cli({"--json", "list"});
-    ASSERT_EQ(r.code, kExitOk);
+    ASSERT_EQ(r.code, ExitOk);
     const auto doc = nlohmann::json::parse(r.out);
     EXPECT_EQ(doc["count"], 2);
     ASSERT_EQ(doc["drives"].size(), 2u);
@@ -95,13 +95,13 @@ TEST(CliList, EightBitModelSurvivesJson) {
     FakeDriveSystem lab;
     lab.drives[0].data = MakeIdentify("VQ\xE9t\xE9");
     const auto r = Cli({"--json", "list"}, std::move(lab));
-    ASSERT_EQ(r.code, kExitOk);
+    ASSERT_EQ(r.code, ExitOk);
     EXPECT_EQ(nlohmann::json::parse(r.out)["drives"][0]["model"], "VQ\xC3\xA9t\xC3\xA9");
 }
 
 TEST(CliIdentify, IdentityRows) {
     const auto r = Cli({"identify", "3"});
-    ASSERT_EQ(r.code, kExitOk) << r.err;
+    ASSERT_EQ(r.code, ExitOk) << r.err;
     std::istringstream lines(r.out);
     std::string line;
     std::vector<std::string> got;
@@ -122,7 +122,7 @@ TEST(CliIdentify, IdentityRows) {
 
 TEST(CliIdentify, RawHexDump) {
     const auto r = Cli({"identify", "3", "--raw"});
-    ASSERT_EQ(r.code, kExitOk);
+    ASSERT_EQ(r.code, ExitOk);
     std::istringstream lines(r.out);
     std::string line;
     std::vector<std::string> got;
@@ -140,35 +140,35 @@ TEST(CliIdentify, RawHexDump) {
 
 TEST(CliIdentify, BadDrives) {
     const auto absent = Cli({"identify", "7"});
-    EXPECT_EQ(absent.code, kExitNoDrive);
+    EXPECT_EQ(absent.code, ExitNoDrive);
     EXPECT_EQ(absent.err, "Physical drive 7 is not present or cannot be opened.\n");
     EXPECT_TRUE(absent.out.empty());
-    EXPECT_EQ(Cli({"identify", "16"}).code, kExitNoDrive);
-    EXPECT_EQ(Cli({"identify", "-1"}).code, kExitNoDrive);
-    EXPECT_EQ(Cli({"identify", "99999999999999"}).code, kExitNoDrive);
-    EXPECT_EQ(Cli({"identify", "3x"}).code, kExitUsage);
-    EXPECT_EQ(Cli({"identify"}).code, kExitUsage);
-    EXPECT_EQ(Cli({"frobnicate"}).code, kExitUsage);
-    EXPECT_EQ(Cli({}).code, kExitUsage);
+    EXPECT_EQ(Cli({"identify", "16"}).code, ExitNoDrive);
+    EXPECT_EQ(Cli({"identify", "-1"}).code, ExitNoDrive);
+    EXPECT_EQ(Cli({"identify", "99999999999999"}).code, ExitNoDrive);
+    EXPECT_EQ(Cli({"identify", "3x"}).code, ExitUsage);
+    EXPECT_EQ(Cli({"identify"}).code, ExitUsage);
+    EXPECT_EQ(Cli({"frobnicate"}).code, ExitUsage);
+    EXPECT_EQ(Cli({}).code, ExitUsage);
 }
 
 TEST(CliOptions, SimulateTakesAFileOnlyWhenOneIsGiven) {
     // A bare --simulate must leave the command name alone.
-    EXPECT_EQ(Cli({"--simulate", "list"}).code, kExitOk);
-    EXPECT_EQ(Cli({"--simulate", "identify", "3"}).code, kExitOk);
-    EXPECT_EQ(Cli({"--simulate=lab.json", "list"}).code, kExitOk);
-    EXPECT_EQ(Cli({"--simulate", "lab.json", "list"}).code, kExitOk);
-    EXPECT_EQ(Cli({"list", "--simulate"}).code, kExitOk);
+    EXPECT_EQ(Cli({"--simulate", "list"}).code, ExitOk);
+    EXPECT_EQ(Cli({"--simulate", "identify", "3"}).code, ExitOk);
+    EXPECT_EQ(Cli({"--simulate=lab.json", "list"}).code, ExitOk);
+    EXPECT_EQ(Cli({"--simulate", "lab.json", "list"}).code, ExitOk);
+    EXPECT_EQ(Cli({"list", "--simulate"}).code, ExitOk);
 }
 
 // End to end on the simulated lab: the built-in one, and a lab file made from a raw dump.
 TEST(CliOptions, SimulatedLab) {
     std::ostringstream out, err;
-    ASSERT_EQ(RunCli({"--simulate", "list"}, out, err), kExitOk) << err.str();
+    ASSERT_EQ(RunCli({"--simulate", "list"}, out, err), ExitOk) << err.str();
     EXPECT_EQ(out.str().substr(0, out.str().find('\n')), "Drive 0    VQ S300 SSD 128GB (C: D: )");
 
     std::ostringstream dump;
-    ASSERT_EQ(RunCli({"--simulate", "--json", "identify", "1", "--raw"}, dump, err), kExitOk);
+    ASSERT_EQ(RunCli({"--simulate", "--json", "identify", "1", "--raw"}, dump, err), ExitOk);
     const std::string hex = nlohmann::json::parse(dump.str())["identifyHex"];
     const auto path = std::filesystem::temp_directory_path() /
                       ("vellumin-cli-test-lab-" + std::to_string(::getpid()) + ".json");
@@ -177,24 +177,24 @@ TEST(CliOptions, SimulatedLab) {
     std::ostringstream fromFile;
     const int code = RunCli({"--simulate=" + path.string(), "list"}, fromFile, err);
     std::filesystem::remove(path);
-    EXPECT_EQ(code, kExitOk) << err.str();
+    EXPECT_EQ(code, ExitOk) << err.str();
     EXPECT_EQ(fromFile.str(), "Drive 0   VQ S210 SSD 64GB (C: )\n");
 
     std::ostringstream none, missing;
-    EXPECT_EQ(RunCli({"--simulate", "/nonexistent/lab.json", "list"}, none, missing), kExitUsage);
+    EXPECT_EQ(RunCli({"--simulate", "/nonexistent/lab.json", "list"}, none, missing), ExitUsage);
     EXPECT_FALSE(missing.str().empty());
 }
 
 TEST(CliOptions, HelpAndVersion) {
     const auto help = Cli({"--help"});
-    EXPECT_EQ(help.code, kExitOk);
+    EXPECT_EQ(help.code, ExitOk);
     EXPECT_NE(help.out.find("Exit status: 0 ok"), std::string::npos);
     EXPECT_NE(help.out.find("list"), std::string::npos);
     EXPECT_NE(help.out.find("identify"), std::string::npos);
     EXPECT_NE(help.out.find("--simulate"), std::string::npos);
 
     const auto version = Cli({"--version"});
-    EXPECT_EQ(version.code, kExitOk);
+    EXPECT_EQ(version.code, ExitOk);
     EXPECT_EQ(version.out.rfind("vellumin-cli ", 0), 0u);
 }
 

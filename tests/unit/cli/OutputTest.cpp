@@ -29,7 +29,7 @@ TEST(CliOutput, DriveNumbers) {
             ParseDrive(out);
             ADD_FAILURE() << out;
         } catch (const CommandError& e) {
-            EXPECT_EQ(e.code, kExitNoDrive) << out;
+            EXPECT_EQ(e.code, ExitNoDrive) << out;
         }
     }
     for (const char* bad : {"", "a", "1a", " 1", "+1", "1.0"}) {
@@ -37,7 +37,7 @@ TEST(CliOutput, DriveNumbers) {
             ParseDrive(bad);
             ADD_FAILURE() << bad;
         } catch (const CommandError& e) {
-            EXPECT_EQ(e.code, kExitUsage) << bad;
+            EXPECT_EQ(e.code, ExitUsage) << bad;
         }
     }
 }

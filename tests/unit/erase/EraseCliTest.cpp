@@ -58,16 +58,16 @@ TEST(EraseCli, GatesAnswersAndExitStatuses) {
         int code;
         std::string ending;
     } cases[] = {
-        {{"1", "--quick", "--yes"}, "", kExitOk, "done"},
-        {{"1", "--full"}, "VQ S210 SSD 64GB\n", kExitOk, "done"},  // the model text typed
+        {{"1", "--quick", "--yes"}, "", ExitOk, "done"},
+        {{"1", "--full"}, "VQ S210 SSD 64GB\n", ExitOk, "done"},  // the model text typed
         {{"1", "--full"}, "yes\n", 7, "declined"},
         {{"0", "--quick", "--yes"}, "", 6, "refused"},   // boot drive
         {{"2", "--quick", "--yes"}, "", 6, "refused"},   // outdated firmware
         {{"3", "--full", "--yes"}, "", 6, "refused"},    // security erase mode offers no Full Erase
         {{"12", "--quick", "--yes"}, "", 6, "refused"},  // not a compatible drive
-        {{"8", "--quick", "--yes"}, "", kExitFailure, "check-failed"},
-        {{"13", "--quick", "--yes"}, "", kExitFailure, "erase-aborted"},
-        {{"6", "--quick", "--yes"}, "\n", kExitOk, "done"},  // frozen, re-plugged
+        {{"8", "--quick", "--yes"}, "", ExitFailure, "check-failed"},
+        {{"13", "--quick", "--yes"}, "", ExitFailure, "erase-aborted"},
+        {{"6", "--quick", "--yes"}, "\n", ExitOk, "done"},  // frozen, re-plugged
         {{"6", "--quick", "--yes"}, "", 7, "declined"},      // frozen, no Enter
     };
     for (const auto& c : cases) {
@@ -78,14 +78,14 @@ TEST(EraseCli, GatesAnswersAndExitStatuses) {
         EXPECT_EQ(run.code, c.code) << run.err.str();
         EXPECT_EQ(run.Json()["ending"], c.ending);
     }
-    EXPECT_EQ(CliRun({"--simulate", "erase", "15", "--quick", "--yes"}).code, kExitNoDrive);
-    EXPECT_EQ(CliRun({"--simulate", "erase", "1", "--yes"}).code, kExitUsage);
-    EXPECT_EQ(CliRun({"--save-lab", "x.json", "erase", "1", "--quick"}).code, kExitUsage);
+    EXPECT_EQ(CliRun({"--simulate", "erase", "15", "--quick", "--yes"}).code, ExitNoDrive);
+    EXPECT_EQ(CliRun({"--simulate", "erase", "1", "--yes"}).code, ExitUsage);
+    EXPECT_EQ(CliRun({"--save-lab", "x.json", "erase", "1", "--quick"}).code, ExitUsage);
 }
 
 TEST(EraseCli, TextAndJsonOfASecurityErase) {
     CliRun text({"--simulate", "erase", "14", "--quick", "--yes"});
-    ASSERT_EQ(text.code, kExitOk) << text.err.str();
+    ASSERT_EQ(text.code, ExitOk) << text.err.str();
     const std::string out = text.out.str();
     for (const char* part :
          {"Confirmation: Are you sure you want to erase this drive?\nDrive:VQ M510 SSD 60GB\n",

@@ -23,19 +23,19 @@ TEST(UpdateCli, OutcomesAndExitStatuses) {
         const char* text;  // in stdout, or in stderr for failures
     };
     const Case cases[] = {
-        {{"update", "1"}, kExitOk, "You already have the latest firmware version."},
-        {{"update", "4"}, kExitOk, "You already have the latest firmware version."},
+        {{"update", "1"}, ExitOk, "You already have the latest firmware version."},
+        {{"update", "4"}, ExitOk, "You already have the latest firmware version."},
         {{"update", "3", "--yes"}, 6, "Run again with --download DIR"},
         {{"update", "3", "--yes", "--download", folder.string()},
-         kExitOk,
+         ExitOk,
          "The file is downloaded at "},
         {{"update", "3", "--yes", "--download", (folder / "missing").string()},
-         kExitFailure,
+         ExitFailure,
          "cannot be written"},
         {{"--json", "update", "3", "--yes", "--download", folder.string()},
-         kExitOk,
+         ExitOk,
          "\"ending\": \"completed\""},
-        {{"update", "15"}, kExitNoDrive, "15"},
+        {{"update", "15"}, ExitNoDrive, "15"},
     };
     for (const Case& c : cases) {
         std::ostringstream out, err;

@@ -71,29 +71,29 @@ TEST_F(LabCli, InfoAndSmartForEveryDrive) {
         SCOPED_TRACE("drive " + std::to_string(n));
         const std::string drive = std::to_string(n);
         const pages::DriveBlocks info =
-            pages::ReadDriveBlocks(m_lab->Drives(), n, pages::ReadOrder::kIdentifyFirst);
+            pages::ReadDriveBlocks(m_lab->Drives(), n, pages::ReadOrder::IdentifyFirst);
         const Result text = Cli({"--simulate", "info", drive});
         const Result json = Cli({"--simulate", "--json", "info", drive});
         if (!info.identifyRead) {
-            EXPECT_EQ(text.code, kExitNoDrive);
-            EXPECT_EQ(json.code, kExitNoDrive);
+            EXPECT_EQ(text.code, ExitNoDrive);
+            EXPECT_EQ(json.code, ExitNoDrive);
             EXPECT_NE(text.err, "");
             continue;
         }
         ++shown;
         const pages::ReportRows rows = pages::DriveInfoRows(n, info.identify, info.smart);
-        ASSERT_EQ(text.code, kExitOk) << text.err;
+        ASSERT_EQ(text.code, ExitOk) << text.err;
         EXPECT_EQ(Lines(text.out), TableLines(rows));
-        ASSERT_EQ(json.code, kExitOk) << json.err;
+        ASSERT_EQ(json.code, ExitOk) << json.err;
         const auto doc = nlohmann::json::parse(json.out);
         EXPECT_EQ(doc["drive"], n);
         EXPECT_EQ(doc["rows"], JsonRows(rows));
 
         const pages::DriveBlocks smart =
-            pages::ReadDriveBlocks(m_lab->Drives(), n, pages::ReadOrder::kSmartFirst);
+            pages::ReadDriveBlocks(m_lab->Drives(), n, pages::ReadOrder::SmartFirst);
         const pages::SmartReport report = pages::DecodeSmart(smart.smart, smart.identify);
         const Result smartText = Cli({"--simulate", "smart", drive});
-        ASSERT_EQ(smartText.code, kExitOk) << smartText.err;
+        ASSERT_EQ(smartText.code, ExitOk) << smartText.err;
         std::vector<std::string> expected = TableLines(report.rows);
         if (report.showMessage) {
             if (!expected.empty()) {
@@ -124,7 +124,7 @@ TEST_F(LabCli, DefaultLabDrivesShowTheirRule) {
     EXPECT_EQ(Cli({"--simulate", "smart", "7"}).out,
               "The selected drive does not support this function.\n");
     const Result none = Cli({"--simulate", "smart", "12"});
-    EXPECT_EQ(none.code, kExitOk);
+    EXPECT_EQ(none.code, ExitOk);
     EXPECT_EQ(none.out, "");
     EXPECT_NE(none.err.find("no SMART layout"), std::string::npos);
 }
@@ -160,7 +160,7 @@ TEST_F(LabCli, DriveReproducedFromRawDumps) {
         const auto original =
             nlohmann::json::parse(Cli({"--simulate", "--json", "smart", drive}).out);
         const Result copy = Cli({"--simulate=" + lab.path(), "--json", "smart", "0"});
-        ASSERT_EQ(copy.code, kExitOk) << copy.err;
+        ASSERT_EQ(copy.code, ExitOk) << copy.err;
         EXPECT_EQ(nlohmann::json::parse(copy.out)["rows"], original["rows"]);
 
         auto infoOriginal =
@@ -178,7 +178,7 @@ TEST_F(LabCli, MessageStaysBelowModelSeriesRows) {
         R"({"drives": [{"slot": 2, "model": "VQ KD3308 SSD 120GB", "firmware": "V0826",
         "sectors": 1000000, "smart": {"controller": "VX1000", "attributes": [{"id": 9, "raw": 77}]}}]})");
     const Result r = Cli({"--simulate=" + lab.path(), "smart", "2"});
-    ASSERT_EQ(r.code, kExitOk) << r.err;
+    ASSERT_EQ(r.code, ExitOk) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 11u);
     EXPECT_EQ(lines[0].substr(0, 14), "Power-On Hours");
@@ -187,9 +187,9 @@ TEST_F(LabCli, MessageStaysBelowModelSeriesRows) {
 }
 
 TEST(InfoCli, BadDriveArguments) {
-    EXPECT_EQ(Cli({"--simulate", "info", "16"}).code, kExitNoDrive);
-    EXPECT_EQ(Cli({"--simulate", "smart", "x"}).code, kExitUsage);
-    EXPECT_EQ(Cli({"--simulate", "info"}).code, kExitUsage);
+    EXPECT_EQ(Cli({"--simulate", "info", "16"}).code, ExitNoDrive);
+    EXPECT_EQ(Cli({"--simulate", "smart", "x"}).code, ExitUsage);
+    EXPECT_EQ(Cli({"--simulate", "info"}).code, ExitUsage);
 }
 
 }  // namespace
@@ -214,7 +214,7 @@ TEST(ReportCli, AReadNotDeliveredShowsTheRowsAndFails) {
     desc.drives[2]->transport.openFails = true;
     platform::sim::SimPlatform reference(desc);
     const auto blocks = [&](int n) {
-        return pages::ReadDriveBlocks(reference.Drives(), n, pages::ReadOrder::kIdentifyFirst);
+        return pages::ReadDriveBlocks(reference.Drives(), n, pages::ReadOrder::IdentifyFirst);
     };
     const struct {
         std::vector<std::string> args;
@@ -222,14 +222,14 @@ TEST(ReportCli, AReadNotDeliveredShowsTheRowsAndFails) {
         std::vector<std::string> out;
         std::string err;
     } cases[] = {
-        {{"smart", "0"}, kExitFailure,
+        {{"smart", "0"}, ExitFailure,
          TableLines(pages::DecodeSmart(blocks(0).smart, blocks(0).identify).rows),
          "Physical drive 0: SMART READ DATA was not delivered; the rows show empty values.\n"},
-        {{"smart", "0", "--raw"}, kExitFailure, {}, "Physical drive 0: SMART READ DATA was not delivered.\n"},
-        {{"info", "1"}, kExitFailure, TableLines(pages::DriveInfoRows(1, blocks(1).identify, blocks(1).smart)),
+        {{"smart", "0", "--raw"}, ExitFailure, {}, "Physical drive 0: SMART READ DATA was not delivered.\n"},
+        {{"info", "1"}, ExitFailure, TableLines(pages::DriveInfoRows(1, blocks(1).identify, blocks(1).smart)),
          "Physical drive 1: IDENTIFY DEVICE was not delivered; the rows show empty values.\n"},
-        {{"info", "2"}, kExitNoDrive, {}, "Physical drive 2 is not present or cannot be opened.\n"},
-        {{"smart", "2"}, kExitNoDrive, {}, "Physical drive 2 is not present or cannot be opened.\n"},
+        {{"info", "2"}, ExitNoDrive, {}, "Physical drive 2 is not present or cannot be opened.\n"},
+        {{"smart", "2"}, ExitNoDrive, {}, "Physical drive 2 is not present or cannot be opened.\n"},
     };
     for (const auto& c : cases) {
         std::ostringstream out, err;
@@ -251,7 +251,7 @@ TEST(ReportCli, VerboseAndJsonSayWhyAReadWasNotDelivered) {
 
     std::ostringstream out, err;
     EXPECT_EQ(RunCli({"--verbose", "smart", "0"}, out, err, std::make_unique<platform::sim::SimPlatform>(desc)),
-              kExitFailure);
+              ExitFailure);
     EXPECT_EQ(err.str(),
               "Physical drive 0: SMART READ DATA was not delivered; the rows show empty values.\n"
               "Physical drive 0: SMART READ DATA: refused by the lab's transport\n");

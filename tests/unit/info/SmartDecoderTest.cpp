@@ -26,8 +26,8 @@ std::vector<std::string> Labels(const ReportRows& rows) {
 
 TEST(SmartDecoders, AllZeroBlock) {
     const ata::SmartBlock zero{};
-    for (SmartDecoder d : {SmartDecoder::kSm2246, SmartDecoder::kJmf667, SmartDecoder::kJmf612,
-                           SmartDecoder::kModelSeries}) {
+    for (SmartDecoder d : {SmartDecoder::Sm2246, SmartDecoder::Jmf667, SmartDecoder::Jmf612,
+                           SmartDecoder::ModelSeries}) {
         const ReportRows rows = DecodeSmartWith(d, zero);
         ASSERT_FALSE(rows.empty());
         EXPECT_FALSE(rows[0].label.empty());
@@ -36,22 +36,22 @@ TEST(SmartDecoders, AllZeroBlock) {
             EXPECT_FALSE(row.number) << row.label;
         }
     }
-    EXPECT_EQ(Values(DecodeSmartWith(SmartDecoder::kSmi, zero)),
+    EXPECT_EQ(Values(DecodeSmartWith(SmartDecoder::Smi, zero)),
               (std::vector<std::string>{"0", "0", "0", "0"}));
-    EXPECT_TRUE(DecodeSmartWith(SmartDecoder::kNone, zero).empty());
+    EXPECT_TRUE(DecodeSmartWith(SmartDecoder::None, zero).empty());
 }
 
 TEST(SmartDecoders, LaterSlotWinsAndEmptySlotsMatchNothing) {
     ata::SmartBlock smart{};
     SetSlot(smart, 3, 0x09, {0x10, 0x00});
     SetSlot(smart, 17, 0x09, {0x20, 0x01});
-    EXPECT_EQ(DecodeSmartWith(SmartDecoder::kJmf667, smart)[0].value, "288");
-    EXPECT_EQ(DecodeSmartWith(SmartDecoder::kSm2246, smart)[0].value, "288");
+    EXPECT_EQ(DecodeSmartWith(SmartDecoder::Jmf667, smart)[0].value, "288");
+    EXPECT_EQ(DecodeSmartWith(SmartDecoder::Sm2246, smart)[0].value, "288");
 
     // A slot with id 0 carrying bytes is ignored, and the last slot counts like any other.
     SetSlot(smart, 20, 0x00, {0xFF, 0xFF});
     SetSlot(smart, 29, 0x0C, {0x05, 0x00});
-    const ReportRows rows = DecodeSmartWith(SmartDecoder::kJmf667, smart);
+    const ReportRows rows = DecodeSmartWith(SmartDecoder::Jmf667, smart);
     EXPECT_EQ(rows[0].value, "288");
     EXPECT_EQ(rows[1].value, "5");
 }
@@ -63,7 +63,7 @@ TEST(SmartDecoders, Sm2246ShowsRawAsSigned32) {
     SetSlot(smart, 2, 0xA5, {0x01, 0x02, 0x03, 0x04});
     SetSlot(smart, 3, 0xA6, {0x03});
     SetSlot(smart, 4, 0xA7, {0x02});
-    const ReportRows rows = DecodeSmartWith(SmartDecoder::kSm2246, smart);
+    const ReportRows rows = DecodeSmartWith(SmartDecoder::Sm2246, smart);
     EXPECT_EQ(Labels(rows), (std::vector<std::string>{"Power-On Hour Count", "Power Cycle Count",
                                                       "Maximum Erase Count", "Average Erase Count",
                                                       "Minimum Erase Count"}));
@@ -80,8 +80,8 @@ TEST(SmartDecoders, JmicronTemperaturesAndErasePair) {
     SetSlot(smart, 1, 0xAD, {0x01, 0x00, 0x02, 0x00, 0x03, 0x00});
     SetSlot(smart, 2, 0x09, {0x34, 0x12, 0xFF});  // 16 bits only
 
-    const ReportRows jmf667 = DecodeSmartWith(SmartDecoder::kJmf667, smart);
-    const ReportRows jmf612 = DecodeSmartWith(SmartDecoder::kJmf612, smart);
+    const ReportRows jmf667 = DecodeSmartWith(SmartDecoder::Jmf667, smart);
+    const ReportRows jmf612 = DecodeSmartWith(SmartDecoder::Jmf612, smart);
     EXPECT_EQ(Values(jmf667), (std::vector<std::string>{"4660", "", "3", "2", "1", "40C (104F)",
                                                         "25C (77F)", "255C (491F)"}));
     // Same labels, average and minimum exchanged, maximum unchanged.
@@ -90,7 +90,7 @@ TEST(SmartDecoders, JmicronTemperaturesAndErasePair) {
                                                         "25C (77F)", "255C (491F)"}));
 
     SetSlot(smart, 0, 0xC2, {37});
-    EXPECT_EQ(DecodeSmartWith(SmartDecoder::kJmf667, smart)[5].value, "37C (98F)");
+    EXPECT_EQ(DecodeSmartWith(SmartDecoder::Jmf667, smart)[5].value, "37C (98F)");
 }
 
 TEST(SmartDecoders, ModelSeriesRows) {
@@ -98,7 +98,7 @@ TEST(SmartDecoders, ModelSeriesRows) {
     SetSlot(smart, 0, 0x0C, {0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0x27}, 0);
     SetSlot(smart, 1, 0xC2, {0x2C, 0x01, 0x77});  // 16-bit temperature: 300
     SetSlot(smart, 2, 0xF1, {0x00, 0x00, 0x00, 0x01, 0xEE});
-    ReportRows rows = DecodeSmartWith(SmartDecoder::kModelSeries, smart);
+    ReportRows rows = DecodeSmartWith(SmartDecoder::ModelSeries, smart);
     ASSERT_EQ(rows.size(), 9u);
     EXPECT_EQ(rows[1], (ReportRow{"Device Power Cycle Count", "4294967295", 4294967295}));
     EXPECT_EQ(rows[2], (ReportRow{"Device Power Cycle Time", "10000", 10000}));
@@ -109,7 +109,7 @@ TEST(SmartDecoders, ModelSeriesRows) {
 
     // The vendor byte is the top byte of the power-cycle time.
     SetSlot(smart, 0, 0x0C, {0, 0, 0, 0, 0x10, 0x27}, 0x01);
-    EXPECT_EQ(DecodeSmartWith(SmartDecoder::kModelSeries, smart)[2].value, "75536");
+    EXPECT_EQ(DecodeSmartWith(SmartDecoder::ModelSeries, smart)[2].value, "75536");
 }
 
 TEST(SmartDecoders, SmiReadsFixedBytes) {
@@ -122,7 +122,7 @@ TEST(SmartDecoders, SmiReadsFixedBytes) {
     smart[427] = 0x01;
     smart[428] = 0x02;
     smart[431] = 0xFF;
-    const ReportRows rows = DecodeSmartWith(SmartDecoder::kSmi, smart);
+    const ReportRows rows = DecodeSmartWith(SmartDecoder::Smi, smart);
     EXPECT_EQ(Labels(rows),
               (std::vector<std::string>{"Power Cycle Count", "Average Erase Count",
                                         "Maximum Erase Count", "Minimum Erase Count"}));
@@ -136,8 +136,8 @@ TEST(SmartDecoders, NothingBeyondTheAttributeTableIsRead) {
         smart[i] = 0xEE;
     }
     SetSlot(smart, 29, 0x0C, {1, 0, 0, 0, 0, 0}, 0);
-    EXPECT_EQ(DecodeSmartWith(SmartDecoder::kModelSeries, smart)[2].value, "0");
-    EXPECT_EQ(DecodeSmartWith(SmartDecoder::kModelSeries, smart)[1].value, "1");
+    EXPECT_EQ(DecodeSmartWith(SmartDecoder::ModelSeries, smart)[2].value, "0");
+    EXPECT_EQ(DecodeSmartWith(SmartDecoder::ModelSeries, smart)[1].value, "1");
 }
 
 }  // namespace

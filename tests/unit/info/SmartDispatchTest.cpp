@@ -28,36 +28,36 @@ TEST(SmartDispatchRules, ControllerNameIsExactAndTestedFirst) {
         SmartDecoder decoder;
     };
     for (const Case& c : {
-             Case{"SMI2242", SmartDecoder::kSmi},
-             Case{"SMI2235", SmartDecoder::kSmi},
-             Case{"JMF667", SmartDecoder::kJmf667},
-             Case{"SM2246", SmartDecoder::kSm2246},
-             Case{"JMF612", SmartDecoder::kJmf612},
-             Case{"JMF616", SmartDecoder::kJmf612},
-             Case{"smi2242", SmartDecoder::kNone},
-             Case{" SMI2242", SmartDecoder::kNone},
-             Case{"SMI22420", SmartDecoder::kNone},
+             Case{"SMI2242", SmartDecoder::Smi},
+             Case{"SMI2235", SmartDecoder::Smi},
+             Case{"JMF667", SmartDecoder::Jmf667},
+             Case{"SM2246", SmartDecoder::Sm2246},
+             Case{"JMF612", SmartDecoder::Jmf612},
+             Case{"JMF616", SmartDecoder::Jmf612},
+             Case{"smi2242", SmartDecoder::None},
+             Case{" SMI2242", SmartDecoder::None},
+             Case{"SMI22420", SmartDecoder::None},
          }) {
         EXPECT_EQ(ChooseSmartDecoder(c.name, "", "").decoder, c.decoder) << c.name;
     }
     // A known controller wins over any listed firmware revision.
     EXPECT_EQ(ChooseSmartDecoder("JMF667", "101202", ""),
-              (SmartDispatch{SmartDecoder::kJmf667, false, false}));
+              (SmartDispatch{SmartDecoder::Jmf667, false, false}));
     EXPECT_EQ(ChooseSmartDecoder("SM2246", "V0826", ""),
-              (SmartDispatch{SmartDecoder::kSm2246, false, false}));
+              (SmartDispatch{SmartDecoder::Sm2246, false, false}));
 }
 
 TEST(SmartDispatchRules, FirmwareListsForUnnamedControllers) {
     for (const char* fw :
          {"101202B", "101022", "101028", "101202", "110322", "110512", "100707A"}) {
         EXPECT_EQ(ChooseSmartDecoder("", fw, ""),
-                  (SmartDispatch{SmartDecoder::kJmf612, false, false}))
+                  (SmartDispatch{SmartDecoder::Jmf612, false, false}))
             << fw;
     }
     for (const char* fw : {"V0826", "V1210", "V0118", "V0327", "V0513", "V090216", "V090331",
                            "V090331a", "V090331H", "V090508", "100415"}) {
         EXPECT_EQ(ChooseSmartDecoder("XYZ", fw, ""),
-                  (SmartDispatch{SmartDecoder::kNone, true, false}))
+                  (SmartDispatch{SmartDecoder::None, true, false}))
             << fw;
     }
     EXPECT_EQ(ChooseSmartDecoder("", "V090331A", ""), SmartDispatch{});
@@ -78,7 +78,7 @@ TEST(DecodeSmart, TrimmedIdentifyTextsSelect) {
     SetSlot(smart, 0, 0xAD, {1, 0, 2, 0, 3, 0});
     // "101202" padded with blanks in the 8-character field still matches.
     const SmartReport report = DecodeSmart(smart, Identify("101202", "VQ SSD"));
-    EXPECT_EQ(report.dispatch.decoder, SmartDecoder::kJmf612);
+    EXPECT_EQ(report.dispatch.decoder, SmartDecoder::Jmf612);
     ASSERT_EQ(report.rows.size(), 8u);
     EXPECT_EQ(report.rows[2].value, "1");
     EXPECT_FALSE(report.showMessage);
@@ -103,7 +103,7 @@ TEST(DecodeSmart, MessageAndModelSeries) {
     ata::SmartBlock sm2246 = SmartNamed("SM2246");
     SetSlot(sm2246, 0, 0x09, {0xFF, 0xFF, 0xFF, 0xFF});
     report = DecodeSmart(sm2246, Identify("S1", "VQ KM5508"));
-    EXPECT_EQ(report.dispatch, (SmartDispatch{SmartDecoder::kSm2246, false, true}));
+    EXPECT_EQ(report.dispatch, (SmartDispatch{SmartDecoder::Sm2246, false, true}));
     ASSERT_EQ(report.rows.size(), 9u);
     EXPECT_EQ(report.rows[0], (ReportRow{"Power-On Hours", "4294967295", 4294967295}));
     EXPECT_FALSE(report.showMessage);

@@ -310,17 +310,17 @@ TEST(SatSense, NotDeliveredKeepsItsReason) {
     SgCompletion shortWithRegisters = Completion(0x02, good);
     shortWithRegisters.residual = 4096;
     const Case cases[] = {
-        {"failed ioctl", ioctlFailed, {TransportStage::kSystemCall, EIO, 0, 0, 0, 0, 0, 0, 0},
+        {"failed ioctl", ioctlFailed, {TransportStage::SystemCall, EIO, 0, 0, 0, 0, 0, 0, 0},
          "pass-through call failed (errno 5: Input/output error)"},
-        {"host error", hostError, {TransportStage::kHost, 0, 0x07, 0, 0, 0, 0, 0, 0},
+        {"host error", hostError, {TransportStage::Host, 0, 0x07, 0, 0, 0, 0, 0, 0},
          "host adapter error (host status 0x0007)"},
         {"check condition without registers", Completion(0x02, refused),
-         {TransportStage::kSense, 0, 0, 0x08, 0x02, 0x05, 0x20, 0x01, 0},
+         {TransportStage::Sense, 0, 0, 0x08, 0x02, 0x05, 0x20, 0x01, 0},
          "check condition without ATA registers (sense key 0x5, ASC 0x20, ASCQ 0x01)"},
-        {"short transfer", shortRead, {TransportStage::kShortTransfer, 0, 0, 0, 0, 0, 0, 0, 512},
+        {"short transfer", shortRead, {TransportStage::ShortTransfer, 0, 0, 0, 0, 0, 0, 0, 512},
          "short data transfer (512 bytes missing)"},
         {"short transfer with good registers", shortWithRegisters,
-         {TransportStage::kShortTransfer, 0, 0, 0x08, 0x02, 0x01, 0x00, 0x1D, 4096},
+         {TransportStage::ShortTransfer, 0, 0, 0x08, 0x02, 0x01, 0x00, 0x1D, 4096},
          "short data transfer (4096 bytes missing)"},
     };
     for (const auto& c : cases) {

@@ -64,18 +64,18 @@ void ExpectDefaultLab(const std::string& text, int64_t from, int64_t to) {
 TEST(MetricsCli, DefaultLabAfterARecordedScan) {
     StateFolder folder;
     const int64_t before = Now();
-    EXPECT_EQ(CliRun({"--simulate", "scan", "9", "--full", "--record"}).code, cli::kExitFailure);
+    EXPECT_EQ(CliRun({"--simulate", "scan", "9", "--full", "--record"}).code, cli::ExitFailure);
     const int64_t after = Now();
 
     CliRun metrics({"--simulate", "metrics"});
-    ASSERT_EQ(metrics.code, cli::kExitOk) << metrics.err.str();
+    ASSERT_EQ(metrics.code, cli::ExitOk) << metrics.err.str();
     EXPECT_EQ(metrics.err.str(), "");
     ExpectDefaultLab(metrics.out.str(), before, after);
 
     // The file holds the same text and nothing is left beside it.
     const auto file = folder.path() / "out" / "vellumin.prom";
     fs::create_directories(file.parent_path());
-    ASSERT_EQ(CliRun({"--simulate", "metrics", "--output", file.string()}).code, cli::kExitOk);
+    ASSERT_EQ(CliRun({"--simulate", "metrics", "--output", file.string()}).code, cli::ExitOk);
     EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1);
     std::string lint;
     if (Installed(kPromtool)) {
@@ -84,7 +84,7 @@ TEST(MetricsCli, DefaultLabAfterARecordedScan) {
 
     const auto missing = folder.path() / "absent" / "vellumin.prom";
     CliRun refused({"--simulate", "metrics", "--output", missing.string()});
-    EXPECT_EQ(refused.code, cli::kExitFailure);
+    EXPECT_EQ(refused.code, cli::ExitFailure);
     EXPECT_NE(refused.err.str().find("absent"), std::string::npos) << refused.err.str();
 }
 
@@ -106,7 +106,7 @@ TEST(MetricsCli, SilentDriveAndAwkwardTexts) {
     std::ofstream(folder.state() / "scan-PLAIN01.json") << "{\"record\": ";
 
     CliRun metrics({"--simulate=" + lab.string(), "metrics"});
-    ASSERT_EQ(metrics.code, cli::kExitOk) << metrics.err.str();
+    ASSERT_EQ(metrics.code, cli::ExitOk) << metrics.err.str();
     const std::string text = metrics.out.str();
     const auto samples = ParseSamples(text);
     EXPECT_EQ(samples.at("vellumin_scrape_success{drive=0}"), 1);
@@ -138,7 +138,7 @@ TEST(MetricsCli, AVanishedDriveStaysAFailureUntilReplaced) {
     auto metrics = [&](const std::string& drives) {
         std::ofstream(lab) << Lab(drives);
         CliRun run({"--simulate=" + lab.string(), "metrics"});
-        EXPECT_EQ(run.code, cli::kExitOk) << run.err.str();
+        EXPECT_EQ(run.code, cli::ExitOk) << run.err.str();
         return std::make_pair(ParseSamples(run.out.str()), run.err.str());
     };
     metrics(LabDrive(0, "KEEP") + "," + LabDrive(1, "GONE") + "," + LabDrive(2, "MOVES"));

@@ -26,8 +26,8 @@ TEST(PromText, LabelValuesEscaped) {
 }
 
 TEST(PromText, FamiliesGroupedOnceAndSeriesUnique) {
-    const Family a{"t_a_total", "A.", MetricType::kCounter};
-    const Family b{"t_b_celsius", "B.", MetricType::kGauge};
+    const Family a{"t_a_total", "A.", MetricType::Counter};
+    const Family b{"t_b_celsius", "B.", MetricType::Gauge};
     Exposition metrics;
     EXPECT_TRUE(metrics.Add(a, {{"drive", "0"}}, int64_t{1}));
     EXPECT_TRUE(metrics.Add(b, {{"drive", "0"}}, 0.5));

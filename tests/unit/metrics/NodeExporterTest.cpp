@@ -99,9 +99,9 @@ TEST(NodeExporter, ServesEveryDrivesSeries) {
     const auto textfiles = folder.path() / "textfile";
     fs::create_directories(textfiles);
     const auto file = textfiles / "vellumin.prom";
-    ASSERT_EQ(CliRun({"--simulate", "scan", "9", "--full", "--record"}).code, cli::kExitFailure);
+    ASSERT_EQ(CliRun({"--simulate", "scan", "9", "--full", "--record"}).code, cli::ExitFailure);
     CliRun run({"--simulate", "metrics", "--output", file.string()});
-    ASSERT_EQ(run.code, cli::kExitOk) << run.err.str();
+    ASSERT_EQ(run.code, cli::ExitOk) << run.err.str();
 
     const int port = FreeLoopbackPort();
     NodeExporter exporter(textfiles, port);

@@ -25,13 +25,13 @@ struct CliRun {
 
 TEST(ScanCli, EndingsTextsAndExitStatus) {
     CliRun failed({"--simulate", "scan", "9", "--full"});
-    EXPECT_EQ(failed.code, kExitFailure);
+    EXPECT_EQ(failed.code, ExitFailure);
     EXPECT_EQ(failed.out.str().rfind("Items Scanned : 999856 /2000000 \n50 %\nElapsed Time : 0 hr  0 min ", 0), 0u)
         << failed.out.str();
     EXPECT_NE(failed.out.str().find("\nMsg code : 1000000\n"), std::string::npos);
 
     CliRun quick({"--simulate", "--json", "scan", "9", "--quick"});
-    ASSERT_EQ(quick.code, kExitOk) << quick.err.str();
+    ASSERT_EQ(quick.code, ExitOk) << quick.err.str();
     const auto summary = nlohmann::json::parse(quick.out.str());
     EXPECT_EQ(summary["ending"], "completed");
     EXPECT_EQ(summary["finalPosition"], 2'000'000);
@@ -41,11 +41,11 @@ TEST(ScanCli, EndingsTextsAndExitStatus) {
     EXPECT_TRUE(summary["seconds"].is_number() && summary["mbPerSecond"].is_number());
 
     CliRun empty({"--simulate", "scan", "15", "--quick"});
-    EXPECT_EQ(empty.code, kExitNoDrive);
+    EXPECT_EQ(empty.code, ExitNoDrive);
     EXPECT_EQ(empty.err.str(), "The drive cannot be opened.\n");
 
-    EXPECT_EQ(CliRun({"--simulate", "scan", "9"}).code, kExitUsage);
-    EXPECT_EQ(CliRun({"--simulate", "scan", "9", "--quick", "--full"}).code, kExitUsage);
+    EXPECT_EQ(CliRun({"--simulate", "scan", "9"}).code, ExitUsage);
+    EXPECT_EQ(CliRun({"--simulate", "scan", "9", "--quick", "--full"}).code, ExitUsage);
 }
 
 // Ctrl-C sent from another thread while the scan runs: the scan stops after the chunk in
@@ -67,7 +67,7 @@ TEST(ScanCli, InterruptStopsTheScan) {
     });
     CliRun run({"--simulate=" + lab, "--json", "scan", "0", "--full"});
     interrupter.join();
-    ASSERT_EQ(run.code, kExitStopped) << run.err.str();
+    ASSERT_EQ(run.code, ExitStopped) << run.err.str();
     const auto summary = nlohmann::json::parse(run.out.str());
     EXPECT_EQ(summary["ending"], "stopped");
     EXPECT_LT(summary["finalPosition"], 1'000'000);

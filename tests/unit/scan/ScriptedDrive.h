@@ -49,7 +49,7 @@ public:
         request.currentTaskFile.features = answer.error;
         request.currentTaskFile.command = answer.status;
         return answer.delivered ? platform::PassThroughResult::Delivered()
-                                : platform::PassThroughResult::NotDelivered(platform::TransportStage::kRefused);
+                                : platform::PassThroughResult::NotDelivered(platform::TransportStage::Refused);
     }
     std::optional<uint64_t> SectorCount() override { return m_sectors; }
     bool Flush() override {

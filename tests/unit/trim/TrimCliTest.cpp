@@ -75,13 +75,13 @@ TEST(TrimCli, StatusLineExitStatusAndErrors) {
          "Status: the TRIM state of this system could not be read\n",
          "Error: Launch failed\n",
          true},
-        {{"trim", "sideways"}, LabTrimCommand::Works, 1, kExitUsage, "", "", true},
+        {{"trim", "sideways"}, LabTrimCommand::Works, 1, ExitUsage, "", "", true},
     };
     for (const Case& c : cases) {
         const CliRun run = RunOnLab(c.args, true, c.mode, c.productType);
         EXPECT_EQ(run.status, c.status) << c.out;
         EXPECT_EQ(run.out, c.out);
-        if (c.status != kExitUsage) {
+        if (c.status != ExitUsage) {
             EXPECT_EQ(run.err, c.err);
         }
         EXPECT_EQ(run.enabledAfter, c.enabledAfter) << c.out;
