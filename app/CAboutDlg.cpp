@@ -4,6 +4,8 @@
 
 #include "res/ResourcePath.h"
 
+namespace vellumin::app {
+
 namespace {
 
 using namespace vellumin::ui;
@@ -37,3 +39,5 @@ void CAboutDlg::OnCommand(int id) {
 }
 
 CAboutPreDlg::CAboutPreDlg(QWidget* parent) : CAboutDlg(kAboutPre, parent) {}
+
+}  // namespace vellumin::app

@@ -2,6 +2,8 @@
 
 #include "ui/Dialog.h"
 
+namespace vellumin::app {
+
 // The About dialog: the program's name, version and a second line; closes on OK or the close
 // box. CAboutDlg is the main window's copy (dialog 100), CAboutPreDlg the home screen's (199).
 class CAboutDlg : public vellumin::ui::Dialog {
@@ -27,3 +29,5 @@ public:
     static constexpr int kDialogId = 199;
     explicit CAboutPreDlg(QWidget* parent = nullptr);
 };
+
+}  // namespace vellumin::app

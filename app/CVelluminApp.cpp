@@ -12,6 +12,8 @@
 #include "platform/sim/SimPlatform.h"
 #include "ui/MessageBox.h"
 
+namespace vellumin::app {
+
 namespace {
 
 constexpr const char* kUsage = "usage: vellumin [--simulate[=LAB.json]] [--save-lab FILE] [runas]\n"
@@ -61,7 +63,6 @@ bool CVelluminApp::RelaunchElevated(vellumin::platform::System& system) const {
 }
 
 bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
-    using namespace vellumin;
     std::optional<std::string> lab;
     std::optional<std::string> saveLab;
     m_arguments.clear();
@@ -133,3 +134,5 @@ bool CVelluminApp::RunStartUp(const std::vector<std::string>& arguments) {
     m_nExitCode = saveLab && !SaveLabFile(*simLab, *saveLab) ? kExitSaveLab : 0;
     return false;
 }
+
+}  // namespace vellumin::app

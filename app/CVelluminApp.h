@@ -7,6 +7,8 @@
 
 #include "platform/Platform.h"
 
+namespace vellumin::app {
+
 // The application object: start-up with the rights to open raw disks, then the home screen as
 // the program's one modal loop. Construct after the QApplication.
 class CVelluminApp {
@@ -33,3 +35,5 @@ private:
     std::vector<std::string> m_arguments;  // after the program name, options removed
     int m_nExitCode = 0;
 };
+
+}  // namespace vellumin::app

@@ -16,9 +16,10 @@
 #include "pages/trim/CTrimEnable.h"
 #include "res/ResourcePath.h"
 
+namespace vellumin::app {
+
 namespace {
 
-using namespace vellumin;
 using namespace vellumin::ui;
 
 constexpr uint32_t kImage = OwnerDraw | TabStop;
@@ -58,20 +59,20 @@ constexpr const char* kEraseRunning =
 
 std::unique_ptr<FeaturePage> MakePage(int page, platform::Platform& platform) {
     switch (page) {
-    case 1: return std::make_unique<CDriveInfo>(platform);
-    case 2: return std::make_unique<CSmartInfo>(platform);
-    case 3: return std::make_unique<CDiagnosticS>(platform);
-    case 4: return std::make_unique<CSecureErase>(platform);
-    case 5: return std::make_unique<CFWUpdate>(platform);
-    default: return std::make_unique<CTrimEnable>(platform);
+    case 1: return std::make_unique<pages::CDriveInfo>(platform);
+    case 2: return std::make_unique<pages::CSmartInfo>(platform);
+    case 3: return std::make_unique<scan::CDiagnosticS>(platform);
+    case 4: return std::make_unique<erase::CSecureErase>(platform);
+    case 5: return std::make_unique<fwupdate::CFWUpdate>(platform);
+    default: return std::make_unique<trim::CTrimEnable>(platform);
     }
 }
 
-void SetUpReport(CSelectListCtrl& list, int featureWidth, int contentWidth) {
-    list.SetExtendedStyle(CSelectListCtrl::kGridLines);
-    list.InsertColumn(0, "", CSelectListCtrl::Align::Left, 1);
-    list.InsertColumn(1, "Feature", CSelectListCtrl::Align::Left, featureWidth);
-    list.InsertColumn(2, "Content", CSelectListCtrl::Align::Left, contentWidth);
+void SetUpReport(controls::CSelectListCtrl& list, int featureWidth, int contentWidth) {
+    list.SetExtendedStyle(controls::CSelectListCtrl::kGridLines);
+    list.InsertColumn(0, "", controls::CSelectListCtrl::Align::Left, 1);
+    list.InsertColumn(1, "Feature", controls::CSelectListCtrl::Align::Left, featureWidth);
+    list.InsertColumn(2, "Content", controls::CSelectListCtrl::Align::Left, contentWidth);
     list.SetBkColor(kPageBackground);
 }
 
@@ -118,8 +119,8 @@ bool CVelluminDlg::OnInitDialog() {
     m_btnAbout.SetImages(165, 166);
     m_btnRefresh.SetImages(170, 171);
 
-    m_list.SetExtendedStyle(CSelectListCtrl::kFullRowSelect);
-    m_list.InsertColumn(0, " ", CSelectListCtrl::Align::Center, 220);
+    m_list.SetExtendedStyle(controls::CSelectListCtrl::kFullRowSelect);
+    m_list.InsertColumn(0, " ", controls::CSelectListCtrl::Align::Center, 220);
     m_list.SetHeaderVisible(false);
     m_list.SetBkColor(Qt::black);
 
@@ -132,7 +133,7 @@ bool CVelluminDlg::OnInitDialog() {
     }
     m_list.SetHighlight(true);
     m_list.setFont(PointFont(115));
-    connect(&m_list, &CSelectListCtrl::ItemChanged, this, &CVelluminDlg::OnDriveSelected);
+    connect(&m_list, &controls::CSelectListCtrl::ItemChanged, this, &CVelluminDlg::OnDriveSelected);
 
     MarkSelectedRow();
     ShowFeaturePage(m_nCurrentPage);
@@ -186,11 +187,21 @@ vellumin::ui::FeaturePage* CVelluminDlg::Page(int n) const {
     return n >= 1 && n <= kPageCount ? m_pages[n - 1].get() : nullptr;
 }
 
-CDriveInfo* CVelluminDlg::DriveInfoPage() const { return dynamic_cast<CDriveInfo*>(Page(1)); }
-CSmartInfo* CVelluminDlg::SmartPage() const { return dynamic_cast<CSmartInfo*>(Page(2)); }
-CDiagnosticS* CVelluminDlg::ScanPage() const { return dynamic_cast<CDiagnosticS*>(Page(3)); }
-CSecureErase* CVelluminDlg::ErasePage() const { return dynamic_cast<CSecureErase*>(Page(4)); }
-CFWUpdate* CVelluminDlg::UpdatePage() const { return dynamic_cast<CFWUpdate*>(Page(5)); }
+pages::CDriveInfo* CVelluminDlg::DriveInfoPage() const {
+    return dynamic_cast<pages::CDriveInfo*>(Page(1));
+}
+pages::CSmartInfo* CVelluminDlg::SmartPage() const {
+    return dynamic_cast<pages::CSmartInfo*>(Page(2));
+}
+scan::CDiagnosticS* CVelluminDlg::ScanPage() const {
+    return dynamic_cast<scan::CDiagnosticS*>(Page(3));
+}
+erase::CSecureErase* CVelluminDlg::ErasePage() const {
+    return dynamic_cast<erase::CSecureErase*>(Page(4));
+}
+fwupdate::CFWUpdate* CVelluminDlg::UpdatePage() const {
+    return dynamic_cast<fwupdate::CFWUpdate*>(Page(5));
+}
 
 bool CVelluminDlg::PassesOsGate() { return vellumin::app::PassesOsGate(m_platform.Sys().OsVersion()); }
 
@@ -205,7 +216,7 @@ void CVelluminDlg::ShowFeaturePage(int n) {
         return;
     }
     if (auto* update = UpdatePage(); n == 5 && update) {
-        update->ShowItem(CFWUpdate::IDC_AHCI_NOTE, false);
+        update->ShowItem(fwupdate::CFWUpdate::IDC_AHCI_NOTE, false);
     }
     m_nCurrentPage = n;
     for (int i = 0; i < kPageCount; ++i) {
@@ -232,12 +243,12 @@ void CVelluminDlg::ShowFeaturePage(int n) {
             m_list.InsertItem(0, QString::fromStdString(vellumin::ata::kNoCompatibleDeviceRow));
         }
         if (auto* scan = ScanPage(); n == 3 && scan) {
-            scan->EnableItem(CDiagnosticS::IDC_QUICK_SCAN, false);
-            scan->EnableItem(CDiagnosticS::IDC_FULL_SCAN, false);
+            scan->EnableItem(scan::CDiagnosticS::IDC_QUICK_SCAN, false);
+            scan->EnableItem(scan::CDiagnosticS::IDC_FULL_SCAN, false);
         }
         if (auto* erase = ErasePage(); n == 4 && erase) {
-            erase->EnableItem(CSecureErase::IDC_QUICK_ERASE, false);
-            erase->EnableItem(CSecureErase::IDC_FULL_ERASE, false);
+            erase->EnableItem(erase::CSecureErase::IDC_QUICK_ERASE, false);
+            erase->EnableItem(erase::CSecureErase::IDC_FULL_ERASE, false);
         }
         ShowItem(IDC_PAGE_AREA, false);
         if (!m_noticeShown) {
@@ -250,7 +261,7 @@ void CVelluminDlg::ShowFeaturePage(int n) {
     }
 
     if (auto* erase = ErasePage(); n == 4 && erase) {
-        erase->SendMessage(CSecureErase::kFillMessage, 0, 0);
+        erase->SendMessage(erase::CSecureErase::kFillMessage, 0, 0);
     }
     for (int i = 1; i <= kPageCount; ++i) {
         if (i != n) {
@@ -270,7 +281,7 @@ void CVelluminDlg::HandOver(int n, int drive) {
         }
         break;
     case 2:
-        page.ShowItem(CSmartInfo::IDC_MESSAGE, false);
+        page.ShowItem(pages::CSmartInfo::IDC_MESSAGE, false);
         page.SetPhysicalDrive(drive);
         if (auto* smart = SmartPage()) {
             smart->Fill(drive);
@@ -279,21 +290,21 @@ void CVelluminDlg::HandOver(int n, int drive) {
     case 3: {
         page.SetPhysicalDrive(drive);
         const bool restricted = vellumin::ata::IsModelSeries(FreshModelNumber(drive));
-        for (int id : {CDiagnosticS::IDC_QUICK_SCAN, CDiagnosticS::IDC_FULL_SCAN}) {
+        for (int id : {scan::CDiagnosticS::IDC_QUICK_SCAN, scan::CDiagnosticS::IDC_FULL_SCAN}) {
             page.EnableItem(id, !restricted);
             page.ShowItem(id, !restricted);
         }
-        page.ShowItem(CDiagnosticS::IDC_NOT_SUPPORTED, restricted);
+        page.ShowItem(scan::CDiagnosticS::IDC_NOT_SUPPORTED, restricted);
         break;
     }
     case 4:
-        page.EnableItem(CSecureErase::IDC_QUICK_ERASE, true);
-        page.EnableItem(CSecureErase::IDC_FULL_ERASE, true);
+        page.EnableItem(erase::CSecureErase::IDC_QUICK_ERASE, true);
+        page.EnableItem(erase::CSecureErase::IDC_FULL_ERASE, true);
         page.SetPhysicalDrive(drive);
         if (auto* erase = ErasePage()) {
             erase->SetModelText(m_drives.modelText[drive]);
             erase->SetIdentify(&m_drives.identify[drive]);
-            erase->SendMessage(CSecureErase::kFillMessage, 0, 0);
+            erase->SendMessage(erase::CSecureErase::kFillMessage, 0, 0);
         }
         break;
     case 5:
@@ -302,7 +313,7 @@ void CVelluminDlg::HandOver(int n, int drive) {
             update->StartUpdateQuery(m_drives.identify[drive]);
         }
         if (vellumin::ata::IsModelSeries(FreshModelNumber(drive))) {
-            page.ShowItem(CFWUpdate::IDC_AHCI_NOTE, true);
+            page.ShowItem(fwupdate::CFWUpdate::IDC_AHCI_NOTE, true);
         }
         break;
     default: break;
@@ -414,3 +425,5 @@ void CVelluminDlg::contextMenuEvent(QContextMenuEvent* event) {
         About();
     }
 }
+
+}  // namespace vellumin::app

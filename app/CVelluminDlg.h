@@ -14,11 +14,21 @@
 #include "ui/Dialog.h"
 #include "ui/FeaturePage.h"
 
+namespace vellumin::erase {
+class CSecureErase;
+}  // namespace vellumin::erase
+namespace vellumin::fwupdate {
+class CFWUpdate;
+}  // namespace vellumin::fwupdate
+namespace vellumin::pages {
 class CDriveInfo;
 class CSmartInfo;
+}  // namespace vellumin::pages
+namespace vellumin::scan {
 class CDiagnosticS;
-class CSecureErase;
-class CFWUpdate;
+}  // namespace vellumin::scan
+
+namespace vellumin::app {
 
 // The main window (dialog 102): the drive list, the six feature buttons and the page area
 // with the six feature pages. Run modally by the home screen for one visit, which ends with 1
@@ -58,7 +68,7 @@ public:
     bool PassesOsGate();
 
     const vellumin::ata::DriveTable& DriveTable() const { return m_drives; }
-    CSelectListCtrl& DriveList() { return m_list; }
+    controls::CSelectListCtrl& DriveList() { return m_list; }
     // Page n (1-6) while the visit runs, else nullptr.
     vellumin::ui::FeaturePage* Page(int n) const;
 
@@ -87,21 +97,21 @@ private:
     void MarkSelectedRow();
     std::string FreshModelNumber(int drive);
 
-    CDriveInfo* DriveInfoPage() const;
-    CSmartInfo* SmartPage() const;
-    CDiagnosticS* ScanPage() const;
-    CSecureErase* ErasePage() const;
-    CFWUpdate* UpdatePage() const;
+    pages::CDriveInfo* DriveInfoPage() const;
+    pages::CSmartInfo* SmartPage() const;
+    scan::CDiagnosticS* ScanPage() const;
+    erase::CSecureErase* ErasePage() const;
+    fwupdate::CFWUpdate* UpdatePage() const;
 
     vellumin::platform::Platform& m_platform;
-    CSelectListCtrl m_list;
-    std::array<CGdipButton, kPageCount> m_btnPage;
-    CTabCtrlM m_tab;
-    CGdipButton m_btnDivider;
-    CGdipButton m_btnHome;
-    CGdipButton m_btnAbout;
-    CGdipButton m_btnRefresh;
-    std::array<CGdipButton, kPageCount> m_sideLabel;
+    controls::CSelectListCtrl m_list;
+    std::array<controls::CGdipButton, kPageCount> m_btnPage;
+    controls::CTabCtrlM m_tab;
+    controls::CGdipButton m_btnDivider;
+    controls::CGdipButton m_btnHome;
+    controls::CGdipButton m_btnAbout;
+    controls::CGdipButton m_btnRefresh;
+    std::array<controls::CGdipButton, kPageCount> m_sideLabel;
     QPixmap m_background;
 
     vellumin::ata::DriveTable m_drives;
@@ -111,3 +121,5 @@ private:
     int m_nCurrentPage = 1;
     int m_nSelectedRow = 0;
 };
+
+}  // namespace vellumin::app

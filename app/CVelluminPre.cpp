@@ -11,9 +11,10 @@
 #include "res/ResourcePath.h"
 #include "ui/FeaturePage.h"
 
+namespace vellumin::app {
+
 namespace {
 
-using namespace vellumin;
 using namespace vellumin::ui;
 
 constexpr uint32_t kImage = OwnerDraw | TabStop;
@@ -137,7 +138,7 @@ intptr_t CVelluminPre::OnMessage(unsigned message, intptr_t wParam, intptr_t lPa
 
 // The bars report the cursor to their parent as window messages 9000 and 9001.
 bool CVelluminPre::event(QEvent* e) {
-    if (const auto* report = CGdipButtonEvent::From(e)) {
+    if (const auto* report = controls::CGdipButtonEvent::From(e)) {
         OnMessage(static_cast<unsigned>(report->Message()), report->X(), report->Y());
         return true;
     }
@@ -152,3 +153,5 @@ void CVelluminPre::paintEvent(QPaintEvent*) {
         painter.drawPixmap(rect(), m_background);
     }
 }
+
+}  // namespace vellumin::app

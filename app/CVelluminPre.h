@@ -9,6 +9,8 @@
 #include "platform/Platform.h"
 #include "ui/Dialog.h"
 
+namespace vellumin::app {
+
 class CVelluminDlg;
 
 // The home screen (dialog 174): the program's first and last window. Its seven bars open the
@@ -46,12 +48,14 @@ protected:
 
 private:
     vellumin::platform::Platform& m_platform;
-    std::array<CGdipButton, 7> m_btnBars;          // the six page bars, then System Clone
-    std::array<CGdipButton, 7> m_btnDescriptions;  // in the order of kHoverDescriptions
-    CGdipButton m_btnHomeMark;
-    CGdipButton m_btnAbout;
+    std::array<controls::CGdipButton, 7> m_btnBars;          // the six page bars, then System Clone
+    std::array<controls::CGdipButton, 7> m_btnDescriptions;  // in the order of kHoverDescriptions
+    controls::CGdipButton m_btnHomeMark;
+    controls::CGdipButton m_btnAbout;
     QPixmap m_background;
     int m_nRequestedPage = 1;
     int m_nSavedRow = 0;
     std::string m_strProgramFolder;
 };
+
+}  // namespace vellumin::app

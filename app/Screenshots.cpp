@@ -64,7 +64,7 @@ private:
             }
             if (m_onlyPage == 0) {
                 // Hover over the DRIVE bar, so its description shows too.
-                CGdipButtonEvent hover(CVelluminPre::kMsgCursorPos, 600, 120);
+                controls::CGdipButtonEvent hover(CVelluminPre::kMsgCursorPos, 600, 120);
                 QCoreApplication::sendEvent(home, &hover);
                 Save(*home, "home");
             }
@@ -112,7 +112,7 @@ private:
 
     bool FindEraseRows(CVelluminDlg& main) {
         main.ShowFeaturePage(4);
-        auto* page = dynamic_cast<CSecureErase*>(main.Page(4));
+        auto* page = dynamic_cast<erase::CSecureErase*>(main.Page(4));
         for (int row = main.DriveTable().count - 1; page && row >= 0; --row) {
             main.DriveList().SetSelectedRow(row);
             const auto& gates = page->Gates();
@@ -131,7 +131,7 @@ private:
     // waits for the time and 6 for the end, answering the erase's message boxes on the way.
     void EraseTick() {
         auto* main = VisibleWindow<CVelluminDlg>();
-        auto* page = main ? dynamic_cast<CSecureErase*>(main->Page(4)) : nullptr;
+        auto* page = main ? dynamic_cast<erase::CSecureErase*>(main->Page(4)) : nullptr;
         if (page == nullptr) {
             return;
         }
@@ -164,7 +164,7 @@ private:
             ++m_erase;
             // Queued: the confirmation's own loop must not run inside this tick.
             QMetaObject::invokeMethod(
-                page, [page] { page->ItemAs<QAbstractButton>(CSecureErase::IDC_FULL_ERASE)->click(); },
+                page, [page] { page->ItemAs<QAbstractButton>(erase::CSecureErase::IDC_FULL_ERASE)->click(); },
                 Qt::QueuedConnection);
         } else if (m_erase == ShotCount + 2 && page->IsBusy() && page->EraseSeconds() >= 3) {
             Save(*main, "erase-running");
@@ -205,22 +205,22 @@ private:
             return;
         }
         auto* main = VisibleWindow<CVelluminDlg>();
-        auto* page = main != nullptr ? dynamic_cast<CFWUpdate*>(main->Page(5)) : nullptr;
+        auto* page = main != nullptr ? dynamic_cast<fwupdate::CFWUpdate*>(main->Page(5)) : nullptr;
         if (page == nullptr || ++m_settle < 3) {
             return;
         }
         switch (m_update) {
         case Update::Offer:
-            if (page->IsBusy() || !page->IsItemShown(CFWUpdate::IDC_DOWNLOAD)) {
+            if (page->IsBusy() || !page->IsItemShown(fwupdate::CFWUpdate::IDC_DOWNLOAD)) {
                 return;
             }
             Save(*main, "page-5-offer");
             {
-                CFolderDialog::ScopedChooser chooser(
+                fwupdate::CFolderDialog::ScopedChooser chooser(
                     [this](const std::string&) { return std::optional<std::string>(m_downloadFolder.path().toStdString()); });
-                page->ItemAs<QAbstractButton>(CFWUpdate::IDC_BROWSE)->click();
+                page->ItemAs<QAbstractButton>(fwupdate::CFWUpdate::IDC_BROWSE)->click();
             }
-            page->ItemAs<QAbstractButton>(CFWUpdate::IDC_DOWNLOAD)->click();
+            page->ItemAs<QAbstractButton>(fwupdate::CFWUpdate::IDC_DOWNLOAD)->click();
             m_update = Update::Downloading;
             break;
         case Update::Downloading:

@@ -129,7 +129,7 @@ void BM_Page(benchmark::State& state) {
     ui::ScopedMessageBoxes scoped(boxes);
     ui::Dialog main(kMainTemplate);
     main.Create(nullptr);
-    auto* page = new CFWUpdate(lab);  // owned by the page area
+    auto* page = new fwupdate::CFWUpdate(lab);  // owned by the page area
     page->CreatePage(main.Item(kPageArea));
     main.show();
     page->ShowWindow(true);
@@ -138,11 +138,11 @@ void BM_Page(benchmark::State& state) {
     page->StartUpdateQuery(identify);
     ui::WaitUntil([&] { return !page->IsBusy(); });
     {
-        CFolderDialog::ScopedChooser chooser(
+        fwupdate::CFolderDialog::ScopedChooser chooser(
             [&](const std::string&) { return std::optional(service.folder); });
-        page->ItemAs<QAbstractButton>(CFWUpdate::IDC_BROWSE)->click();
+        page->ItemAs<QAbstractButton>(fwupdate::CFWUpdate::IDC_BROWSE)->click();
     }
-    auto* button = page->ItemAs<QAbstractButton>(CFWUpdate::IDC_DOWNLOAD);
+    auto* button = page->ItemAs<QAbstractButton>(fwupdate::CFWUpdate::IDC_DOWNLOAD);
     uint64_t bytes = 0;
     for (auto _ : state) {
         button->click();

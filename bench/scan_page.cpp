@@ -31,13 +31,13 @@ void BM_PageFullScan(benchmark::State& state) {
     auto lab = MakeBenchLab();
     ui::Dialog main(kMainTemplate);
     main.Create(nullptr);
-    auto* page = new CDiagnosticS(*lab);  // owned by the page area
+    auto* page = new scan::CDiagnosticS(*lab);  // owned by the page area
     page->CreatePage(main.Item(kPageArea));
     page->setHidden(true);
     page->SetPhysicalDrive(kBenchSlot);
     main.show();
     page->ShowWindow(true);
-    auto* full = page->ItemAs<QAbstractButton>(CDiagnosticS::IDC_FULL_SCAN);
+    auto* full = page->ItemAs<QAbstractButton>(scan::CDiagnosticS::IDC_FULL_SCAN);
     uint64_t chunks = 0;
     const CpuClock cpu;
     for (auto _ : state) {

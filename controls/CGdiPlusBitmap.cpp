@@ -7,6 +7,8 @@
 
 #include "res/ResourcePath.h"
 
+namespace vellumin::controls {
+
 bool CGdiPlusBitmapResource::Load(int id, const char* type, const QString& module) {
     res::Kind kind;
     if (!res::KindFromType(type, &kind)) {
@@ -54,3 +56,5 @@ void CGdiPlusBitmapResource::Clear() {
     CGdiPlusBitmap::Clear();
     m_hGlobal.clear();
 }
+
+}  // namespace vellumin::controls

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QString>
 
+namespace vellumin::controls {
+
 class CGdiPlusBitmap {
 public:
     CGdiPlusBitmap() = default;
@@ -44,3 +46,5 @@ public:
 private:
     QByteArray m_hGlobal;  // the encoded bytes, held while the image exists
 };
+
+}  // namespace vellumin::controls

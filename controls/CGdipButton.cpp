@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <vector>
 
+namespace vellumin::controls {
+
 QEvent::Type CGdipButtonEvent::Type() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
@@ -176,3 +178,5 @@ void CGdipButton::leaveEvent(QEvent* e) {
     update();
     QAbstractButton::leaveEvent(e);
 }
+
+}  // namespace vellumin::controls

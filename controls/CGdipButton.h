@@ -41,6 +41,8 @@
 
 #include "controls/CGdiPlusBitmap.h"
 
+namespace vellumin::controls {
+
 class CGdipButtonEvent : public QEvent {
 public:
     CGdipButtonEvent(int message, int x, int y) : QEvent(Type()), m_message(message), m_x(x), m_y(y) {}
@@ -125,3 +127,5 @@ private:
     Look m_pShown = Look::None;
     QTimer m_hoverTimer;
 };
+
+}  // namespace vellumin::controls

@@ -7,6 +7,8 @@
 
 #include "controls/CMemDC.h"
 
+namespace vellumin::controls {
+
 namespace {
 
 controls::ColorRef ToRef(const QColor& c) { return controls::Rgb(c.red(), c.green(), c.blue()); }
@@ -99,3 +101,5 @@ void CGradientProgressCtrl::paintEvent(QPaintEvent*) {
         screen.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text);
     }
 }
+
+}  // namespace vellumin::controls

@@ -18,6 +18,8 @@
 
 #include "controls/GradientBands.h"
 
+namespace vellumin::controls {
+
 class CGradientProgressCtrl : public QProgressBar {
     Q_OBJECT
 public:
@@ -55,3 +57,5 @@ private:
     QColor m_clrText{255, 255, 255};
     bool m_bShowPercent = false;
 };
+
+}  // namespace vellumin::controls

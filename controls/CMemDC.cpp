@@ -3,6 +3,8 @@
 #include <QPaintDevice>
 #include <QPixmap>
 
+namespace vellumin::controls {
+
 namespace {
 
 QRect ClipBox(QPainter& target) {
@@ -52,3 +54,5 @@ CMemDC::~CMemDC() {
     m_target->drawImage(m_rect.topLeft(), m_bitmap);
     m_target->restore();
 }
+
+}  // namespace vellumin::controls

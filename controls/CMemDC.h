@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QRect>
 
+namespace vellumin::controls {
+
 class CMemDC {
 public:
     // rect empty (all four values 0): the target's clip box, or its whole device without
@@ -31,3 +33,5 @@ private:
     QRect m_rect;
     bool m_bOffscreen;
 };
+
+}  // namespace vellumin::controls

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+namespace vellumin::controls {
+
 namespace {
 
 // Paints each cell in the list's colours and nothing else: no selection, focus or hover marks.
@@ -234,3 +236,5 @@ void CSelectListCtrl::FitRowHeight() {
     verticalHeader()->setMinimumSectionSize(1);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
 }
+
+}  // namespace vellumin::controls

@@ -18,6 +18,8 @@
 #include <QString>
 #include <QTableWidget>
 
+namespace vellumin::controls {
+
 class CSelectListCtrl : public QTableWidget {
     Q_OBJECT
 public:
@@ -88,3 +90,5 @@ private:
     bool m_bHighlight = false;
     int m_exStyle = 0;
 };
+
+}  // namespace vellumin::controls

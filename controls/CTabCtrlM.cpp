@@ -1,5 +1,7 @@
 #include "controls/CTabCtrlM.h"
 
+namespace vellumin::controls {
+
 CTabCtrlM::CTabCtrlM(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(false);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -7,3 +9,5 @@ CTabCtrlM::CTabCtrlM(QWidget* parent) : QWidget(parent) {
 
 // Erase answered as done: nothing painted; what shows is the window behind and the pages.
 void CTabCtrlM::paintEvent(QPaintEvent*) {}
+
+}  // namespace vellumin::controls

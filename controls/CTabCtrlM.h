@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+namespace vellumin::controls {
+
 class CTabCtrlM : public QWidget {
     Q_OBJECT
 public:
@@ -14,3 +16,5 @@ public:
 protected:
     void paintEvent(QPaintEvent* e) override;
 };
+
+}  // namespace vellumin::controls

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace controls {
+namespace vellumin::controls {
 
 int GradientBandCount(ColorRef start, ColorRef end) {
     const int dr = std::abs(RedOf(end) - RedOf(start));
@@ -53,4 +53,4 @@ std::optional<std::string> GradientPercentText(int lower, int upper, int positio
     return std::string(text);
 }
 
-}  // namespace controls
+}  // namespace vellumin::controls

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace controls {
+namespace vellumin::controls {
 
 using ColorRef = std::uint32_t;
 
@@ -53,4 +53,4 @@ constexpr bool GradientInRange(int lower, int upper, int position) {
     return position > lower && position <= upper;
 }
 
-}  // namespace controls
+}  // namespace vellumin::controls

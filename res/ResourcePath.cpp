@@ -8,7 +8,7 @@
 // dropping the resource object file out of the static library.
 static void InitArtResources() { Q_INIT_RESOURCE(vellumin_art); }
 
-namespace res {
+namespace vellumin::res {
 
 void EnsureResources() {
     static const bool done = [] {
@@ -49,4 +49,4 @@ QIcon LoadIcon(int id) {
     return pixmap.isNull() ? QIcon() : QIcon(pixmap);
 }
 
-}  // namespace res
+}  // namespace vellumin::res

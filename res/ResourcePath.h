@@ -10,7 +10,7 @@
 
 #include "res/Resources.h"
 
-namespace res {
+namespace vellumin::res {
 
 // Registers the embedded artwork once; cheap after the first call. Every lookup below calls it
 // itself, so only raw ":/res/..." paths need it first.
@@ -27,4 +27,4 @@ bool KindFromType(const char* type, Kind* kind);
 QPixmap LoadBitmap(int id);
 QIcon LoadIcon(int id);
 
-}  // namespace res
+}  // namespace vellumin::res

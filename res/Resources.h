@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace res {
+namespace vellumin::res {
 
 enum class Kind : std::uint8_t {
     Png,     // PNG with alpha, loaded through CGdiPlusBitmapResource
@@ -175,4 +175,4 @@ constexpr std::string_view KindExtension(Kind kind) {
     return kind == Kind::Bitmap ? "bmp" : "png";
 }
 
-}  // namespace res
+}  // namespace vellumin::res

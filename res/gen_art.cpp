@@ -20,6 +20,8 @@
 
 #include "res/Resources.h"
 
+namespace vellumin::res {
+
 namespace {
 
 using res::Glyph;
@@ -500,7 +502,10 @@ bool WriteThemeIcons(const QDir& out, const QImage& icon) {
 
 }  // namespace
 
+}  // namespace vellumin::res
+
 int main(int argc, char** argv) {
+    using namespace vellumin::res;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s OUTPUT_DIR\n", argv[0]);
         return 2;
@@ -526,7 +531,7 @@ int main(int argc, char** argv) {
     QString qrc;
     QTextStream qrcOut(&qrc);
     qrcOut << "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/res\">\n";
-    for (const auto& r : res::kResources) {
+    for (const auto& r : vellumin::res::kResources) {
         const QString rel = RelativePath(r);
         const QImage img = Paint(r);
         if (!img.save(out.filePath(rel))) {
@@ -534,7 +539,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         qrcOut << "  <file>" << rel << "</file>\n";
-        if (r.kind == res::Kind::Icon && !WriteThemeIcons(out, img)) {
+        if (r.kind == vellumin::res::Kind::Icon && !WriteThemeIcons(out, img)) {
             return 1;
         }
     }

@@ -4,6 +4,8 @@
 #include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/report/ReportListRows.h"
 
+namespace vellumin::pages {
+
 namespace {
 
 using namespace vellumin::ui;
@@ -23,7 +25,6 @@ bool CDriveInfo::OnInitDialog() {
 }
 
 void CDriveInfo::Fill(int32_t drive) {
-    using namespace vellumin;
     m_nPhysicalDrive = drive;
     m_list.DeleteAllItems();
 
@@ -37,3 +38,5 @@ void CDriveInfo::Fill(int32_t drive) {
     pages::InsertReportRows(m_list, pages::kDriveInfoIdentifyRows,
                             pages::DriveInfoTailRows(identify, smart));
 }
+
+}  // namespace vellumin::pages

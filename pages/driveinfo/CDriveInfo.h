@@ -5,6 +5,8 @@
 #include "controls/CSelectListCtrl.h"
 #include "ui/FeaturePage.h"
 
+namespace vellumin::pages {
+
 // Page 1: the drive-information report (dialog 142).
 class CDriveInfo : public vellumin::ui::FeaturePage {
     Q_OBJECT
@@ -19,12 +21,14 @@ public:
     virtual void Fill(int32_t drive);
 
     // The report list; its columns are set up by the main window.
-    CSelectListCtrl& ReportList() { return m_list; }
+    controls::CSelectListCtrl& ReportList() { return m_list; }
 
 protected:
     void DoDataExchange() override { Bind(IDC_REPORT, m_list); }
     bool OnInitDialog() override;
 
 private:
-    CSelectListCtrl m_list;
+    controls::CSelectListCtrl m_list;
 };
+
+}  // namespace vellumin::pages

@@ -8,7 +8,7 @@
 #include "ui/MessageBox.h"
 #include "ui/UiThread.h"
 
-using namespace vellumin;
+namespace vellumin::erase {
 
 namespace {
 
@@ -304,3 +304,5 @@ void CSecureErase::LockMainWindow(bool lock) {
         }
     }
 }
+
+}  // namespace vellumin::erase

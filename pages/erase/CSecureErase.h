@@ -12,6 +12,8 @@
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
 
+namespace vellumin::erase {
+
 // Page 4: the secure erase (dialog 145). Decides on each fill which erase the drive may use,
 // and runs one erase flow at a time on a worker thread the page owns.
 //
@@ -101,3 +103,5 @@ private:
     std::atomic<bool> m_bWorkerDone{false};
     vellumin::erase::EraseFlowResult m_workerFlow;  // written by the worker, read once it is joined
 };
+
+}  // namespace vellumin::erase

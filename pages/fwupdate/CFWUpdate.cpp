@@ -11,7 +11,7 @@
 #include "res/ResourcePath.h"
 #include "ui/UiThread.h"
 
-using namespace vellumin;
+namespace vellumin::fwupdate {
 
 namespace {
 
@@ -308,3 +308,5 @@ void CFWUpdate::StopAndWait() {
     }
     m_bStop.store(0);
 }
+
+}  // namespace vellumin::fwupdate

@@ -14,6 +14,8 @@
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
 
+namespace vellumin::fwupdate {
+
 // Page 5: the firmware-update check and download (dialog 146).
 //
 // One worker at a time, owned by the page: the update query or a download. The worker changes
@@ -45,7 +47,7 @@ public:
 
     const std::string& Folder() const { return m_strFolder; }
     const std::string& DownloadUrl() const { return m_szDownloadUrl; }
-    const CGradientProgressCtrl& ProgressBar() const { return m_progress; }
+    const controls::CGradientProgressCtrl& ProgressBar() const { return m_progress; }
     const vellumin::ui::BitmapButton& DownloadButton() const { return m_btnDownload; }
     // The outcome of the last download that ended.
     const vellumin::fwupdate::DownloadOutcome& LastDownload() const { return m_lastDownload; }
@@ -74,7 +76,7 @@ private:
     void FinishDownload(const vellumin::fwupdate::DownloadOutcome& outcome);
 
     vellumin::ui::BitmapButton m_btnDownload;
-    CGradientProgressCtrl m_progress;
+    controls::CGradientProgressCtrl m_progress;
 
     // UI thread only (the workers get copies).
     const vellumin::ata::IdentifyBlock* m_pIdentify = nullptr;
@@ -96,3 +98,5 @@ private:
         m_downloadOutcome;  // written by the worker, read after it ended
     std::thread m_worker;
 };
+
+}  // namespace vellumin::fwupdate

@@ -7,6 +7,8 @@
 #include "pages/fwupdate/DownloadEngine.h"
 #include "ui/MessageBox.h"
 
+namespace vellumin::fwupdate {
+
 namespace {
 
 CFolderDialog::Chooser& ScriptedChooser() {
@@ -74,3 +76,5 @@ void CFolderDialog::OnSelChanged(const std::string& path) {
         m_pStatus->setText(QString::fromStdString(vellumin::fwupdate::ShortenStatusText(path)));
     }
 }
+
+}  // namespace vellumin::fwupdate

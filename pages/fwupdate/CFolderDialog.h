@@ -8,6 +8,8 @@ class QFileDialog;
 class QLabel;
 class QWidget;
 
+namespace vellumin::fwupdate {
+
 // One run of the folder chooser (Qt's folder dialog) with a status line under it that shows
 // the selected folder, shortened.
 class CFolderDialog {
@@ -47,3 +49,5 @@ private:
     QFileDialog* m_hDialog = nullptr;  // while DoModal runs
     QLabel* m_pStatus = nullptr;
 };
+
+}  // namespace vellumin::fwupdate

@@ -8,7 +8,8 @@
 #include "res/ResourcePath.h"
 #include "ui/UiThread.h"
 
-using namespace vellumin;
+namespace vellumin::scan {
+
 using scan::ScanMode;
 using scan::ScanOutcome;
 
@@ -290,3 +291,5 @@ void CDiagnosticS::SetBarRange(uint64_t total) {
 }
 
 void CDiagnosticS::SetBarPos(uint64_t lba) { m_progress.SetPos(static_cast<int>(lba >> m_nBarShift)); }
+
+}  // namespace vellumin::scan

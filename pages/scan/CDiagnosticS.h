@@ -11,6 +11,8 @@
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
 
+namespace vellumin::scan {
+
 // Page 3: the read scan (dialog 144), a quick or full scan of the selected drive on a worker
 // thread the page owns.
 //
@@ -40,7 +42,7 @@ public:
     bool IsBusy() const override { return m_bScanning; }
     void StopAndWait() override;
 
-    const CGradientProgressCtrl& ProgressBar() const { return m_progress; }
+    const controls::CGradientProgressCtrl& ProgressBar() const { return m_progress; }
     uint32_t ElapsedSeconds() const { return m_nElapsed; }
     // The outcome of the last scan that ended.
     const vellumin::scan::ScanOutcome& LastOutcome() const { return m_outcome; }
@@ -68,7 +70,7 @@ private:
     vellumin::ui::BitmapButton m_btnQuick;
     vellumin::ui::BitmapButton m_btnFull;
     vellumin::ui::BitmapButton m_btnStop;
-    CGradientProgressCtrl m_progress;
+    controls::CGradientProgressCtrl m_progress;
 
     // UI thread only.
     bool m_bScanning = false;  // the scan-running marker
@@ -85,3 +87,5 @@ private:
     std::thread m_hWorker;
     vellumin::scan::ScanOutcome m_outcome;  // written by the worker, read once it is joined
 };
+
+}  // namespace vellumin::scan

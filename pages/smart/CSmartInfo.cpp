@@ -4,6 +4,8 @@
 #include "pages/report/ReportListRows.h"
 #include "pages/smart/SmartDispatch.h"
 
+namespace vellumin::pages {
+
 namespace {
 
 using namespace vellumin::ui;
@@ -25,7 +27,6 @@ bool CSmartInfo::OnInitDialog() {
 }
 
 void CSmartInfo::Fill(int32_t drive) {
-    using namespace vellumin;
     m_nPhysicalDrive = drive;
     m_list.DeleteAllItems();
 
@@ -39,3 +40,5 @@ void CSmartInfo::Fill(int32_t drive) {
         ShowItem(IDC_MESSAGE, true);
     }
 }
+
+}  // namespace vellumin::pages

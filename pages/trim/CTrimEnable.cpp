@@ -3,7 +3,7 @@
 #include "pages/trim/OsIdentity.h"
 #include "res/ResourcePath.h"
 
-using namespace vellumin;
+namespace vellumin::trim {
 
 namespace {
 
@@ -73,3 +73,5 @@ void CTrimEnable::ShowState(int result) {
     m_btnSwitch.SizeToContent();
     ShowItem(IDC_SWITCH, true);
 }
+
+}  // namespace vellumin::trim

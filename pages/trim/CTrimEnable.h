@@ -4,6 +4,8 @@
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
 
+namespace vellumin::trim {
+
 // Page 6: the operating system and its TRIM switch (dialog 147). The selected drive does not
 // matter here.
 class CTrimEnable : public vellumin::ui::FeaturePage {
@@ -34,3 +36,5 @@ private:
     bool m_bTrimOffered = false;
     int m_nTrimEnabled = 0;
 };
+
+}  // namespace vellumin::trim

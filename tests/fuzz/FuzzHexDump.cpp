@@ -3,6 +3,8 @@
 #include "platform/sim/SimDevice.h"
 #include "platform/sim/SimLab.h"
 
+namespace vellumin::platform::sim {
+
 namespace {
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
@@ -18,6 +20,8 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 }  // namespace
+
+}  // namespace vellumin::platform::sim
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vellumin::platform::sim;

@@ -9,6 +9,8 @@
 
 namespace fs = std::filesystem;
 
+namespace vellumin::platform::linux_backend {
+
 namespace {
 bool Inside(const fs::path& path) {
     const fs::path normal = path.lexically_normal();
@@ -29,7 +31,10 @@ struct TempDir {
 };
 }  // namespace
 
+}  // namespace vellumin::platform::linux_backend
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace vellumin::platform::linux_backend;
     static const TempDir dir;
     const fs::path& root = dir.path;
     std::error_code ec;

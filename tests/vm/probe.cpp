@@ -36,6 +36,9 @@
 #include "platform/linux/SatPassThrough.h"
 
 using namespace vellumin;
+
+namespace vellumin::platform::linux_backend {
+
 using platform::AtaPassThroughRequest;
 
 namespace {
@@ -247,7 +250,10 @@ int RawSense(int number, uint64_t lba, bool checkCondition, bool pio) {
 
 }  // namespace
 
+}  // namespace vellumin::platform::linux_backend
+
 int main(int argc, char** argv) {
+    using namespace vellumin::platform::linux_backend;
     if (argc < 3) {
         std::fprintf(stderr, "usage: vellumin-vm-probe identify|smart|read|nondata|dataout|readloop|blockloop N ...\n");
         return 2;

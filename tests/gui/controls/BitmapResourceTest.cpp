@@ -10,6 +10,8 @@
 #include "res/ResourcePath.h"
 #include "res/Resources.h"
 
+namespace vellumin::controls {
+
 namespace {
 
 bool HasTransparency(const QImage& img) {
@@ -88,3 +90,5 @@ TEST(BitmapResource, MissingEmptyUndecodableOrWrongTypeAnswersFalse) {
     EXPECT_FALSE(image.Load(130, nullptr));
     EXPECT_EQ(image.GetBitmap(), nullptr);
 }
+
+}  // namespace vellumin::controls

@@ -12,6 +12,8 @@
 #include "controls/CMemDC.h"
 #include "controls/GradientBands.h"
 
+namespace vellumin::controls {
+
 using controls::GradientBandCount;
 using controls::LayoutGradient;
 using controls::Rgb;
@@ -229,3 +231,5 @@ TEST(MemDC, EmptyRectangleCoversTheClipBoxAndCopyFirstKeepsTheTarget) {
     EXPECT_EQ(target.pixelColor(5, 5), QColor(0, 255, 0));
     EXPECT_EQ(target.pixelColor(10, 5), QColor(0, 0, 255));  // copied first, so kept
 }
+
+}  // namespace vellumin::controls

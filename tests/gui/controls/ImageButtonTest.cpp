@@ -11,6 +11,8 @@
 
 #include "controls/CGdipButton.h"
 
+namespace vellumin::controls {
+
 namespace {
 
 const QColor kBehind(200, 30, 30);
@@ -222,3 +224,5 @@ TEST_F(ImageButton, DisabledButtonKeepsItsLook) {
     EXPECT_EQ(button->ShownLook(), CGdipButton::Look::Normal);
     EXPECT_FALSE(button->NormalSurface().isNull());
 }
+
+}  // namespace vellumin::controls

@@ -9,6 +9,8 @@
 #include "controls/CSelectListCtrl.h"
 #include "controls/CTabCtrlM.h"
 
+namespace vellumin::controls {
+
 namespace {
 
 const QColor kCell(1, 41, 108);
@@ -185,3 +187,5 @@ TEST(TabCtrlM, PaintsNothingSoTheWindowAndPagesShow) {
     EXPECT_EQ(img.pixelColor(150, 50), QColor(200, 30, 30));
     EXPECT_EQ(img.pixelColor(40, 50), QColor(1, 41, 108));
 }
+
+}  // namespace vellumin::controls

@@ -24,9 +24,10 @@
 #include "ui/UiThread.h"
 #include "ui/VisibleWindow.h"
 
+namespace vellumin::erase {
+
 namespace {
 
-using namespace vellumin;
 using erase::EraseEnding;
 using P = CSecureErase;
 using vellumin::ui::VisibleWindow;
@@ -43,7 +44,7 @@ bool WaitFor(const std::function<bool()>& done,
     return done();
 }
 
-void Select(CVelluminDlg& main, int slot) {
+void Select(app::CVelluminDlg& main, int slot) {
     const auto& table = main.DriveTable();
     for (int row = 0; row < table.count; ++row) {
         if (table.rowToDrive[row] == slot) {
@@ -74,8 +75,8 @@ struct ErasePageTest : ::testing::Test {
     std::unique_ptr<platform::sim::SimPlatform> lab = platform::sim::CreateSimLab();
 
     // Runs the main window on page 4 and `body` inside it, then closes it.
-    void Visit(const std::function<void(CVelluminDlg&, CSecureErase&)>& body) {
-        CVelluminDlg main(*lab);
+    void Visit(const std::function<void(app::CVelluminDlg&, CSecureErase&)>& body) {
+        app::CVelluminDlg main(*lab);
         main.SetCurrentPage(4);
         bool ran = false;
         QTimer::singleShot(0, &main, [&] {
@@ -91,7 +92,7 @@ struct ErasePageTest : ::testing::Test {
     }
 
     static void Click(CSecureErase& page, int id) { page.ItemAs<QAbstractButton>(id)->click(); }
-    static void ExpectMainLocked(CVelluminDlg& main, bool locked) {
+    static void ExpectMainLocked(app::CVelluminDlg& main, bool locked) {
         for (int id : kMainLocked) {
             EXPECT_EQ(main.IsItemEnabled(id), !locked) << id;
         }
@@ -114,7 +115,7 @@ TEST_F(ErasePageTest, ShowsTheGateDecisionForTheSelectedDrive) {
         {5, false, true, false, false, erase::kTextLocked},
         {4, false, true, false, false, erase::kTextSecurityEnabled},
     };
-    Visit([&](CVelluminDlg& main, CSecureErase& page) {
+    Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
         for (int id : {P::IDC_QUICK_ERASE, P::IDC_FULL_ERASE}) {
             EXPECT_EQ(page.Item(id)->size(), QSize(113, 22)) << "sized to its bitmap";
         }
@@ -134,7 +135,7 @@ TEST_F(ErasePageTest, ShowsTheGateDecisionForTheSelectedDrive) {
 
 TEST_F(ErasePageTest, OnWindows81OnlyListedDrivesAreOffered) {
     lab->Machine().os.version.minor = 3;
-    Visit([&](CVelluminDlg& main, CSecureErase& page) {
+    Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
         EXPECT_TRUE(page.OsUnsupported());
         Select(main, 1);
         EXPECT_TRUE(page.IsItemShown(P::IDC_FULL_ERASE));
@@ -149,7 +150,7 @@ TEST_F(ErasePageTest, OnWindows81OnlyListedDrivesAreOffered) {
 }
 
 TEST_F(ErasePageTest, RefusalsStartNothing) {
-    Visit([&](CVelluminDlg& main, CSecureErase& page) {
+    Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
         Select(main, 0);  // holds C:, the Windows directory
         Click(page, P::IDC_QUICK_ERASE);
         Select(main, 1);
@@ -190,7 +191,7 @@ TEST_F(ErasePageTest, EraseRunLocksTheWindowUntilItEndsAndRestarts) {
         lab->Machine().restartRequested = false;
         lab->Device(c.slot)->SetEraseMilliseconds(2500);
         boxes.Answer(ui::kIdYes);
-        Visit([&](CVelluminDlg& main, CSecureErase& page) {
+        Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
             Select(main, c.slot);
             Click(page, c.button);
             ASSERT_TRUE(page.IsBusy());
@@ -242,7 +243,7 @@ TEST_F(ErasePageTest, EarlyEndingsLeaveTheButtonsAsTheirEndingSays) {
         for (int answer : c.answers) {
             boxes.Answer(answer);
         }
-        Visit([&](CVelluminDlg& main, CSecureErase& page) {
+        Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
             Select(main, c.slot);
             Click(page, P::IDC_QUICK_ERASE);
             ASSERT_TRUE(WaitFor([&] { return !page.IsBusy(); }));
@@ -263,7 +264,7 @@ TEST_F(ErasePageTest, EarlyEndingsLeaveTheButtonsAsTheirEndingSays) {
 TEST_F(ErasePageTest, SaveLabWritesWhatTheRunLeftBehind) {
     QTemporaryDir dir;
     const std::string saved = dir.filePath("after.json").toStdString();
-    CVelluminApp app([] {
+    app::CVelluminApp app([] {
         ADD_FAILURE() << "the program left the lab";
         return platform::sim::CreateSimPlatform();
     });
@@ -273,13 +274,13 @@ TEST_F(ErasePageTest, SaveLabWritesWhatTheRunLeftBehind) {
     QTimer driver;
     QObject::connect(&driver, &QTimer::timeout, [&] {
         if (step == 0) {
-            if (auto* home = VisibleWindow<CVelluminPre>()) {
+            if (auto* home = VisibleWindow<app::CVelluminPre>()) {
                 step = 1;
                 QMetaObject::invokeMethod(
                     home, [home] { home->OpenMainWindow(4); }, Qt::QueuedConnection);
             }
         } else if (step == 1) {
-            if (auto* main = VisibleWindow<CVelluminDlg>()) {
+            if (auto* main = VisibleWindow<app::CVelluminDlg>()) {
                 step = 2;
                 page = dynamic_cast<CSecureErase*>(main->Page(4));
                 Select(*main, 1);
@@ -287,7 +288,7 @@ TEST_F(ErasePageTest, SaveLabWritesWhatTheRunLeftBehind) {
             }
         } else if (step == 2 && !page->IsBusy()) {
             step = 3;
-            VisibleWindow<CVelluminDlg>()->close();  // the close box ends the program
+            VisibleWindow<app::CVelluminDlg>()->close();  // the close box ends the program
         }
     });
     driver.start(10);
@@ -304,7 +305,7 @@ TEST_F(ErasePageTest, SaveLabWritesWhatTheRunLeftBehind) {
 }
 
 TEST(SaveLabOption, NeedsTheLab) {
-    CVelluminApp app([] {
+    app::CVelluminApp app([] {
         ADD_FAILURE() << "the real machine was opened";
         return platform::sim::CreateSimPlatform();
     });
@@ -313,3 +314,5 @@ TEST(SaveLabOption, NeedsTheLab) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::erase

@@ -14,9 +14,10 @@
 #include "ui/MessageBox.h"
 #include "ui/UiThread.h"
 
+namespace vellumin::fwupdate {
+
 namespace {
 
-using namespace vellumin;
 namespace fs = std::filesystem;
 using P = CFWUpdate;
 
@@ -203,3 +204,5 @@ TEST_F(UpdatePageTest, DriveChangeDuringADownloadLetsItGoOn) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::fwupdate

@@ -14,9 +14,10 @@
 #include "ui/MessageBox.h"
 #include "ui/UiThread.h"
 
+namespace vellumin::fwupdate {
+
 namespace {
 
-using namespace vellumin;
 namespace fs = std::filesystem;
 
 TEST(UpdateInMainWindow, CloseDuringADownloadCancelsItAndLeavesNoFile) {
@@ -27,7 +28,7 @@ TEST(UpdateInMainWindow, CloseDuringADownloadCancelsItAndLeavesNoFile) {
     ui::ScopedMessageBoxes scoped(boxes);
     boxes.Answer(ui::kIdYes);
 
-    CVelluminDlg main(*lab);
+    app::CVelluminDlg main(*lab);
     main.SetCurrentPage(5);
     main.SetSelectedRow(3);  // the default lab lists slots in order: slot 3 is offered an update
     bool ran = false;
@@ -54,3 +55,5 @@ TEST(UpdateInMainWindow, CloseDuringADownloadCancelsItAndLeavesNoFile) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::fwupdate

@@ -12,14 +12,15 @@
 #include "platform/sim/SimPlatform.h"
 #include "ui/MessageBox.h"
 
+namespace vellumin::pages {
+
 namespace {
 
-using namespace vellumin;
 using platform::sim::SimPlatform;
 
 constexpr const char* kMessage = "The selected drive does not support this function.";
 
-std::vector<pages::ReportRow> ListRows(CSelectListCtrl& list) {
+std::vector<pages::ReportRow> ListRows(controls::CSelectListCtrl& list) {
     std::vector<pages::ReportRow> rows;
     for (int r = 0; r < list.GetItemCount(); ++r) {
         EXPECT_EQ(list.GetItemText(r, 0), QString()) << "row " << r;
@@ -35,8 +36,8 @@ protected:
     void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
 
     // The main window opened on `page` with the list row of physical drive `drive` selected.
-    std::unique_ptr<CVelluminDlg> Open(int page, int drive) {
-        auto dlg = std::make_unique<CVelluminDlg>(*lab);
+    std::unique_ptr<app::CVelluminDlg> Open(int page, int drive) {
+        auto dlg = std::make_unique<app::CVelluminDlg>(*lab);
         dlg->SetCurrentPage(page);
         dlg->SetSelectedRow(RowOf(drive));
         dlg->Create(nullptr);
@@ -53,7 +54,7 @@ protected:
         return 0;
     }
 
-    void Select(CVelluminDlg& dlg, int drive) { dlg.DriveList().SetSelectedRow(RowOf(drive)); }
+    void Select(app::CVelluminDlg& dlg, int drive) { dlg.DriveList().SetSelectedRow(RowOf(drive)); }
 
     void UseLab(platform::sim::LabDescription desc) {
         lab = std::make_unique<SimPlatform>(std::move(desc));
@@ -83,7 +84,7 @@ TEST_F(InfoPagesTest, DriveInfoPageShowsTheThirteenRows) {
     auto dlg = Open(1, 3);
     auto* page = dynamic_cast<CDriveInfo*>(dlg->Page(1));
     ASSERT_NE(page, nullptr);
-    CSelectListCtrl& list = page->ReportList();
+    controls::CSelectListCtrl& list = page->ReportList();
     EXPECT_EQ(ListRows(list), InfoRows(3));
     EXPECT_EQ(list.GetItemText(3, 2).toStdString(), "VQ M500 SSD 120GB" + std::string(23, ' '));
     EXPECT_EQ(list.GetColumnWidth(1), 200);
@@ -102,7 +103,7 @@ TEST_F(InfoPagesTest, InvalidWord87LeavesRowsSixAndSevenBlankInPlace) {
     desc.drives[3]->identifyWords[87] = 0x0000;
     UseLab(std::move(desc));
     auto dlg = Open(1, 3);
-    CSelectListCtrl& list = dynamic_cast<CDriveInfo*>(dlg->Page(1))->ReportList();
+    controls::CSelectListCtrl& list = dynamic_cast<CDriveInfo*>(dlg->Page(1))->ReportList();
     ASSERT_EQ(list.GetItemCount(), 13);
     for (int r : {6, 7}) {
         EXPECT_EQ(list.GetItemText(r, 1), QString());
@@ -116,7 +117,7 @@ TEST_F(InfoPagesTest, UnreadableDriveShowsNoEarlierDrivesIdentity) {
     auto dlg = Open(1, 3);
     auto* page = dynamic_cast<CDriveInfo*>(dlg->Page(1));
     page->Fill(15);  // held by another program: both reads fail
-    CSelectListCtrl& list = page->ReportList();
+    controls::CSelectListCtrl& list = page->ReportList();
     ASSERT_EQ(list.GetItemCount(), 13);
     EXPECT_EQ(list.GetItemText(0, 2).toStdString(), "15");
     EXPECT_EQ(list.GetItemText(1, 2).toStdString(), "");
@@ -127,7 +128,7 @@ TEST_F(InfoPagesTest, SmartPageRowsAndMessageLine) {
     auto dlg = Open(2, 7);
     auto* page = dynamic_cast<CSmartInfo*>(dlg->Page(2));
     ASSERT_NE(page, nullptr);
-    CSelectListCtrl& list = page->ReportList();
+    controls::CSelectListCtrl& list = page->ReportList();
     EXPECT_EQ(list.GetItemCount(), 0);
     EXPECT_TRUE(page->IsItemShown(CSmartInfo::IDC_MESSAGE));
     EXPECT_EQ(page->ItemText(CSmartInfo::IDC_MESSAGE), kMessage);
@@ -168,3 +169,5 @@ TEST_F(InfoPagesTest, MessageStaysUnderModelSeriesRows) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::pages

@@ -11,9 +11,10 @@
 #include "platform/sim/SimPlatform.h"
 #include "ui/UiThread.h"
 
+namespace vellumin::scan {
+
 namespace {
 
-using namespace vellumin;
 using platform::sim::DriveDescription;
 using platform::sim::SimPlatform;
 using P = CDiagnosticS;
@@ -221,3 +222,5 @@ TEST_F(ScanPageTest, LeavingDuringAScanStopsIt) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::scan

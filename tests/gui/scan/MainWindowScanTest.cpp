@@ -12,9 +12,9 @@
 #include "pages/scan/CDiagnosticS.h"
 #include "platform/sim/SimPlatform.h"
 
-namespace {
+namespace vellumin::scan {
 
-using namespace vellumin;
+namespace {
 
 TEST(ScanInMainWindow, RefillAndCloseDuringAScan) {
     platform::sim::DriveDescription drive;
@@ -25,7 +25,7 @@ TEST(ScanInMainWindow, RefillAndCloseDuringAScan) {
     desc.drives[0] = std::move(drive);
     platform::sim::SimPlatform lab(std::move(desc));
 
-    CVelluminDlg main(lab);
+    app::CVelluminDlg main(lab);
     main.SetCurrentPage(3);
     bool ran = false;
     QTimer::singleShot(0, &main, [&] {
@@ -33,8 +33,8 @@ TEST(ScanInMainWindow, RefillAndCloseDuringAScan) {
         ASSERT_NE(page, nullptr);
         page->ItemAs<QAbstractButton>(CDiagnosticS::IDC_FULL_SCAN)->click();
         ASSERT_TRUE(page->IsBusy());
-        EXPECT_FALSE(main.IsItemEnabled(CVelluminDlg::IDC_HOME));
-        EXPECT_FALSE(main.IsItemEnabled(CVelluminDlg::IDC_PAGE_BUTTON_1));
+        EXPECT_FALSE(main.IsItemEnabled(app::CVelluminDlg::IDC_HOME));
+        EXPECT_FALSE(main.IsItemEnabled(app::CVelluminDlg::IDC_PAGE_BUTTON_1));
 
         // Picking the drive again refills the page, which offers the scan buttons anew.
         main.ShowFeaturePage(3);
@@ -53,3 +53,5 @@ TEST(ScanInMainWindow, RefillAndCloseDuringAScan) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::scan

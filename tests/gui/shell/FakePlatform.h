@@ -14,7 +14,7 @@
 #include "ata/Registers.h"
 #include "platform/Platform.h"
 
-namespace shelltest {
+namespace vellumin::shelltest {
 
 using vellumin::ata::IdentifyBlock;
 namespace platform = vellumin::platform;
@@ -103,4 +103,4 @@ public:
     platform::System& Sys() override { return system; }
 };
 
-}  // namespace shelltest
+}  // namespace vellumin::shelltest

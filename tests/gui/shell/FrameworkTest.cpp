@@ -17,6 +17,8 @@
 #include "ui/MessageBox.h"
 #include "ui/UiThread.h"
 
+namespace vellumin::ui {
+
 namespace {
 
 using namespace vellumin::ui;
@@ -259,3 +261,5 @@ TEST(MessageBoxSeam, ScriptAnswersAndRecordsBoxesFromAnyThread) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::ui

@@ -20,6 +20,8 @@
 #include "ui/MessageBox.h"
 #include "ui/VisibleWindow.h"
 
+namespace vellumin::app {
+
 namespace {
 
 using namespace shelltest;
@@ -45,7 +47,7 @@ QTimer* WhenVisible(std::function<void(T&)> action) {
 }
 
 void Hover(CVelluminPre& home, unsigned message, int x, int y) {
-    CGdipButtonEvent report(static_cast<int>(message), x, y);
+    controls::CGdipButtonEvent report(static_cast<int>(message), x, y);
     QApplication::sendEvent(&home, &report);
 }
 
@@ -282,3 +284,5 @@ TEST_F(StartUpTest, WithRightsTheHomeScreenRuns) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::app

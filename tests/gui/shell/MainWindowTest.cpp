@@ -11,6 +11,8 @@
 #include "PageWatch.h"
 #include "ui/MessageBox.h"
 
+namespace vellumin::app {
+
 namespace {
 
 using namespace shelltest;
@@ -52,13 +54,13 @@ protected:
 TEST_F(MainWindowTest, ErasePageGetsItsDriveAndTheFillMessageTwiceBeforeItShows) {
     TwoDrives();
     auto dlg = Open(4, 1);
-    auto* erase = dynamic_cast<CSecureErase*>(dlg->Page(4));
+    auto* erase = dynamic_cast<erase::CSecureErase*>(dlg->Page(4));
     ASSERT_NE(erase, nullptr);
     EXPECT_EQ(erase->PhysicalDrive(), 2);
     EXPECT_EQ(erase->ModelText(), "VQ Beta 512GB");
     EXPECT_EQ(erase->Identify(), &dlg->DriveTable().identify[2]);
     EXPECT_EQ(log.Of(4), (std::vector<std::string>{"fill-message 2", "fill-message 2", "show"}));
-    EXPECT_TRUE(erase->IsItemEnabled(CSecureErase::IDC_QUICK_ERASE));
+    EXPECT_TRUE(erase->IsItemEnabled(erase::CSecureErase::IDC_QUICK_ERASE));
     EXPECT_TRUE(erase->IsWindowShown());
     for (int n : {1, 2, 3, 5, 6}) {
         EXPECT_FALSE(dlg->Page(n)->IsWindowShown()) << n;
@@ -74,7 +76,8 @@ TEST_F(MainWindowTest, SelectingAnotherDriveRefillsOnlyTheShownSmartPage) {
     auto dlg = Open(2, 0);
     EXPECT_EQ(log.Of(2), (std::vector<std::string>{"fill 0", "show"}));
     log.events.clear();
-    dlg->Page(2)->ShowItem(CSmartInfo::IDC_MESSAGE, true);  // as a fill that took the message row
+    dlg->Page(2)->ShowItem(pages::CSmartInfo::IDC_MESSAGE,
+                           true);  // as a fill that took the message row
 
     dlg->DriveList().SetSelectedRow(1);
 
@@ -95,30 +98,30 @@ TEST_F(MainWindowTest, PageButtonsSwitchPageLatchAndSideLabel) {
     EXPECT_EQ(dlg->CurrentPage(), 6);
     EXPECT_TRUE(dlg->Page(6)->IsWindowShown());
     EXPECT_FALSE(dlg->Page(1)->IsWindowShown());
-    EXPECT_TRUE(dlg->ItemAs<CGdipButton>(1006)->IsLatched());
-    EXPECT_FALSE(dlg->ItemAs<CGdipButton>(1001)->IsLatched());
+    EXPECT_TRUE(dlg->ItemAs<controls::CGdipButton>(1006)->IsLatched());
+    EXPECT_FALSE(dlg->ItemAs<controls::CGdipButton>(1001)->IsLatched());
     EXPECT_TRUE(dlg->IsItemShown(1043));
     EXPECT_FALSE(dlg->IsItemShown(1033));
 
     Click(*dlg, 1005);
     auto* update = dynamic_cast<WatchedUpdate*>(dlg->Page(5));
     EXPECT_EQ(update->m_identify, &dlg->DriveTable().identify[0]);
-    EXPECT_FALSE(update->IsItemShown(CFWUpdate::IDC_AHCI_NOTE));
+    EXPECT_FALSE(update->IsItemShown(fwupdate::CFWUpdate::IDC_AHCI_NOTE));
     Click(*dlg, 1003);
-    EXPECT_TRUE(dlg->Page(3)->IsItemShown(CDiagnosticS::IDC_QUICK_SCAN));
-    EXPECT_TRUE(dlg->Page(3)->IsItemEnabled(CDiagnosticS::IDC_FULL_SCAN));
-    EXPECT_FALSE(dlg->Page(3)->IsItemShown(CDiagnosticS::IDC_NOT_SUPPORTED));
+    EXPECT_TRUE(dlg->Page(3)->IsItemShown(scan::CDiagnosticS::IDC_QUICK_SCAN));
+    EXPECT_TRUE(dlg->Page(3)->IsItemEnabled(scan::CDiagnosticS::IDC_FULL_SCAN));
+    EXPECT_FALSE(dlg->Page(3)->IsItemShown(scan::CDiagnosticS::IDC_NOT_SUPPORTED));
 }
 
 TEST_F(MainWindowTest, RestrictedSeriesGetsNoScanButtonsAndTheAhciNote) {
     machine.drives.identify[0] = MakeIdentify("VQ KD5508 128GB");
     auto dlg = Open(3, 0);
     auto* scan = dlg->Page(3);
-    EXPECT_FALSE(scan->IsItemShown(CDiagnosticS::IDC_QUICK_SCAN));
-    EXPECT_FALSE(scan->IsItemEnabled(CDiagnosticS::IDC_FULL_SCAN));
-    EXPECT_TRUE(scan->IsItemShown(CDiagnosticS::IDC_NOT_SUPPORTED));
+    EXPECT_FALSE(scan->IsItemShown(scan::CDiagnosticS::IDC_QUICK_SCAN));
+    EXPECT_FALSE(scan->IsItemEnabled(scan::CDiagnosticS::IDC_FULL_SCAN));
+    EXPECT_TRUE(scan->IsItemShown(scan::CDiagnosticS::IDC_NOT_SUPPORTED));
     Click(*dlg, 1005);
-    EXPECT_TRUE(dlg->Page(5)->IsItemShown(CFWUpdate::IDC_AHCI_NOTE));
+    EXPECT_TRUE(dlg->Page(5)->IsItemShown(fwupdate::CFWUpdate::IDC_AHCI_NOTE));
 }
 
 TEST_F(MainWindowTest, NoDeviceNoticeOncePerDiscoveryAndAgainAfterAnEmptyRefresh) {
@@ -155,10 +158,10 @@ TEST_F(MainWindowTest, NoDeviceNoticeOncePerDiscoveryAndAgainAfterAnEmptyRefresh
 
 TEST_F(MainWindowTest, NoDeviceDisablesTheScanAndEraseButtonsOfTheirPages) {
     auto dlg = Open(3, 0);
-    EXPECT_FALSE(dlg->Page(3)->IsItemEnabled(CDiagnosticS::IDC_QUICK_SCAN));
-    EXPECT_FALSE(dlg->Page(3)->IsItemEnabled(CDiagnosticS::IDC_FULL_SCAN));
+    EXPECT_FALSE(dlg->Page(3)->IsItemEnabled(scan::CDiagnosticS::IDC_QUICK_SCAN));
+    EXPECT_FALSE(dlg->Page(3)->IsItemEnabled(scan::CDiagnosticS::IDC_FULL_SCAN));
     auto erase = Open(4, 0);
-    EXPECT_FALSE(erase->Page(4)->IsItemEnabled(CSecureErase::IDC_QUICK_ERASE));
+    EXPECT_FALSE(erase->Page(4)->IsItemEnabled(erase::CSecureErase::IDC_QUICK_ERASE));
     EXPECT_EQ(log.Of(4), (std::vector<std::string>{"fill-message 0", "show"}));  // once only
 }
 
@@ -238,3 +241,5 @@ TEST_F(MainWindowTest, RunningEraseRefusesToCloseAndARunningScanIsStoppedFirst) 
 }
 
 }  // namespace
+
+}  // namespace vellumin::app

@@ -14,7 +14,7 @@
 #include "pages/smart/CSmartInfo.h"
 #include "pages/trim/CTrimEnable.h"
 
-namespace shelltest {
+namespace vellumin::shelltest {
 
 // "<page>:<event>" in the order they happened.
 struct ProtocolLog {
@@ -62,25 +62,25 @@ protected:
     int m_page;
 };
 
-class WatchedDriveInfo : public Watched<CDriveInfo> {
+class WatchedDriveInfo : public Watched<pages::CDriveInfo> {
 public:
     using Watched::Watched;
     void Fill(int32_t drive) override {
         m_log.Add(m_page, "fill " + std::to_string(drive));
-        CDriveInfo::Fill(drive);
+        pages::CDriveInfo::Fill(drive);
     }
 };
 
-class WatchedSmart : public Watched<CSmartInfo> {
+class WatchedSmart : public Watched<pages::CSmartInfo> {
 public:
     using Watched::Watched;
     void Fill(int32_t drive) override {
         m_log.Add(m_page, "fill " + std::to_string(drive) + (IsItemShown(IDC_MESSAGE) ? " message" : ""));
-        CSmartInfo::Fill(drive);
+        pages::CSmartInfo::Fill(drive);
     }
 };
 
-class WatchedScan : public Watched<CDiagnosticS> {
+class WatchedScan : public Watched<scan::CDiagnosticS> {
 public:
     using Watched::Watched;
     bool IsBusy() const override { return m_work.scanBusy; }
@@ -90,26 +90,26 @@ public:
     }
 };
 
-class WatchedErase : public Watched<CSecureErase> {
+class WatchedErase : public Watched<erase::CSecureErase> {
 public:
     using Watched::Watched;
     bool IsBusy() const override { return m_work.eraseBusy; }
 };
 
-class WatchedUpdate : public Watched<CFWUpdate> {
+class WatchedUpdate : public Watched<fwupdate::CFWUpdate> {
 public:
     using Watched::Watched;
     void StartUpdateQuery(const vellumin::ata::IdentifyBlock& identify) override {
         m_log.Add(m_page, "query");
         m_identify = &identify;
-        CFWUpdate::StartUpdateQuery(identify);
+        fwupdate::CFWUpdate::StartUpdateQuery(identify);
     }
     const vellumin::ata::IdentifyBlock* m_identify = nullptr;
 };
 
-using WatchedTrim = Watched<CTrimEnable>;
+using WatchedTrim = Watched<trim::CTrimEnable>;
 
-inline CVelluminDlg::PageFactory WatchingFactory(ProtocolLog& log, Workload& work) {
+inline app::CVelluminDlg::PageFactory WatchingFactory(ProtocolLog& log, Workload& work) {
     return [&log, &work](int page, vellumin::platform::Platform& platform)
                -> std::unique_ptr<vellumin::ui::FeaturePage> {
         switch (page) {
@@ -123,4 +123,4 @@ inline CVelluminDlg::PageFactory WatchingFactory(ProtocolLog& log, Workload& wor
     };
 }
 
-}  // namespace shelltest
+}  // namespace vellumin::shelltest

@@ -9,6 +9,8 @@
 #include "app/Shell.h"
 #include "ata/IdentifyBlock.h"
 
+namespace vellumin::app {
+
 namespace {
 
 using namespace vellumin::app;
@@ -108,3 +110,5 @@ TEST(HostSystem, ReportsItselfAsNotWindowsAndStartsAnExecutableInItsFolder) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::app

@@ -8,9 +8,10 @@
 #include "platform/sim/SimPlatform.h"
 #include "res/ResourcePath.h"
 
+namespace vellumin::trim {
+
 namespace {
 
-using namespace vellumin;
 using platform::sim::LabTrimCommand;
 using P = CTrimEnable;
 
@@ -112,3 +113,5 @@ TEST_F(TrimPageTest, ASwitchThatCouldNotStartShowsNoGuessedState) {
 }
 
 }  // namespace
+
+}  // namespace vellumin::trim
