@@ -68,7 +68,10 @@ CFWUpdate::~CFWUpdate() {
         m_bStop.store(1);
         m_bCancel.store(1);
         ui::WaitUntil([this] { return m_bWorkerDone.load(); });
-        m_worker.join();
+        // Its own finish may have run among the events handled while waiting.
+        if (m_worker.joinable()) {
+            m_worker.join();
+        }
     }
 }
 
