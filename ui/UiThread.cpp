@@ -8,8 +8,6 @@
 #include <QPointer>
 #include <QThread>
 
-namespace vellumin::ui {
-
 // Qt hands events between threads under locks ThreadSanitizer cannot see (Debian's Qt is not
 // instrumented), so each hand-over says itself where it is published and where it is taken.
 #if defined(__SANITIZE_THREAD__)
@@ -23,8 +21,6 @@ namespace vellumin::ui {
 extern "C" void __tsan_acquire(void* address);
 extern "C" void __tsan_release(void* address);
 #endif
-
-}  // namespace vellumin::ui
 
 namespace vellumin::ui {
 
