@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ata/Registers.h"
 #include "ata/Transport.h"
 #include "pages/erase/SecurityCommands.h"
 
@@ -70,9 +71,9 @@ EraseGateView DecideEraseGates(const EraseGateInputs& in) {
     const uint8_t s = in.securityStatus;
     if (IsOutdatedFirmware(in.firmwareRevision)) {
         view.gateMessage = kTextOutdatedFirmware;
-    } else if ((s & kSecEnabled) && (s & kSecLocked)) {
+    } else if ((s & ata::sec::kEnabled) && (s & ata::sec::kLocked)) {
         view.gateMessage = kTextLocked;
-    } else if (s & kSecEnabled) {
+    } else if (s & ata::sec::kEnabled) {
         view.gateMessage = kTextSecurityEnabled;
     } else {
         view.warningVisible = view.quickVisible = view.fullVisible = true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ata/Registers.h"
 #include "ata/Transport.h"
 #include "pages/erase/SecurityCommands.h"
 
@@ -50,7 +51,7 @@ std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int
     // controllers do; a real one may abort it.
     const uint8_t status = identify[kSecurityStatusByte];
     auto& sec = d.security;
-    if (status & kSecFrozen) {
+    if (status & ata::sec::kFrozen) {
         sec.frozenAtPowerOn = false;
         sec.startFrozen = true;
         copy.unknowns.push_back(
@@ -59,7 +60,7 @@ std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int
             "stays frozen until its power is cut (a re-plug), and the flow repeats until it is "
             "not.");
     }
-    if (status & kSecEnabled) {
+    if (status & ata::sec::kEnabled) {
         platform::sim::Password ours;
         std::copy(kErasePassword.begin(), kErasePassword.end(), ours.begin());
         sec.userPassword = ours;

@@ -123,20 +123,20 @@ bool SecuritySetPassword(const SecurityContext& context) {
 }
 
 CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status) {
-    if (!(status & kSecSupported)) {
+    if (!(status & ata::sec::kSupported)) {
         return CheckResult::Unsupported;
     }
-    if (status & kSecFrozen) {
+    if (status & ata::sec::kFrozen) {
         context.prompter.Ask(MessageFor(MessageId::Frozen));
         context.drives.UserPowerCycled(context.driveNumber);
         return CheckResult::Frozen;
     }
-    if (status & kSecExpired) {
+    if (status & ata::sec::kExpired) {
         return CheckResult::Expired;
     }
-    if (status & kSecEnabled) {
+    if (status & ata::sec::kEnabled) {
         bool delivered = true;
-        if (status & kSecLocked) {
+        if (status & ata::sec::kLocked) {
             delivered = SecurityUnlock(context);
         }
         // Disable goes out whatever the unlock did: the drive decides.

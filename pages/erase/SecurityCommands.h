@@ -29,12 +29,6 @@ inline constexpr uint32_t kPrepareTimeOutSeconds = 1;
 inline constexpr uint32_t kEraseUnitTimeOutSeconds = 36000;
 inline constexpr uint32_t kVendorEraseTimeOutSeconds = 3600;
 
-inline constexpr uint8_t kSecSupported = ata::sec::kSupported;
-inline constexpr uint8_t kSecEnabled = ata::sec::kEnabled;
-inline constexpr uint8_t kSecLocked = ata::sec::kLocked;
-inline constexpr uint8_t kSecFrozen = ata::sec::kFrozen;
-inline constexpr uint8_t kSecExpired = ata::sec::kExpired;
-
 // The program's own user password. Never change these bytes: a drive left enabled by an
 // interrupted erase can only be unlocked by a build that still sends the same 32 bytes.
 inline constexpr std::array<uint8_t, 32> kErasePassword = {
