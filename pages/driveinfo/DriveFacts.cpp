@@ -7,11 +7,35 @@ namespace vellumin::pages {
 using ata::Word;
 
 SecurityStatus ReadSecurityStatus(const ata::IdentifyBlock& identify) {
-    const uint8_t status = identify[256];
-    return {.supported = (status & ata::sec::kSupported) != 0,
-            .enabled = (status & ata::sec::kEnabled) != 0,
-            .locked = (status & ata::sec::kLocked) != 0,
-            .frozen = (status & ata::sec::kFrozen) != 0};
+    const uint16_t w128 = Word(identify, 128);
+    return {.supported = (w128 & ata::sec::kSupported) != 0,
+            .enabled = (w128 & ata::sec::kEnabled) != 0,
+            .locked = (w128 & ata::sec::kLocked) != 0,
+            .frozen = (w128 & ata::sec::kFrozen) != 0,
+            .expired = (w128 & ata::sec::kExpired) != 0,
+            .enhancedEraseSupported = (w128 & 0x0020) != 0,
+            .levelMaximum = (w128 & 0x0100) != 0,
+            .eraseTime = Word(identify, 89),
+            .enhancedEraseTime = Word(identify, 90),
+            .masterRevision = Word(identify, 92)};
+}
+
+// Bit 15 chooses the format: 15 bits of 2-minute units (all ones: more), or 8 bits (0xFF: more).
+std::optional<uint32_t> EraseTimeMinutes(uint16_t word) {
+    const uint32_t units = (word & 0x8000) ? word & 0x7FFF : word & 0x00FF;
+    if (units == 0) {
+        return std::nullopt;
+    }
+    return units * 2;
+}
+
+std::string EraseTimeText(uint16_t word) {
+    const auto minutes = EraseTimeMinutes(word);
+    if (!minutes) {
+        return "not reported";
+    }
+    const bool beyond = (word & 0x8000) ? (word & 0x7FFF) == 0x7FFF : (word & 0x00FF) == 0x00FF;
+    return (beyond ? "more than " : "") + std::to_string(*minutes) + " minutes";
 }
 
 uint64_t CapacitySectors(const ata::IdentifyBlock& identify) {
