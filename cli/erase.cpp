@@ -53,11 +53,12 @@ public:
         std::ostream& out = Out();
         out << message.caption << ": " << message.text << '\n';
         if (message.id == MessageId::Frozen) {
-            if (m_options.rehearse) {
-                out << "(rehearsal: the copy counts as re-plugged)\n";
-                return Answer::Ok;
-            }
-            out << "Press Enter once the drive's power has been unplugged and plugged in again: "
+            // The rehearsal takes the same answers as the real run, so that it ends the same way.
+            out << (m_options.rehearse
+                        ? "Press Enter as after the re-plug (rehearsal: the copy counts as "
+                          "re-plugged, nothing needs unplugging): "
+                        : "Press Enter once the drive's power has been unplugged and plugged in "
+                          "again: ")
                 << std::flush;
             std::string line;
             // Without an answer nobody re-plugged the drive: the flow must not go round again.
@@ -411,8 +412,8 @@ int RunErase(Context& context, const EraseOptions& options) {
             out << "  " << u << '\n';
         }
         if (unknowns.empty()) {
-            out << "  nothing: the lab drive's whole state was copied; the lab drive itself is "
-                   "untouched.\n";
+            out << "  nothing: the lab's whole state was copied, re-plugs included; the lab itself "
+                   "is untouched.\n";
         }
     }
     return ExitStatus(result.ending);
