@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "EraseTestUtil.h"
+#include "tests/unit/erase/EraseTestUtil.h"
 #include "ata/Transport.h"
 
 namespace vellumin::erase::test {

@@ -4,7 +4,7 @@
 #include <random>
 #include <set>
 
-#include "SimTestUtil.h"
+#include "tests/unit/sim/SimTestUtil.h"
 #include "ata/IdentifyBlock.h"
 #include "platform/sim/SimPlatform.h"
 
