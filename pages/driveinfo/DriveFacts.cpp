@@ -20,13 +20,26 @@ SecurityStatus ReadSecurityStatus(const ata::IdentifyBlock& identify) {
             .masterRevision = Word(identify, 92)};
 }
 
-// Bit 15 chooses the format: 15 bits of 2-minute units (all ones: more), or 8 bits (0xFF: more).
+// Bit 15 chooses the format: 15 bits of 2-minute units, or 8 bits; all ones in either means
+// more than the largest value before it (508 or 65532 minutes).
+namespace {
+struct EraseTimeUnits {
+    uint32_t units;
+    bool beyond;
+};
+EraseTimeUnits UnitsOf(uint16_t word) {
+    const bool extended = word & 0x8000;
+    const uint32_t units = extended ? word & 0x7FFF : word & 0x00FF;
+    return {units, units == (extended ? 0x7FFFu : 0xFFu)};
+}
+}  // namespace
+
 std::optional<uint32_t> EraseTimeMinutes(uint16_t word) {
-    const uint32_t units = (word & 0x8000) ? word & 0x7FFF : word & 0x00FF;
+    const auto [units, beyond] = UnitsOf(word);
     if (units == 0) {
         return std::nullopt;
     }
-    return units * 2;
+    return (beyond ? units - 1 : units) * 2;
 }
 
 std::string EraseTimeText(uint16_t word) {
@@ -34,8 +47,7 @@ std::string EraseTimeText(uint16_t word) {
     if (!minutes) {
         return "not reported";
     }
-    const bool beyond = (word & 0x8000) ? (word & 0x7FFF) == 0x7FFF : (word & 0x00FF) == 0x00FF;
-    return (beyond ? "more than " : "") + std::to_string(*minutes) + " minutes";
+    return (UnitsOf(word).beyond ? "more than " : "") + std::to_string(*minutes) + " minutes";
 }
 
 uint64_t CapacitySectors(const ata::IdentifyBlock& identify) {

@@ -26,7 +26,7 @@ struct SecurityStatus {
 };
 SecurityStatus ReadSecurityStatus(const ata::IdentifyBlock& identify);
 
-// Word 89 or 90 in minutes; nullopt when not reported, the lower bound when beyond the range.
+// Word 89 or 90 in minutes; nullopt when not reported; beyond the range, the bound it exceeds.
 std::optional<uint32_t> EraseTimeMinutes(uint16_t word);
 // "not reported", "12 minutes", "more than 508 minutes".
 std::string EraseTimeText(uint16_t word);

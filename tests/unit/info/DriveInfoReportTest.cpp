@@ -162,7 +162,7 @@ TEST(DriveFacts, EraseTimeWords) {
         {0x0000, "not reported"},         {0x0002, "4 minutes"},
         {0x00FE, "508 minutes"},          {0x00FF, "more than 508 minutes"},
         {0x1203, "6 minutes"},            {0x8000, "not reported"},
-        {0x8104, "520 minutes"},          {0xFFFF, "more than 65534 minutes"},
+        {0x8104, "520 minutes"},          {0xFFFF, "more than 65532 minutes"},
     };
     for (const auto& [word, text] : cases) {
         EXPECT_EQ(EraseTimeText(word), text) << word;
