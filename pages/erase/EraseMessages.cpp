@@ -55,8 +55,8 @@ constexpr Fixed kMessages[] = {
      "locked at its next power-up.",
      kApp, MessageButtons::Ok, MessageIcon::Error},
     {MessageId::OtherDrive,
-     "The drive at this place is no longer the drive you confirmed (%s): the erase stopped "
-     "before any security command, and nothing was sent to the drive.",
+     "Another drive now answers in place of the drive you confirmed (%s): the erase stopped "
+     "before any security command, and neither drive was changed.",
      "Error", MessageButtons::Ok, MessageIcon::Error},
 };
 
