@@ -2,8 +2,9 @@
 // back for a drive an unfinished erase left with the erase password: UNLOCK and DISABLE
 // PASSWORD with that password, never an erase.
 
-#include <iostream>
+#include <istream>
 #include <memory>
+#include <ostream>
 
 #include <CLI/CLI.hpp>
 
