@@ -202,7 +202,7 @@ def copy_program(binary: Path, root: Path, name: str):
 
 
 def build_initramfs(work: Path, kernel: Path, cli: Path, probe: Path, init_script: str,
-                    extra_programs=()) -> Path:
+                    extra_programs=(), extra_files=None) -> Path:
     root = work / "root"
     shutil.rmtree(root, ignore_errors=True)
     for d in ("bin", "dev", "proc", "sys", "mnt", "tmp", "modules"):
@@ -221,7 +221,11 @@ def build_initramfs(work: Path, kernel: Path, cli: Path, probe: Path, init_scrip
         found = shutil.which(program)
         if not found:
             raise Failure(f"{program} is missing (tools/deps vm installs it)")
-        copy_program(Path(found), root, program)
+        copy_program(Path(found), root, Path(program).name)
+    for path, text in (extra_files or {}).items():
+        target = root / path.lstrip("/")
+        target.parent.mkdir(parents=True, exist_ok=True)
+        target.write_text(text)
     moddir = next((kernel / "lib/modules").iterdir())
     names = []
     for index, (name, path) in enumerate(resolve_modules(moddir, GUEST_MODULES)):
@@ -1168,6 +1172,89 @@ def unplug_report(r: Results, pulls):
     return lines
 
 
+# ---------------------------------------------------------------- the installed metrics unit (--metrics-unit)
+
+# The guest's /init hands over to systemd, which starts the metrics service from the unit file
+# as installed, sandbox and all, against a compatible disk; then twice more with one grant
+# taken away by a drop-in, to see that the unit needs both and that systemd enforces them.
+UNIT_DISK = dict(port=0, name="unit", model="VQ UNIT SSD", serial="VQN0000001", ver="VQFW1.05",
+                 rotation=1, sectors=65536, compatible=True)
+TEXTFILE_DIR = "/var/lib/prometheus/node-exporter"
+UNIT_CONTROLS = {
+    "no-rawio": "CapabilityBoundingSet=~CAP_SYS_RAWIO",
+    "no-disks": "DeviceAllow=",
+}
+
+
+def unit_files(unit_text: str):
+    """The files systemd needs in the guest: the unit under test where the package puts it,
+    the targets every service's default dependencies name, and the bench's own service."""
+    dropins = "/run/systemd/system/vellumin-metrics.service.d"
+    controls = "".join(f"mkdir -p {dropins}\nprintf '[Service]\\n%s\\n' '{line}' >{dropins}/control.conf\n"
+                       f"systemctl daemon-reload\nrun {name}\n" for name, line in UNIT_CONTROLS.items())
+    bench = f"""#!/bin/sh
+exec 3>/dev/ttyS1
+section() {{
+  name=$1; shift
+  echo "@@@ BEGIN $name" >&3
+  "$@" >&3 2>&3
+  echo "@@@ END $name rc=$?" >&3
+}}
+run() {{  # run NAME: the service once, then what it left
+  rm -f {TEXTFILE_DIR}/vellumin.prom
+  section $1-start systemctl start vellumin-metrics.service
+  section $1-show systemctl show -p Result -p ExecMainStatus vellumin-metrics.service
+  section $1-prom cat {TEXTFILE_DIR}/vellumin.prom
+  section $1-files stat -c '%n %a %U' {TEXTFILE_DIR}/vellumin.prom /var/lib/vellumin/drives.json
+}}
+run unit
+{controls}echo "@@@ DONE" >&3
+sync
+poweroff -f
+"""
+    plain = "[Unit]\nDefaultDependencies=no\n"
+    return {
+        "/usr/lib/systemd/system/vellumin-metrics.service": unit_text,
+        "/etc/systemd/system/sysinit.target": plain,
+        "/etc/systemd/system/basic.target": plain,
+        "/etc/systemd/system/shutdown.target": plain,
+        "/etc/systemd/system/system.slice": plain,
+        "/etc/systemd/system/vm-bench.service":
+            "[Unit]\nDefaultDependencies=no\n[Service]\nType=oneshot\nExecStart=/bin/sh /vm-bench.sh\n",
+        "/vm-bench.sh": bench,
+        "/etc/passwd": "root:x:0:0:root:/root:/bin/sh\nnobody:x:65534:65534:nobody:/nonexistent:/bin/false\n",
+        "/etc/group": "root:x:0:\ndisk:x:6:\nnogroup:x:65534:\n",
+    }
+
+
+def unit_script() -> str:
+    body = f"""mkdir -p /usr/bin /var/lib /var/tmp /run {TEXTFILE_DIR} /root /home
+ln -s /bin/vellumin-cli /usr/bin/vellumin-cli
+exec /bin/systemd --unit=vm-bench.service --log-level=notice --show-status=no
+"""
+    return init_script([UNIT_DISK], body, mount=False)
+
+
+def check_unit(r: Results, c: Checker):
+    c.check(r.done, "the guest ran to its end")
+    drive = r.map.get(UNIT_DISK["port"], ("none", 99))[1]
+    show = r.keys("unit-show")
+    c.equal((r.codes.get("unit-start"), show.get("Result"), show.get("ExecMainStatus")),
+            (0, "success", "0"), "the installed unit runs to success", )
+    prom = r.text("unit-prom")
+    c.equal(metric_value(prom, "vellumin_scrape_success", drive), "1",
+            "under the unit's sandbox the drive answers IDENTIFY and SMART READ DATA")
+    c.check(re.search(rf'^vellumin_drive_info\{{drive="{drive}",[^}}]*serial="{UNIT_DISK["serial"]}"',
+                      prom, re.M), "the unit publishes the drive's identity", prom[:2000])
+    files = r.text("unit-files").splitlines()
+    c.equal(files, [f"{TEXTFILE_DIR}/vellumin.prom 644 root", "/var/lib/vellumin/drives.json 644 root"],
+            "the unit writes the textfile readable by node_exporter's user, and its state")
+    for name, line in UNIT_CONTROLS.items():
+        prom = r.text(f"{name}-prom")
+        c.equal((r.codes.get(f"{name}-start"), metric_value(prom, "vellumin_scrape_success", drive)),
+                (0, "0"), f"with {line} the drive no longer answers (published with success 0)")
+
+
 # ---------------------------------------------------------------- main
 
 
@@ -1186,9 +1273,14 @@ def main():
     parser.add_argument("--unplug", action="store_true",
                         help="instead of the checks: pull a drive out of the running guest in "
                              "the middle of a full scan and of metrics")
+    parser.add_argument("--metrics-unit", type=Path, metavar="UNIT",
+                        help="instead of the checks: run the installed metrics service from this "
+                             "unit file under systemd in the guest")
     args = parser.parse_args()
     if args.unplug:
         return unplug_main(args)
+    if args.metrics_unit:
+        return unit_main(args)
     pairs = max(args.throughput_pairs, 0)
     if pairs:
         BENCH_DISK["sectors"] = args.throughput_mib * (1 << 20) // SECTOR
@@ -1256,6 +1348,56 @@ def main():
             log("vm: last console lines:")
             for line in console.read_text(errors="replace").splitlines()[-30:]:
                 log("    " + line)
+        log(f"vm: guest answers in {results_file}")
+        return 1
+    log(f"vm: all {checker.passed} checks passed")
+    return 0
+
+
+def unit_main(args):
+    qemu = shutil.which("qemu-system-x86_64")
+    if not qemu or subprocess.run([qemu, "-version"], capture_output=True).returncode != 0:
+        log("vm: SKIP: qemu-system-x86_64 cannot run here (tools/deps vm installs it)")
+        return SKIP
+    try:
+        args.work.mkdir(parents=True, exist_ok=True)
+        kernel = fetch_kernel(args.cache)
+        make_sparse(args.work, UNIT_DISK)
+        initramfs = build_initramfs(args.work, kernel, args.cli, args.probe, unit_script(),
+                                    extra_programs=["/lib/systemd/systemd", "systemctl"],
+                                    extra_files=unit_files(args.metrics_unit.read_text()))
+    except (Failure, subprocess.CalledProcessError, OSError) as e:
+        log(f"vm: FAILED to prepare the VM: {e}")
+        return 1
+    for name in ("console.log", "results.log"):
+        (args.work / name).unlink(missing_ok=True)
+    command = qemu_command(qemu, kernel, initramfs, args.work, [UNIT_DISK])
+    (args.work / "qemu-command.txt").write_text(shlex.join(command) + "\n")
+    boot = time.monotonic()
+    try:
+        subprocess.run(command, capture_output=True, text=True, timeout=args.timeout)
+    except subprocess.TimeoutExpired:
+        log(f"vm: the VM did not finish within {args.timeout} s")
+    log(f"vm: VM ran {time.monotonic() - boot:.0f} s")
+    return finish(args.work, check_unit)
+
+
+def finish(work: Path, check, *extra):
+    """Checks the guest's answers; the verdict as exit status."""
+    results_file, console_file = work / "results.log", work / "console.log"
+    results = Results(results_file.read_text(errors="replace") if results_file.exists() else "")
+    console = console_file.read_text(errors="replace") if console_file.exists() else ""
+    checker = Checker()
+    check(results, checker, *extra)
+    for note in results.notes:
+        log("vm: " + note)
+    if checker.failures:
+        log(f"vm: {len(checker.failures)} check(s) FAILED, {checker.passed} passed:")
+        for failure in checker.failures:
+            log("  - " + failure)
+        log("vm: last console lines:")
+        for line in console.splitlines()[-30:]:
+            log("    " + line)
         log(f"vm: guest answers in {results_file}")
         return 1
     log(f"vm: all {checker.passed} checks passed")
