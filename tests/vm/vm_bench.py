@@ -1235,12 +1235,12 @@ exec /bin/systemd --unit=vm-bench.service --log-level=notice --show-status=no
     return init_script([UNIT_DISK], body, mount=False)
 
 
-def check_unit(r: Results, c: Checker):
+def check_unit(r: Results, c: Checker, pulls, console):
     c.check(r.done, "the guest ran to its end")
     drive = r.map.get(UNIT_DISK["port"], ("none", 99))[1]
     show = r.keys("unit-show")
     c.equal((r.codes.get("unit-start"), show.get("Result"), show.get("ExecMainStatus")),
-            (0, "success", "0"), "the installed unit runs to success", )
+            (0, "success", "0"), "the installed unit runs to success")
     prom = r.text("unit-prom")
     c.equal(metric_value(prom, "vellumin_scrape_success", drive), "1",
             "under the unit's sandbox the drive answers IDENTIFY and SMART READ DATA")
@@ -1278,9 +1278,12 @@ def main():
                              "unit file under systemd in the guest")
     args = parser.parse_args()
     if args.unplug:
-        return unplug_main(args)
+        return variant_main(args, UNPLUG_DISKS, unplug_script(), check_unplug, unplug_report,
+                            extra_programs=["strace"], own_controllers=True)
     if args.metrics_unit:
-        return unit_main(args)
+        return variant_main(args, [UNIT_DISK], unit_script(), check_unit,
+                            extra_programs=["/lib/systemd/systemd", "systemctl"],
+                            extra_files=unit_files(args.metrics_unit.read_text()))
     pairs = max(args.throughput_pairs, 0)
     if pairs:
         BENCH_DISK["sectors"] = args.throughput_mib * (1 << 20) // SECTOR
@@ -1354,7 +1357,10 @@ def main():
     return 0
 
 
-def unit_main(args):
+def variant_main(args, disks, script, check, report=lambda r, pulls: [], extra_programs=(),
+                 extra_files=None, own_controllers=False):
+    """One boot of the guest for one of the runs beside the checks: prepare, run (pulling the
+    drives the guest asks for), check; the verdict as exit status."""
     qemu = shutil.which("qemu-system-x86_64")
     if not qemu or subprocess.run([qemu, "-version"], capture_output=True).returncode != 0:
         log("vm: SKIP: qemu-system-x86_64 cannot run here (tools/deps vm installs it)")
@@ -1362,68 +1368,18 @@ def unit_main(args):
     try:
         args.work.mkdir(parents=True, exist_ok=True)
         kernel = fetch_kernel(args.cache)
-        make_sparse(args.work, UNIT_DISK)
-        initramfs = build_initramfs(args.work, kernel, args.cli, args.probe, unit_script(),
-                                    extra_programs=["/lib/systemd/systemd", "systemctl"],
-                                    extra_files=unit_files(args.metrics_unit.read_text()))
-    except (Failure, subprocess.CalledProcessError, OSError) as e:
-        log(f"vm: FAILED to prepare the VM: {e}")
-        return 1
-    for name in ("console.log", "results.log"):
-        (args.work / name).unlink(missing_ok=True)
-    command = qemu_command(qemu, kernel, initramfs, args.work, [UNIT_DISK])
-    (args.work / "qemu-command.txt").write_text(shlex.join(command) + "\n")
-    boot = time.monotonic()
-    try:
-        subprocess.run(command, capture_output=True, text=True, timeout=args.timeout)
-    except subprocess.TimeoutExpired:
-        log(f"vm: the VM did not finish within {args.timeout} s")
-    log(f"vm: VM ran {time.monotonic() - boot:.0f} s")
-    return finish(args.work, check_unit)
-
-
-def finish(work: Path, check, *extra):
-    """Checks the guest's answers; the verdict as exit status."""
-    results_file, console_file = work / "results.log", work / "console.log"
-    results = Results(results_file.read_text(errors="replace") if results_file.exists() else "")
-    console = console_file.read_text(errors="replace") if console_file.exists() else ""
-    checker = Checker()
-    check(results, checker, *extra)
-    for note in results.notes:
-        log("vm: " + note)
-    if checker.failures:
-        log(f"vm: {len(checker.failures)} check(s) FAILED, {checker.passed} passed:")
-        for failure in checker.failures:
-            log("  - " + failure)
-        log("vm: last console lines:")
-        for line in console.splitlines()[-30:]:
-            log("    " + line)
-        log(f"vm: guest answers in {results_file}")
-        return 1
-    log(f"vm: all {checker.passed} checks passed")
-    return 0
-
-
-def unplug_main(args):
-    qemu = shutil.which("qemu-system-x86_64")
-    if not qemu or subprocess.run([qemu, "-version"], capture_output=True).returncode != 0:
-        log("vm: SKIP: qemu-system-x86_64 cannot run here (tools/deps vm installs it)")
-        return SKIP
-    started = time.monotonic()
-    try:
-        args.work.mkdir(parents=True, exist_ok=True)
-        kernel = fetch_kernel(args.cache)
-        for disk in UNPLUG_DISKS:
+        for disk in disks:
             make_sparse(args.work, disk)
-        initramfs = build_initramfs(args.work, kernel, args.cli, args.probe, unplug_script(),
-                                    extra_programs=["strace"])
+        initramfs = build_initramfs(args.work, kernel, args.cli, args.probe, script,
+                                    extra_programs, extra_files)
     except (Failure, subprocess.CalledProcessError, OSError) as e:
         log(f"vm: FAILED to prepare the VM: {e}")
         return 1
     for name in ("console.log", "results.log"):
         (args.work / name).unlink(missing_ok=True)
-    command = qemu_command(qemu, kernel, initramfs, args.work, []) + unplug_devices(UNPLUG_DISKS)
-    log(f"vm: booting (prepared in {time.monotonic() - started:.0f} s)")
+    command = qemu_command(qemu, kernel, initramfs, args.work, [] if own_controllers else disks)
+    if own_controllers:
+        command += unplug_devices(disks)
     boot = time.monotonic()
     pulls = run_with_pulls(command, args.work, args.timeout)
     log(f"vm: VM ran {time.monotonic() - boot:.0f} s")
@@ -1431,10 +1387,8 @@ def unplug_main(args):
     results = Results(results_file.read_text(errors="replace") if results_file.exists() else "")
     console = console_file.read_text(errors="replace") if console_file.exists() else ""
     checker = Checker()
-    check_unplug(results, checker, pulls, console)
-    for note in results.notes:
-        log("vm: " + note)
-    for line in unplug_report(results, pulls):
+    check(results, checker, pulls, console)
+    for line in [f"vm: {note}" for note in results.notes] + report(results, pulls):
         log(line)
     if checker.failures:
         log(f"vm: {len(checker.failures)} check(s) FAILED, {checker.passed} passed:")
