@@ -17,6 +17,7 @@ import shutil
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -1045,8 +1046,9 @@ def run_with_pulls(command, work: Path, timeout: int):
     """Runs QEMU, answering each "@@@ UNPLUG <id>" of the guest with device_del <id>. Returns
     per controller the seconds from the request to device_del's answer and to the device's
     removal (DEVICE_DELETED), as the host saw them."""
-    socket_path = work / "qmp.sock"
-    socket_path.unlink(missing_ok=True)
+    # A socket's path is limited to 107 bytes; a build tree's may be longer.
+    socket_dir = Path(tempfile.mkdtemp(prefix="vm-qmp-"))
+    socket_path = socket_dir / "qmp.sock"
     command = command + ["-qmp", f"unix:{socket_path},server=on,wait=off"]
     (work / "qemu-command.txt").write_text(shlex.join(command) + "\n")
     results = work / "results.log"
@@ -1079,6 +1081,7 @@ def run_with_pulls(command, work: Path, timeout: int):
                 log(f"vm: the VM did not finish within {timeout} s")
             vm.kill()
         vm.wait()
+        shutil.rmtree(socket_dir, ignore_errors=True)
     if vm.returncode not in (0, -9):
         log(f"vm: qemu exited with {vm.returncode}: {vm.stderr.read().strip()}")
     return pulls
