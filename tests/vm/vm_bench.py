@@ -901,8 +901,9 @@ def check_pairs(r: Results, c: Checker, pairs: int):
 
 # Each disk sits alone on its own AHCI controller: QEMU's IDE bus has no hot-plug, so the
 # controller (a PCI device) is what device_del takes away, and the guest's ACPI hot-plug
-# driver removes the disk under the running command as a pulled cable would. The guest asks
-# for the pull on the results port ("@@@ UNPLUG <controller>"); the host sends device_del.
+# driver removes the disk under the running command: the orderly removal a hot-swap bay's
+# eject gives, not an electrical surprise (QEMU has none for AHCI). The guest asks for the
+# pull on the results port ("@@@ UNPLUG <controller>"); the host sends device_del.
 # With the bench's own controller first (ata1-6), controller k's port 0 is libata port 6k+1.
 UNPLUG_DISKS = [
     # Large enough that the full scan is still reading when the pull lands.
@@ -960,7 +961,6 @@ section list vellumin-cli list
 pulled scan-pulled {scan_disk['port']} {READ_TIMEOUT_S + 60} scan_reading \\
   vellumin-cli scan $(drive {scan_disk['port']}) --full --record
 section scan-record cat {STATE_DIR}/scan-{scan_disk['serial']}.json
-metrics_drive=$(drive {metrics_disk['port']})
 pulled metrics-pulled {metrics_disk['port']} {METRICS_HOLD_S + 4 * DATA_BLOCK_TIMEOUT_S} identified \\
   strace -qq -o /tmp/strace.log -P /dev/$(disk {metrics_disk['port']}) -e trace=ioctl \\
   -e inject=ioctl:delay_enter={METRICS_HOLD_S * 1000000}:when=2 vellumin-cli metrics
