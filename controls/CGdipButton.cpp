@@ -155,7 +155,9 @@ QImage CGdipButton::Brighten(const QImage& image) {
 // The parent's own pixels under the button: every ancestor from the window down to the parent
 // painted without its children, so siblings (and this button) never get into the picture.
 void CGdipButton::CaptureBackground() {
-    m_surfBack = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = devicePixelRatioF();
+    m_surfBack = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    m_surfBack.setDevicePixelRatio(ratio);
     m_surfBack.fill(palette().color(QPalette::Window));
     std::vector<QWidget*> chain;
     for (QWidget* w = parentWidget(); w != nullptr; w = w->isWindow() ? nullptr : w->parentWidget()) {
@@ -171,6 +173,8 @@ void CGdipButton::CaptureBackground() {
 QImage CGdipButton::Compose(const QImage& image, QPoint at) const {
     QImage canvas = m_surfBack;
     QPainter p(&canvas);
+    // Only a fractional device pixel ratio scales the image here.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(at, image);
     return canvas;
 }
@@ -182,16 +186,20 @@ void CGdipButton::RenderSurfaces() {
     if (m_surfBack.isNull()) {
         CaptureBackground();
     }
-    const QImage& normal = *m_imgNormal->GetBitmap();
+    // On a screen of device pixel ratio above 1 the twice-size images, so the looks are as
+    // sharp as the screen; they draw in the same logical size.
+    const qreal ratio = devicePixelRatioF();
+    const QImage& normal = *m_imgNormal->GetBitmap(ratio);
     if (m_surfNormal.isNull()) {
         m_surfNormal = Compose(normal, QPoint(0, 0));
         if (m_surfPressed.isNull()) {
             const bool own = m_imgPressed && *m_imgPressed;
-            m_surfPressed = Compose(own ? *m_imgPressed->GetBitmap() : normal, QPoint(1, 1));
+            m_surfPressed = Compose(own ? *m_imgPressed->GetBitmap(ratio) : normal, QPoint(1, 1));
         }
         if (m_surfHover.isNull()) {
             const bool own = m_imgHover && *m_imgHover;
-            m_surfHover = Compose(own ? *m_imgHover->GetBitmap() : Brighten(normal), QPoint(0, 0));
+            m_surfHover =
+                Compose(own ? *m_imgHover->GetBitmap(ratio) : Brighten(normal), QPoint(0, 0));
         }
     }
     if (m_pShown == Look::None) {

@@ -98,7 +98,8 @@ public:
 
     // The look chosen at the last paint (None before the first, or without a normal image).
     Look ShownLook() const { return m_pShown; }
-    // The rendered surfaces; null images until the first paint.
+    // The rendered surfaces, in the button's size times the device pixel ratio of its screen at
+    // the first paint; null images until then.
     const QImage& NormalSurface() const { return m_surfNormal; }
     const QImage& PressedSurface() const { return m_surfPressed; }
     const QImage& HoverSurface() const { return m_surfHover; }
