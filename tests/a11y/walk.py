@@ -188,6 +188,13 @@ def main():
                         pyatspi.STATE_ENABLED))
             check(main_window, where)
             expect(main_window, where, pyatspi.ROLE_PUSH_BUTTON, MAIN_BUTTONS)
+            # The page's own feature button reads as pressed, as it is drawn.
+            for other, _ in PAGES:
+                pressed = states(find(main_window, pyatspi.ROLE_PUSH_BUTTON, other)).contains(
+                    pyatspi.STATE_PRESSED)
+                if pressed != (other == button):
+                    failures.append(f"{where}: {other!r} reads as "
+                                    f"{'pressed' if pressed else 'not pressed'}")
             print(f"walk.py: {where} checked")
     except Stuck as stuck:
         failures.append(str(stuck))

@@ -32,8 +32,8 @@ TEST(HiDpi, ControlsPaintTheArtOfTheScreensPixelRatioInTheSameLogicalSize) {
     EXPECT_EQ(surface.devicePixelRatio(), scale);
     // Wherever the art is opaque the surface shows its pixels one for one: painted for this
     // ratio, not a smaller image scaled up.
-    const QImage art =
-        QImage(res::ResourcePath(res::Kind::Png, 130, scale)).convertToFormat(QImage::Format_ARGB32);
+    const QImage art = QImage(res::ResourcePath(res::Kind::Png, 130, scale))
+                           .convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(art.size(), surface.size());
     int opaque = 0;
     for (int y = 0; y < art.height(); ++y) {
