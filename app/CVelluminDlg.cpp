@@ -167,6 +167,8 @@ void CVelluminDlg::CreatePages() {
     for (int n = 1; n <= kPageCount; ++n) {
         auto page = m_pageFactory(n, m_platform);
         page->CreatePage(&m_tab);
+        // A screen reader names the page area after the feature button that shows it.
+        page->setAccessibleName(m_btnPage[n - 1].text());
         page->setHidden(true);
         m_pages[n - 1] = std::move(page);
     }

@@ -188,6 +188,7 @@ def main():
                         pyatspi.STATE_ENABLED))
             check(main_window, where)
             expect(main_window, where, pyatspi.ROLE_PUSH_BUTTON, MAIN_BUTTONS)
+            expect(main_window, where, pyatspi.ROLE_DIALOG, [button])  # the page itself
             # The page's own feature button reads as pressed, as it is drawn.
             for other, _ in PAGES:
                 pressed = states(find(main_window, pyatspi.ROLE_PUSH_BUTTON, other)).contains(
