@@ -12,7 +12,6 @@
 #include "ata/Transport.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
-#include "pages/driveinfo/DriveFacts.h"
 #include "pages/erase/SecurityCommands.h"
 
 namespace vellumin::cli {
@@ -30,15 +29,15 @@ struct SecurityOptions {
 const char* YesNo(bool value) { return value ? "yes" : "no"; }
 
 nlohmann::json Minutes(uint16_t word) {
-    const auto minutes = pages::EraseTimeMinutes(word);
+    const auto minutes = ata::EraseTimeMinutes(word);
     return minutes ? nlohmann::json(*minutes) : nlohmann::json(nullptr);
 }
 
 bool MasterRevisionReported(uint16_t revision) { return revision != 0x0000 && revision != 0xFFFF; }
 
-Rows SecurityRows(const pages::SecurityStatus& s) {
+Rows SecurityRows(const ata::SecurityStatus& s) {
     char revision[8];
-    std::snprintf(revision, sizeof revision, "0x%04X", s.masterRevision);
+    std::snprintf(revision, sizeof revision, "0x%04X", s.masterPasswordRevision);
     return {
         {"Security Supported", YesNo(s.supported)},
         {"Security Enabled", YesNo(s.enabled)},
@@ -47,14 +46,14 @@ Rows SecurityRows(const pages::SecurityStatus& s) {
         {"Attempt Counter Expired", YesNo(s.expired)},
         {"Security Level", s.enabled ? (s.levelMaximum ? "Maximum" : "High") : "-"},
         {"Enhanced Erase Supported", YesNo(s.enhancedEraseSupported)},
-        {"Erase Time", pages::EraseTimeText(s.eraseTime)},
-        {"Enhanced Erase Time", pages::EraseTimeText(s.enhancedEraseTime)},
+        {"Erase Time", ata::EraseTimeText(s.eraseTime)},
+        {"Enhanced Erase Time", ata::EraseTimeText(s.enhancedEraseTime)},
         {"Master Password Revision",
-         MasterRevisionReported(s.masterRevision) ? revision : "not reported"},
+         MasterRevisionReported(s.masterPasswordRevision) ? revision : "not reported"},
     };
 }
 
-nlohmann::json SecurityJson(const pages::SecurityStatus& s) {
+nlohmann::json SecurityJson(const ata::SecurityStatus& s) {
     return {
         {"supported", s.supported},
         {"enabled", s.enabled},
@@ -65,10 +64,10 @@ nlohmann::json SecurityJson(const pages::SecurityStatus& s) {
         {"enhancedEraseSupported", s.enhancedEraseSupported},
         {"eraseMinutes", Minutes(s.eraseTime)},
         {"enhancedEraseMinutes", Minutes(s.enhancedEraseTime)},
-        {"eraseTime", pages::EraseTimeText(s.eraseTime)},
-        {"enhancedEraseTime", pages::EraseTimeText(s.enhancedEraseTime)},
-        {"masterPasswordRevision", MasterRevisionReported(s.masterRevision)
-                                       ? nlohmann::json(s.masterRevision)
+        {"eraseTime", ata::EraseTimeText(s.eraseTime)},
+        {"enhancedEraseTime", ata::EraseTimeText(s.enhancedEraseTime)},
+        {"masterPasswordRevision", MasterRevisionReported(s.masterPasswordRevision)
+                                       ? nlohmann::json(s.masterPasswordRevision)
                                        : nlohmann::json(nullptr)},
     };
 }
@@ -162,7 +161,7 @@ int RunSecurity(Context& context, const SecurityOptions& options) {
         ReportTransportReason(context, drive, "IDENTIFY DEVICE", result);
         ThrowNoDrive(drive);
     }
-    const pages::SecurityStatus before = pages::ReadSecurityStatus(identify);
+    const ata::SecurityStatus before = ata::ReadSecurityStatus(identify);
     const std::string model = ata::ModelText(identify);
     nlohmann::json doc = {{"drive", drive}, {"model", JsonText(model)}};
     if (!options.unlock) {
@@ -191,7 +190,7 @@ int RunSecurity(Context& context, const SecurityOptions& options) {
                        kSecurityExitRefused},
                       nlohmann::json::array());
     }
-    const auto status = static_cast<uint8_t>(ata::Word(identify, 128));
+    const auto status = ata::SecurityStatusByte(identify);
     if (const auto refusal = erase::ReleaseRefusal(status)) {
         return finish(Describe(*refusal), nlohmann::json::array());
     }
@@ -205,7 +204,7 @@ int RunSecurity(Context& context, const SecurityOptions& options) {
     UnlockReport report = Describe(outcome);
     // Said only as the drive reads back.
     if (ata::IdentifyDevice(drives, drive, identify)) {
-        const pages::SecurityStatus after = pages::ReadSecurityStatus(identify);
+        const ata::SecurityStatus after = ata::ReadSecurityStatus(identify);
         doc["after"] = SecurityJson(after);
         if (outcome == erase::ReleaseOutcome::Released && after.enabled) {
             report = {"not-released",
