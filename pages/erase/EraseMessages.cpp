@@ -46,6 +46,9 @@ constexpr Fixed kMessages[] = {
      "The selected drive %s is the boot drive and cannot use this functionive", "Error",
      MessageButtons::Ok, MessageIcon::Error},
     {MessageId::Confirmation, "", "Confirmation", MessageButtons::YesNo, MessageIcon::Question},
+    {MessageId::SuspendFailed,
+     "The computer could not be suspended, so the drive was not power-cycled.", kApp,
+     MessageButtons::Ok, MessageIcon::Error},
 };
 
 }  // namespace

@@ -10,7 +10,8 @@ namespace vellumin::erase {
 
 enum class MessageButtons { Ok, YesNo };
 enum class MessageIcon { None, Error, Question, Information };
-enum class Answer { Ok, Yes, No };
+// Suspend: only to a frozen-state message that offers it, in place of Ok.
+enum class Answer { Ok, Yes, No, Suspend };
 
 enum class MessageId {
     DisableFail,
@@ -30,6 +31,7 @@ enum class MessageId {
     Completion,    // then the restart
     BootDrive,     // "... %s is the boot drive ..."
     Confirmation,  // Yes/No naming the drive and its volumes
+    SuspendFailed,  // the suspend offered at the frozen state did not happen
 };
 
 struct EraseMessage {
@@ -38,6 +40,9 @@ struct EraseMessage {
     std::string caption;
     MessageButtons buttons = MessageButtons::Ok;
     MessageIcon icon = MessageIcon::None;
+    // A frozen-state message where the computer can suspend: besides re-plugging the drive,
+    // the user may answer Suspend. The text stays as it is; the offer comes beside it.
+    bool suspendOffered = false;
 };
 
 // The message with its fixed text; `detail` fills the ones that carry a value (the check

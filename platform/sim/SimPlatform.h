@@ -62,6 +62,7 @@ private:
     std::vector<int> SystemDiskNumbers() override;
     // The user's re-plug: a power cycle, unless the drive stays frozen.
     void UserPowerCycled(int number) override;
+    DriveConnection Connection(int number) override;
     // System
     bool IsAdministrator() override { return true; }
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
@@ -69,6 +70,9 @@ private:
     bool OpenWithShell(const std::string& file, const std::string& workingFolder) override;
     // Records the request and power-cycles every drive, as a real restart would.
     bool RestartComputer() override;
+    bool CanSuspend() override;
+    // Counts the suspend and power-cycles every drive as a re-plug does, at once.
+    bool SuspendAndResume(int seconds) override;
     std::string UpdateServiceHost() override { return LabUpdateServer().Host(); }
     ServedReply AnswerQuery(const std::string& wono);
     uint16_t ProcessorArchitecture() override;
