@@ -36,22 +36,6 @@ bool Numbered(std::string_view component, std::string_view prefix) {
     return component.starts_with(prefix) && AllDigits(component.substr(prefix.size()));
 }
 
-std::vector<std::string_view> Components(std::string_view path) {
-    std::vector<std::string_view> parts;
-    size_t at = 0;
-    while (at <= path.size()) {
-        size_t end = path.find('/', at);
-        if (end == std::string_view::npos) {
-            end = path.size();
-        }
-        if (end > at) {
-            parts.push_back(path.substr(at, end - at));
-        }
-        at = end + 1;
-    }
-    return parts;
-}
-
 std::string FirstLine(const fs::path& path) {
     std::ifstream in(path);
     std::string line;
@@ -65,7 +49,10 @@ std::string FirstLine(const fs::path& path) {
 }  // namespace
 
 DriveConnection ClassifyConnection(std::string_view devicePath, std::string_view hostDriver) {
-    const auto parts = Components(devicePath);
+    std::vector<std::string> parts;
+    for (const auto& part : fs::path(devicePath).relative_path()) {
+        parts.push_back(part.string());
+    }
     auto any = [&](auto test) { return std::any_of(parts.begin(), parts.end(), test); };
     if (In(kUsbDrivers, hostDriver) || any([](std::string_view c) { return Numbered(c, "usb"); })) {
         return DriveConnection::Usb;
