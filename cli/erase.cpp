@@ -100,7 +100,9 @@ private:
                                              "few seconds)\n");
                 return Answer::Suspend;
             }
-            out << "(--suspend-to-thaw: this computer cannot be suspended)\n";
+            if (!m_options.rehearse) {
+                out << "(--suspend-to-thaw: this computer cannot be suspended)\n";
+            }
         }
         if (m_options.rehearse) {
             out << "(rehearsal: the copy counts as re-plugged)\n";

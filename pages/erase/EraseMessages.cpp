@@ -32,6 +32,9 @@ constexpr Fixed kMessages[] = {
      "re-plug "
      "in then press Enter",
      kApp, MessageButtons::Ok, MessageIcon::None},
+    {MessageId::SuspendFailed,
+     "The computer could not be suspended, so the drive was not power-cycled.", kApp,
+     MessageButtons::Ok, MessageIcon::Error},
     {MessageId::CheckFailed, "Secure Erase check failed!!\n", kApp, MessageButtons::Ok,
      MessageIcon::None},
     {MessageId::SecureEraseFail, "Secure Erase Fail!!", kApp, MessageButtons::Ok,
@@ -46,9 +49,6 @@ constexpr Fixed kMessages[] = {
      "The selected drive %s is the boot drive and cannot use this functionive", "Error",
      MessageButtons::Ok, MessageIcon::Error},
     {MessageId::Confirmation, "", "Confirmation", MessageButtons::YesNo, MessageIcon::Question},
-    {MessageId::SuspendFailed,
-     "The computer could not be suspended, so the drive was not power-cycled.", kApp,
-     MessageButtons::Ok, MessageIcon::Error},
 };
 
 }  // namespace

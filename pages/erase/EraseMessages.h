@@ -24,6 +24,7 @@ enum class MessageId {
     EraseFail,        // ERASE UNIT not delivered
     EraseAborted,     // ERASE UNIT aborted
     Frozen,           // asks the user to power-cycle the drive
+    SuspendFailed,    // the suspend offered at the frozen state did not happen
     CheckFailed,      // "Secure Erase check failed!!\n" + check result name
     SecureEraseFail,  // "Secure Erase Fail!!"
     VendorFail,       // vendor erase not delivered
@@ -31,7 +32,6 @@ enum class MessageId {
     Completion,    // then the restart
     BootDrive,     // "... %s is the boot drive ..."
     Confirmation,  // Yes/No naming the drive and its volumes
-    SuspendFailed,  // the suspend offered at the frozen state did not happen
 };
 
 struct EraseMessage {

@@ -88,10 +88,6 @@ void RehearsalPlatform::UserPowerCycled(int number) {
     m_lab.Drives().UserPowerCycled(number);
 }
 
-bool RehearsalPlatform::SuspendAndResume(int seconds) {
-    return m_lab.Sys().SuspendAndResume(seconds);
-}
-
 bool RehearsalPlatform::RestartComputer() {
     m_restartAsked = true;
     m_lab.PowerCycleAll();

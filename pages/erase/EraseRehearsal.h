@@ -48,9 +48,6 @@ private:
     }
     std::vector<int> SystemDiskNumbers() override { return m_real.Drives().SystemDiskNumbers(); }
     void UserPowerCycled(int number) override;
-    platform::DriveConnection Connection(int number) override {
-        return m_real.Drives().Connection(number);
-    }
     // System
     bool IsAdministrator() override { return true; }
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
@@ -58,9 +55,6 @@ private:
         return m_real.Sys().OsVersion();
     }
     bool RestartComputer() override;
-    // Offered as the real system offers it; the copy is power-cycled, the computer sleeps not.
-    bool CanSuspend() override { return m_real.Sys().CanSuspend(); }
-    bool SuspendAndResume(int seconds) override;
 
     platform::Platform& m_real;
     int m_number;

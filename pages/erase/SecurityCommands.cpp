@@ -51,20 +51,6 @@ bool SendPasswordCommand(const SecurityContext& context, const PasswordCommand& 
     return true;
 }
 
-// The user's way out of the frozen state: re-plugging the drive's power, or a suspend to RAM,
-// which cuts it for them.
-void ThawFrozenDrive(const SecurityContext& context) {
-    EraseMessage frozen = MessageFor(MessageId::Frozen);
-    frozen.suspendOffered = context.system != nullptr && context.system->CanSuspend();
-    if (context.prompter.Ask(frozen) == Answer::Suspend && frozen.suspendOffered) {
-        if (!context.system->SuspendAndResume(kThawSuspendSeconds)) {
-            context.prompter.Ask(MessageFor(MessageId::SuspendFailed));
-        }
-        return;
-    }
-    context.drives.UserPowerCycled(context.driveNumber);
-}
-
 bool Aborted(const AtaPassThroughRequest& request) {
     return request.currentTaskFile.status() & ata::kStatusErr;
 }
@@ -135,6 +121,24 @@ bool SecurityUnlock(const SecurityContext& context) {
 bool SecuritySetPassword(const SecurityContext& context) {
     return SendPasswordCommand(context, kSetPassword);
 }
+
+namespace {
+
+// The user's way out of the frozen state: re-plugging the drive's power, or a suspend to RAM,
+// which cuts it for them.
+void ThawFrozenDrive(const SecurityContext& context) {
+    EraseMessage frozen = MessageFor(MessageId::Frozen);
+    frozen.suspendOffered = context.system != nullptr && context.system->CanSuspend();
+    if (context.prompter.Ask(frozen) == Answer::Suspend && frozen.suspendOffered) {
+        if (!context.system->SuspendAndResume(kThawSuspendSeconds)) {
+            context.prompter.Ask(MessageFor(MessageId::SuspendFailed));
+        }
+        return;
+    }
+    context.drives.UserPowerCycled(context.driveNumber);
+}
+
+}  // namespace
 
 CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status) {
     if (!(status & ata::sec::kSupported)) {

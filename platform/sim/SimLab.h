@@ -123,12 +123,12 @@ struct DriveDescription {
     SecurityDescription security;
     std::vector<MediaFault> faults;
     TransportDescription transport;
+    DriveConnection connection = DriveConnection::SataPort;  // how the lab drive is attached
     ReadData readData = ReadData::Untouched;
     // How long ERASE UNIT and the vendor erases keep the caller waiting.
     uint32_t eraseMilliseconds = 0;
     uint32_t readLatencyMicroseconds = 0;  // per read command
     bool mediaBlank = false;               // the media holds no data yet
-    DriveConnection connection = DriveConnection::SataPort;  // how the lab drive is attached
 
     // A real drive's blocks, returned as given (after the overrides below) instead of
     // the blocks built from the fields above. Security bits of words 82, 85 and 128 still

@@ -291,6 +291,36 @@ TEST(EraseFlow, FrozenDriveLoopsWithTheConfirmationUntilItThaws) {
     }
 }
 
+TEST(EraseFlow, RefusedRestartLeavesTheProgramOpen) {
+    auto lab = LabWith(LabDrive());
+    lab->Machine().restartSucceeds = false;
+    ScriptedPrompter prompter;
+    RecordingHooks hooks;
+    const EraseFlowResult r = SecurityEraseFlow(*lab, {1, "VQ TEST SSD", 0}, prompter, hooks);
+    EXPECT_EQ(r.ending, E::Done);
+    EXPECT_TRUE(r.restartRefused);
+    EXPECT_EQ(hooks.calls, "LSTU");
+
+    // Without the restart option nothing is asked of the platform.
+    auto again = LabWith(LabDrive());
+    const EraseFlowResult quiet =
+        SecurityEraseFlow(*again, {1, "VQ TEST SSD", 0}, prompter, hooks, {false});
+    EXPECT_FALSE(quiet.restartRequested);
+    EXPECT_FALSE(again->Machine().restartRequested);
+}
+
+TEST(EraseFlow, BootDriveAndButtonsAfter) {
+    auto lab = LabWith(LabDrive());
+    EXPECT_TRUE(IsBootDrive(lab->Drives(), 0));
+    EXPECT_FALSE(IsBootDrive(lab->Drives(), 1));
+    lab->Machine().systemDirectory = "H:\\Windows\\system32";  // a volume the lab does not know
+    EXPECT_TRUE(IsBootDrive(lab->Drives(), 1)) << "an unmappable system volume refuses every drive";
+
+    EXPECT_EQ(ButtonsAfterEnding(E::IdentifyFailed), ButtonsAfter::BothDisabled);
+    EXPECT_EQ(ButtonsAfterEnding(E::DeclinedOnRepeat), ButtonsAfter::QuickEnabled);
+    EXPECT_EQ(ButtonsAfterEnding(E::NotOpened), ButtonsAfter::AllEnabled);
+}
+
 // The suspend answer in place of the re-plug: the lab power-cycles every drive, and the flow
 // goes on with its repeated pass as after a re-plug.
 TEST(EraseFlow, FrozenDriveThawsThroughASuspend) {
@@ -330,36 +360,6 @@ TEST(EraseFlow, FrozenDriveThawsThroughASuspend) {
         EXPECT_EQ(lab->Device(1)->Security().frozen, c.ending != E::Done);
         EXPECT_EQ(lab->Device(1)->Erases().size(), c.ending == E::Done ? 1u : 0u);
     }
-}
-
-TEST(EraseFlow, RefusedRestartLeavesTheProgramOpen) {
-    auto lab = LabWith(LabDrive());
-    lab->Machine().restartSucceeds = false;
-    ScriptedPrompter prompter;
-    RecordingHooks hooks;
-    const EraseFlowResult r = SecurityEraseFlow(*lab, {1, "VQ TEST SSD", 0}, prompter, hooks);
-    EXPECT_EQ(r.ending, E::Done);
-    EXPECT_TRUE(r.restartRefused);
-    EXPECT_EQ(hooks.calls, "LSTU");
-
-    // Without the restart option nothing is asked of the platform.
-    auto again = LabWith(LabDrive());
-    const EraseFlowResult quiet =
-        SecurityEraseFlow(*again, {1, "VQ TEST SSD", 0}, prompter, hooks, {false});
-    EXPECT_FALSE(quiet.restartRequested);
-    EXPECT_FALSE(again->Machine().restartRequested);
-}
-
-TEST(EraseFlow, BootDriveAndButtonsAfter) {
-    auto lab = LabWith(LabDrive());
-    EXPECT_TRUE(IsBootDrive(lab->Drives(), 0));
-    EXPECT_FALSE(IsBootDrive(lab->Drives(), 1));
-    lab->Machine().systemDirectory = "H:\\Windows\\system32";  // a volume the lab does not know
-    EXPECT_TRUE(IsBootDrive(lab->Drives(), 1)) << "an unmappable system volume refuses every drive";
-
-    EXPECT_EQ(ButtonsAfterEnding(E::IdentifyFailed), ButtonsAfter::BothDisabled);
-    EXPECT_EQ(ButtonsAfterEnding(E::DeclinedOnRepeat), ButtonsAfter::QuickEnabled);
-    EXPECT_EQ(ButtonsAfterEnding(E::NotOpened), ButtonsAfter::AllEnabled);
 }
 
 }  // namespace
