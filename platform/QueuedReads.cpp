@@ -8,28 +8,14 @@
 #include <deque>
 #include <vector>
 
+#include "platform/UniqueFd.h"
+
 namespace vellumin::platform {
 namespace {
 
 // The idle class: a scan yields to every other reader and writer of the disk, so the system
 // stays usable while it runs (schedulers without classes, e.g. "none", ignore it).
 constexpr uint16_t kBackgroundPriority = IOPRIO_PRIO_VALUE(IOPRIO_CLASS_IDLE, 0);
-
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 class UringReader final : public QueuedReader {
 public:
@@ -99,7 +85,7 @@ public:
     }
 
 private:
-    Fd m_fd;
+    UniqueFd m_fd;
     unsigned m_depth;
     io_uring m_ring{};
     bool m_ready = false;
@@ -141,7 +127,7 @@ private:
         QueuedCompletion completion;
         void* buffer;
     };
-    Fd m_fd;
+    UniqueFd m_fd;
     unsigned m_depth;
     std::deque<Pending> m_queued;
 };
@@ -150,7 +136,7 @@ private:
 
 QueuedReaderPtr OpenUringReader(int fd, unsigned depth) {
     if (depth == 0) {
-        Fd closing(fd);
+        UniqueFd closing(fd);
         return nullptr;
     }
     auto reader = std::make_unique<UringReader>(fd, depth);

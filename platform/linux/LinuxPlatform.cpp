@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "platform/QueuedReads.h"
+#include "platform/UniqueFd.h"
 #include "platform/linux/Privileges.h"
 #include "platform/linux/SatPassThrough.h"
 #include "platform/linux/Volumes.h"
@@ -28,22 +29,6 @@ namespace vellumin::platform::linux_backend {
 namespace {
 
 constexpr int kDriveCount = 16;
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 unsigned TimeoutMilliseconds(uint32_t seconds) {
     uint64_t ms = uint64_t{seconds} * 1000;
