@@ -170,7 +170,7 @@ private:
     };
     struct Pass {
         uint64_t failed = 0;  // the first request that failed, or Requests::count
-        bool lost = false;    // the reads in flight were lost; `failed` is the first not counted
+        bool lost = false;    // the queue lost or refused its reads; `failed` is the first not counted
     };
 
     // Reads requests from `from` on until one fails, the stop is seen or the last is counted;
@@ -200,7 +200,9 @@ private:
                 ++inFlight;
             }
             if (inFlight == 0) {
-                break;
+                // A queue that takes nothing while nothing is in flight reads no further.
+                const bool refused = !m_stopped && pass.failed == requests.count && next < requests.count;
+                return refused ? Pass{counted, true} : pass;
             }
             const auto done = queue.WaitOne();
             if (!done) {

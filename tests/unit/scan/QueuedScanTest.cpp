@@ -145,13 +145,14 @@ TEST(QueuedScan, ReadsTheFailedRequestChunkByChunkUpToTheFailingOne) {
 }
 
 // Completes the reads in flight at a wait last queued first (those queued meanwhile after
-// them), fails chosen offsets, and can lose everything in flight.
+// them), fails chosen offsets, and can lose everything in flight or take nothing at all.
 class ScriptedQueue : public platform::QueuedReader {
 public:
+    // loseAtWait 0: never lost; -1: takes no read.
     ScriptedQueue(std::set<uint64_t> failing, int loseAtWait) : m_failing(std::move(failing)), m_loseAt(loseAtWait) {}
     unsigned Depth() const override { return 4; }
     bool Queue(uint64_t offset, void*, uint32_t bytes, uint64_t tag) override {
-        if (m_pending.size() + m_batch.size() >= Depth()) {
+        if (m_loseAt < 0 || m_pending.size() + m_batch.size() >= Depth()) {
             return false;
         }
         m_pending.push_back({tag, offset, bytes, 0});
@@ -193,7 +194,7 @@ private:
     int m_loseAt;
 };
 
-TEST(QueuedScan, ReadsOnWhereReadDmaFindsNoFaultOrTheQueueIsLost) {
+TEST(QueuedScan, ReadsOnWhereReadDmaFindsNoFaultOrTheQueueFails) {
     constexpr uint64_t kTotal = 100'000;  // 396 chunks
     struct Case {
         const char* name;
@@ -202,6 +203,10 @@ TEST(QueuedScan, ReadsOnWhereReadDmaFindsNoFaultOrTheQueueIsLost) {
         std::vector<uint64_t> readDma;  // first LBAs of the READ DMA chunks
         std::optional<uint64_t> readDmaFrom;
     };
+    std::vector<uint64_t> every;
+    for (uint64_t lba = 0; lba < kTotal; lba += kChunkSectors) {
+        every.push_back(lba);
+    }
     std::vector<uint64_t> request3;
     for (uint64_t lba = 3 * kRequestSectors; lba < 4 * kRequestSectors; lba += kChunkSectors) {
         request3.push_back(lba);
@@ -215,12 +220,9 @@ TEST(QueuedScan, ReadsOnWhereReadDmaFindsNoFaultOrTheQueueIsLost) {
     const Case cases[] = {
         {"a request fails, its chunks read", {3 * kRequestSectors * kSectorBytes}, 0, request3, 3 * kRequestSectors},
         {"the reads in flight are lost", {}, 5, fromRequest4, 4 * kRequestSectors},
+        {"the queue takes nothing", {}, -1, every, 0},
         {"nothing fails", {}, 0, {}, std::nullopt},
     };
-    std::vector<uint64_t> every;
-    for (uint64_t lba = 0; lba < kTotal; lba += kChunkSectors) {
-        every.push_back(lba);
-    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QueuedScriptedDrive drive(kTotal, c.failingOffsets, c.loseAtWait);
