@@ -72,7 +72,6 @@ public:
             waited = io_uring_wait_cqe(&m_ring, &cqe);
         } while (waited == -EINTR);
         if (waited < 0 || !cqe) {
-            m_inFlight = 0;
             return std::nullopt;
         }
         const auto slot = static_cast<unsigned>(io_uring_cqe_get_data64(cqe));

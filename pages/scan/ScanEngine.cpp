@@ -120,12 +120,12 @@ public:
         const uint32_t group = m_step == kChunkSectors ? kChunksPerRequest : 1;
         const unsigned depth = std::min(queue.Depth(), kQueuedRequests);
         const uint64_t bufferBytes = (uint64_t{group} * kChunkBytes + kPageBytes - 1) / kPageBytes * kPageBytes;
-        std::unique_ptr<void, FreeBuffer> buffers(std::aligned_alloc(kPageBytes, depth * bufferBytes));
-        if (depth == 0 || !buffers) {
+        m_buffers.reset(std::aligned_alloc(kPageBytes, depth * bufferBytes));
+        if (depth == 0 || !m_buffers) {
             ReadDma(0, Positions());
             return;
         }
-        Requests requests{group, (Positions() + group - 1) / group, depth, static_cast<uint8_t*>(buffers.get()),
+        Requests requests{group, (Positions() + group - 1) / group, depth, static_cast<uint8_t*>(m_buffers.get()),
                           bufferBytes};
         m_outcome.lastResult = ata::kReadOk;
         uint64_t from = 0;
@@ -224,7 +224,6 @@ private:
                 ++counted;
             }
         }
-        return pass;
     }
 
     // A chunk read: counted, then the stop request looked at; true when the scan stops there.
@@ -247,6 +246,9 @@ private:
     ScanOutcome& m_outcome;
     std::optional<uint64_t> m_failedAt;
     bool m_stopped = false;
+    // The queued reads' buffers; the run outlives the queue, so reads the system lost in flight
+    // never land in memory given back.
+    std::unique_ptr<void, FreeBuffer> m_buffers;
 };
 
 // Everything up to the outcome; the caller closes the drive before reporting the end.
