@@ -44,7 +44,8 @@ public:
     // a new device starts from; nullopt for an empty slot.
     std::optional<DriveDescription> DriveAsItStands(int slot);
     // The lab as it stands, as a lab file ParseLab reads back: the file it came from with
-    // each drive's security state and password, its media and a requested restart written in.
+    // each drive's security state and password, its media, a requested restart and the TRIM
+    // setting written in.
     // Throws LabError for a lab that was built in code.
     std::string SaveLab();
     std::vector<VolumeDescription> Volumes() const;

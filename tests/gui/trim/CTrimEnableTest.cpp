@@ -101,15 +101,24 @@ TEST_F(TrimPageTest, AStateThatCouldNotBeReadHidesTheSwitch) {
     EXPECT_EQ(boxes.Shown()[0].flags, ui::mb::kOk | ui::mb::kIconStop);
 }
 
-TEST_F(TrimPageTest, ASwitchThatCouldNotStartShowsNoGuessedState) {
-    Open(true);
-    lab->Machine().trimCommand = LabTrimCommand::CannotStart;
-    Switch().click();
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Launch failed"});
-    EXPECT_EQ(page->ItemText(P::IDC_STATUS),
-              "Status: the TRIM state of this system could not be read");
-    EXPECT_FALSE(page->IsItemShown(P::IDC_SWITCH));
-    EXPECT_TRUE(lab->Machine().trimEnabled);
+// A switch that did not start, or told nothing readable, is never shown as done.
+TEST_F(TrimPageTest, ASwitchThatReportedNoStateShowsNoGuessedState) {
+    const std::pair<LabTrimCommand, std::vector<std::string>> cases[] = {
+        {LabTrimCommand::CannotStart, {"Launch failed"}},
+        {LabTrimCommand::WritesNothing, {}},
+        {LabTrimCommand::NoNumber, {}},
+    };
+    for (const auto& [mode, messages] : cases) {
+        boxes.Clear();
+        Open(false);
+        lab->Machine().trimCommand = mode;
+        Switch().click();
+        EXPECT_EQ(boxes.Texts(), messages);
+        EXPECT_EQ(page->ItemText(P::IDC_STATUS),
+                  "Status: the TRIM state of this system could not be read");
+        EXPECT_FALSE(page->IsItemShown(P::IDC_SWITCH));
+        EXPECT_FALSE(lab->Machine().trimEnabled);
+    }
 }
 
 }  // namespace
