@@ -304,8 +304,8 @@ int RunErase(Context& context, const EraseOptions& options) {
     // wait for the flow: ended half-way it would leave the drive with our password set.
     SignalHold hold(
         "\nThe erase cannot be interrupted; the program ends when the erase has ended.\n");
-    HoldWhileChanging flowPlatform(
-        rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real, hold);
+    HoldWhileChanging flowPlatform(rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real,
+                                   hold);
     const bool tty = &context.err() == &std::cerr && isatty(STDERR_FILENO);
     TerminalHooks hooks(context.err(), tty);
     const erase::EraseFlowOptions flowOptions{options.restart};

@@ -4,8 +4,8 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <string_view>
 #include <mutex>
+#include <string_view>
 
 #ifndef VELLUMIN_UPDATE_HOST_DEFAULT
 #define VELLUMIN_UPDATE_HOST_DEFAULT "update.invalid"

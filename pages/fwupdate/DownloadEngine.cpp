@@ -152,9 +152,9 @@ std::string RefuseFileName(std::string_view name) {
         if (c < 0x20 || c == 0x7F) {
             return "The firmware file's name holds a control character.";
         }
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                             (c >= '0' && c <= '9') || std::string_view("-_.+ ()").find(static_cast<char>(c)) !=
-                                 std::string_view::npos;
+        const bool allowed =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            std::string_view("-_.+ ()").find(static_cast<char>(c)) != std::string_view::npos;
         if (!allowed) {
             return "The firmware file's name holds a character other than letters, digits and "
                    "\"-_.+ ()\".";

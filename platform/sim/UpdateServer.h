@@ -26,9 +26,9 @@ struct ServedReply {
 ServedReply NotFound();
 
 // A real HTTP server on a loopback address (127.0.0.1 unless told) and a port of the system's
-// choosing, running on its own thread for the object's lifetime. It answers "/support/ssdfwdownload.asp?wono=..." from
-// its query handler and any other path from its file table; "{service}" in a body stands for
-// the server's own host:port.
+// choosing, running on its own thread for the object's lifetime. It answers
+// "/support/ssdfwdownload.asp?wono=..." from its query handler and any other path from its file
+// table; "{service}" in a body stands for the server's own host:port.
 class UpdateServer {
 public:
     using QueryHandler = std::function<ServedReply(const std::string& wono)>;

@@ -26,11 +26,12 @@ TEST(CliOutput, TerminalTextEscapesWhatCouldActOnATerminal) {
         {"http://h/fw/A (1).bin", "http://h/fw/A (1).bin"},
         {"\x1b]0;t\x07\x1b[31m", "\\x1B]0;t\\x07\\x1B[31m"},
         {"a\tb\r\n\x7f", "a\\x09b\\x0D\\x0A\\x7F"},
-        {"\xe2\x80\x9c\xc3\xa9\xf0\x9f\x92\xbe", "\xe2\x80\x9c\xc3\xa9\xf0\x9f\x92\xbe"},  // UTF-8 stays
-        {"\xc2\x9b" "1m", "\\xC2\\x9B1m"},  // C1 CSI as UTF-8
-        {"\x9b" "1m", "\\x9B1m"},          // ... and as a lone byte
+        {"\xe2\x80\x9c\xc3\xa9\xf0\x9f\x92\xbe", "\xe2\x80\x9c\xc3\xa9\xf0\x9f\x92\xbe"},  // UTF-8
+        {"\xc2\x9bm", "\\xC2\\x9Bm"},  // C1 CSI as UTF-8
+        {"\x9bm", "\\x9Bm"},           // ... and as a lone byte
         {"\xe9t\xe9", "\\xE9t\\xE9"},  // Latin-1 is no UTF-8
-        {"\xc0\xaf\xed\xa0\x80\xe2\x80", "\\xC0\\xAF\\xED\\xA0\\x80\\xE2\\x80"},  // overlong, surrogate, cut
+        // overlong, surrogate, cut short
+        {"\xc0\xaf\xed\xa0\x80\xe2\x80", "\\xC0\\xAF\\xED\\xA0\\x80\\xE2\\x80"},
     };
     for (const auto& [text, shown] : cases) {
         EXPECT_EQ(TerminalText(text), shown) << text;

@@ -45,7 +45,7 @@ public:
     static int Index(int signal) { return signal == SIGINT ? 0 : signal == SIGTERM ? 1 : 2; }
 
 private:
-    struct sigaction m_saved[3] {};
+    struct sigaction m_saved[3]{};
 };
 
 void (*Handler(int signal))(int) {
@@ -100,9 +100,9 @@ private:
         platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
             const auto& input = request.currentTaskFile;
             m_owner.heldAt.emplace_back(input.command, Handler(SIGTERM) != SIG_DFL);
-            const bool erase = input.command == ata::cmd::kSecurityEraseUnit ||
-                               (input.command == ata::cmd::kSmart &&
-                                input.features != ata::cmd::kSmartReadData);
+            const bool erase =
+                input.command == ata::cmd::kSecurityEraseUnit ||
+                (input.command == ata::cmd::kSmart && input.features != ata::cmd::kSmartReadData);
             if (erase) {
                 for (int signal : {SIGTERM, SIGHUP, SIGINT, SIGTERM}) {
                     raise(signal);  // handled before raise returns; the test dies if not held
@@ -122,7 +122,8 @@ private:
 };
 
 struct Lent final : platform::Platform {
-    Lent(platform::DriveSystem& drives, platform::System& system) : drives(drives), system(system) {}
+    Lent(platform::DriveSystem& drives, platform::System& system)
+        : drives(drives), system(system) {}
     platform::DriveSystem& Drives() override { return drives; }
     platform::System& Sys() override { return system; }
     platform::DriveSystem& drives;
@@ -177,11 +178,12 @@ TEST(CliSignals, TheEraseHoldsSignalsFromTheFirstChange) {
         const std::string said = standardError.Take();
         EXPECT_EQ(code, ExitOk) << err.str();
         EXPECT_NE(out.str().find("Ending: done\n"), std::string::npos) << out.str();
-        EXPECT_EQ(said,
-                  "\nThe erase cannot be interrupted; the program ends when the erase has ended.\n");
+        EXPECT_EQ(
+            said,
+            "\nThe erase cannot be interrupted; the program ends when the erase has ended.\n");
         EXPECT_EQ(TakeDeferredSignal(), SIGTERM);
         const auto first = std::find_if(seen.heldAt.begin(), seen.heldAt.end(),
-                                         [](const auto& entry) { return entry.second; });
+                                        [](const auto& entry) { return entry.second; });
         ASSERT_NE(first, seen.heldAt.end());
         EXPECT_EQ(first->first, c.firstHeld);
         EXPECT_TRUE(std::all_of(first, seen.heldAt.end(), [](const auto& e) { return e.second; }));
@@ -204,8 +206,8 @@ TEST(CliSignals, ADownloadEndedBySignalLeavesNoFile) {
                   "sectors": 1000}]})";
     for (int signal : kSignals) {
         SCOPED_TRACE(signal);
-        const fs::path folder = fs::path(testing::TempDir()) / ("signal-download-" +
-                                                                std::to_string(signal));
+        const fs::path folder =
+            fs::path(testing::TempDir()) / ("signal-download-" + std::to_string(signal));
         fs::create_directories(folder);
         std::thread sender([&] {
             // The partial file exists only once the handlers are in place.
@@ -216,8 +218,7 @@ TEST(CliSignals, ADownloadEndedBySignalLeavesNoFile) {
         });
         std::ostringstream out, err;
         const int code = RunCli(
-            {"--simulate=" + lab, "update", "0", "--yes", "--download", folder.string()}, out,
-            err);
+            {"--simulate=" + lab, "update", "0", "--yes", "--download", folder.string()}, out, err);
         sender.join();
         EXPECT_EQ(code, ExitStopped) << out.str() << err.str();
         EXPECT_TRUE(fs::is_empty(folder));

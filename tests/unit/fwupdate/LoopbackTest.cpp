@@ -13,9 +13,9 @@
 
 #include "pages/fwupdate/DownloadEngine.h"
 #include "pages/fwupdate/UpdateQuery.h"
+#include "platform/HttpClient.h"
 #include "platform/sim/SimDevice.h"
 #include "platform/sim/SimPlatform.h"
-#include "platform/HttpClient.h"
 #include "platform/sim/UpdateServer.h"
 
 namespace vellumin::fwupdate {
@@ -308,9 +308,8 @@ TEST(Loopback, LoopbackIsNeverProxied) {
                                      : target.Host();
         std::string body;
         platform::HttpClient client(platform::CacheUse::Allowed);
-        const platform::HttpResponse response =
-            client.Get("http://" + host + "/f", [&](const platform::HttpResponse&,
-                                                    std::string_view piece) {
+        const platform::HttpResponse response = client.Get(
+            "http://" + host + "/f", [&](const platform::HttpResponse&, std::string_view piece) {
                 body += piece;
                 return true;
             });
