@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Builds the .deb with CPack in the given build tree, unpacks it into a temporary root and
-# checks what a user and Debian's tools would look at. Usage: check_package.sh BUILD_DIR
+# checks what a user and Debian's tools would look at. Usage: check_package.sh BUILD_DIR [PREFIX]
 set -euo pipefail
 build=$(cd "$1" && pwd)
+prefix=${2:-/usr}
+if [ "$prefix" != /usr ]; then
+  echo "skipped: this tree installs to $prefix; a Debian package installs to /usr" \
+       "(configure with -DCMAKE_INSTALL_PREFIX=/usr, as the presets and tools/package do)"
+  exit 77
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail=0

@@ -2,7 +2,7 @@
 
 #include <numeric>
 
-#include "SimTestUtil.h"
+#include "tests/unit/sim/SimTestUtil.h"
 #include "ata/Transport.h"
 #include "platform/sim/SimPlatform.h"
 

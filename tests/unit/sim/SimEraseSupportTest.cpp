@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "SimTestUtil.h"
+#include "tests/unit/sim/SimTestUtil.h"
 #include "platform/sim/SimPlatform.h"
 
 namespace vellumin::platform::sim::test {
