@@ -411,6 +411,8 @@ const Registrar eraseCommand(60, [](CLI::App& app, Context& context) {
         "A frozen drive asks for its power to be unplugged and plugged in again, then Enter (also "
         "with "
         "--yes), and for the confirmation again.\n"
+        "From SECURITY SET PASSWORD (or the controller's erase) on, Ctrl-C, SIGTERM and SIGHUP "
+        "wait for the erase to end, then end the command.\n"
         "Exit status: 0 erased (or rehearsed to the end), 1 the erase failed or was aborted, 4 no "
         "such "
         "drive, 6 refused (gates, boot drive, not a compatible drive), 7 not confirmed.");
