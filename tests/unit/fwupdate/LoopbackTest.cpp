@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <tuple>
 
 #include "pages/fwupdate/DownloadEngine.h"
 #include "pages/fwupdate/UpdateQuery.h"
@@ -245,27 +244,30 @@ TEST(Loopback, HeadBeforeTheBody) {
     server.SetFile("/empty", ServedReply{});
     ServedReply missing = platform::sim::NotFound();
     server.SetFile("/missing", missing);
-    const std::tuple<const char*, long, uint64_t> cases[] = {
-        {"/data", 200, 3000}, {"/empty", 200, 0}, {"/missing", 404, missing.body.size()}};
-    for (const auto& [path, status, length] : cases) {
+    const struct {
+        const char* path;
+        long status;
+        uint64_t length;
+    } cases[] = {{"/data", 200, 3000}, {"/empty", 200, 0}, {"/missing", 404, missing.body.size()}};
+    for (const auto& c : cases) {
         platform::HttpClient client(platform::CacheUse::ForceReload);
         int heads = 0;
         uint64_t bodyBeforeHead = 0;
         const platform::HttpResponse response = client.Get(
-            "http://" + server.Host() + path,
+            "http://" + server.Host() + c.path,
             [&](const platform::HttpResponse&, std::string_view piece) {
                 bodyBeforeHead += heads == 0 ? piece.size() : 0;
                 return true;
             },
             [&](const platform::HttpResponse& head) {
                 ++heads;
-                EXPECT_EQ(head.status, status) << path;
-                EXPECT_EQ(head.length, std::optional<uint64_t>(length)) << path;
+                EXPECT_EQ(head.status, c.status) << c.path;
+                EXPECT_EQ(head.length, std::optional<uint64_t>(c.length)) << c.path;
                 return true;
             });
-        EXPECT_TRUE(response.delivered) << path << ": " << response.error;
-        EXPECT_EQ(heads, 1) << path;
-        EXPECT_EQ(bodyBeforeHead, 0u) << path;
+        EXPECT_TRUE(response.delivered) << c.path << ": " << response.error;
+        EXPECT_EQ(heads, 1) << c.path;
+        EXPECT_EQ(bodyBeforeHead, 0u) << c.path;
     }
 }
 
