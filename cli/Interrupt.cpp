@@ -46,7 +46,8 @@ void OnHeld(int signal) {
     }
 }
 
-// Installs `handler` for each signal not inherited as ignored; returns what it replaced.
+// Installs `handler` for each signal not inherited as ignored; returns what it replaced. System
+// calls the signal interrupts start again: a report cut short by EINTR would be lost.
 std::vector<std::pair<int, struct sigaction>> Install(std::initializer_list<int> signals,
                                                       void (*handler)(int), int flags) {
     std::vector<std::pair<int, struct sigaction>> previous;
@@ -108,7 +109,7 @@ InterruptAsRequest::InterruptAsRequest(std::atomic<int32_t>& request, const char
                                        std::initializer_list<int> signals) {
     g_request.store(&request);
     g_note.store(note);
-    m_previous = Install(signals, OnInterrupt, SA_RESETHAND);
+    m_previous = Install(signals, OnInterrupt, SA_RESETHAND | SA_RESTART);
 }
 
 InterruptAsRequest::~InterruptAsRequest() {
@@ -123,7 +124,7 @@ void SignalHold::Begin() {
     }
     g_note.store(m_note);
     g_noteSaid.store(false);
-    m_previous = Install({SIGINT, SIGTERM, SIGHUP}, OnHeld, 0);
+    m_previous = Install({SIGINT, SIGTERM, SIGHUP}, OnHeld, SA_RESTART);
 }
 
 void SignalHold::Release() {
