@@ -83,6 +83,23 @@ public:
     virtual DriveConnection Connection(int /*number*/) { return DriveConnection::Unknown; }
 };
 
+// Passes every call on to another drive system. A wrapper overrides only what it changes, so a
+// call added to DriveSystem reaches the real drives through every wrapper, not its default.
+class ForwardingDriveSystem : public DriveSystem {
+public:
+    explicit ForwardingDriveSystem(DriveSystem& inner) : m_forwardTo(inner) {}
+    DriveHandlePtr OpenPhysicalDrive(int number) override { return m_forwardTo.OpenPhysicalDrive(number); }
+    std::vector<std::string> VolumeNames() override { return m_forwardTo.VolumeNames(); }
+    bool IsRemovableVolume(const std::string& name) override { return m_forwardTo.IsRemovableVolume(name); }
+    int VolumeDiskNumber(const std::string& name) override { return m_forwardTo.VolumeDiskNumber(name); }
+    std::vector<int> SystemDiskNumbers() override { return m_forwardTo.SystemDiskNumbers(); }
+    void UserPowerCycled(int number) override { m_forwardTo.UserPowerCycled(number); }
+    DriveConnection Connection(int number) override { return m_forwardTo.Connection(number); }
+
+private:
+    DriveSystem& m_forwardTo;
+};
+
 // The operating system's version, in the shape of the Windows extended version record so the
 // Windows decision tables stay pure functions of it. Other systems report windows = false and
 // name themselves in `name`.

@@ -47,28 +47,17 @@ private:
     std::vector<SentCommand>& m_log;
 };
 
-class RecordingDrives final : public DriveSystem {
+class RecordingDrives final : public platform::ForwardingDriveSystem {
 public:
     RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log)
-        : m_inner(inner), m_log(log) {}
+        : ForwardingDriveSystem(inner), m_log(log) {}
 
     DriveHandlePtr OpenPhysicalDrive(int number) override {
-        DriveHandlePtr handle = m_inner.OpenPhysicalDrive(number);
+        DriveHandlePtr handle = ForwardingDriveSystem::OpenPhysicalDrive(number);
         return handle ? std::make_unique<RecordingHandle>(std::move(handle), m_log) : nullptr;
     }
-    std::vector<std::string> VolumeNames() override { return m_inner.VolumeNames(); }
-    bool IsRemovableVolume(const std::string& name) override {
-        return m_inner.IsRemovableVolume(name);
-    }
-    int VolumeDiskNumber(const std::string& name) override {
-        return m_inner.VolumeDiskNumber(name);
-    }
-    std::vector<int> SystemDiskNumbers() override { return m_inner.SystemDiskNumbers(); }
-    void UserPowerCycled(int number) override { m_inner.UserPowerCycled(number); }
-    platform::DriveConnection Connection(int number) override { return m_inner.Connection(number); }
 
 private:
-    DriveSystem& m_inner;
     std::vector<SentCommand>& m_log;
 };
 
