@@ -166,6 +166,7 @@ void CVelluminDlg::CreatePages() {
         auto page = m_pageFactory(n, m_platform);
         page->CreatePage(&m_tab);
         page->setHidden(true);
+        connect(page.get(), &FeaturePage::WorkEnded, this, &CVelluminDlg::OnPageWorkEnded);
         m_pages[n - 1] = std::move(page);
     }
     if (auto* info = DriveInfoPage()) {
@@ -330,6 +331,9 @@ void CVelluminDlg::OnDriveSelected(int /*row*/) {
     // Without a drive, showing the page puts the no-device row back.
     if (m_drives.count > 0) {
         const int drive = m_drives.DriveOfRow(m_nSelectedRow);
+        if (auto* scan = ScanPage(); scan && scan->PhysicalDrive() != drive) {
+            scan->ClearFinishedScan();
+        }
         for (auto& page : m_pages) {
             page->SetPhysicalDrive(drive);
         }
@@ -352,12 +356,28 @@ void CVelluminDlg::Refresh() {
     ShowFeaturePage(m_nCurrentPage);
 }
 
-bool CVelluminDlg::StopPagesForLeaving() {
-    for (auto& page : m_pages) {
+bool CVelluminDlg::HasUnstoppableWork() const {
+    for (const auto& page : m_pages) {
         if (page && page->IsBusy() && !page->CanStop()) {
-            MessageBox(kEraseRunning, "Vellumin", mb::kOk | mb::kIconExclamation);
-            return false;
+            return true;
         }
+    }
+    return false;
+}
+
+// The refusal stays on screen only while it is true: the erase ending closes it.
+void CVelluminDlg::OnPageWorkEnded() {
+    if (m_bRefusingToLeave && !HasUnstoppableWork()) {
+        DismissMessageBoxes(this);
+    }
+}
+
+bool CVelluminDlg::StopPagesForLeaving() {
+    if (HasUnstoppableWork()) {
+        m_bRefusingToLeave = true;
+        MessageBox(kEraseRunning, "Vellumin", mb::kOk | mb::kIconExclamation);
+        m_bRefusingToLeave = false;
+        return false;
     }
     for (auto& page : m_pages) {
         if (page && page->IsBusy()) {

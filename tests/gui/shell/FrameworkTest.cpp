@@ -149,6 +149,20 @@ TEST(Dialog, ModalRunEndsWithTheGivenResultAndKeysEndWithOneOrTwo) {
         QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
         EXPECT_EQ(dlg.DoModal(), 2);
     }
+    {
+        // Hidden, the window keeps its loop (the home screen while the main window runs);
+        // only EndDialog ends it.
+        Probe dlg;
+        bool ranHidden = false;
+        QTimer::singleShot(0, &dlg, [&] { dlg.hide(); });
+        QTimer::singleShot(20, &dlg, [&] {
+            ranHidden = dlg.isHidden();
+            dlg.show();
+            dlg.EndDialog(9);
+        });
+        EXPECT_EQ(dlg.DoModal(), 9);
+        EXPECT_TRUE(ranHidden);
+    }
 }
 
 TEST(Dialog, ChildPassesTheCancelKeyToItsWindow) {

@@ -240,6 +240,22 @@ TEST_F(MainWindowTest, RunningEraseRefusesToCloseAndARunningScanIsStoppedFirst) 
     EXPECT_EQ(work.scanStops, 1);
 }
 
+TEST_F(MainWindowTest, TheEraseInProgressBoxClosesWhenTheEraseEnds) {
+    TwoDrives();
+    auto dlg = Open(4, 0);
+    work.eraseBusy = true;
+    boxes.HoldNextUntilDismissed();
+    QTimer::singleShot(10, dlg.get(), [&] {
+        work.eraseBusy = false;
+        emit dlg->Page(4)->WorkEnded();
+    });
+    Click(*dlg, CVelluminDlg::IDC_HOME);  // refused: returns once the box is gone
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], "Secure erase is in progress. Please wait until it has finished.");
+    EXPECT_EQ(boxes.Dismissed(), 1u);
+    EXPECT_NE(dlg->Page(4), nullptr);  // the visit goes on
+}
+
 }  // namespace
 
 }  // namespace vellumin::app
