@@ -1,5 +1,9 @@
 #include "app/CVelluminDlg.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
@@ -73,6 +77,8 @@ void SetUpReport(controls::CSelectListCtrl& list, int featureWidth, int contentW
     list.InsertColumn(0, "", controls::CSelectListCtrl::Align::Left, 1);
     list.InsertColumn(1, "Feature", controls::CSelectListCtrl::Align::Left, featureWidth);
     list.InsertColumn(2, "Content", controls::CSelectListCtrl::Align::Left, contentWidth);
+    // The values take the room the labels leave: no value runs under the scroll bar.
+    list.SetLastColumnFills(true);
     list.SetBkColor(kPageBackground);
 }
 
@@ -121,6 +127,9 @@ bool CVelluminDlg::OnInitDialog() {
 
     m_list.SetExtendedStyle(controls::CSelectListCtrl::kFullRowSelect);
     m_list.InsertColumn(0, " ", controls::CSelectListCtrl::Align::Center, 220);
+    // One column as wide as the list inside its scroll bar: a row is never cut at the right
+    // edge, and one too long for the list shows whole as a tooltip.
+    m_list.SetLastColumnFills(true);
     m_list.SetHeaderVisible(false);
     m_list.SetBkColor(Qt::black);
 
@@ -135,9 +144,35 @@ bool CVelluminDlg::OnInitDialog() {
     m_list.setFont(PointFont(115));
     connect(&m_list, &controls::CSelectListCtrl::ItemChanged, this, &CVelluminDlg::OnDriveSelected);
 
+    SetTabOrder();
     MarkSelectedRow();
     ShowFeaturePage(m_nCurrentPage);
     return true;
+}
+
+// Tab goes in reading order: the drive list, the feature buttons row by row, the controls of
+// the page on show (the hidden pages' controls are skipped), then home, About and refresh.
+void CVelluminDlg::SetTabOrder() {
+    std::vector<QWidget*> chain{&m_list};
+    std::vector<QWidget*> features;
+    for (auto& button : m_btnPage) {
+        features.push_back(&button);
+    }
+    std::stable_sort(features.begin(), features.end(), [](const QWidget* a, const QWidget* b) {
+        return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    chain.insert(chain.end(), features.begin(), features.end());
+    for (const auto& page : m_pages) {
+        for (const auto& control : page->Template().controls) {
+            if (QWidget* item = page->Item(control.id); item && (item->focusPolicy() & Qt::TabFocus)) {
+                chain.push_back(item);
+            }
+        }
+    }
+    chain.insert(chain.end(), {&m_btnHome, &m_btnAbout, &m_btnRefresh});
+    for (size_t i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
 }
 
 void CVelluminDlg::DiscoverDrives() {

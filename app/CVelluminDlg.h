@@ -84,6 +84,7 @@ protected:
 private:
     void DiscoverDrives();
     void CreatePages();
+    void SetTabOrder();
     void DestroyPages();
     // False when a page's work may not be interrupted now (the user is told why); otherwise
     // stops what runs and answers true.

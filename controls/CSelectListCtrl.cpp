@@ -1,11 +1,15 @@
 #include "controls/CSelectListCtrl.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
+
+#include "ui/FocusMark.h"
 
 namespace vellumin::controls {
 
@@ -27,7 +31,8 @@ public:
             p->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
             p->drawLine(option.rect.topRight(), option.rect.bottomRight());
         }
-        const QRect text = option.rect.adjusted(4, 0, -4, 0);
+        const QRect text = option.rect.adjusted(CSelectListCtrl::kCellPadding, 0,
+                                                -CSelectListCtrl::kCellPadding, 0);
         const QVariant align = m_list->model()->headerData(index.column(), Qt::Horizontal,
                                                            Qt::TextAlignmentRole);
         const int flags =
@@ -35,8 +40,16 @@ public:
             Qt::AlignVCenter | Qt::TextSingleLine;
         p->setFont(option.font);
         p->setPen(CSelectListCtrl::TextColor());
-        const QString value = index.data(Qt::DisplayRole).toString();
+        const QString value = CSelectListCtrl::ShownText(index.data(Qt::DisplayRole).toString());
         p->drawText(text, flags, option.fontMetrics.elidedText(value, Qt::ElideRight, text.width()));
+        // Where the keyboard is: the chosen row of a highlighting list that has the focus.
+        if (m_list->ShowsFocusMark() && m_list->GetHighlight() && index.row() == m_list->GetChosenRow()) {
+            QRect row = option.rect;
+            if (index.column() == 0) {
+                row.setRight(m_list->viewport()->width() - 1);
+            }
+            vellumin::ui::DrawFocusMark(*p, row);
+        }
         p->restore();
     }
 
@@ -54,6 +67,8 @@ CSelectListCtrl::CSelectListCtrl(QWidget* parent) : QTableWidget(parent) {
     setShowGrid(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Tab leaves the list for the next control; it never steps through the rows.
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
@@ -198,6 +213,7 @@ void CSelectListCtrl::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void CSelectListCtrl::keyPressEvent(QKeyEvent* e) {
+    m_bKeyboardFocus = true;
     switch (e->key()) {
         case Qt::Key_Left:
             if (m_nChosenColumn > 0) {
@@ -223,6 +239,72 @@ void CSelectListCtrl::keyPressEvent(QKeyEvent* e) {
     }
     viewport()->update();
     QTableWidget::keyPressEvent(e);
+}
+
+QString CSelectListCtrl::ShownText(const QString& text) {
+    // Trailing blanks (of a padded drive field) show as nothing but would still push the text
+    // into the cut-off mark.
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace()) {
+        --end;
+    }
+    return text.left(end);
+}
+
+bool CSelectListCtrl::IsCellCut(int row, int column) const {
+    const QModelIndex index = model()->index(row, column);
+    if (!index.isValid()) {
+        return false;
+    }
+    const int room = visualRect(index).width() - 2 * kCellPadding;
+    return fontMetrics().horizontalAdvance(ShownText(GetItemText(row, column))) > room;
+}
+
+void CSelectListCtrl::FitColumnToText(int column) {
+    if (column < 0 || column >= columnCount()) {
+        return;
+    }
+    int widest = 0;
+    for (int row = 0; row < rowCount(); ++row) {
+        widest = std::max(widest, fontMetrics().horizontalAdvance(ShownText(GetItemText(row, column))));
+    }
+    if (widest + 2 * kCellPadding > columnWidth(column)) {
+        setColumnWidth(column, widest + 2 * kCellPadding);
+    }
+}
+
+void CSelectListCtrl::SetLastColumnFills(bool fills) { horizontalHeader()->setStretchLastSection(fills); }
+
+// A cell too narrow for its text shows the whole text as a tooltip.
+bool CSelectListCtrl::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const QModelIndex index = indexAt(help->pos());
+        if (index.isValid() && IsCellCut(index.row(), index.column())) {
+            QToolTip::showText(help->globalPos(), ShownText(GetItemText(index.row(), index.column())),
+                               viewport(), visualRect(index));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QTableWidget::viewportEvent(e);
+}
+
+// Typing never chooses a row (the item view would jump to the next row starting with the
+// letter, or with the blank the rows begin with for Space): rows move by click and arrow key.
+void CSelectListCtrl::keyboardSearch(const QString&) {}
+
+void CSelectListCtrl::focusInEvent(QFocusEvent* e) {
+    m_bKeyboardFocus = e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason;
+    QTableWidget::focusInEvent(e);
+    viewport()->update();
+}
+
+void CSelectListCtrl::focusOutEvent(QFocusEvent* e) {
+    m_bKeyboardFocus = false;
+    QTableWidget::focusOutEvent(e);
+    viewport()->update();
 }
 
 void CSelectListCtrl::changeEvent(QEvent* e) {

@@ -351,7 +351,8 @@ void Dialog::keyPressEvent(QKeyEvent* event) {
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+        // The confirm key presses the focused button, skinned ones included.
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
             button && button->isEnabled() && isAncestorOf(button)) {
             button->click();
             return;
