@@ -133,6 +133,37 @@ TEST_F(SelectList, DragAndJumpKeysKeepHighlightAndSelectionTogether) {
     }
 }
 
+// Tab leaves the list, Space presses nothing in it and typing searches nothing: only clicks
+// and the arrow and jump keys choose a row (the drive the pages serve).
+TEST_F(SelectList, TabSpaceAndTypingNeverChooseAnotherRow) {
+    for (int r = 0; r < 5; ++r) {
+        list.SetItemText(r, 0, " label");  // drive rows begin with a blank
+    }
+    ClickRow(1);
+    for (int key : {Qt::Key_Tab, Qt::Key_Space, Qt::Key_L, Qt::Key_Backtab}) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "l");
+        QCoreApplication::sendEvent(&list, &e);
+        EXPECT_EQ(list.GetSelectedRow(), 1) << key;
+        EXPECT_EQ(list.GetChosenRow(), 1) << key;
+    }
+}
+
+TEST_F(SelectList, TrailingBlanksAreNotShownAndACutCellHasItsTextAsTooltip) {
+    EXPECT_EQ(CSelectListCtrl::ShownText("VQ S300  \t "), "VQ S300");
+    list.SetItemText(0, 2, "short" + QString(40, ' '));
+    list.SetItemText(1, 2, QString(60, 'W'));
+    EXPECT_FALSE(list.IsCellCut(0, 2));
+    EXPECT_TRUE(list.IsCellCut(1, 2));
+    list.SetItemText(2, 1, QString(30, 'W'));
+    ASSERT_TRUE(list.IsCellCut(2, 1));
+    list.FitColumnToText(1);
+    EXPECT_FALSE(list.IsCellCut(2, 1));
+    const int fitted = list.GetColumnWidth(1);
+    list.SetItemText(2, 1, "W");
+    list.FitColumnToText(1);
+    EXPECT_EQ(list.GetColumnWidth(1), fitted) << "never narrows";
+}
+
 TEST_F(SelectList, ChosenRowSurvivesRefillAndPastTheEndHighlightsNothing) {
     list.SetHighlight(true);
     ClickRow(4);
