@@ -128,8 +128,9 @@ bool CVelluminDlg::OnInitDialog() {
     m_list.SetExtendedStyle(controls::CSelectListCtrl::kFullRowSelect);
     m_list.InsertColumn(0, " ", controls::CSelectListCtrl::Align::Center, 220);
     // One column as wide as the list inside its scroll bar: a row is never cut at the right
-    // edge, and one too long for the list shows whole as a tooltip.
+    // edge; a long one is drawn smaller, and one still too long shows whole as a tooltip.
     m_list.SetLastColumnFills(true);
+    m_list.SetShrinkToFit(true);
     m_list.SetHeaderVisible(false);
     m_list.SetBkColor(Qt::black);
 

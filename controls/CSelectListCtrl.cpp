@@ -38,10 +38,12 @@ public:
         const int flags =
             (align.isValid() ? align.toInt() & Qt::AlignHorizontal_Mask : int(Qt::AlignLeft)) |
             Qt::AlignVCenter | Qt::TextSingleLine;
-        p->setFont(option.font);
-        p->setPen(CSelectListCtrl::TextColor());
         const QString value = CSelectListCtrl::ShownText(index.data(Qt::DisplayRole).toString());
-        p->drawText(text, flags, option.fontMetrics.elidedText(value, Qt::ElideRight, text.width()));
+        const QFont font = m_list->FontFor(value, text.width());
+        const QFontMetrics metrics(font);
+        p->setFont(font);
+        p->setPen(CSelectListCtrl::TextColor());
+        p->drawText(text, flags, metrics.elidedText(value, Qt::ElideRight, text.width()));
         // Where the keyboard is: the chosen row of a highlighting list that has the focus.
         if (m_list->ShowsFocusMark() && m_list->GetHighlight() && index.row() == m_list->GetChosenRow()) {
             QRect row = option.rect;
@@ -251,13 +253,35 @@ QString CSelectListCtrl::ShownText(const QString& text) {
     return text.left(end);
 }
 
+QFont CSelectListCtrl::FontFor(const QString& text, int room) const {
+    QFont shown = font();
+    if (!m_bShrinkToFit || shown.pixelSize() <= 0) {
+        return shown;
+    }
+    // Down to four fifths of the list's size; a text that needs less is cut after all.
+    const int full = shown.pixelSize();
+    for (int size = full; size >= (full * 4 + 4) / 5; --size) {
+        shown.setPixelSize(size);
+        if (QFontMetrics(shown).horizontalAdvance(text) <= room) {
+            break;
+        }
+    }
+    return shown;
+}
+
+void CSelectListCtrl::SetShrinkToFit(bool shrink) {
+    m_bShrinkToFit = shrink;
+    viewport()->update();
+}
+
 bool CSelectListCtrl::IsCellCut(int row, int column) const {
     const QModelIndex index = model()->index(row, column);
     if (!index.isValid()) {
         return false;
     }
     const int room = visualRect(index).width() - 2 * kCellPadding;
-    return fontMetrics().horizontalAdvance(ShownText(GetItemText(row, column))) > room;
+    const QString text = ShownText(GetItemText(row, column));
+    return QFontMetrics(FontFor(text, room)).horizontalAdvance(text) > room;
 }
 
 void CSelectListCtrl::FitColumnToText(int column) {
@@ -273,7 +297,15 @@ void CSelectListCtrl::FitColumnToText(int column) {
     }
 }
 
-void CSelectListCtrl::SetLastColumnFills(bool fills) { horizontalHeader()->setStretchLastSection(fills); }
+void CSelectListCtrl::SetLastColumnFills(bool fills) {
+    // Stretch, unlike the header's stretch-last-section, also narrows the column to the room
+    // left, so nothing of it lies under the scroll bar.
+    if (const int last = columnCount() - 1; last >= 0) {
+        horizontalHeader()->setSectionResizeMode(last, fills ? QHeaderView::Stretch : QHeaderView::Interactive);
+    }
+    // Nothing lies beyond the last column then; a cell too narrow has its tooltip.
+    setHorizontalScrollBarPolicy(fills ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+}
 
 // A cell too narrow for its text shows the whole text as a tooltip.
 bool CSelectListCtrl::viewportEvent(QEvent* e) {

@@ -84,8 +84,13 @@ public:
     bool IsCellCut(int row, int column) const;
     // Widens the column to its widest text; never narrows it.
     void FitColumnToText(int column);
-    // The last column takes whatever width the others leave in the list.
+    // The last column (of those inserted so far) takes whatever width the others leave.
     void SetLastColumnFills(bool fills);
+    // A text too wide for its cell is drawn in a smaller size (down to four fifths) before
+    // it is cut.
+    void SetShrinkToFit(bool shrink);
+    // The font a cell `room` pixels wide draws `text` in.
+    QFont FontFor(const QString& text, int room) const;
 
     // Typing does not move the selection (see the source).
     void keyboardSearch(const QString& search) override;
@@ -110,6 +115,7 @@ private:
     int m_nChosenColumn = 0;
     bool m_bHighlight = false;
     bool m_bKeyboardFocus = false;
+    bool m_bShrinkToFit = false;
     int m_exStyle = 0;
 };
 

@@ -154,6 +154,22 @@ TEST_F(SelectList, TrailingBlanksAreNotShownAndACutCellHasItsTextAsTooltip) {
     list.SetItemText(1, 2, QString(60, 'W'));
     EXPECT_FALSE(list.IsCellCut(0, 2));
     EXPECT_TRUE(list.IsCellCut(1, 2));
+    // Drawn smaller, a slightly too long text fits; a much too long one is still cut.
+    QFont font = list.font();
+    font.setPixelSize(20);
+    list.setFont(font);
+    const int room = list.GetColumnWidth(2) - 2 * CSelectListCtrl::kCellPadding;
+    QString slightly;
+    while (QFontMetrics(font).horizontalAdvance(slightly) <= room) {  // one letter too long
+        slightly += "x";
+    }
+    list.SetItemText(3, 2, slightly);
+    EXPECT_TRUE(list.IsCellCut(3, 2));
+    list.SetShrinkToFit(true);
+    EXPECT_FALSE(list.IsCellCut(3, 2));
+    EXPECT_LT(list.FontFor(slightly, room).pixelSize(), 20);
+    EXPECT_TRUE(list.IsCellCut(1, 2));
+    list.SetShrinkToFit(false);
     list.SetItemText(2, 1, QString(30, 'W'));
     ASSERT_TRUE(list.IsCellCut(2, 1));
     list.FitColumnToText(1);
