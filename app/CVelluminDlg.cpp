@@ -167,7 +167,8 @@ void CVelluminDlg::SetTabOrder() {
     chain.insert(chain.end(), features.begin(), features.end());
     for (const auto& page : m_pages) {
         for (const auto& control : page->Template().controls) {
-            if (QWidget* item = page->Item(control.id); item && (item->focusPolicy() & Qt::TabFocus)) {
+            QWidget* item = page->Item(control.id);
+            if (item != nullptr && (item->focusPolicy() & Qt::TabFocus)) {
                 chain.push_back(item);
             }
         }

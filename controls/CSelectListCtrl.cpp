@@ -45,7 +45,8 @@ public:
         p->setPen(CSelectListCtrl::TextColor());
         p->drawText(text, flags, metrics.elidedText(value, Qt::ElideRight, text.width()));
         // Where the keyboard is: the chosen row of a highlighting list that has the focus.
-        if (m_list->ShowsFocusMark() && m_list->GetHighlight() && index.row() == m_list->GetChosenRow()) {
+        if (m_list->ShowsFocusMark() && m_list->GetHighlight() &&
+            index.row() == m_list->GetChosenRow()) {
             QRect row = option.rect;
             if (index.column() == 0) {
                 row.setRight(m_list->viewport()->width() - 1);
@@ -290,7 +291,8 @@ void CSelectListCtrl::FitColumnToText(int column) {
     }
     int widest = 0;
     for (int row = 0; row < rowCount(); ++row) {
-        widest = std::max(widest, fontMetrics().horizontalAdvance(ShownText(GetItemText(row, column))));
+        const QString text = ShownText(GetItemText(row, column));
+        widest = std::max(widest, fontMetrics().horizontalAdvance(text));
     }
     if (widest + 2 * kCellPadding > columnWidth(column)) {
         setColumnWidth(column, widest + 2 * kCellPadding);
@@ -301,7 +303,8 @@ void CSelectListCtrl::SetLastColumnFills(bool fills) {
     // Stretch, unlike the header's stretch-last-section, also narrows the column to the room
     // left, so nothing of it lies under the scroll bar.
     if (const int last = columnCount() - 1; last >= 0) {
-        horizontalHeader()->setSectionResizeMode(last, fills ? QHeaderView::Stretch : QHeaderView::Interactive);
+        horizontalHeader()->setSectionResizeMode(
+            last, fills ? QHeaderView::Stretch : QHeaderView::Interactive);
     }
     // Nothing lies beyond the last column then; a cell too narrow has its tooltip.
     setHorizontalScrollBarPolicy(fills ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
@@ -313,8 +316,8 @@ bool CSelectListCtrl::viewportEvent(QEvent* e) {
         const auto* help = static_cast<QHelpEvent*>(e);
         const QModelIndex index = indexAt(help->pos());
         if (index.isValid() && IsCellCut(index.row(), index.column())) {
-            QToolTip::showText(help->globalPos(), ShownText(GetItemText(index.row(), index.column())),
-                               viewport(), visualRect(index));
+            const QString text = ShownText(GetItemText(index.row(), index.column()));
+            QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
         } else {
             QToolTip::hideText();
         }
