@@ -120,11 +120,10 @@ class Session:
         self.env = dict(os.environ, DISPLAY=":" + display, XDG_RUNTIME_DIR=self.temp,
                         QT_QPA_PLATFORM="xcb", NO_PROXY="*", no_proxy="*")
         self.env.pop("WAYLAND_DISPLAY", None)
-        wm = shutil.which("openbox")
-        if wm:
-            self.procs.append(subprocess.Popen([wm, "--sm-disable"], env=self.env,
-                                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-            time.sleep(0.5)
+        # A window manager, as on a desktop: it maps, activates and focuses the windows.
+        self.procs.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+        time.sleep(0.5)
         self.app = subprocess.Popen([binary, "--simulate"], env=self.env, cwd=self.temp,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
@@ -311,7 +310,7 @@ def tab_order(s, main, home):
 
 def main():
     binary = os.path.abspath(sys.argv[1])
-    for tool in ("Xvfb", "xdotool", "xwd"):
+    for tool in ("Xvfb", "openbox", "xdotool", "xwd"):
         if not shutil.which(tool):
             print(f"e2e: {tool} is missing (tools/deps test)", file=sys.stderr)
             return 2
