@@ -133,15 +133,34 @@ TEST_F(SelectList, DragAndJumpKeysKeepHighlightAndSelectionTogether) {
     }
 }
 
-// Tab leaves the list, Space presses nothing in it and typing searches nothing: only clicks
-// and the arrow and jump keys choose a row (the drive the pages serve).
-TEST_F(SelectList, TabSpaceAndTypingNeverChooseAnotherRow) {
-    for (int r = 0; r < 5; ++r) {
-        list.SetItemText(r, 0, " label");  // drive rows begin with a blank
+// The drive list's row is the drive the pages act on (the erase page's too): Tab only moves the
+// focus on, and Space changes nothing.
+TEST_F(SelectList, TabAndSpaceNeverMoveTheSelection) {
+    ClickRow(4);
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+    } keys[] = {{Qt::Key_Tab, Qt::NoModifier, "\t"},
+                {Qt::Key_Backtab, Qt::ShiftModifier, ""},
+                {Qt::Key_Space, Qt::NoModifier, " "},
+                {Qt::Key_Tab, Qt::NoModifier, "\t"}};
+    for (const auto& k : keys) {
+        QKeyEvent e(QEvent::KeyPress, k.key, k.modifiers, k.text);
+        QCoreApplication::sendEvent(&list, &e);
+        EXPECT_EQ(list.GetSelectedRow(), 4) << k.key;
+        EXPECT_EQ(list.GetChosenRow(), 4) << k.key;
     }
-    ClickRow(1);
-    for (int key : {Qt::Key_Tab, Qt::Key_Space, Qt::Key_L, Qt::Key_Backtab}) {
-        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "l");
+}
+
+// Typing searches nothing: the item view would jump to the next row beginning with the letter.
+TEST_F(SelectList, TypingNeverChoosesAnotherRow) {
+    for (int r = 0; r < 5; ++r) {
+        list.SetItemText(r, 2, QStringLiteral("line %1").arg(r));
+    }
+    ClickRow(1);  // the current cell is in that column
+    for (int key : {Qt::Key_L, Qt::Key_A}) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(key)).toLower());
         QCoreApplication::sendEvent(&list, &e);
         EXPECT_EQ(list.GetSelectedRow(), 1) << key;
         EXPECT_EQ(list.GetChosenRow(), 1) << key;
