@@ -1,8 +1,9 @@
 #pragma once
 
 #include <atomic>
-#include <csignal>
 #include <cstdint>
+
+#include "platform/HostIo.h"
 
 namespace vellumin::cli {
 
@@ -17,7 +18,7 @@ public:
     InterruptAsRequest& operator=(const InterruptAsRequest&) = delete;
 
 private:
-    struct sigaction m_previous {};
+    platform::InterruptHook m_hook;
 };
 
 }  // namespace vellumin::cli

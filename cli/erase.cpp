@@ -1,15 +1,13 @@
 // vellumin-cli erase DRIVE --quick|--full [--yes] [--restart] [--rehearse]: the secure erase
 // on the terminal, through the same gates, boot-drive test, confirmation and flows as the page.
 
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <CLI/CLI.hpp>
@@ -21,6 +19,7 @@
 #include "pages/erase/EraseFlow.h"
 #include "pages/erase/EraseGates.h"
 #include "pages/erase/EraseRehearsal.h"
+#include "platform/HostIo.h"
 
 namespace vellumin::cli {
 namespace {
@@ -101,10 +100,9 @@ private:
     bool m_noMoreInput = false;
 };
 
-void OnInterruptDuringErase(int) {
-    static const char note[] =
-        "\nThe erase cannot be stopped once it has begun; it ends by itself.\n";
-    [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
+void OnInterruptDuringErase() {
+    platform::WriteToStandardError(
+        "\nThe erase cannot be stopped once it has begun; it ends by itself.\n");
 }
 
 // While the erase run holds the drive, Ctrl-C is refused as the window refuses to close: a
@@ -119,17 +117,9 @@ public:
     }
 
     void LockMainWindow() override {
-        struct sigaction refuse {};
-        refuse.sa_handler = OnInterruptDuringErase;
-        sigemptyset(&refuse.sa_mask);
-        m_locked = sigaction(SIGINT, &refuse, &m_previous) == 0;
+        m_refuse.emplace(OnInterruptDuringErase, platform::InterruptHook::Repeat::Always);
     }
-    void UnlockAfterRun() override {
-        if (m_locked) {
-            sigaction(SIGINT, &m_previous, nullptr);
-            m_locked = false;
-        }
-    }
+    void UnlockAfterRun() override { m_refuse.reset(); }
 
     void StartElapsed() override {
         if (!m_terminal) {
@@ -165,8 +155,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stop = false;
-    bool m_locked = false;
-    struct sigaction m_previous {};
+    std::optional<platform::InterruptHook> m_refuse;
 };
 
 nlohmann::json CommandJson(const erase::SentCommand& c) {
@@ -328,7 +317,7 @@ int RunErase(Context& context, const EraseOptions& options) {
     }
     platform::Platform& flowPlatform =
         rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real;
-    const bool tty = &context.err() == &std::cerr && isatty(STDERR_FILENO);
+    const bool tty = &context.err() == &std::cerr && platform::StandardErrorIsTerminal();
     TerminalHooks hooks(context.err(), tty);
     const erase::EraseFlowOptions flowOptions{options.restart};
     const auto start = std::chrono::steady_clock::now();

@@ -47,7 +47,7 @@ namespace {
 class ChunkReader {
 public:
     explicit ChunkReader(platform::DriveHandle* drive)
-        : m_drive(drive), m_buffer(std::aligned_alloc(kPageBytes, kBufferBytes)) {}
+        : m_drive(drive), m_buffer(ata::AllocatePageAligned(kChunkBytes)) {}
 
     int Read(const Chunk& chunk) {
         m_failingLba = chunk.lba;
@@ -70,13 +70,8 @@ public:
     uint64_t FailingLba() const { return m_failingLba; }
 
 private:
-    static constexpr std::size_t kPageBytes = 4096;
-    static constexpr std::size_t kBufferBytes = (kChunkBytes + kPageBytes - 1) / kPageBytes * kPageBytes;
-    struct Free {
-        void operator()(void* p) const { std::free(p); }
-    };
     platform::DriveHandle* m_drive;
-    std::unique_ptr<void, Free> m_buffer;
+    ata::PageAlignedBuffer m_buffer;
     uint64_t m_failingLba = 0;
 };
 

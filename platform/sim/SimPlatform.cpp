@@ -373,8 +373,7 @@ bool SimPlatform::HasTrimService() {
 bool SimPlatform::RunTrimCommand(TrimCommand command, int outputFd) {
     // The lab's setting changes here; a real child process then prints the report through the
     // same runner and output file the host's command uses.
-    static constexpr const char* kReport = "printf 'DisableDeleteNotify = %s\\n' \"$1\"";
-    std::vector<std::string> argv;
+    std::string report;
     {
         std::lock_guard lock(m_mutex);
         MachineFacts& m = m_lab.machine;
@@ -382,20 +381,19 @@ bool SimPlatform::RunTrimCommand(TrimCommand command, int outputFd) {
         case LabTrimCommand::CannotStart:
             return false;
         case LabTrimCommand::WritesNothing:
-            argv = {"/bin/sh", "-c", ":"};
             break;
         case LabTrimCommand::NoNumber:
-            argv = {"/bin/sh", "-c", "echo 'DisableDeleteNotify ='"};
+            report = "DisableDeleteNotify =";
             break;
         case LabTrimCommand::Works:
             if (command != TrimCommand::Query) {
                 m.trimEnabled = command == TrimCommand::TurnOn;
             }
-            argv = {"/bin/sh", "-c", kReport, "sh", m.trimEnabled ? "0" : "1"};
+            report = std::string("DisableDeleteNotify = ") + (m.trimEnabled ? "0" : "1");
             break;
         }
     }
-    return Runner().Run(argv, outputFd);
+    return Runner().Run(EchoCommandLine(report), outputFd);
 }
 
 std::unique_ptr<SimPlatform> CreateSimLab(const std::string& labPath) {

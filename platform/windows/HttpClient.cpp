@@ -1,0 +1,190 @@
+// The HTTP client on WinINet, with the behaviour of the libcurl one: user agent "Vellumin", plain
+// HTTP only, the proxy of the environment's http_proxy (loopback and no_proxy hosts bypassed)
+// or else the system's, time-outs for the connection and for a stalled transfer, and curl's
+// texts for the failures a user meets most.
+#include "platform/HttpClient.h"
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/windows/Win32Text.h"
+
+namespace vellumin::platform {
+namespace {
+
+struct InternetHandle {
+    HINTERNET h = nullptr;
+    ~InternetHandle() {
+        if (h != nullptr) {
+            InternetCloseHandle(h);
+        }
+    }
+};
+
+const char* Environment(const char* lower, const char* upper) {
+    const char* value = std::getenv(lower);
+    return value != nullptr ? value : std::getenv(upper);
+}
+
+// "host[:port]" of an http:// URL, and its port (80 when none is given).
+void HostOf(const std::string& url, std::string& host, long& port) {
+    const size_t start = url.find("://") + 3;
+    const size_t end = url.find_first_of("/?#", start);
+    host = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    port = 80;
+    if (const size_t colon = host.rfind(':'); colon != std::string::npos && host.back() != ']') {
+        port = std::atol(host.c_str() + colon + 1);
+        host.resize(colon);
+    }
+}
+
+std::string Limited(std::string text) {
+    if (text.size() > kHttpErrorTextMax) {
+        text.resize(kHttpErrorTextMax);
+    }
+    return text;
+}
+
+// The texts libcurl gives for the same failures; WinINet's own text for the rest.
+std::string FailureText(DWORD error, const std::string& url) {
+    std::string host;
+    long port = 0;
+    HostOf(url, host, port);
+    switch (error) {
+        case ERROR_INTERNET_NAME_NOT_RESOLVED:
+            return "Could not resolve host: " + host;
+        case ERROR_INTERNET_CANNOT_CONNECT:
+            return "Failed to connect to " + host + " port " + std::to_string(port) +
+                   ": Couldn't connect to server";
+        case ERROR_INTERNET_TIMEOUT:
+            return "Operation timed out";
+        case ERROR_INTERNET_CONNECTION_RESET:
+        case ERROR_INTERNET_CONNECTION_ABORTED:
+            return "Recv failure: Connection was reset";
+        case ERROR_INTERNET_UNRECOGNIZED_SCHEME:
+        case ERROR_INTERNET_INVALID_URL: {
+            const size_t scheme = url.find("://");
+            return scheme == std::string::npos
+                       ? "URL using bad/illegal format or missing URL"
+                       : "Protocol \"" + url.substr(0, scheme) + "\" not supported or disabled in libcurl";
+        }
+        default:
+            break;
+    }
+    const std::string text = windows_backend::Win32ErrorMessage(error, GetModuleHandleA("wininet.dll"));
+    return text.empty() ? "WinINet error " + std::to_string(error) : text;
+}
+
+bool QueryNumber(HINTERNET request, DWORD info, DWORD& value) {
+    DWORD size = sizeof value;
+    return HttpQueryInfoA(request, info | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr) != 0;
+}
+
+}  // namespace
+
+HttpClient::HttpClient(CacheUse cache) : m_cache(cache) {}
+
+HttpClient::~HttpClient() {
+    if (m_curl != nullptr) {
+        InternetCloseHandle(static_cast<HINTERNET>(m_curl));
+    }
+}
+
+void HttpClient::SetTimeouts(long connectSeconds, long stallSeconds) {
+    m_connectSeconds = connectSeconds;
+    m_stallSeconds = stallSeconds;
+}
+
+HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
+    HttpResponse response;
+    if (url.rfind("http://", 0) != 0) {
+        response.error = Limited(FailureText(ERROR_INTERNET_UNRECOGNIZED_SCHEME, url));
+        return response;
+    }
+    if (m_curl == nullptr) {
+        const char* proxy = Environment("http_proxy", "HTTP_PROXY");
+        const std::string bypass = [] {
+            std::string list = NoProxyList(Environment("no_proxy", "NO_PROXY"));
+            for (char& c : list) {
+                c = c == ',' ? ';' : c;
+            }
+            return list + ";<local>";
+        }();
+        m_curl = proxy != nullptr && *proxy != '\0'
+                     ? InternetOpenA("Vellumin", INTERNET_OPEN_TYPE_PROXY, proxy, bypass.c_str(), 0)
+                     : InternetOpenA("Vellumin", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        if (m_curl == nullptr) {
+            response.error = "The HTTP client could not be started.";
+            return response;
+        }
+    }
+    auto* session = static_cast<HINTERNET>(m_curl);
+    DWORD connectMs = static_cast<DWORD>(m_connectSeconds * 1000);
+    DWORD stallMs = static_cast<DWORD>(m_stallSeconds * 1000);
+    InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
+    InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallMs, sizeof stallMs);
+    InternetSetOptionA(session, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &stallMs, sizeof stallMs);
+
+    DWORD flags = INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
+                  INTERNET_FLAG_KEEP_CONNECTION;
+    const char* headers = nullptr;
+    if (m_cache == CacheUse::ForceReload) {
+        flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+        headers = "Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+    }
+    const auto cancelled = [this] {
+        return m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed) != 0;
+    };
+    if (cancelled()) {
+        response.cancelled = true;
+        return response;
+    }
+    InternetHandle request;
+    request.h = InternetOpenUrlA(session, url.c_str(), headers, headers ? static_cast<DWORD>(-1L) : 0,
+                                 flags, 0);
+    if (request.h == nullptr) {
+        response.error = Limited(FailureText(GetLastError(), url));
+        return response;
+    }
+    DWORD status = 0;
+    if (QueryNumber(request.h, HTTP_QUERY_STATUS_CODE, status)) {
+        response.status = static_cast<long>(status);
+    }
+    DWORD length = 0;
+    if (QueryNumber(request.h, HTTP_QUERY_CONTENT_LENGTH, length)) {
+        response.length = length;
+    }
+    std::vector<char> block(64 * 1024);
+    uint64_t received = 0;
+    for (;;) {
+        if (cancelled()) {
+            response.cancelled = true;
+            return response;
+        }
+        DWORD read = 0;
+        if (!InternetReadFile(request.h, block.data(), static_cast<DWORD>(block.size()), &read)) {
+            response.error = Limited(FailureText(GetLastError(), url));
+            return response;
+        }
+        if (read == 0) {
+            break;
+        }
+        received += read;
+        if (!sink(response, std::string_view(block.data(), read))) {
+            return response;
+        }
+    }
+    // WinINet ends a body cut short as if it were whole; curl reports it.
+    if (response.length && received < *response.length) {
+        response.error = "transfer closed with " + std::to_string(*response.length - received) +
+                         " bytes remaining to read";
+        return response;
+    }
+    response.delivered = true;
+    return response;
+}
+
+}  // namespace vellumin::platform
