@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "pages/fwupdate/DownloadEngine.h"
 #include "pages/fwupdate/UpdateQuery.h"
@@ -25,8 +23,10 @@ using platform::sim::UpdateServer;
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vellumin-fw-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
+        std::random_device random;
+        do {
+            m_path = (fs::temp_directory_path() / ("vellumin-fw-" + std::to_string(random()))).string();
+        } while (!fs::create_directory(m_path));
     }
     ~TempFolder() { fs::remove_all(m_path); }
     const std::string& Path() const { return m_path; }
