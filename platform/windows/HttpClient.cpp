@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -39,6 +40,27 @@ void HostOf(const std::string& url, std::string& host, long& port) {
         port = std::atol(host.c_str() + colon + 1);
         host.resize(colon);
     }
+}
+
+// Whether the host is on the no-proxy list (NoProxyList: the environment's hosts and loopback):
+// "*", the host itself, or a domain it lies in.
+bool Bypassed(const std::string& host, const std::string& list) {
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t end = std::min(list.find(',', start), list.size());
+        std::string entry = list.substr(start, end - start);
+        while (!entry.empty() && entry.front() == ' ') entry.erase(0, 1);
+        while (!entry.empty() && entry.back() == ' ') entry.pop_back();
+        if (!entry.empty() && entry.front() == '.') entry.erase(0, 1);
+        if (entry == "*" || entry == host ||
+            (!entry.empty() && host.size() > entry.size() &&
+             host.compare(host.size() - entry.size(), entry.size(), entry) == 0 &&
+             host[host.size() - entry.size() - 1] == '.')) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 std::string Limited(std::string text) {
@@ -87,11 +109,7 @@ bool QueryNumber(HINTERNET request, DWORD info, DWORD& value) {
 
 HttpClient::HttpClient(CacheUse cache) : m_cache(cache) {}
 
-HttpClient::~HttpClient() {
-    if (m_curl != nullptr) {
-        InternetCloseHandle(static_cast<HINTERNET>(m_curl));
-    }
-}
+HttpClient::~HttpClient() = default;
 
 void HttpClient::SetTimeouts(long connectSeconds, long stallSeconds) {
     m_connectSeconds = connectSeconds;
@@ -104,36 +122,41 @@ HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
         response.error = Limited(FailureText(ERROR_INTERNET_UNRECOGNIZED_SCHEME, url));
         return response;
     }
-    if (m_curl == nullptr) {
-        const char* proxy = Environment("http_proxy", "HTTP_PROXY");
-        const std::string bypass = [] {
-            std::string list = NoProxyList(Environment("no_proxy", "NO_PROXY"));
-            for (char& c : list) {
-                c = c == ',' ? ';' : c;
-            }
-            return list + ";<local>";
-        }();
-        m_curl = proxy != nullptr && *proxy != '\0'
-                     ? InternetOpenA("Vellumin", INTERNET_OPEN_TYPE_PROXY, proxy, bypass.c_str(), 0)
-                     : InternetOpenA("Vellumin", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        if (m_curl == nullptr) {
-            response.error = "The HTTP client could not be started.";
-            return response;
-        }
+    // A session per transfer, as the proxy depends on the host: none for loopback and the
+    // no_proxy hosts (without even asking the system, whose proxy detection can take seconds),
+    // http_proxy when set, else the system's settings.
+    std::string host;
+    long port = 0;
+    HostOf(url, host, port);
+    if (!host.empty() && host.front() == '[') {
+        host = host.substr(1, host.size() - 2);
     }
-    auto* session = static_cast<HINTERNET>(m_curl);
+    const char* proxy = Environment("http_proxy", "HTTP_PROXY");
+    InternetHandle sessionHandle;
+    if (Bypassed(host, NoProxyList(Environment("no_proxy", "NO_PROXY")))) {
+        sessionHandle.h = InternetOpenA("Vellumin", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    } else if (proxy != nullptr && *proxy != '\0') {
+        sessionHandle.h = InternetOpenA("Vellumin", INTERNET_OPEN_TYPE_PROXY, proxy, nullptr, 0);
+    } else {
+        sessionHandle.h = InternetOpenA("Vellumin", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    }
+    if (sessionHandle.h == nullptr) {
+        response.error = "The HTTP client could not be started.";
+        return response;
+    }
+    HINTERNET session = sessionHandle.h;
     DWORD connectMs = static_cast<DWORD>(m_connectSeconds * 1000);
     DWORD stallMs = static_cast<DWORD>(m_stallSeconds * 1000);
     InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
     InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &stallMs, sizeof stallMs);
     InternetSetOptionA(session, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &stallMs, sizeof stallMs);
 
-    DWORD flags = INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
-                  INTERNET_FLAG_KEEP_CONNECTION;
-    const char* headers = nullptr;
+    DWORD flags = INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH;
+    // One request per session: a connection WinINet kept for later would only hold the server.
+    const char* headers = "Connection: close\r\n";
     if (m_cache == CacheUse::ForceReload) {
         flags |= INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
-        headers = "Cache-Control: no-cache\r\nPragma: no-cache\r\n";
+        headers = "Connection: close\r\nCache-Control: no-cache\r\nPragma: no-cache\r\n";
     }
     const auto cancelled = [this] {
         return m_cancel != nullptr && m_cancel->load(std::memory_order_relaxed) != 0;
@@ -143,8 +166,7 @@ HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
         return response;
     }
     InternetHandle request;
-    request.h = InternetOpenUrlA(session, url.c_str(), headers, headers ? static_cast<DWORD>(-1L) : 0,
-                                 flags, 0);
+    request.h = InternetOpenUrlA(session, url.c_str(), headers, static_cast<DWORD>(-1L), flags, 0);
     if (request.h == nullptr) {
         response.error = Limited(FailureText(GetLastError(), url));
         return response;

@@ -10,38 +10,27 @@
 namespace vellumin::platform::windows_backend {
 namespace {
 
+struct Offsets {
+    size_t size, flags, length, timeout, buffer, previous, current;
+    bool operator==(const Offsets&) const = default;
+};
+
+template <typename Layout>
+Offsets OffsetsOf() {
+    return {sizeof(Layout),
+            offsetof(Layout, ataFlags),
+            offsetof(Layout, dataTransferLength),
+            offsetof(Layout, timeOutValue),
+            offsetof(Layout, dataBuffer),
+            offsetof(Layout, previousTaskFile),
+            offsetof(Layout, currentTaskFile)};
+}
+
 // The published layouts: 40 bytes with a 4-byte pointer at 20, 48 bytes with an 8-byte pointer
 // at 24 (aligned after the reserved word), the task files last.
 TEST(PassThroughLayout, SizesAndOffsetsOfBothWidths) {
-    EXPECT_EQ(sizeof(AtaPassThroughDirect32), 40u);
-    EXPECT_EQ(sizeof(AtaPassThroughDirect64), 48u);
-    struct Offsets {
-        size_t flags, length, timeout, buffer, previous, current;
-    };
-    const Offsets o32{offsetof(AtaPassThroughDirect32, ataFlags),
-                      offsetof(AtaPassThroughDirect32, dataTransferLength),
-                      offsetof(AtaPassThroughDirect32, timeOutValue),
-                      offsetof(AtaPassThroughDirect32, dataBuffer),
-                      offsetof(AtaPassThroughDirect32, previousTaskFile),
-                      offsetof(AtaPassThroughDirect32, currentTaskFile)};
-    const Offsets o64{offsetof(AtaPassThroughDirect64, ataFlags),
-                      offsetof(AtaPassThroughDirect64, dataTransferLength),
-                      offsetof(AtaPassThroughDirect64, timeOutValue),
-                      offsetof(AtaPassThroughDirect64, dataBuffer),
-                      offsetof(AtaPassThroughDirect64, previousTaskFile),
-                      offsetof(AtaPassThroughDirect64, currentTaskFile)};
-    EXPECT_EQ(o32.flags, 2u);
-    EXPECT_EQ(o32.length, 8u);
-    EXPECT_EQ(o32.timeout, 12u);
-    EXPECT_EQ(o32.buffer, 20u);
-    EXPECT_EQ(o32.previous, 24u);
-    EXPECT_EQ(o32.current, 32u);
-    EXPECT_EQ(o64.flags, 2u);
-    EXPECT_EQ(o64.length, 8u);
-    EXPECT_EQ(o64.timeout, 12u);
-    EXPECT_EQ(o64.buffer, 24u);
-    EXPECT_EQ(o64.previous, 32u);
-    EXPECT_EQ(o64.current, 40u);
+    EXPECT_TRUE((OffsetsOf<AtaPassThroughDirect32>() == Offsets{40, 2, 8, 12, 20, 24, 32}));
+    EXPECT_TRUE((OffsetsOf<AtaPassThroughDirect64>() == Offsets{48, 2, 8, 12, 24, 32, 40}));
 }
 
 AtaPassThroughRequest ReadDmaRequest(void* buffer) {

@@ -6,6 +6,7 @@ What may differ, and is made equal before comparing (README, "Windows"): line en
 runtime writes CRLF to a Windows stream), the time a command took (seconds, MB/s) and the port
 of the lab's loopback update service, which each process picks anew."""
 import argparse
+import concurrent.futures
 import json
 import os
 import re
@@ -78,21 +79,26 @@ def main():
         labs[path] = [int(d) for d in drives.split(",") if d]
     env = dict(os.environ, NO_PROXY="*", no_proxy="*")
     env.setdefault("WINEDEBUG", "-all")
-    compared = failed = 0
-    for simulate, arguments in pairs(labs):
-        for json_flag in ([], ["--json"]):
-            command = [simulate] + json_flag + arguments
-            linux = run([args.linux_cli] + command, env)
-            windows = run([args.wine, args.windows_cli] + command, env)
-            compared += 1
-            if linux != windows:
-                failed += 1
-                print(f"DIFFERS: vellumin-cli {' '.join(command)}")
-                print(f"  Linux exit {linux[0]}, Windows exit {windows[0]}")
-                for a, b in zip(linux[1].splitlines(), windows[1].splitlines()):
-                    if a != b:
-                        print(f"  Linux:   {a!r}\n  Windows: {b!r}")
-                        break
+    commands = [[simulate] + json_flag + arguments
+                for simulate, arguments in pairs(labs) for json_flag in ([], ["--json"])]
+
+    def compare(command):
+        return command, run([args.linux_cli] + command, env), run([args.wine, args.windows_cli] + command, env)
+
+    # A Wine start is mostly waiting: a few at a time keep the run short.
+    with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
+        results = list(pool.map(compare, commands))
+    compared = len(results)
+    failed = 0
+    for command, linux, windows in results:
+        if linux != windows:
+            failed += 1
+            print(f"DIFFERS: vellumin-cli {' '.join(command)}")
+            print(f"  Linux exit {linux[0]}, Windows exit {windows[0]}")
+            for a, b in zip(linux[1].splitlines(), windows[1].splitlines()):
+                if a != b:
+                    print(f"  Linux:   {a!r}\n  Windows: {b!r}")
+                    break
     print(f"differential: {compared} command/lab pairs compared")
     print(f"{compared - failed} passed, {failed} failed")
     return 1 if failed else 0
