@@ -25,25 +25,25 @@ using namespace vellumin::ui;
 constexpr uint32_t kImage = OwnerDraw | TabStop;
 
 constexpr ControlTemplate kControls[] = {
-    {CVelluminDlg::IDC_DRIVE_LIST, ControlKind::ListView, 17, 69, 148, 158, "",
+    {CVelluminDlg::IDC_DRIVE_LIST, ControlKind::ListView, 17, 69, 148, 158, "Drives",
      Report | SingleSel | ShowSelAlways | NoColumnHeader | Border | TabStop},
-    {1001, ControlKind::ImageButton, 330, 9, 60, 27, "", kImage},
-    {1002, ControlKind::ImageButton, 330, 36, 60, 27, "", kImage},
-    {1003, ControlKind::ImageButton, 390, 9, 60, 27, "", kImage},
-    {1004, ControlKind::ImageButton, 390, 36, 59, 27, "", kImage},
-    {1005, ControlKind::ImageButton, 450, 9, 59, 27, "", kImage},
-    {1006, ControlKind::ImageButton, 449, 36, 60, 27, "", kImage},
+    {1001, ControlKind::ImageButton, 330, 9, 60, 27, "Drive Info", kImage},
+    {1002, ControlKind::ImageButton, 330, 36, 60, 27, "S.M.A.R.T. Status", kImage},
+    {1003, ControlKind::ImageButton, 390, 9, 60, 27, "Diagnostic Scan", kImage},
+    {1004, ControlKind::ImageButton, 390, 36, 59, 27, "Secure Erase", kImage},
+    {1005, ControlKind::ImageButton, 450, 9, 59, 27, "Firmware Update", kImage},
+    {1006, ControlKind::ImageButton, 449, 36, 60, 27, "Trim Detect and Enable", kImage},
     {CVelluminDlg::IDC_PAGE_AREA, ControlKind::Tab, 176, 69, 312, 157, ""},
     {CVelluminDlg::IDC_DIVIDER, ControlKind::ImageButton, 173, 69, 6, 159, "", OwnerDraw | Disabled},
-    {CVelluminDlg::IDC_HOME, ControlKind::ImageButton, 12, 246, 25, 21, "", kImage},
-    {CVelluminDlg::IDC_ABOUT, ControlKind::ImageButton, 36, 246, 26, 21, "", kImage},
-    {CVelluminDlg::IDC_REFRESH, ControlKind::ImageButton, 61, 246, 28, 21, "", kImage},
-    {1033, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
-    {1039, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
-    {1040, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
-    {1041, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
-    {1042, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
-    {1043, ControlKind::ImageButton, 494, 65, 31, 165, "", OwnerDraw | Disabled | Hidden},
+    {CVelluminDlg::IDC_HOME, ControlKind::ImageButton, 12, 246, 25, 21, "Home", kImage},
+    {CVelluminDlg::IDC_ABOUT, ControlKind::ImageButton, 36, 246, 26, 21, "About", kImage},
+    {CVelluminDlg::IDC_REFRESH, ControlKind::ImageButton, 61, 246, 28, 21, "Refresh", kImage},
+    {1033, ControlKind::ImageButton, 494, 65, 31, 165, "Drive", OwnerDraw | Disabled | Hidden},
+    {1039, ControlKind::ImageButton, 494, 65, 31, 165, "S.M.A.R.T.", OwnerDraw | Disabled | Hidden},
+    {1040, ControlKind::ImageButton, 494, 65, 31, 165, "Scan", OwnerDraw | Disabled | Hidden},
+    {1041, ControlKind::ImageButton, 494, 65, 31, 165, "Erase", OwnerDraw | Disabled | Hidden},
+    {1042, ControlKind::ImageButton, 494, 65, 31, 165, "Update", OwnerDraw | Disabled | Hidden},
+    {1043, ControlKind::ImageButton, 494, 65, 31, 165, "TRIM", OwnerDraw | Disabled | Hidden},
     {CVelluminDlg::IDC_VERSION, ControlKind::Static, 502, 259, 20, 8, "v1.11"},
 };
 constexpr DialogTemplate kTemplate{CVelluminDlg::kDialogId, 532, 277, "Vellumin", SysMenu | MinimizeBox,
@@ -114,6 +114,7 @@ bool CVelluminDlg::OnInitDialog() {
         m_btnPage[i].SetImages(kPageImages[i][0], kPageImages[i][1]);
     }
     m_btnDivider.SetImages(160, 160);
+    m_btnDivider.SetAccessibleRole(QAccessible::Separator);
     EnableItem(IDC_DIVIDER, false);
     m_btnHome.SetImages(161, 162);
     m_btnAbout.SetImages(165, 166);
@@ -129,6 +130,7 @@ bool CVelluminDlg::OnInitDialog() {
 
     for (int i = 0; i < kPageCount; ++i) {
         m_sideLabel[i].SetNormalImage(kSideLabelImages[i]);
+        m_sideLabel[i].SetAccessibleRole(QAccessible::StaticText);
         EnableItem(kSideLabels[i], false);
     }
     m_list.SetHighlight(true);
@@ -165,6 +167,8 @@ void CVelluminDlg::CreatePages() {
     for (int n = 1; n <= kPageCount; ++n) {
         auto page = m_pageFactory(n, m_platform);
         page->CreatePage(&m_tab);
+        // A screen reader names the page area after the feature button that shows it.
+        page->setAccessibleName(m_btnPage[n - 1].text());
         page->setHidden(true);
         m_pages[n - 1] = std::move(page);
     }

@@ -21,22 +21,22 @@ constexpr uint32_t kImage = OwnerDraw | TabStop;
 constexpr uint32_t kDescription = OwnerDraw | Hidden;
 
 constexpr ControlTemplate kControls[] = {
-    {1024, ControlKind::ImageButton, 361, 65, 166, 24, "", kImage},
-    {1035, ControlKind::ImageButton, 361, 89, 166, 24, "", kImage},
-    {1026, ControlKind::ImageButton, 361, 113, 166, 24, "", kImage},
-    {1036, ControlKind::ImageButton, 361, 137, 166, 24, "", kImage},
-    {1037, ControlKind::ImageButton, 361, 161, 166, 24, "", kImage},
-    {1038, ControlKind::ImageButton, 361, 185, 166, 24, "", kImage},
-    {CVelluminPre::IDC_CLONE, ControlKind::ImageButton, 361, 209, 166, 24, "", kImage},
-    {1044, ControlKind::ImageButton, 361, 233, 166, 24, "", kDescription},
-    {1045, ControlKind::ImageButton, 361, 233, 166, 24, "", kDescription},
-    {1046, ControlKind::ImageButton, 361, 233, 166, 24, "", kDescription},
-    {1043, ControlKind::ImageButton, 361, 234, 166, 24, "", kDescription},
-    {1047, ControlKind::ImageButton, 361, 233, 166, 24, "", kDescription},
-    {1048, ControlKind::ImageButton, 361, 234, 166, 24, "", kDescription},
-    {1049, ControlKind::ImageButton, 361, 233, 166, 24, "", kDescription},
-    {CVelluminPre::IDC_HOME_MARK, ControlKind::ImageButton, 13, 246, 25, 21, "", OwnerDraw | Disabled},
-    {CVelluminPre::IDC_ABOUT, ControlKind::ImageButton, 38, 246, 26, 21, "", kImage},
+    {1024, ControlKind::ImageButton, 361, 65, 166, 24, "Drive Info", kImage},
+    {1035, ControlKind::ImageButton, 361, 89, 166, 24, "S.M.A.R.T. Status", kImage},
+    {1026, ControlKind::ImageButton, 361, 113, 166, 24, "Diagnostic Scan", kImage},
+    {1036, ControlKind::ImageButton, 361, 137, 166, 24, "Secure Erase", kImage},
+    {1037, ControlKind::ImageButton, 361, 161, 166, 24, "Firmware Update", kImage},
+    {1038, ControlKind::ImageButton, 361, 185, 166, 24, "Trim Detect and Enable", kImage},
+    {CVelluminPre::IDC_CLONE, ControlKind::ImageButton, 361, 209, 166, 24, "System Clone", kImage},
+    {1044, ControlKind::ImageButton, 361, 233, 166, 24, "Drive Info", kDescription},
+    {1045, ControlKind::ImageButton, 361, 233, 166, 24, "S.M.A.R.T. Status", kDescription},
+    {1046, ControlKind::ImageButton, 361, 233, 166, 24, "Diagnostic Scan", kDescription},
+    {1043, ControlKind::ImageButton, 361, 234, 166, 24, "Secure Erase", kDescription},
+    {1047, ControlKind::ImageButton, 361, 233, 166, 24, "Firmware Update", kDescription},
+    {1048, ControlKind::ImageButton, 361, 234, 166, 24, "Trim Detect and Enable", kDescription},
+    {1049, ControlKind::ImageButton, 361, 233, 166, 24, "System Clone", kDescription},
+    {CVelluminPre::IDC_HOME_MARK, ControlKind::ImageButton, 13, 246, 25, 21, "Home", OwnerDraw | Disabled},
+    {CVelluminPre::IDC_ABOUT, ControlKind::ImageButton, 38, 246, 26, 21, "About", kImage},
 };
 constexpr DialogTemplate kTemplate{CVelluminPre::kDialogId, 532, 277, "Vellumin", SysMenu | MinimizeBox,
                                    kControls};
@@ -69,6 +69,11 @@ bool CVelluminPre::OnInitDialog() {
         m_btnDescriptions[i].SetNormalImage(kDescriptionImages[i]);
     }
     m_btnHomeMark.SetImages(161, 161);
+    // Pictures, not buttons: the home mark and the descriptions shown under the mouse.
+    m_btnHomeMark.SetAccessibleRole(QAccessible::StaticText);
+    for (auto& description : m_btnDescriptions) {
+        description.SetAccessibleRole(QAccessible::StaticText);
+    }
     m_btnAbout.SetImages(165, 166);
     EnableItem(IDC_HOME_MARK, false);
     if (m_strProgramFolder.empty()) {

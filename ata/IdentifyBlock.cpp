@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "ata/Registers.h"
+
 namespace vellumin::ata {
 
 std::string WordHex(const IdentifyBlock& block, int k) {
@@ -54,6 +56,32 @@ std::string ModelNumber(const IdentifyBlock& block) { return AtaString(block, kW
 std::string ModelText(const IdentifyBlock& block) { return TrimRight(ModelNumber(block)); }
 std::string PrefixText(const IdentifyBlock& block) { return AtaString(block, kWordModel, 1); }
 std::string RotationText(const IdentifyBlock& block) { return WordHex(block, kWordRotationRate); }
+
+SecurityStatus ReadSecurityStatus(const IdentifyBlock& block) {
+    const uint16_t w = Word(block, 128);
+    return {.supported = (w & sec::kSupported) != 0,
+            .enabled = (w & sec::kEnabled) != 0,
+            .locked = (w & sec::kLocked) != 0,
+            .frozen = (w & sec::kFrozen) != 0,
+            .expired = (w & sec::kExpired) != 0,
+            .enhancedEraseSupported = (w & sec::kEnhancedEraseSupported) != 0,
+            .levelMaximum = (w & sec::kLevelMaximum) != 0,
+            .eraseTime = Word(block, 89),
+            .enhancedEraseTime = Word(block, 90),
+            .masterPasswordRevision = Word(block, 92)};
+}
+
+uint64_t CapacitySectors(const IdentifyBlock& block) {
+    const uint16_t w83 = Word(block, 83);
+    if ((w83 & 0xC000) == 0x4000 && (w83 & 0x0400) != 0) {
+        uint64_t sectors = 0;
+        for (int k = 3; k >= 0; --k) {
+            sectors = (sectors << 16) | Word(block, 100 + k);
+        }
+        return sectors;
+    }
+    return Word(block, 60) | (uint64_t{Word(block, 61)} << 16);
+}
 
 bool IsModelSeries(std::string_view modelNumber) {
     constexpr std::string_view kSeries[] = {"KD5508", "KM5508", "KD3308"};

@@ -48,6 +48,27 @@ std::string ModelText(const IdentifyBlock& block);       // trailing white space
 std::string PrefixText(const IdentifyBlock& block);      // word 27 as an ATA string
 std::string RotationText(const IdentifyBlock& block);    // word 217 as "0x%02X%02X"
 
+// The security feature set as identify words 89, 90, 92 and 128 report it.
+struct SecurityStatus {
+    bool supported = false;
+    bool enabled = false;
+    bool locked = false;
+    bool frozen = false;
+    bool expired = false;  // the unlock attempt counter ran out
+    bool enhancedEraseSupported = false;
+    bool levelMaximum = false;
+    uint16_t eraseTime = 0;          // word 89, the drive's own time code
+    uint16_t enhancedEraseTime = 0;  // word 90
+    uint16_t masterPasswordRevision = 0;  // word 92
+};
+SecurityStatus ReadSecurityStatus(const IdentifyBlock& block);
+// The low byte of word 128, the status bits of ata::sec.
+inline uint8_t SecurityStatusByte(const IdentifyBlock& block) { return static_cast<uint8_t>(Word(block, 128)); }
+
+// User-addressable sectors: words 100-103 when the drive supports 48-bit addressing (word 83
+// valid with bit 10 set), else words 60-61.
+uint64_t CapacitySectors(const IdentifyBlock& block);
+
 // The model series ("KD5508", "KM5508", "KD3308" anywhere, case-sensitive) that cannot run the
 // scan, has its own SMART layout and needs AHCI for firmware updates.
 bool IsModelSeries(std::string_view modelNumber);

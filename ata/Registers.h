@@ -50,6 +50,9 @@ inline constexpr uint8_t kEnabled = 0x02;
 inline constexpr uint8_t kLocked = 0x04;
 inline constexpr uint8_t kFrozen = 0x08;
 inline constexpr uint8_t kExpired = 0x10;
+// Bits of the whole word.
+inline constexpr uint16_t kEnhancedEraseSupported = 0x0020;
+inline constexpr uint16_t kLevelMaximum = 0x0100;
 }  // namespace sec
 
 // Device register: LBA addressing, and the obsolete bits 7 and 5 older drives expect.

@@ -135,14 +135,8 @@ platform::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCou
 }
 
 uint64_t RegisterLba(const AtaPassThroughRequest& request) {
-    const auto& low = request.currentTaskFile;
-    uint64_t lba = low.lbaLow | (uint64_t{low.lbaMid} << 8) | (uint64_t{low.lbaHigh} << 16);
-    if (request.ext()) {
-        const auto& high = request.previousTaskFile;
-        return lba | (uint64_t{high.lbaLow} << 24) | (uint64_t{high.lbaMid} << 32) |
-               (uint64_t{high.lbaHigh} << 40);
-    }
-    return lba | (uint64_t{low.device & 0x0Fu} << 24);
+    return request.ext() ? UnpackLba48(request.currentTaskFile, request.previousTaskFile)
+                         : UnpackLba28(request.currentTaskFile);
 }
 
 namespace {

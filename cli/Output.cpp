@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <memory>
 #include <ostream>
 
 #include <CLI/CLI.hpp>
@@ -13,6 +14,15 @@ namespace vellumin::cli {
 
 CLI::Option* AddDriveArgument(CLI::App* command, std::string& drive) {
     return command->add_option("DRIVE", drive, "Physical drive number, 0 to 15")->required();
+}
+
+void AddBlockCommand(CLI::App& app, Context& context, const char* name, const char* description,
+                     const char* rawHelp, BlockCommand run) {
+    auto* command = app.add_subcommand(name, description);
+    auto options = std::make_shared<BlockCommandOptions>();
+    AddDriveArgument(command, options->drive);
+    command->add_flag("--raw", options->raw, rawHelp);
+    context.OnRun(command, [&context, options, run] { return run(context, *options); });
 }
 
 int ParseDrive(const std::string& text) {

@@ -1,7 +1,5 @@
 // vellumin-cli identify DRIVE [--raw]: a drive's identity from its IDENTIFY DEVICE data.
 
-#include <memory>
-
 #include <CLI/CLI.hpp>
 
 #include "ata/Discovery.h"
@@ -11,12 +9,7 @@
 namespace vellumin::cli {
 namespace {
 
-struct IdentifyOptions {
-    std::string drive;
-    bool raw = false;
-};
-
-int RunIdentify(Context& context, const IdentifyOptions& options) {
+int RunIdentify(Context& context, const BlockCommandOptions& options) {
     const int drive = ParseDrive(options.drive);
     ata::IdentifyBlock block{};
     if (const auto result = ata::IdentifyDevice(context.Platform().Drives(), drive, block); !result) {
@@ -43,15 +36,10 @@ int RunIdentify(Context& context, const IdentifyOptions& options) {
 }
 
 const Registrar identifyCommand(20, [](CLI::App& app, Context& context) {
-    auto* identify = app.add_subcommand(
-        "identify", "Show a drive's model, serial number, firmware and rotation rate");
-    auto options = std::make_shared<IdentifyOptions>();
-    AddDriveArgument(identify, options->drive);
-    identify->add_flag(
-        "--raw", options->raw,
-        "Print the 512 identify bytes as a hex dump, 16 per line; with --json as one "
-        "identifyHex string for a lab file");
-    context.OnRun(identify, [&context, options] { return RunIdentify(context, *options); });
+    AddBlockCommand(app, context, "identify", "Show a drive's model, serial number, firmware and rotation rate",
+                    "Print the 512 identify bytes as a hex dump, 16 per line; with --json as one "
+                    "identifyHex string for a lab file",
+                    RunIdentify);
 });
 
 }  // namespace

@@ -21,7 +21,6 @@
 #include "cli/Output.h"
 #include "cli/PromText.h"
 #include "cli/ScanRecord.h"
-#include "pages/driveinfo/DriveFacts.h"
 #include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/smart/SmartDispatch.h"
 #include "pages/smart/SmartLayouts.h"
@@ -251,8 +250,8 @@ KnownDrive AddDrive(prom::Exposition& metrics, Context& context, int number,
     metrics.Add(kScrapeSuccess, drive, Flag(smartRead));
 
     metrics.Add(kCapacity, drive,
-                static_cast<int64_t>(pages::CapacitySectors(identify) * ata::kSectorSize));
-    const auto security = pages::ReadSecurityStatus(identify);
+                static_cast<int64_t>(ata::CapacitySectors(identify) * ata::kSectorSize));
+    const auto security = ata::ReadSecurityStatus(identify);
     metrics.Add(kSecuritySupported, drive, Flag(security.supported));
     metrics.Add(kSecurityEnabled, drive, Flag(security.enabled));
     metrics.Add(kSecurityLocked, drive, Flag(security.locked));

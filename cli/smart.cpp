@@ -1,7 +1,5 @@
 // vellumin-cli smart DRIVE [--raw]: the SMART report decoded by the drive's controller family.
 
-#include <memory>
-
 #include <CLI/CLI.hpp>
 
 #include "cli/Command.h"
@@ -11,11 +9,6 @@
 
 namespace vellumin::cli {
 namespace {
-
-struct SmartOptions {
-    std::string drive;
-    bool raw = false;
-};
 
 const char* DecoderName(pages::SmartDecoder decoder) {
     switch (decoder) {
@@ -35,7 +28,7 @@ const char* DecoderName(pages::SmartDecoder decoder) {
     return "none";
 }
 
-int RunSmart(Context& context, const SmartOptions& options) {
+int RunSmart(Context& context, const BlockCommandOptions& options) {
     const int drive = ParseDrive(options.drive);
     const pages::DriveBlocks blocks =
         pages::ReadDriveBlocks(context.Platform().Drives(), drive, pages::ReadOrder::SmartFirst);
@@ -83,15 +76,10 @@ int RunSmart(Context& context, const SmartOptions& options) {
 }
 
 const Registrar smartCommand(40, [](CLI::App& app, Context& context) {
-    auto* smart = app.add_subcommand(
-        "smart", "Show the SMART health figures decoded for the drive's flash controller");
-    auto options = std::make_shared<SmartOptions>();
-    AddDriveArgument(smart, options->drive);
-    smart->add_flag(
-        "--raw", options->raw,
-        "Print the 512 SMART bytes as a hex dump (16 per line); with --json one smartHex "
-        "string for a lab file");
-    context.OnRun(smart, [&context, options] { return RunSmart(context, *options); });
+    AddBlockCommand(app, context, "smart", "Show the SMART health figures decoded for the drive's flash controller",
+                    "Print the 512 SMART bytes as a hex dump (16 per line); with --json one smartHex "
+                    "string for a lab file",
+                    RunSmart);
 });
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAccessibleWidget>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,12 +11,81 @@
 
 namespace vellumin::controls {
 
+namespace {
+
+// What a screen reader sees of the button: Qt's own button interface knows nothing of the
+// latch or of pictures that are no buttons at all.
+class CGdipButtonAccessible : public QAccessibleWidget {
+public:
+    explicit CGdipButtonAccessible(CGdipButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    CGdipButton* Button() const { return static_cast<CGdipButton*>(widget()); }
+    bool IsButton() const { return Button()->AccessibleRole() == QAccessible::Button; }
+
+    QAccessible::Role role() const override { return Button()->AccessibleRole(); }
+
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name) {
+            return QAccessibleWidget::text(t);
+        }
+        const QString name = Button()->accessibleName();
+        return name.isEmpty() ? Button()->text() : name;
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State st = QAccessibleWidget::state();
+        if (IsButton()) {
+            st.pressed = Button()->isDown() || Button()->IsLatched();
+        } else {
+            // A picture is disabled only so that it takes no clicks; it is not greyed out.
+            st.disabled = false;
+        }
+        return st;
+    }
+
+    QStringList actionNames() const override {
+        QStringList names;
+        if (IsButton() && Button()->isEnabled()) {
+            names << pressAction();
+        }
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString& action) override {
+        if (action == pressAction()) {
+            // Deferred, so a command that opens a modal window does not hold up the caller.
+            if (IsButton() && Button()->isEnabled()) {
+                Button()->animateClick();
+            }
+            return;
+        }
+        QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* AccessibleFactory(const QString& key, QObject* object) {
+    if (key == QLatin1String(CGdipButton::staticMetaObject.className())) {
+        if (auto* button = qobject_cast<CGdipButton*>(object)) {
+            return new CGdipButtonAccessible(button);
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 QEvent::Type CGdipButtonEvent::Type() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
 CGdipButton::CGdipButton(QWidget* parent) : QAbstractButton(parent) {
+    static const bool factory = [] {
+        QAccessible::installFactory(AccessibleFactory);
+        return true;
+    }();
+    (void)factory;
     // Mouse moves without a pressed button are what drive hover and the 9000 reports.
     setMouseTracking(true);
     setFocusPolicy(Qt::NoFocus);
@@ -50,7 +120,14 @@ void CGdipButton::SetImages(int normal, int highlight) {
 }
 
 void CGdipButton::SetLatched(bool latched) {
+    const bool changed = latched != m_bLatched;
     m_bLatched = latched;
+    if (changed && m_accRole == QAccessible::Button) {
+        QAccessible::State pressed;
+        pressed.pressed = true;
+        QAccessibleStateChangeEvent event(this, pressed);
+        QAccessible::updateAccessibility(&event);
+    }
     update();
 }
 
@@ -78,7 +155,9 @@ QImage CGdipButton::Brighten(const QImage& image) {
 // The parent's own pixels under the button: every ancestor from the window down to the parent
 // painted without its children, so siblings (and this button) never get into the picture.
 void CGdipButton::CaptureBackground() {
-    m_surfBack = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = devicePixelRatioF();
+    m_surfBack = QImage(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    m_surfBack.setDevicePixelRatio(ratio);
     m_surfBack.fill(palette().color(QPalette::Window));
     std::vector<QWidget*> chain;
     for (QWidget* w = parentWidget(); w != nullptr; w = w->isWindow() ? nullptr : w->parentWidget()) {
@@ -94,6 +173,8 @@ void CGdipButton::CaptureBackground() {
 QImage CGdipButton::Compose(const QImage& image, QPoint at) const {
     QImage canvas = m_surfBack;
     QPainter p(&canvas);
+    // Only a fractional device pixel ratio scales the image here.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawImage(at, image);
     return canvas;
 }
@@ -105,16 +186,20 @@ void CGdipButton::RenderSurfaces() {
     if (m_surfBack.isNull()) {
         CaptureBackground();
     }
-    const QImage& normal = *m_imgNormal->GetBitmap();
+    // On a screen of device pixel ratio above 1 the twice-size images, so the looks are as
+    // sharp as the screen; they draw in the same logical size.
+    const qreal ratio = devicePixelRatioF();
+    const QImage& normal = *m_imgNormal->GetBitmap(ratio);
     if (m_surfNormal.isNull()) {
         m_surfNormal = Compose(normal, QPoint(0, 0));
         if (m_surfPressed.isNull()) {
             const bool own = m_imgPressed && *m_imgPressed;
-            m_surfPressed = Compose(own ? *m_imgPressed->GetBitmap() : normal, QPoint(1, 1));
+            m_surfPressed = Compose(own ? *m_imgPressed->GetBitmap(ratio) : normal, QPoint(1, 1));
         }
         if (m_surfHover.isNull()) {
             const bool own = m_imgHover && *m_imgHover;
-            m_surfHover = Compose(own ? *m_imgHover->GetBitmap() : Brighten(normal), QPoint(0, 0));
+            m_surfHover =
+                Compose(own ? *m_imgHover->GetBitmap(ratio) : Brighten(normal), QPoint(0, 0));
         }
     }
     if (m_pShown == Look::None) {

@@ -18,6 +18,10 @@
 //     b->SetHoverImage(136);
 //     b->SetPressedImage(136);                    // these three: b->SetImages(130, 136)
 //
+// Assistive technology reads the button's text (set, never drawn) or accessible name as its
+// name, and sees a push button whose latch is its pressed state; a picture that only labels
+// or divides is given another role with SetAccessibleRole (it then offers no action).
+//
 // Mouse reports to the parent. For every mouse move over the button the parent receives,
 // synchronously (QCoreApplication::sendEvent), a CGdipButtonEvent with Message() == 9000
 // (kMsgCursorPos) and X()/Y() the cursor position in the parent's client coordinates; when
@@ -34,6 +38,7 @@
 //     }
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QEvent>
 #include <QImage>
 #include <QTimer>
@@ -85,12 +90,16 @@ public:
     void SetImages(int normal, int highlight);
 
     void SetLatched(bool latched);
+    // QAccessible::Button (a push button, the default), StaticText or Separator.
+    void SetAccessibleRole(QAccessible::Role role) { m_accRole = role; }
+    QAccessible::Role AccessibleRole() const { return m_accRole; }
     bool IsLatched() const { return m_bLatched; }
     bool IsHover() const { return m_bHover; }
 
     // The look chosen at the last paint (None before the first, or without a normal image).
     Look ShownLook() const { return m_pShown; }
-    // The rendered surfaces; null images until the first paint.
+    // The rendered surfaces, in the button's size times the device pixel ratio of its screen at
+    // the first paint; null images until then.
     const QImage& NormalSurface() const { return m_surfNormal; }
     const QImage& PressedSurface() const { return m_surfPressed; }
     const QImage& HoverSurface() const { return m_surfHover; }
@@ -126,6 +135,7 @@ private:
     QImage m_surfHover;
     Look m_pShown = Look::None;
     QTimer m_hoverTimer;
+    QAccessible::Role m_accRole = QAccessible::Button;
 };
 
 }  // namespace vellumin::controls

@@ -26,6 +26,16 @@ CGradientProgressCtrl::CGradientProgressCtrl(QWidget* parent) : QProgressBar(par
     setTextVisible(false);
     QProgressBar::setRange(0, 100);
     QProgressBar::setValue(0);
+    UpdateAccessibleName();
+}
+
+// A screen reader reads the bar by its percentage, shown or not; an empty bar reads as none done.
+void CGradientProgressCtrl::UpdateAccessibleName() {
+    const auto text = controls::GradientPercentText(m_nLower, m_nUpper, m_nPos);
+    const QString name = QString::fromStdString(text.value_or("0.00 %"));
+    if (name != accessibleName()) {
+        setAccessibleName(name);
+    }
 }
 
 // The scan and download workers set range and position from their own threads: the change is
@@ -47,6 +57,7 @@ void CGradientProgressCtrl::SetRange(int lower, int upper) {
     m_nUpper = upper;
     m_nPos = lower;
     QProgressBar::setRange(lower, upper);
+    UpdateAccessibleName();
     update();
 }
 
@@ -56,6 +67,7 @@ void CGradientProgressCtrl::SetPos(int position) {
     }
     m_nPos = position;
     QProgressBar::setValue(position);
+    UpdateAccessibleName();
     update();
 }
 

@@ -5,6 +5,7 @@
 // background colour, with the percentage optionally printed in the middle. An empty bar, or
 // one past its range, shows the style's button-face colour and no text. Vertical bars
 // (setOrientation(Qt::Vertical)) fill from the top.
+// Its accessible name is the percentage, printed or not, so a screen reader reads it.
 //
 // Range and position are kept here as well as in QProgressBar, because the bar paints a
 // position above its upper bound (as empty) that QProgressBar itself would refuse.
@@ -47,6 +48,7 @@ protected:
 
 private:
     bool Forwarded(std::function<void()> change);
+    void UpdateAccessibleName();
 
     int m_nLower = 0;
     int m_nUpper = 100;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include <QDir>
+#include <QGuiApplication>
 
 // Q_INIT_RESOURCE must be used outside any namespace. Calling it also keeps the linker from
 // dropping the resource object file out of the static library.
@@ -18,11 +19,12 @@ void EnsureResources() {
     (void)done;
 }
 
-QString ResourcePath(Kind kind, int id) {
+QString ResourcePath(Kind kind, int id, int scale) {
     EnsureResources();
-    return QStringLiteral(":/res/%1/%2.%3")
+    return QStringLiteral(":/res/%1/%2%3.%4")
         .arg(QLatin1String(KindDir(kind).data(), qsizetype(KindDir(kind).size())))
         .arg(id)
+        .arg(scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale))
         .arg(QLatin1String(KindExtension(kind).data(), qsizetype(KindExtension(kind).size())));
 }
 
@@ -42,11 +44,21 @@ bool KindFromType(const char* type, Kind* kind) {
     return true;
 }
 
-QPixmap LoadBitmap(int id) { return QPixmap(ResourcePath(Kind::Bitmap, id)); }
+QPixmap LoadBitmap(int id) {
+    if (qApp != nullptr && qApp->devicePixelRatio() > 1) {
+        // QPixmap does not look for "@2x" itself; its reader sets the ratio from that name.
+        QPixmap twice(ResourcePath(Kind::Bitmap, id, 2));
+        if (!twice.isNull()) {
+            return twice;
+        }
+    }
+    return QPixmap(ResourcePath(Kind::Bitmap, id));
+}
 
 QIcon LoadIcon(int id) {
-    QPixmap pixmap(ResourcePath(Kind::Icon, id));
-    return pixmap.isNull() ? QIcon() : QIcon(pixmap);
+    const QString path = ResourcePath(Kind::Icon, id);
+    // QIcon adds "<id>@2x.png" beside the file by itself.
+    return QPixmap(path).isNull() ? QIcon() : QIcon(path);
 }
 
 }  // namespace vellumin::res

@@ -1,6 +1,8 @@
 // Paints every image of res/Resources.h and writes them, plus the resource file that embeds
-// them, into the directory given as the only argument. Run by the build; the output is
-// deterministic for a given font.
+// them, into the directory given as the only argument. Each is painted twice, in its own pixel
+// size and at twice that as "<id>@2x.<ext>" for screens of device pixel ratio 2, from the same
+// drawing in the same coordinates. Run by the build; the output is deterministic for a given
+// font.
 
 #include <cmath>
 #include <cstdio>
@@ -419,9 +421,11 @@ void AppIcon(QPainter& p, const ResourceInfo& r) {
               QRectF(r.width * 0.58, r.height * 0.62, r.width * 0.3, r.height * 0.22), kAccent);
 }
 
-QImage Paint(const ResourceInfo& r) {
+QImage Paint(const ResourceInfo& r, int scale) {
     const bool opaque = r.kind == res::Kind::Bitmap;
-    QImage img(r.width, r.height, opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    QImage img(r.width * scale, r.height * scale,
+               opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    img.setDevicePixelRatio(scale);
     img.fill(opaque ? kPage : QColor(0, 0, 0, 0));
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -475,12 +479,13 @@ QImage Paint(const ResourceInfo& r) {
     return opaque ? img.convertToFormat(QImage::Format_RGB888) : img;
 }
 
-QString RelativePath(const ResourceInfo& r) {
+QString RelativePath(const ResourceInfo& r, int scale) {
     const auto dir = res::KindDir(r.kind);
     const auto ext = res::KindExtension(r.kind);
-    return QStringLiteral("%1/%2.%3")
+    return QStringLiteral("%1/%2%3.%4")
         .arg(QLatin1String(dir.data(), qsizetype(dir.size())))
         .arg(r.id)
+        .arg(scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale))
         .arg(QLatin1String(ext.data(), qsizetype(ext.size())));
 }
 
@@ -532,15 +537,17 @@ int main(int argc, char** argv) {
     QTextStream qrcOut(&qrc);
     qrcOut << "<!DOCTYPE RCC><RCC version=\"1.0\">\n<qresource prefix=\"/res\">\n";
     for (const auto& r : vellumin::res::kResources) {
-        const QString rel = RelativePath(r);
-        const QImage img = Paint(r);
-        if (!img.save(out.filePath(rel))) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(out.filePath(rel)));
-            return 1;
-        }
-        qrcOut << "  <file>" << rel << "</file>\n";
-        if (r.kind == vellumin::res::Kind::Icon && !WriteThemeIcons(out, img)) {
-            return 1;
+        for (int scale : {1, 2}) {
+            const QString rel = RelativePath(r, scale);
+            const QImage img = Paint(r, scale);
+            if (!img.save(out.filePath(rel))) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(out.filePath(rel)));
+                return 1;
+            }
+            qrcOut << "  <file>" << rel << "</file>\n";
+            if (scale == 1 && r.kind == vellumin::res::Kind::Icon && !WriteThemeIcons(out, img)) {
+                return 1;
+            }
         }
     }
     qrcOut << "</qresource>\n</RCC>\n";

@@ -17,11 +17,13 @@ void BitmapButton::LoadBitmaps(const QPixmap& normal, const QPixmap& pressed, co
 
 void BitmapButton::SizeToContent() {
     if (!m_normal.isNull()) {
-        resize(m_normal.size());
+        resize(m_normal.deviceIndependentSize().toSize());
     }
 }
 
-QSize BitmapButton::sizeHint() const { return m_normal.isNull() ? QSize(75, 23) : m_normal.size(); }
+QSize BitmapButton::sizeHint() const {
+    return m_normal.isNull() ? QSize(75, 23) : m_normal.deviceIndependentSize().toSize();
+}
 
 BitmapButton::Look BitmapButton::CurrentLook() const {
     if (!isEnabled()) {

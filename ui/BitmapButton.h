@@ -15,7 +15,8 @@ public:
     // Replaces all four bitmaps (null pixmaps for the states that have none) and repaints.
     void LoadBitmaps(const QPixmap& normal, const QPixmap& pressed = {}, const QPixmap& focus = {},
                      const QPixmap& disabled = {});
-    // Resizes the button to its normal bitmap, keeping its top-left corner.
+    // Resizes the button to its normal bitmap (in its logical size, a twice-size bitmap for a
+    // screen of device pixel ratio 2 counting as the same size), keeping its top-left corner.
     void SizeToContent();
 
     QSize sizeHint() const override;

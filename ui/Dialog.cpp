@@ -148,9 +148,15 @@ QWidget* Dialog::CreateControl(const ControlTemplate& control) {
 void Dialog::Place(QWidget& widget, const ControlTemplate& control) {
     widget.setParent(this);
     widget.setGeometry(DialogRectToPixels(control.x, control.y, control.cx, control.cy));
-    if (!control.text.empty() && HasTextProperty(widget)) {
-        widget.setProperty("text", QString::fromUtf8(control.text.data(),
-                                                     static_cast<qsizetype>(control.text.size())));
+    if (!control.text.empty()) {
+        const QString text =
+            QString::fromUtf8(control.text.data(), static_cast<qsizetype>(control.text.size()));
+        // A control that shows no caption of its own (a list) is named by it for screen readers.
+        if (HasTextProperty(widget)) {
+            widget.setProperty("text", text);
+        } else {
+            widget.setAccessibleName(text);
+        }
     }
     widget.setHidden(!control.visible());
     widget.setEnabled(control.enabled());

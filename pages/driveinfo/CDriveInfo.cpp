@@ -11,7 +11,7 @@ namespace {
 using namespace vellumin::ui;
 
 constexpr ControlTemplate kControls[] = {
-    {CDriveInfo::IDC_REPORT, ControlKind::ListView, 4, 3, 301, 150, "", Report | TabStop},
+    {CDriveInfo::IDC_REPORT, ControlKind::ListView, 4, 3, 301, 150, "Drive information", Report | TabStop},
 };
 constexpr DialogTemplate kTemplate{CDriveInfo::kDialogId, 315, 156, "", Child, kControls};
 

@@ -90,6 +90,7 @@ bool CFWUpdate::OnInitDialog() {
         palette.setColor(QPalette::Text, kWhite);
         edit->setPalette(palette);
         edit->setFont(font);
+        edit->setAccessibleName(QStringLiteral("Download folder"));
     }
     if (auto* label = ItemAs<QLabel>(IDC_STATUS)) {
         label->setWordWrap(true);

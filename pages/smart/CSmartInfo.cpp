@@ -11,7 +11,7 @@ namespace {
 using namespace vellumin::ui;
 
 constexpr ControlTemplate kControls[] = {
-    {CSmartInfo::IDC_REPORT, ControlKind::ListView, 4, 6, 301, 109, "", Report | TabStop},
+    {CSmartInfo::IDC_REPORT, ControlKind::ListView, 4, 6, 301, 109, "S.M.A.R.T. status", Report | TabStop},
     {CSmartInfo::IDC_MESSAGE, ControlKind::Static, 3, 135, 300, 17, ""},
 };
 constexpr DialogTemplate kTemplate{CSmartInfo::kDialogId, 315, 156, "", Child, kControls};

@@ -215,7 +215,7 @@ SgOutcome ClassifyCompletion(const SgCompletion& c) {
         return fail(TransportStage::ShortTransfer);
     }
     AtaReturn ok;
-    ok.status = kStatusReadyNoError;
+    ok.status = ata::kStatusOk;
     ok.statusOnly = true;
     return {ok, {}};
 }

@@ -101,9 +101,6 @@ struct SgOutcome {
 // fewer data bytes than asked (a good status alone would pass an empty buffer off as data).
 SgOutcome ClassifyCompletion(const SgCompletion& completion);
 
-// The good-status answer without sense data: ready, no error.
-inline constexpr uint8_t kStatusReadyNoError = ata::kStatusOk;
-
 // Writes the registers into the request's output fields (error into features, status into
 // command).
 void StoreReturn(const AtaReturn& registers, AtaPassThroughRequest& request);

@@ -9,6 +9,68 @@ namespace {
 constexpr const char* kDefaultLab = R"lab(
 {
   "note": "Built-in lab: every SMART controller family, every erase gate, boot/bad-sector/big/filtered drives.",
+  "smartTables": {
+    "sm2246": [
+      {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
+      {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
+      {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 3211},
+      {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 588},
+      {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
+      {"id": 161, "flags": 50, "current": 100, "worst": 100, "raw": 100},
+      {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 9},
+      {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 19340},
+      {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 97},
+      {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 18},
+      {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 52},
+      {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 3000},
+      {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 31},
+      {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 249109544995},
+      {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 1210833},
+      {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1873300}
+    ],
+    "smi": [
+      {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
+      {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
+      {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 1873},
+      {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
+      {"id": 161, "flags": 18, "current": 100, "worst": 100, "raw": 100},
+      {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 11},
+      {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 41244},
+      {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 87},
+      {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 21},
+      {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 412},
+      {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 47},
+      {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 29},
+      {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 219044642849},
+      {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 902114},
+      {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1404877}
+    ],
+    "jmf667": [
+      {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
+      {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
+      {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 2645},
+      {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 733},
+      {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 0},
+      {"id": 170, "flags": 50, "current": 100, "worst": 100, "raw": 4},
+      {"id": 173, "flags": 50, "current": 100, "worst": 100, "raw": 128851968012},
+      {"id": 175, "flags": 50, "current": 100, "worst": 100, "raw": 0},
+      {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 40},
+      {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 266289610789},
+      {"id": 197, "flags": 50, "current": 100, "worst": 100, "raw": 0},
+      {"id": 240, "flags": 50, "current": 100, "worst": 100, "raw": 0},
+      {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 998023}
+    ],
+    "jmf612": [
+      {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
+      {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
+      {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 6120},
+      {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 1290},
+      {"id": 170, "flags": 50, "current": 100, "worst": 100, "raw": 2},
+      {"id": 173, "flags": 50, "current": 100, "worst": 100, "raw": 81611587648},
+      {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 1095218298920},
+      {"id": 199, "flags": 50, "current": 100, "worst": 100, "raw": 0}
+    ]
+  },
   "machine": {
     "os": {
       "windows": true,
@@ -66,24 +128,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 4000000,
       "smart": {
         "controller": "SM2246",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 3211},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 588},
-          {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 161, "flags": 50, "current": 100, "worst": 100, "raw": 100},
-          {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 9},
-          {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 19340},
-          {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 97},
-          {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 18},
-          {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 52},
-          {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 3000},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 31},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 249109544995},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 1210833},
-          {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1873300}
-        ]
+        "attributes": "sm2246"
       }
     },
     {
@@ -95,23 +140,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 2000000,
       "smart": {
         "controller": "SMI2242",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 1873},
-          {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 161, "flags": 18, "current": 100, "worst": 100, "raw": 100},
-          {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 11},
-          {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 41244},
-          {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 87},
-          {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 21},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 412},
-          {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 47},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 29},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 219044642849},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 902114},
-          {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1404877}
-        ],
+        "attributes": "smi",
         "averageErase": 87,
         "maximumErase": 132,
         "minimumErase": 21
@@ -126,23 +155,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 2000000,
       "smart": {
         "controller": "SMI2235",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 1873},
-          {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 161, "flags": 18, "current": 100, "worst": 100, "raw": 100},
-          {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 11},
-          {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 41244},
-          {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 87},
-          {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 21},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 412},
-          {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 47},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 29},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 219044642849},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 902114},
-          {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1404877}
-        ],
+        "attributes": "smi",
         "averageErase": 65536,
         "maximumErase": 70011,
         "minimumErase": 64001
@@ -157,21 +170,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 2000000,
       "smart": {
         "controller": "JMF667",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 2645},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 733},
-          {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 170, "flags": 50, "current": 100, "worst": 100, "raw": 4},
-          {"id": 173, "flags": 50, "current": 100, "worst": 100, "raw": 128851968012},
-          {"id": 175, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 40},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 266289610789},
-          {"id": 197, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 240, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 998023}
-        ]
+        "attributes": "jmf667"
       },
       "security": {"enhancedErase": true, "eraseTime": 2, "enhancedEraseTime": 4}
     },
@@ -184,16 +183,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 1000000,
       "smart": {
         "controller": "JMF612",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 6120},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 1290},
-          {"id": 170, "flags": 50, "current": 100, "worst": 100, "raw": 2},
-          {"id": 173, "flags": 50, "current": 100, "worst": 100, "raw": 81611587648},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 1095218298920},
-          {"id": 199, "flags": 50, "current": 100, "worst": 100, "raw": 0}
-        ]
+        "attributes": "jmf612"
       },
       "security": {"userPassword": "owner-set-password", "startUnlocked": true}
     },
@@ -206,16 +196,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 1000000,
       "smart": {
         "controller": "JMF616",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 6120},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 1290},
-          {"id": 170, "flags": 50, "current": 100, "worst": 100, "raw": 2},
-          {"id": 173, "flags": 50, "current": 100, "worst": 100, "raw": 81611587648},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 1095218298920},
-          {"id": 199, "flags": 50, "current": 100, "worst": 100, "raw": 0}
-        ]
+        "attributes": "jmf612"
       },
       "security": {"userPassword": "owner-set-password"}
     },
@@ -227,16 +208,7 @@ constexpr const char* kDefaultLab = R"lab(
       "firmware": "101202B",
       "sectors": 1000000,
       "smart": {
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 6120},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 1290},
-          {"id": 170, "flags": 50, "current": 100, "worst": 100, "raw": 2},
-          {"id": 173, "flags": 50, "current": 100, "worst": 100, "raw": 81611587648},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 1095218298920},
-          {"id": 199, "flags": 50, "current": 100, "worst": 100, "raw": 0}
-        ]
+        "attributes": "jmf612"
       },
       "security": {"startFrozen": true}
     },
@@ -291,24 +263,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 2000000,
       "smart": {
         "controller": "SM2246",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 3211},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 588},
-          {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 161, "flags": 50, "current": 100, "worst": 100, "raw": 100},
-          {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 9},
-          {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 19340},
-          {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 97},
-          {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 18},
-          {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 52},
-          {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 3000},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 31},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 249109544995},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 1210833},
-          {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1873300}
-        ]
+        "attributes": "sm2246"
       },
       "faults": [{"lba": 1000000, "count": 1, "error": "0x40"}]
     },
@@ -321,21 +276,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 300000000,
       "smart": {
         "controller": "JMF667",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 2645},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 733},
-          {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 170, "flags": 50, "current": 100, "worst": 100, "raw": 4},
-          {"id": 173, "flags": 50, "current": 100, "worst": 100, "raw": 128851968012},
-          {"id": 175, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 40},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 266289610789},
-          {"id": 197, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 240, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 998023}
-        ]
+        "attributes": "jmf667"
       }
     },
     {
@@ -347,24 +288,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 1000000,
       "smart": {
         "controller": "SM2246",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 3211},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 588},
-          {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 161, "flags": 50, "current": 100, "worst": 100, "raw": 100},
-          {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 9},
-          {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 19340},
-          {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 97},
-          {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 18},
-          {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 52},
-          {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 3000},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 31},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 249109544995},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 1210833},
-          {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1873300}
-        ]
+        "attributes": "sm2246"
       }
     },
     {
@@ -391,23 +315,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 1000000,
       "smart": {
         "controller": "SMI2242 ",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 1873},
-          {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 161, "flags": 18, "current": 100, "worst": 100, "raw": 100},
-          {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 11},
-          {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 41244},
-          {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 87},
-          {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 21},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 412},
-          {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 47},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 29},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 219044642849},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 902114},
-          {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1404877}
-        ],
+        "attributes": "smi",
         "averageErase": 87,
         "maximumErase": 132,
         "minimumErase": 21
@@ -423,21 +331,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 1000000,
       "smart": {
         "controller": "JMF667",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 2645},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 733},
-          {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 170, "flags": 50, "current": 100, "worst": 100, "raw": 4},
-          {"id": 173, "flags": 50, "current": 100, "worst": 100, "raw": 128851968012},
-          {"id": 175, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 40},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 266289610789},
-          {"id": 197, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 240, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 998023}
-        ]
+        "attributes": "jmf667"
       },
       "security": {"userPasswordHex": "56656c6c756d696e2d65726173652d6b65792d32303236005ca713e9428b6df0"}
     },
@@ -450,24 +344,7 @@ constexpr const char* kDefaultLab = R"lab(
       "sectors": 1000000,
       "smart": {
         "controller": "SM2246",
-        "attributes": [
-          {"id": 1, "flags": 11, "current": 100, "worst": 100, "raw": 0},
-          {"id": 5, "flags": 19, "current": 100, "worst": 100, "raw": 0},
-          {"id": 9, "flags": 50, "current": 100, "worst": 100, "raw": 3211},
-          {"id": 12, "flags": 50, "current": 100, "worst": 100, "raw": 588},
-          {"id": 160, "flags": 50, "current": 100, "worst": 100, "raw": 0},
-          {"id": 161, "flags": 50, "current": 100, "worst": 100, "raw": 100},
-          {"id": 163, "flags": 50, "current": 100, "worst": 100, "raw": 9},
-          {"id": 164, "flags": 50, "current": 100, "worst": 100, "raw": 19340},
-          {"id": 165, "flags": 50, "current": 100, "worst": 100, "raw": 97},
-          {"id": 166, "flags": 50, "current": 100, "worst": 100, "raw": 18},
-          {"id": 167, "flags": 50, "current": 100, "worst": 100, "raw": 52},
-          {"id": 168, "flags": 50, "current": 100, "worst": 100, "raw": 3000},
-          {"id": 192, "flags": 50, "current": 100, "worst": 100, "raw": 31},
-          {"id": 194, "flags": 34, "current": 100, "worst": 100, "raw": 249109544995},
-          {"id": 241, "flags": 50, "current": 100, "worst": 100, "raw": 1210833},
-          {"id": 242, "flags": 50, "current": 100, "worst": 100, "raw": 1873300}
-        ]
+        "attributes": "sm2246"
       },
       "transport": {"openFails": true}
     }

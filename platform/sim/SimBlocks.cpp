@@ -191,14 +191,7 @@ void AdoptRawIdentify(DriveDescription& drive, bool securityGiven) {
     }
     auto w = [&](int k) { return ata::Word(b, k); };
     if (drive.sectors == 0) {
-        const bool lba48 = (w(83) & 0xC400) == 0x4400;
-        if (lba48) {
-            for (int k = 0; k < 4; ++k) {
-                drive.sectors |= static_cast<uint64_t>(w(100 + k)) << (16 * k);
-            }
-        } else {
-            drive.sectors = w(60) | (static_cast<uint64_t>(w(61)) << 16);
-        }
+        drive.sectors = ata::CapacitySectors(b);
     }
     drive.serial = ata::TrimRight(ata::SerialNumber(b));
     drive.firmware = ata::TrimRight(ata::FirmwareRevision(b));
@@ -211,8 +204,8 @@ void AdoptRawIdentify(DriveDescription& drive, bool securityGiven) {
         const uint16_t s = w(128);
         SecurityDescription& sec = drive.security;
         sec.supported = s & ata::sec::kSupported;
-        sec.enhancedEraseSupported = s & 0x0020;
-        sec.level = (s & 0x0100) ? SecurityLevel::Maximum : SecurityLevel::High;
+        sec.enhancedEraseSupported = s & ata::sec::kEnhancedEraseSupported;
+        sec.level = (s & ata::sec::kLevelMaximum) ? SecurityLevel::Maximum : SecurityLevel::High;
         sec.frozenAtPowerOn = s & ata::sec::kFrozen;
         sec.startExpired = s & ata::sec::kExpired;
         sec.eraseTime = w(89);
@@ -235,7 +228,7 @@ uint16_t SecurityState::Word128() const {
     w |= locked ? ata::sec::kLocked : 0;
     w |= frozen ? ata::sec::kFrozen : 0;
     w |= expired ? ata::sec::kExpired : 0;
-    return SetIf(w, 8, enabled && level == SecurityLevel::Maximum);
+    return enabled && level == SecurityLevel::Maximum ? static_cast<uint16_t>(w | ata::sec::kLevelMaximum) : w;
 }
 
 const FirmwareAnswer* MachineFacts::FindFirmwareAnswer(const std::string& model, const std::string& firmware,

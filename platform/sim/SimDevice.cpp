@@ -35,7 +35,7 @@ struct SecurityBlock {
         const uint16_t control = static_cast<uint16_t>(data[0] | (data[1] << 8));
         master = control & 0x0001;
         enhanced = control & 0x0002;
-        maximum = control & 0x0100;
+        maximum = control & 0x0100;  // the password block's control word, not identify
         std::memcpy(password.data(), data + 2, password.size());
         masterId = static_cast<uint16_t>(data[34] | (data[35] << 8));
     }
@@ -46,13 +46,13 @@ struct SecurityBlock {
 struct SimDevice::Outcome {
     bool delivered = true;
     uint8_t error = 0;
-    uint8_t status = kStatusOk;
+    uint8_t status = ata::kStatusOk;
     std::optional<uint64_t> errorLba;
     uint32_t waitMs = 0;
     uint32_t waitUs = 0;
 
     static Outcome Ok() { return {}; }
-    static Outcome Abort(uint8_t error = kErrorAbort) { return {true, error, kStatusAborted, {}, 0, 0}; }
+    static Outcome Abort(uint8_t error = ata::kErrorAbort) { return {true, error, ata::kStatusAborted, {}, 0, 0}; }
     static Outcome Refused() { return {false, 0, 0, {}, 0, 0}; }
 };
 
@@ -83,9 +83,9 @@ SimDevice::SimDevice(DriveDescription desc) : m_desc(std::move(desc)) {
             m_vendorErase[code] = true;
         }
     } else if (std::memcmp(m_smart.data() + 400, "SMI", 3) == 0) {
-        m_vendorErase[ata_cmd::kVendorEraseFull] = m_vendorErase[ata_cmd::kVendorEraseQuickSmi] = true;
+        m_vendorErase[ata::cmd::kVendorEraseFull] = m_vendorErase[ata::cmd::kVendorEraseQuickSmi] = true;
     } else if (std::memcmp(m_smart.data() + 400, "JMF", 3) == 0) {
-        m_vendorErase[ata_cmd::kVendorEraseFull] = m_vendorErase[ata_cmd::kVendorEraseQuickJmf] = true;
+        m_vendorErase[ata::cmd::kVendorEraseFull] = m_vendorErase[ata::cmd::kVendorEraseQuickJmf] = true;
     }
 
     m_faults = m_desc.faults;
@@ -157,11 +157,11 @@ bool SimDevice::Execute(AtaPassThroughRequest& request) {
         std::lock_guard lock(m_mutex);
         const uint8_t command = request.currentTaskFile.command;
         const bool smartRefused =
-            command == ata_cmd::kSmart && m_undeliveredSmart[request.currentTaskFile.features];
+            command == ata::cmd::kSmart && m_undeliveredSmart[request.currentTaskFile.features];
         if (m_present && !m_undelivered[command] && !smartRefused) {
             outcome = Dispatch(request, record);
-        } else if (command == ata_cmd::kReadDma || command == ata_cmd::kReadDmaExt) {
-            Read(request, record, command == ata_cmd::kReadDmaExt, /*decodeOnly=*/true);
+        } else if (command == ata::cmd::kReadDma || command == ata::cmd::kReadDmaExt) {
+            Read(request, record, command == ata::cmd::kReadDmaExt, /*decodeOnly=*/true);
         }
         if (outcome.delivered) {
             AtaTaskFile& out = request.currentTaskFile;
@@ -205,20 +205,20 @@ SimDevice::Outcome SimDevice::Dispatch(AtaPassThroughRequest& request, CommandRe
         return Outcome::Abort();
     }
     switch (command) {
-        case ata_cmd::kIdentify:
+        case ata::cmd::kIdentify:
             return Identify(request);
-        case ata_cmd::kSmart:
+        case ata::cmd::kSmart:
             return Smart(request);
-        case ata_cmd::kReadDma:
+        case ata::cmd::kReadDma:
             return Read(request, record, false, false);
-        case ata_cmd::kReadDmaExt:
+        case ata::cmd::kReadDmaExt:
             return Read(request, record, true, false);
-        case ata_cmd::kSecuritySetPassword:
-        case ata_cmd::kSecurityUnlock:
-        case ata_cmd::kSecurityErasePrepare:
-        case ata_cmd::kSecurityEraseUnit:
-        case ata_cmd::kSecurityFreezeLock:
-        case ata_cmd::kSecurityDisablePassword:
+        case ata::cmd::kSecuritySetPassword:
+        case ata::cmd::kSecurityUnlock:
+        case ata::cmd::kSecurityErasePrepare:
+        case ata::cmd::kSecurityEraseUnit:
+        case ata::cmd::kSecurityFreezeLock:
+        case ata::cmd::kSecurityDisablePassword:
             return SecurityCommand(request, prepared);
         default:
             return Outcome::Abort();
@@ -236,10 +236,10 @@ SimDevice::Outcome SimDevice::Identify(AtaPassThroughRequest& request) {
 
 SimDevice::Outcome SimDevice::Smart(AtaPassThroughRequest& request) {
     const AtaTaskFile& tf = request.currentTaskFile;
-    if (tf.lbaMid != ata_cmd::kSmartLbaMid || tf.lbaHigh != ata_cmd::kSmartLbaHigh) {
+    if (tf.lbaMid != ata::cmd::kSmartLbaMid || tf.lbaHigh != ata::cmd::kSmartLbaHigh) {
         return Outcome::Abort();
     }
-    if (tf.features == ata_cmd::kSmartReadData) {
+    if (tf.features == ata::cmd::kSmartReadData) {
         if (!m_desc.smart.supported || !m_desc.smart.enabled) {
             return Outcome::Abort();
         }
@@ -250,7 +250,7 @@ SimDevice::Outcome SimDevice::Smart(AtaPassThroughRequest& request) {
         return Outcome::Ok();
     }
     const uint8_t code = tf.features;
-    const uint8_t lbaLow = code == ata_cmd::kVendorEraseFull ? 0xFF : 0x00;
+    const uint8_t lbaLow = code == ata::cmd::kVendorEraseFull ? 0xFF : 0x00;
     if (!m_vendorErase[code] || tf.sectorCount != 1 || tf.lbaLow != lbaLow) {
         return Outcome::Abort();
     }
@@ -261,7 +261,7 @@ SimDevice::Outcome SimDevice::Smart(AtaPassThroughRequest& request) {
         return Outcome::Abort();
     }
     std::memset(request.dataBuffer, 0, kBlock);
-    EraseMedia(code == ata_cmd::kVendorEraseFull ? EraseKind::VendorFull : EraseKind::VendorQuick);
+    EraseMedia(code == ata::cmd::kVendorEraseFull ? EraseKind::VendorFull : EraseKind::VendorQuick);
     Outcome done;
     done.waitMs = m_eraseMs;
     return done;
@@ -334,8 +334,8 @@ SimDevice::Outcome SimDevice::Read(AtaPassThroughRequest& request, CommandRecord
     const MediaFault* fault = FaultIn(lba, count);
     const uint64_t faultLba = fault ? std::max(lba, fault->lba) : UINT64_MAX;
     if (end > limit && std::max(lba, limit) <= faultLba) {
-        outcome.status = kStatusAborted;
-        outcome.error = kErrorIdnf;
+        outcome.status = ata::kStatusAborted;
+        outcome.error = ata::kErrorIdnf;
         outcome.errorLba = std::max(lba, limit);
         return outcome;
     }
@@ -344,7 +344,7 @@ SimDevice::Outcome SimDevice::Read(AtaPassThroughRequest& request, CommandRecord
         if (fault->deviceFault) {
             outcome.status = static_cast<uint8_t>(ata::kStatusDeviceFault | (fault->error ? ata::kStatusErr : 0x00));
         } else {
-            outcome.status = kStatusAborted;
+            outcome.status = ata::kStatusAborted;
         }
         outcome.errorLba = faultLba;
         return outcome;
@@ -377,7 +377,7 @@ SimDevice::Outcome SimDevice::SecurityCommand(AtaPassThroughRequest& request, bo
     if (!s.supported) {
         return Outcome::Abort();
     }
-    if (command == ata_cmd::kSecurityFreezeLock) {
+    if (command == ata::cmd::kSecurityFreezeLock) {
         if (s.locked) {
             return Outcome::Abort();
         }
@@ -387,7 +387,7 @@ SimDevice::Outcome SimDevice::SecurityCommand(AtaPassThroughRequest& request, bo
     if (s.frozen) {
         return Outcome::Abort();
     }
-    if (command == ata_cmd::kSecurityErasePrepare) {
+    if (command == ata::cmd::kSecurityErasePrepare) {
         s.erasePrepared = true;
         return Outcome::Ok();
     }
@@ -407,7 +407,7 @@ SimDevice::Outcome SimDevice::SecurityCommand(AtaPassThroughRequest& request, bo
     auto masterMatches = [&] { return s.masterPassword == block.password; };
 
     switch (command) {
-        case ata_cmd::kSecuritySetPassword:
+        case ata::cmd::kSecuritySetPassword:
             if (s.locked) {
                 return Outcome::Abort();
             }
@@ -423,9 +423,9 @@ SimDevice::Outcome SimDevice::SecurityCommand(AtaPassThroughRequest& request, bo
             }
             return Outcome::Ok();
 
-        case ata_cmd::kSecurityUnlock:
-        case ata_cmd::kSecurityDisablePassword: {
-            const bool disable = command == ata_cmd::kSecurityDisablePassword;
+        case ata::cmd::kSecurityUnlock:
+        case ata::cmd::kSecurityDisablePassword: {
+            const bool disable = command == ata::cmd::kSecurityDisablePassword;
             if (s.expired || (disable && s.locked)) {
                 return Outcome::Abort();
             }
@@ -446,7 +446,7 @@ SimDevice::Outcome SimDevice::SecurityCommand(AtaPassThroughRequest& request, bo
             return Outcome::Ok();
         }
 
-        case ata_cmd::kSecurityEraseUnit: {
+        case ata::cmd::kSecurityEraseUnit: {
             if (!prepared || s.expired) {
                 return Outcome::Abort();
             }
@@ -483,10 +483,12 @@ ata::IdentifyBlock SimDevice::BuildIdentifyLocked() const {
     w85 = m_security.enabled ? static_cast<uint16_t>(w85 | 0x0002) : static_cast<uint16_t>(w85 & ~0x0002);
     PutWord(b, 85, w85);
     // Only the state bits move; whatever else a captured word 128 holds stays as it was.
-    constexpr uint16_t kStateBits = 0x013F;
+    constexpr uint16_t kStateBits = ata::sec::kSupported | ata::sec::kEnabled | ata::sec::kLocked |
+                                    ata::sec::kFrozen | ata::sec::kExpired |
+                                    ata::sec::kEnhancedEraseSupported | ata::sec::kLevelMaximum;
     uint16_t w128 = static_cast<uint16_t>((ata::Word(b, 128) & ~kStateBits) | m_security.Word128());
     if (m_security.supported && m_desc.security.enhancedEraseSupported) {
-        w128 |= 0x0020;
+        w128 |= ata::sec::kEnhancedEraseSupported;
     }
     PutWord(b, 128, w128);
     for (const auto& [k, v] : m_desc.identifyWords) {

@@ -17,12 +17,6 @@
 
 namespace vellumin::platform::sim {
 
-// The ATA command and register values the device understands.
-namespace ata_cmd = vellumin::ata::cmd;
-using ata::kErrorAbort;
-using ata::kErrorIdnf;
-using ata::kStatusAborted;
-using ata::kStatusOk;
 // Sectors a 28-bit command reaches; words 60-61 report at most this many.
 inline constexpr uint64_t kLba28Max = ata::kLba28Limit - 1;
 

@@ -236,29 +236,46 @@ void Overrides(const Node& node, std::map<int, V>& out, int lastIndex, const cha
     }
 }
 
-void ParseSmart(const Node& node, SmartDescription& smart) {
+// Attribute lists named once at the top of a lab and referred to by drives of one family.
+using SmartTables = std::map<std::string, std::vector<SmartAttribute>>;
+
+std::vector<SmartAttribute> AttributeList(const Node& list) {
+    list.ExpectArray();
+    if (list.Value().size() > 30) {
+        list.Fail("more than 30 attribute slots");
+    }
+    std::vector<SmartAttribute> attributes;
+    for (size_t i = 0; i < list.Value().size(); ++i) {
+        ObjectReader a(list.Element(i));
+        SmartAttribute attribute;
+        a.Require("id");
+        a.Unsigned("id", attribute.id);
+        a.Unsigned("flags", attribute.flags);
+        a.Unsigned("current", attribute.current);
+        a.Unsigned("worst", attribute.worst);
+        a.Unsigned("raw", attribute.raw, (uint64_t{1} << 48) - 1);
+        a.Unsigned("reserved", attribute.reserved);
+        a.Finish();
+        attributes.push_back(attribute);
+    }
+    return attributes;
+}
+
+void ParseSmart(const Node& node, SmartDescription& smart, const SmartTables& tables) {
     ObjectReader r(node);
     r.Bool("supported", smart.supported);
     r.Bool("enabled", smart.enabled);
     r.Unsigned("revision", smart.revision);
     r.String("controller", smart.controller, 10);
     if (auto list = r.Get("attributes")) {
-        list->ExpectArray();
-        if (list->Value().size() > 30) {
-            list->Fail("more than 30 attribute slots");
-        }
-        for (size_t i = 0; i < list->Value().size(); ++i) {
-            ObjectReader a(list->Element(i));
-            SmartAttribute attribute;
-            a.Require("id");
-            a.Unsigned("id", attribute.id);
-            a.Unsigned("flags", attribute.flags);
-            a.Unsigned("current", attribute.current);
-            a.Unsigned("worst", attribute.worst);
-            a.Unsigned("raw", attribute.raw, (uint64_t{1} << 48) - 1);
-            a.Unsigned("reserved", attribute.reserved);
-            a.Finish();
-            smart.attributes.push_back(attribute);
+        if (list->Value().is_string()) {
+            const auto table = tables.find(list->String());
+            if (table == tables.end()) {
+                list->Fail("no table \"" + list->String() + "\" in smartTables");
+            }
+            smart.attributes = table->second;
+        } else {
+            smart.attributes = AttributeList(*list);
         }
     }
     r.Unsigned("averageErase", smart.averageErase, 0xFFFFFF);
@@ -333,7 +350,7 @@ void ParseTransport(const Node& node, TransportDescription& t) {
     r.Finish();
 }
 
-DriveDescription ParseDrive(const Node& node, int& slot, size_t index) {
+DriveDescription ParseDrive(const Node& node, int& slot, size_t index, const SmartTables& tables) {
     DriveDescription d;
     ObjectReader r(node);
     slot = static_cast<int>(index);
@@ -382,7 +399,7 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index) {
         if (d.smartRaw) {
             n->Fail("give either smart or smartHex");
         }
-        ParseSmart(*n, d.smart);
+        ParseSmart(*n, d.smart, tables);
     }
     if (auto n = r.Get("vendorErase")) {
         d.smart.vendorEraseCodes = CommandList(*n);
@@ -585,12 +602,19 @@ LabDescription ParseLab(const std::string& json, const std::string& sourceName) 
     lab.json = json;
     const Node root(document, "", sourceName);
     ObjectReader r(root);
+    SmartTables tables;
+    if (auto named = r.Get("smartTables")) {
+        named->ExpectObject();
+        for (const auto& [name, list] : named->Value().items()) {
+            tables[name] = AttributeList(named->Child(name));
+        }
+    }
     if (auto drives = r.Get("drives")) {
         drives->ExpectArray();
         for (size_t i = 0; i < drives->Value().size(); ++i) {
             const Node node = drives->Element(i);
             int slot = 0;
-            DriveDescription drive = ParseDrive(node, slot, i);
+            DriveDescription drive = ParseDrive(node, slot, i, tables);
             if (lab.drives[slot]) {
                 node.Fail("slot " + std::to_string(slot) + " is used twice");
             }

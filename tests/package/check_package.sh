@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
 # Builds the .deb with CPack in the given build tree, unpacks it into a temporary root and
-# checks what a user and Debian's tools would look at. Usage: check_package.sh BUILD_DIR
+# checks what a user and Debian's tools would look at. Usage: check_package.sh BUILD_DIR [PREFIX]
 set -euo pipefail
 build=$(cd "$1" && pwd)
+prefix=${2:-/usr}
+if [ "$prefix" != /usr ]; then
+  echo "skipped: this tree installs to $prefix; a Debian package installs to /usr" \
+       "(configure with -DCMAKE_INSTALL_PREFIX=/usr, as the presets and tools/package do)"
+  exit 77
+fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail=0
@@ -48,6 +54,13 @@ policy=$root/usr/share/polkit-1/actions/org.vellumin.Vellumin.policy
 check "polkit policy is valid XML" xmllint --noout "$policy"
 check "polkit policy names the installed program" \
   sh -c "xmllint --xpath 'string(//annotate[@key=\"org.freedesktop.policykit.exec.path\"])' '$policy' | grep -qx /usr/bin/vellumin"
+# The metrics service, rated by systemd against the unpacked tree alone (nothing is loaded into
+# the host's systemd). A directive systemd does not know is ignored with a warning: no hardening.
+exposure=$(systemd-analyze security --offline=yes --root="$root" --threshold=40 \
+             vellumin-metrics.service 2>&1) && rated=1 || rated=0
+level=$(printf '%s\n' "$exposure" | sed -n 's/.*Overall exposure level for [^:]*: //p')
+check "metrics service exposure ${level:-not rated}, at most 4.0" \
+  sh -c '[ "$1" = 1 ] || { printf "%s\n" "$2"; exit 1; }; ! printf "%s\n" "$2" | grep -E "Unknown|ignoring|[Ff]ailed|not found"' _ "$rated" "$exposure"
 for size in 16 32 48 128 256; do
   check "icon ${size}x${size}" sh -c "file '$root/usr/share/icons/hicolor/${size}x${size}/apps/org.vellumin.Vellumin.png' | grep -q '$size x $size'"
 done

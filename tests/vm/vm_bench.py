@@ -14,8 +14,10 @@ import os
 import re
 import shlex
 import shutil
+import socket
 import subprocess
 import sys
+import tempfile
 import time
 from pathlib import Path
 
@@ -200,7 +202,8 @@ def copy_program(binary: Path, root: Path, name: str):
             dest.chmod(0o755)
 
 
-def build_initramfs(work: Path, kernel: Path, cli: Path, probe: Path, init_script: str) -> Path:
+def build_initramfs(work: Path, kernel: Path, cli: Path, probe: Path, init_script: str,
+                    extra_programs=(), extra_files=None) -> Path:
     root = work / "root"
     shutil.rmtree(root, ignore_errors=True)
     for d in ("bin", "dev", "proc", "sys", "mnt", "tmp", "modules"):
@@ -215,6 +218,15 @@ def build_initramfs(work: Path, kernel: Path, cli: Path, probe: Path, init_scrip
         raise Failure(f"{busybox} is not static: install busybox-static")
     copy_program(cli, root, "vellumin-cli")
     copy_program(probe, root, "vellumin-vm-probe")
+    for program in extra_programs:
+        found = shutil.which(program)
+        if not found:
+            raise Failure(f"{program} is missing (tools/deps vm installs it)")
+        copy_program(Path(found), root, Path(program).name)
+    for path, text in (extra_files or {}).items():
+        target = root / path.lstrip("/")
+        target.parent.mkdir(parents=True, exist_ok=True)
+        target.write_text(text)
     moddir = next((kernel / "lib/modules").iterdir())
     names = []
     for index, (name, path) in enumerate(resolve_modules(moddir, GUEST_MODULES)):
@@ -885,6 +897,367 @@ def check_pairs(r: Results, c: Checker, pairs: int):
     return lines
 
 
+# ---------------------------------------------------------------- drives pulled out (--unplug)
+
+# Each disk sits alone on its own AHCI controller: QEMU's IDE bus has no hot-plug, so the
+# controller (a PCI device) is what device_del takes away, and the guest's ACPI hot-plug
+# driver removes the disk under the running command: the orderly removal a hot-swap bay's
+# eject gives, not an electrical surprise (QEMU has none for AHCI). The guest asks for the
+# pull on the results port ("@@@ UNPLUG <controller>"); the host sends device_del.
+# With the bench's own controller first (ata1-6), controller k's port 0 is libata port 6k+1.
+UNPLUG_DISKS = [
+    # Large enough that the full scan is still reading when the pull lands.
+    dict(port=6, name="pull-scan", controller="pull-scan", slot=0x10, model="VQ PULLED SCAN SSD",
+         serial="VQP0000001", ver="VQFW1.05", rotation=1, sectors=16 << 21, compatible=True),
+    dict(port=12, name="pull-metrics", controller="pull-metrics", slot=0x11,
+         model="VQ PULLED METRICS SSD", serial="VQP0000002", ver="VQFW1.05", rotation=1,
+         sectors=65536, compatible=True),
+]
+# The commands' own time-outs (ata/Transport.h): READ DMA, and IDENTIFY / SMART READ DATA.
+READ_TIMEOUT_S = 200
+DATA_BLOCK_TIMEOUT_S = 10
+# metrics' SMART READ DATA of the pulled drive is held this long on entry (strace), so that
+# the pull lands between its IDENTIFY and its SMART read whatever the emulator's pace.
+METRICS_HOLD_S = 6
+STATE_DIR = "/tmp/vellumin-state"
+
+
+def unplug_script() -> str:
+    """The guest's /init for --unplug: a full scan (text, recorded) and metrics, each losing its
+    drive while it runs; then metrics once more with the drive gone for good."""
+    scan_disk, metrics_disk = UNPLUG_DISKS
+    body = f"""export VELLUMIN_STATE_DIR={STATE_DIR}
+# pulled NAME PORT LIMIT TRIGGER COMMAND...: runs COMMAND (killed after LIMIT s) in the
+# background, asks for the pull of port PORT's controller once TRIGGER succeeds, waits for the
+# disk to leave and the command to end; its output, exit status and times as sections.
+pulled() {{
+  name=$1; n=$(disk $2); limit=$3; trigger=$4; shift 4
+  t0=$(uptime_cs)
+  timeout -s KILL $limit "$@" >/tmp/$name.out 2>/tmp/$name.err &
+  pid=$!
+  i=0; until $trigger || [ $i -ge 300 ]; do sleep 0.1; i=$((i+1)); done
+  t1=$(uptime_cs)
+  echo "@@@ UNPLUG $(controller_of $n)" >&3
+  i=0; while [ -e /sys/block/$n ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i+1)); done
+  t2=$(uptime_cs)
+  wait $pid; rc=$?
+  t3=$(uptime_cs)
+  echo "@@@ BEGIN $name" >&3; cat /tmp/$name.out >&3; echo "@@@ END $name rc=$rc" >&3
+  echo "@@@ BEGIN $name-stderr" >&3; cat /tmp/$name.err >&3; echo "@@@ END $name-stderr rc=0" >&3
+  gone=0; [ -e /sys/block/$n ] || gone=1
+  echo "@@@ BEGIN $name-times" >&3
+  echo "pull=$((t1-t0))" >&3; echo "gone=$((t2-t0))" >&3; echo "end=$((t3-t0))" >&3; echo "disk_gone=$gone" >&3
+  echo "@@@ END $name-times rc=0" >&3
+}}
+controller_of() {{
+  case "$(readlink /sys/block/$1)" in
+{chr(10).join(f'    */0000:00:{d["slot"]:02x}.0/*) echo {d["controller"]};;' for d in UNPLUG_DISKS)}
+    *) echo none;;
+  esac
+}}
+scan_reading() {{ sleep 1; true; }}
+identified() {{ grep -q 'SG_IO.*= 0$' /tmp/strace.log 2>/dev/null; }}
+section list vellumin-cli list
+pulled scan-pulled {scan_disk['port']} {READ_TIMEOUT_S + 60} scan_reading \\
+  vellumin-cli scan $(drive {scan_disk['port']}) --full --record
+section scan-record cat {STATE_DIR}/scan-{scan_disk['serial']}.json
+pulled metrics-pulled {metrics_disk['port']} {METRICS_HOLD_S + 4 * DATA_BLOCK_TIMEOUT_S} identified \\
+  strace -qq -o /tmp/strace.log -P /dev/$(disk {metrics_disk['port']}) -e trace=ioctl \\
+  -e inject=ioctl:delay_enter={METRICS_HOLD_S * 1000000}:when=2 vellumin-cli metrics
+section strace cat /tmp/strace.log
+section metrics-after timed timeout -s KILL {4 * DATA_BLOCK_TIMEOUT_S} vellumin-cli metrics
+section dmesg dmesg
+"""
+    return init_script(UNPLUG_DISKS, body, mount=False)
+
+
+def unplug_devices(disks):
+    """QEMU arguments for the disks, each alone on its own controller."""
+    arguments = []
+    for disk in disks:
+        arguments += [
+            "-device", f"ahci,id={disk['controller']},addr={disk['slot']:#x}",
+            "-drive", f"if=none,id={disk['name']},format=raw,file.filename={disk['image']}",
+            "-device",
+            f"ide-hd,bus={disk['controller']}.0,drive={disk['name']},model={disk['model']},"
+            f"serial={disk['serial']},ver={disk['ver']},rotation_rate={disk['rotation']}",
+        ]
+    return arguments
+
+
+class Qmp:
+    """Just enough of QEMU's machine protocol for device_del and its event."""
+
+    def __init__(self, path: Path, deadline: float):
+        while True:
+            try:
+                self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                self.sock.connect(str(path))
+                break
+            except OSError:
+                self.sock.close()
+                if time.monotonic() > deadline:
+                    raise Failure(f"QEMU's machine protocol socket {path} never opened")
+                time.sleep(0.05)
+        self.sock.settimeout(0.05)
+        self.buffer, self.events = b"", []
+        self.reply()  # the greeting
+        self.command("qmp_capabilities")
+
+    def messages(self):
+        try:
+            data = self.sock.recv(65536)
+            if not data:
+                raise Failure("QEMU closed its machine protocol socket")
+            self.buffer += data
+        except socket.timeout:
+            pass
+        while b"\n" in self.buffer:
+            line, self.buffer = self.buffer.split(b"\n", 1)
+            if line.strip():
+                yield json.loads(line)
+
+    def reply(self, seconds=30):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            for message in self.messages():
+                if "event" in message:
+                    self.events.append((time.monotonic(), message))
+                else:
+                    return message
+        raise Failure("no answer on QEMU's machine protocol")
+
+    def command(self, name, **arguments):
+        request = {"execute": name}
+        if arguments:
+            request["arguments"] = arguments
+        self.sock.sendall(json.dumps(request).encode() + b"\n")
+        answer = self.reply()
+        if "error" in answer:
+            raise Failure(f"{name} {arguments}: {answer['error']}")
+        return answer
+
+    def poll_events(self):
+        for message in self.messages():
+            self.events.append((time.monotonic(), message))
+
+
+def run_with_pulls(command, work: Path, timeout: int):
+    """Runs QEMU, answering each "@@@ UNPLUG <id>" of the guest with device_del <id>. Returns
+    per controller the seconds from the request to device_del's answer and to the device's
+    removal (DEVICE_DELETED), as the host saw them."""
+    # A socket's path is limited to 107 bytes; a build tree's may be longer.
+    socket_dir = Path(tempfile.mkdtemp(prefix="vm-qmp-"))
+    socket_path = socket_dir / "qmp.sock"
+    command = command + ["-qmp", f"unix:{socket_path},server=on,wait=off"]
+    (work / "qemu-command.txt").write_text(shlex.join(command) + "\n")
+    results = work / "results.log"
+    pulls = {}
+    vm = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    end = time.monotonic() + timeout
+    try:
+        qmp = Qmp(socket_path, time.monotonic() + 30)
+        seen = 0
+        while vm.poll() is None and time.monotonic() < end:
+            text = results.read_text(errors="replace") if results.exists() else ""
+            requests = re.findall(r"^@@@ UNPLUG (\S+)$", text, re.M)
+            for controller in requests[seen:]:
+                asked = time.monotonic()
+                qmp.command("device_del", id=controller)
+                pulls[controller] = {"answered": time.monotonic() - asked, "asked": asked}
+            seen = len(requests)
+            qmp.poll_events()
+            time.sleep(0.05)
+        for at, event in qmp.events:
+            if event.get("event") == "DEVICE_DELETED":
+                device = event.get("data", {}).get("device")
+                if device in pulls and "deleted" not in pulls[device]:
+                    pulls[device]["deleted"] = at - pulls[device]["asked"]
+    except (Failure, OSError, ValueError) as e:
+        log(f"vm: machine protocol: {e}")
+    finally:
+        if vm.poll() is None:
+            if time.monotonic() >= end:
+                log(f"vm: the VM did not finish within {timeout} s")
+            vm.kill()
+        vm.wait()
+        shutil.rmtree(socket_dir, ignore_errors=True)
+    if vm.returncode not in (0, -9):
+        log(f"vm: qemu exited with {vm.returncode}: {vm.stderr.read().strip()}")
+    return pulls
+
+
+def metric_value(text: str, name: str, drive: int):
+    match = re.search(rf'^{name}\{{drive="{drive}"[^}}]*\}} (\S+)$', text, re.M)
+    return match.group(1) if match else None
+
+
+def check_unplug(r: Results, c: Checker, pulls, console: str):
+    """Each command ended on its own, within its command time-out after the pull, with the
+    failure where the drive went; nothing crashed, neither program nor kernel."""
+    c.check(r.done, "the guest ran to its end")
+    scan_disk, metrics_disk = UNPLUG_DISKS
+    drive_of = {p: r.map.get(p, ("none", 99))[1] for p in (scan_disk["port"], metrics_disk["port"])}
+    listed = r.text("list")
+    for disk in UNPLUG_DISKS:
+        c.check(f"Drive {drive_of[disk['port']]}   {disk['model']} " in listed.splitlines(),
+                f"{disk['name']} is listed before the pull", listed)
+        pull = pulls.get(disk["controller"], {})
+        c.check("deleted" in pull, f"{disk['name']}: QEMU removed the controller (DEVICE_DELETED)",
+                str(pull))
+
+    # The scan: it was reading when the drive went, ended at once with the failing chunk.
+    name, total = "scan-pulled", scan_disk["sectors"]
+    times = {k: int(v) / 100 for k, v in r.keys(f"{name}-times").items() if v.isdigit()}
+    c.equal(r.keys(f"{name}-times").get("disk_gone"), "1", "scan: the disk left the guest")
+    c.equal(r.codes.get(name), 1, "scan of a pulled drive exits 1 (a read failed), neither killed nor crashed")
+    c.check(times.get("end", 1e9) - times.get("pull", 0) < READ_TIMEOUT_S,
+            f"scan: ends within one READ DMA time-out ({READ_TIMEOUT_S} s) of the pull", str(times))
+    text = r.text(name)
+    position = re.search(r"^Items Scanned : (\d+) /(\d+) $", text, re.M)
+    try:
+        record = r.json("scan-record")
+    except ValueError as e:
+        c.check(False, "scan --record kept the summary", f"{e}: {r.text('scan-record')[:1000]}")
+        record = {}
+    c.equal(record.get("ending"), "failed", "scan: recorded ending")
+    c.equal(record.get("result"), "DeviceIO error", "scan: the result names a command not delivered")
+    c.check("DeviceIO error" in text.splitlines(), "scan: the text names the failure", text)
+    where = record.get("finalPosition", -1)
+    c.check(position is not None and int(position.group(1)) == where and int(position.group(2)) == total,
+            "scan: the text names the failing chunk, as recorded", f"{text!r} / {where}")
+    c.check(0 < where < total, "scan: the drive went in the middle of the scan", f"{where} of {total}")
+    c.equal((where % CHUNK_SECTORS, record.get("chunksRead")), (0, where // CHUNK_SECTORS),
+            "scan: it stops at the first chunk not read, every chunk before it read")
+    c.equal(record.get("firstFailingLba"), where, "scan: first failing LBA is the chunk's first")
+
+    # metrics: the drive answered IDENTIFY, then went before SMART READ DATA.
+    drive = drive_of[metrics_disk["port"]]
+    name = "metrics-pulled"
+    times = {k: int(v) / 100 for k, v in r.keys(f"{name}-times").items() if v.isdigit()}
+    c.equal(r.keys(f"{name}-times").get("disk_gone"), "1", "metrics: the disk left the guest")
+    c.equal(r.codes.get(name), 0, "metrics with a drive pulled exits 0, neither killed nor crashed")
+    c.check(times.get("end", 1e9) - times.get("pull", 0) < METRICS_HOLD_S + DATA_BLOCK_TIMEOUT_S,
+            f"metrics: ends within the hold and one SMART READ DATA time-out ({DATA_BLOCK_TIMEOUT_S} s)",
+            str(times))
+    c.check(f"Physical drive {drive}: SMART READ DATA was not delivered." in r.text(name + "-stderr"),
+            "metrics: the pull landed between the drive's IDENTIFY and its SMART read",
+            r.text(name + "-stderr") + "\n" + r.text("strace"))
+    for section, what in ((name, "in the middle of metrics"), ("metrics-after", "once it is gone")):
+        text = r.text(section)
+        c.equal(metric_value(text, "vellumin_scrape_success", drive), "0",
+                f"metrics {what}: the pulled drive is published with vellumin_scrape_success 0")
+        c.check(re.search(rf'^vellumin_drive_info\{{drive="{drive}",[^}}]*serial="{metrics_disk["serial"]}"',
+                          text, re.M), f"metrics {what}: the pulled drive keeps its identity", text[:3000])
+    c.equal(r.codes.get("metrics-after"), 0, "metrics after the pull exits 0")
+    c.check(f"Physical drive {drive} ({metrics_disk['serial']}) no longer answers."
+            in r.text("metrics-after"), "metrics after the pull: says the drive no longer answers",
+            r.text("metrics-after"))
+    faults = [l for l in console.splitlines()
+              if re.search(r"BUG:|Oops|Call Trace|blocked for more than|segfault|general protection", l)]
+    c.equal(faults, [], "the guest kernel logged no fault, no hung task")
+
+
+def unplug_report(r: Results, pulls):
+    lines = []
+    for disk, section in zip(UNPLUG_DISKS, ("scan-pulled", "metrics-pulled")):
+        times = {k: int(v) / 100 for k, v in r.keys(f"{section}-times").items() if v.isdigit()}
+        pull = pulls.get(disk["controller"], {})
+        if "pull" in times and "end" in times:
+            lines.append(f"vm: {section}: pulled {times['pull']:.2f} s after the start; disk gone from "
+                         f"the guest {times.get('gone', 0) - times['pull']:.2f} s later, command ended "
+                         f"{times['end'] - times['pull']:.2f} s after the pull (host: device_del "
+                         f"answered in {pull.get('answered', float('nan')):.2f} s, DEVICE_DELETED "
+                         f"after {pull.get('deleted', float('nan')):.2f} s)")
+    elapsed = r.elapsed("metrics-after")
+    if elapsed is not None:
+        lines.append(f"vm: metrics with the drive gone: {elapsed:.2f} s")
+    return lines
+
+
+# ---------------------------------------------------------------- the installed metrics unit (--metrics-unit)
+
+# The guest's /init hands over to systemd, which starts the metrics service from the unit file
+# as installed, sandbox and all, against a compatible disk; then twice more with one grant
+# taken away by a drop-in, to see that the unit needs both and that systemd enforces them.
+UNIT_DISK = dict(port=0, name="unit", model="VQ UNIT SSD", serial="VQN0000001", ver="VQFW1.05",
+                 rotation=1, sectors=65536, compatible=True)
+TEXTFILE_DIR = "/var/lib/prometheus/node-exporter"
+UNIT_CONTROLS = {
+    "no-rawio": "CapabilityBoundingSet=~CAP_SYS_RAWIO",
+    "no-disks": "DeviceAllow=",
+}
+
+
+def unit_files(unit_text: str):
+    """The files systemd needs in the guest: the unit under test where the package puts it,
+    the targets every service's default dependencies name, and the bench's own service."""
+    dropins = "/run/systemd/system/vellumin-metrics.service.d"
+    controls = "".join(f"mkdir -p {dropins}\nprintf '[Service]\\n%s\\n' '{line}' >{dropins}/control.conf\n"
+                       f"systemctl daemon-reload\nrun {name}\n" for name, line in UNIT_CONTROLS.items())
+    bench = f"""#!/bin/sh
+exec 3>/dev/ttyS1
+section() {{
+  name=$1; shift
+  echo "@@@ BEGIN $name" >&3
+  "$@" >&3 2>&3
+  echo "@@@ END $name rc=$?" >&3
+}}
+run() {{  # run NAME: the service once, then what it left
+  rm -f {TEXTFILE_DIR}/vellumin.prom
+  section $1-start systemctl start vellumin-metrics.service
+  section $1-show systemctl show -p Result -p ExecMainStatus vellumin-metrics.service
+  section $1-prom cat {TEXTFILE_DIR}/vellumin.prom
+  section $1-files stat -c '%n %a %U' {TEXTFILE_DIR}/vellumin.prom /var/lib/vellumin/drives.json
+}}
+run unit
+{controls}echo "@@@ DONE" >&3
+sync
+poweroff -f
+"""
+    plain = "[Unit]\nDefaultDependencies=no\n"
+    return {
+        "/usr/lib/systemd/system/vellumin-metrics.service": unit_text,
+        "/etc/systemd/system/sysinit.target": plain,
+        "/etc/systemd/system/basic.target": plain,
+        "/etc/systemd/system/shutdown.target": plain,
+        "/etc/systemd/system/system.slice": plain,
+        "/etc/systemd/system/vm-bench.service":
+            "[Unit]\nDefaultDependencies=no\n[Service]\nType=oneshot\nExecStart=/bin/sh /vm-bench.sh\n",
+        "/vm-bench.sh": bench,
+        "/etc/passwd": "root:x:0:0:root:/root:/bin/sh\nnobody:x:65534:65534:nobody:/nonexistent:/bin/false\n",
+        "/etc/group": "root:x:0:\ndisk:x:6:\nnogroup:x:65534:\n",
+    }
+
+
+def unit_script() -> str:
+    body = f"""mkdir -p /usr/bin /var/lib /var/tmp /run {TEXTFILE_DIR} /root /home
+ln -s /bin/vellumin-cli /usr/bin/vellumin-cli
+exec /bin/systemd --unit=vm-bench.service --log-level=notice --show-status=no
+"""
+    return init_script([UNIT_DISK], body, mount=False)
+
+
+def check_unit(r: Results, c: Checker, pulls, console):
+    c.check(r.done, "the guest ran to its end")
+    drive = r.map.get(UNIT_DISK["port"], ("none", 99))[1]
+    show = r.keys("unit-show")
+    c.equal((r.codes.get("unit-start"), show.get("Result"), show.get("ExecMainStatus")),
+            (0, "success", "0"), "the installed unit runs to success")
+    prom = r.text("unit-prom")
+    c.equal(metric_value(prom, "vellumin_scrape_success", drive), "1",
+            "under the unit's sandbox the drive answers IDENTIFY and SMART READ DATA")
+    c.check(re.search(rf'^vellumin_drive_info\{{drive="{drive}",[^}}]*serial="{UNIT_DISK["serial"]}"',
+                      prom, re.M), "the unit publishes the drive's identity", prom[:2000])
+    files = r.text("unit-files").splitlines()
+    c.equal(files, [f"{TEXTFILE_DIR}/vellumin.prom 644 root", "/var/lib/vellumin/drives.json 644 root"],
+            "the unit writes the textfile readable by node_exporter's user, and its state")
+    for name, line in UNIT_CONTROLS.items():
+        prom = r.text(f"{name}-prom")
+        c.equal((r.codes.get(f"{name}-start"), metric_value(prom, "vellumin_scrape_success", drive)),
+                (0, "0"), f"with {line} the drive no longer answers (published with success 0)")
+
+
 # ---------------------------------------------------------------- main
 
 
@@ -900,7 +1273,20 @@ def main():
                              "over one blank disk, with the median ratio and its spread")
     parser.add_argument("--throughput-mib", type=int, default=2048, metavar="MIB",
                         help="size of the disk of --throughput-pairs")
+    parser.add_argument("--unplug", action="store_true",
+                        help="instead of the checks: pull a drive out of the running guest in "
+                             "the middle of a full scan and of metrics")
+    parser.add_argument("--metrics-unit", type=Path, metavar="UNIT",
+                        help="instead of the checks: run the installed metrics service from this "
+                             "unit file under systemd in the guest")
     args = parser.parse_args()
+    if args.unplug:
+        return variant_main(args, UNPLUG_DISKS, unplug_script(), check_unplug, unplug_report,
+                            extra_programs=["strace"], own_controllers=True)
+    if args.metrics_unit:
+        return variant_main(args, [UNIT_DISK], unit_script(), check_unit,
+                            extra_programs=["/lib/systemd/systemd", "systemctl"],
+                            extra_files=unit_files(args.metrics_unit.read_text()))
     pairs = max(args.throughput_pairs, 0)
     if pairs:
         BENCH_DISK["sectors"] = args.throughput_mib * (1 << 20) // SECTOR
@@ -968,6 +1354,52 @@ def main():
             log("vm: last console lines:")
             for line in console.read_text(errors="replace").splitlines()[-30:]:
                 log("    " + line)
+        log(f"vm: guest answers in {results_file}")
+        return 1
+    log(f"vm: all {checker.passed} checks passed")
+    return 0
+
+
+def variant_main(args, disks, script, check, report=lambda r, pulls: [], extra_programs=(),
+                 extra_files=None, own_controllers=False):
+    """One boot of the guest for one of the runs beside the checks: prepare, run (pulling the
+    drives the guest asks for), check; the verdict as exit status."""
+    qemu = shutil.which("qemu-system-x86_64")
+    if not qemu or subprocess.run([qemu, "-version"], capture_output=True).returncode != 0:
+        log("vm: SKIP: qemu-system-x86_64 cannot run here (tools/deps vm installs it)")
+        return SKIP
+    try:
+        args.work.mkdir(parents=True, exist_ok=True)
+        kernel = fetch_kernel(args.cache)
+        for disk in disks:
+            make_sparse(args.work, disk)
+        initramfs = build_initramfs(args.work, kernel, args.cli, args.probe, script,
+                                    extra_programs, extra_files)
+    except (Failure, subprocess.CalledProcessError, OSError) as e:
+        log(f"vm: FAILED to prepare the VM: {e}")
+        return 1
+    for name in ("console.log", "results.log"):
+        (args.work / name).unlink(missing_ok=True)
+    command = qemu_command(qemu, kernel, initramfs, args.work, [] if own_controllers else disks)
+    if own_controllers:
+        command += unplug_devices(disks)
+    boot = time.monotonic()
+    pulls = run_with_pulls(command, args.work, args.timeout)
+    log(f"vm: VM ran {time.monotonic() - boot:.0f} s")
+    results_file, console_file = args.work / "results.log", args.work / "console.log"
+    results = Results(results_file.read_text(errors="replace") if results_file.exists() else "")
+    console = console_file.read_text(errors="replace") if console_file.exists() else ""
+    checker = Checker()
+    check(results, checker, pulls, console)
+    for line in [f"vm: {note}" for note in results.notes] + report(results, pulls):
+        log(line)
+    if checker.failures:
+        log(f"vm: {len(checker.failures)} check(s) FAILED, {checker.passed} passed:")
+        for failure in checker.failures:
+            log("  - " + failure)
+        log("vm: last console lines:")
+        for line in console.splitlines()[-30:]:
+            log("    " + line)
         log(f"vm: guest answers in {results_file}")
         return 1
     log(f"vm: all {checker.passed} checks passed")

@@ -31,8 +31,8 @@ void Write(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-QByteArray Encode(const char* format) {
-    QImage img(4, 3, QImage::Format_ARGB32);
+QByteArray Encode(const char* format, QSize size = QSize(4, 3)) {
+    QImage img(size, QImage::Format_ARGB32);
     img.fill(QColor(10, 20, 30, 100));
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -53,6 +53,13 @@ TEST(BitmapResource, EveryTableEntryIsEmbeddedWithItsSize) {
         EXPECT_EQ(image.GetBitmap()->size(), QSize(r.width, r.height)) << r.id;
         // Buttons rely on alpha to show the window behind; bitmaps are opaque.
         EXPECT_EQ(HasTransparency(*image.GetBitmap()), r.kind != res::Kind::Bitmap) << r.id;
+        // Each comes painted at twice the size too, drawn in the same logical size.
+        EXPECT_EQ(image.GetBitmap(1.0), image.GetBitmap()) << r.id;
+        const QImage* twice = image.GetBitmap(2.0);
+        ASSERT_NE(twice, image.GetBitmap()) << r.id;
+        EXPECT_EQ(twice->size(), QSize(r.width, r.height) * 2) << r.id;
+        EXPECT_EQ(twice->deviceIndependentSize(), QSizeF(r.width, r.height)) << r.id;
+        EXPECT_EQ(HasTransparency(*twice), r.kind != res::Kind::Bitmap) << r.id;
     }
     EXPECT_FALSE(res::LoadBitmap(129).isNull());
     EXPECT_FALSE(res::LoadIcon(128).isNull());
@@ -75,14 +82,24 @@ TEST(BitmapResource, MissingEmptyUndecodableOrWrongTypeAnswersFalse) {
     Write(root.filePath("png/9.png"), Encode("PNG"));
     Write(root.filePath("png/10.png"), Encode("BMP"));  // decodable, but not as the type says
 
+    // A twice-size image beside the resource is taken only when it is exactly twice the size.
+    Write(root.filePath("png/9@2x.png"), Encode("PNG", QSize(8, 6)));
+    Write(root.filePath("png/11.png"), Encode("PNG"));
+    Write(root.filePath("png/11@2x.png"), Encode("PNG", QSize(8, 5)));
+
     CGdiPlusBitmapResource image;
+    ASSERT_TRUE(image.Load(11, "PNG", root.path()));
+    EXPECT_EQ(image.GetBitmap(2.0), image.GetBitmap());
     ASSERT_TRUE(image.Load(9, "PNG", root.path()));
     EXPECT_EQ(image.GetBitmap()->size(), QSize(4, 3));
     EXPECT_EQ(qAlpha(image.GetBitmap()->pixel(0, 0)), 100);
+    EXPECT_EQ(image.GetBitmap(2.0)->size(), QSize(8, 6));
+    EXPECT_EQ(image.GetBitmap(2.0)->devicePixelRatio(), 2.0);
 
     for (int id : {6, 7, 8, 10}) {
         EXPECT_FALSE(image.Load(id, "PNG", root.path())) << id;
         EXPECT_EQ(image.GetBitmap(), nullptr) << "a failed load leaves nothing loaded: " << id;
+        EXPECT_EQ(image.GetBitmap(2.0), nullptr) << id;
         ASSERT_TRUE(image.Load(9, "PNG", root.path()));
     }
     EXPECT_FALSE(image.Load(9999));

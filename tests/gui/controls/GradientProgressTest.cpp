@@ -105,6 +105,7 @@ TEST(GradientProgressCtrl, QuarterBarPaintsGradientThenBackgroundAndText) {
     EXPECT_EQ(bar.GetPos(), 0);
     bar.SetPos(50);
     EXPECT_EQ(bar.PercentText(), QStringLiteral("25.00 %"));
+    EXPECT_EQ(bar.accessibleName(), QStringLiteral("25.00 %"));  // what a screen reader reads
     const QImage img = bar.grab().toImage();
     EXPECT_EQ(At(img, 0, 1), QColor(2, 29, 73));
     EXPECT_EQ(At(img, 105, 1), QColor(2 + 52, 29 + 45, 73 + 34));
@@ -133,6 +134,7 @@ TEST(GradientProgressCtrl, EmptyOrPastRangeShowsButtonFaceAndNoText) {
     for (int pos : {0, 101, -5}) {
         bar.SetPos(pos);
         EXPECT_TRUE(bar.PercentText().isEmpty()) << pos;
+        EXPECT_EQ(bar.accessibleName(), QStringLiteral("0.00 %")) << pos;
         const QImage img = bar.grab().toImage();
         for (int x : {0, 99, 100, 199}) {
             for (int y : {0, 8, 15}) {

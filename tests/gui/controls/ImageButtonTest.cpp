@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -223,6 +225,25 @@ TEST_F(ImageButton, DisabledButtonKeepsItsLook) {
     Paint();
     EXPECT_EQ(button->ShownLook(), CGdipButton::Look::Normal);
     EXPECT_FALSE(button->NormalSurface().isNull());
+}
+
+TEST_F(ImageButton, ScreenReadersSeeAButtonByItsTextAndAPictureAsWhatItIs) {
+    button->setText("Drive Info");
+    button->SetLatched(true);
+    QAccessibleInterface* seen = QAccessible::queryAccessibleInterface(button);
+    ASSERT_NE(seen, nullptr);
+    EXPECT_EQ(seen->role(), QAccessible::Button);
+    EXPECT_EQ(seen->text(QAccessible::Name), "Drive Info");
+    EXPECT_TRUE(seen->state().pressed);  // latched: drawn pressed, read as pressed
+    const QString press = QAccessibleActionInterface::pressAction();
+    EXPECT_TRUE(seen->actionInterface()->actionNames().contains(press));
+
+    // A side label: a disabled picture that a screen reader reads as plain text.
+    button->SetAccessibleRole(QAccessible::StaticText);
+    button->setEnabled(false);
+    EXPECT_EQ(seen->role(), QAccessible::StaticText);
+    EXPECT_FALSE(seen->state().disabled);
+    EXPECT_FALSE(seen->actionInterface()->actionNames().contains(press));
 }
 
 }  // namespace vellumin::controls

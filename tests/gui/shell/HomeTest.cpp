@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "FakePlatform.h"
+#include "tests/gui/shell/FakePlatform.h"
 #include "app/CAboutDlg.h"
 #include "app/CVelluminApp.h"
 #include "app/CVelluminDlg.h"

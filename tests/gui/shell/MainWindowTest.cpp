@@ -6,9 +6,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "FakePlatform.h"
+#include "tests/gui/shell/FakePlatform.h"
 #include "app/CAboutDlg.h"
-#include "PageWatch.h"
+#include "tests/gui/shell/PageWatch.h"
 #include "ui/MessageBox.h"
 
 namespace vellumin::app {

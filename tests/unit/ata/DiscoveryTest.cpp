@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "FakeDrives.h"
+#include "tests/unit/ata/FakeDrives.h"
 #include "ata/Discovery.h"
 #include "platform/sim/SimPlatform.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "FakeDrives.h"
+#include "tests/unit/ata/FakeDrives.h"
 #include "ata/Transport.h"
 
 namespace vellumin::ata {

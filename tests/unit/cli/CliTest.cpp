@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "../ata/FakeDrives.h"
+#include "tests/unit/ata/FakeDrives.h"
 #include "cli/Command.h"
 
 namespace vellumin::cli {

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "EraseTestUtil.h"
+#include "tests/unit/erase/EraseTestUtil.h"
 #include "cli/Command.h"
 
 namespace vellumin::cli {

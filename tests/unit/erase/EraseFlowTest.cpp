@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "EraseTestUtil.h"
+#include "tests/unit/erase/EraseTestUtil.h"
 #include "ata/Transport.h"
 
 namespace vellumin::erase::test {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "EraseTestUtil.h"
+#include "tests/unit/erase/EraseTestUtil.h"
 #include "pages/erase/EraseGates.h"
 
 namespace vellumin::erase::test {

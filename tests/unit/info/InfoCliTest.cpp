@@ -1,5 +1,5 @@
 // vellumin-cli info / smart on the simulated lab: the table and the JSON carry the rows the
-// engines decode, for every drive of the built-in lab.
+// engines decode.
 
 #include <filesystem>
 #include <fstream>
@@ -52,66 +52,57 @@ std::vector<std::string> TableLines(const pages::ReportRows& rows) {
     return lines;
 }
 
-nlohmann::json JsonRows(const pages::ReportRows& rows) {
-    auto array = nlohmann::json::array();
-    for (const auto& row : rows) {
-        array.push_back({{"label", row.label}, {"value", row.value}});
-    }
-    return array;
-}
-
-class LabCli : public ::testing::Test {
-protected:
-    std::unique_ptr<platform::Platform> m_lab = platform::sim::CreateSimPlatform();
-};
-
-TEST_F(LabCli, InfoAndSmartForEveryDrive) {
-    int shown = 0;
-    for (int n = 0; n < 16; ++n) {
-        SCOPED_TRACE("drive " + std::to_string(n));
-        const std::string drive = std::to_string(n);
-        const pages::DriveBlocks info =
-            pages::ReadDriveBlocks(m_lab->Drives(), n, pages::ReadOrder::IdentifyFirst);
-        const Result text = Cli({"--simulate", "info", drive});
-        const Result json = Cli({"--simulate", "--json", "info", drive});
-        if (!info.identifyRead) {
-            EXPECT_EQ(text.code, ExitNoDrive);
-            EXPECT_EQ(json.code, ExitNoDrive);
-            EXPECT_NE(text.err, "");
-            continue;
-        }
-        ++shown;
-        const pages::ReportRows rows = pages::DriveInfoRows(n, info.identify, info.smart);
+// Literal rows, so that a decoder fault shows here instead of being shared by the expectation.
+TEST(LabCli, InfoAndSmartRowsAsPrinted) {
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {{"info", "5"},
+         {"Physical Disk Number     5",
+          "Serial Number            0012A1114930        ",
+          "Firmware Version         VQ0412  ",
+          "Model Number             VQ V120 SSD 128GB                       ",
+          "NCQ Support              Supported",
+          "Major Version Number     Support ATA/ATAPI-8",
+          "SMART Support/Status     Supported/Enabled",
+          "Security Support/Enable  Supported/Enabled",
+          "APM Support/Enable       Supported/Disabled",
+          "Interface Type           Serial ATA",
+          "Trim Command Support     Supported",
+          "Transfer Mode            Ultra DMA mode 6",
+          "Serial ATA Capabilities  Support SATA Gen3 Signaling Speed"}},
+        {{"smart", "1"},
+         {"Power Cycle Count    412", "Average Erase Count  87", "Maximum Erase Count  132",
+          "Minimum Erase Count  21"}},
+        {{"smart", "9"},
+         {"Power-On Hour Count  3211", "Power Cycle Count    588", "Maximum Erase Count  97",
+          "Average Erase Count  52", "Minimum Erase Count  18"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        std::vector<std::string> args = {"--simulate"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Result text = Cli(args);
         ASSERT_EQ(text.code, ExitOk) << text.err;
-        EXPECT_EQ(Lines(text.out), TableLines(rows));
-        ASSERT_EQ(json.code, ExitOk) << json.err;
-        const auto doc = nlohmann::json::parse(json.out);
-        EXPECT_EQ(doc["drive"], n);
-        EXPECT_EQ(doc["rows"], JsonRows(rows));
-
-        const pages::DriveBlocks smart =
-            pages::ReadDriveBlocks(m_lab->Drives(), n, pages::ReadOrder::SmartFirst);
-        const pages::SmartReport report = pages::DecodeSmart(smart.smart, smart.identify);
-        const Result smartText = Cli({"--simulate", "smart", drive});
-        ASSERT_EQ(smartText.code, ExitOk) << smartText.err;
-        std::vector<std::string> expected = TableLines(report.rows);
-        if (report.showMessage) {
-            if (!expected.empty()) {
-                expected.push_back("");
-            }
-            expected.push_back(report.message);
-        }
-        EXPECT_EQ(Lines(smartText.out), expected);
-        const auto smartDoc =
-            nlohmann::json::parse(Cli({"--simulate", "smart", drive, "--json"}).out);
-        EXPECT_EQ(smartDoc["rows"], JsonRows(report.rows));
-        EXPECT_EQ(smartDoc["message"].is_null(), !report.showMessage);
+        EXPECT_EQ(Lines(text.out), c.lines);
+        // The JSON carries the same rows, label and value apart.
+        args.push_back("--json");
+        const auto doc = nlohmann::json::parse(Cli(args).out);
+        ASSERT_EQ(doc["rows"].size(), c.lines.size());
+        const std::string& first = c.lines[0];
+        EXPECT_EQ(first.rfind(doc["rows"][0]["label"].get<std::string>(), 0), 0u);
+        EXPECT_EQ(first.substr(first.size() - doc["rows"][0]["value"].get<std::string>().size()),
+                  doc["rows"][0]["value"]);
     }
-    EXPECT_GE(shown, 15);
+    // An empty slot is no drive, not an empty table.
+    const Result none = Cli({"--simulate", "info", "15"});
+    EXPECT_EQ(none.code, ExitNoDrive);
+    EXPECT_NE(none.err, "");
 }
 
 // Figures of the built-in lab's drives that each exercise one rule end to end.
-TEST_F(LabCli, DefaultLabDrivesShowTheirRule) {
+TEST(LabCli, DefaultLabDrivesShowTheirRule) {
     auto row = [](const std::string& drive, const std::string& command, size_t index) {
         const auto doc = nlohmann::json::parse(Cli({"--simulate", "--json", command, drive}).out);
         return doc["rows"].at(index);
@@ -144,7 +135,7 @@ private:
 };
 
 // What the README tells a user to do with a real drive: dump both blocks, put them in a lab.
-TEST_F(LabCli, DriveReproducedFromRawDumps) {
+TEST(LabCli, DriveReproducedFromRawDumps) {
     for (const char* drive : {"3", "8", "13"}) {
         SCOPED_TRACE(drive);
         const auto identify =
@@ -173,7 +164,7 @@ TEST_F(LabCli, DriveReproducedFromRawDumps) {
     }
 }
 
-TEST_F(LabCli, MessageStaysBelowModelSeriesRows) {
+TEST(LabCli, MessageStaysBelowModelSeriesRows) {
     const TempLab lab(
         R"({"drives": [{"slot": 2, "model": "VQ KD3308 SSD 120GB", "firmware": "V0826",
         "sectors": 1000000, "smart": {"controller": "VX1000", "attributes": [{"id": 9, "raw": 77}]}}]})");

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "Blocks.h"
+#include "tests/unit/info/Blocks.h"
 #include "pages/smart/SmartDispatch.h"
 
 namespace vellumin::pages {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "Blocks.h"
+#include "tests/unit/info/Blocks.h"
 
 namespace vellumin::pages {
 namespace {

@@ -244,7 +244,7 @@ TEST(SatSense, AbortWithoutDeviceErrorIsNotDelivered) {
 TEST(SatSense, GoodStatusWithoutSenseIsSuccess) {
     auto r = ClassifyCompletion(Completion(0x00, {}));
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->status, kStatusReadyNoError);
+    EXPECT_EQ(r->status, ata::kStatusOk);
     EXPECT_EQ(r->error, 0);
     EXPECT_TRUE(r->statusOnly);
 }

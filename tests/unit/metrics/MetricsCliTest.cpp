@@ -3,7 +3,7 @@
 
 #include <chrono>
 
-#include "MetricsTestUtil.h"
+#include "tests/unit/metrics/MetricsTestUtil.h"
 #include "cli/ScanRecord.h"
 
 namespace vellumin::test {

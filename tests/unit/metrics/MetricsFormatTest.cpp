@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include "MetricsTestUtil.h"
+#include "tests/unit/metrics/MetricsTestUtil.h"
 #include "cli/PromText.h"
 #include "cli/ScanRecord.h"
 

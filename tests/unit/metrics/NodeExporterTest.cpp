@@ -13,7 +13,7 @@
 
 #include <curl/curl.h>
 
-#include "MetricsTestUtil.h"
+#include "tests/unit/metrics/MetricsTestUtil.h"
 
 namespace vellumin::test {
 namespace {

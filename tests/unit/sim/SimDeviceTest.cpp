@@ -2,7 +2,7 @@
 
 #include <numeric>
 
-#include "SimTestUtil.h"
+#include "tests/unit/sim/SimTestUtil.h"
 #include "ata/Transport.h"
 #include "platform/sim/SimPlatform.h"
 
@@ -78,7 +78,7 @@ TEST(SimIdentify, BufferRulesAndAbortOfUnknownCommands) {
     noBuffer.request.dataBuffer = nullptr;
     EXPECT_FALSE(Send(d, noBuffer));
 
-    Command big(ata_cmd::kIdentify, ATA_FLAGS_DATA_IN, 1024);
+    Command big(ata::cmd::kIdentify, ATA_FLAGS_DATA_IN, 1024);
     std::fill(big.data.begin(), big.data.end(), 0xEE);
     ASSERT_TRUE(Send(d, big));
     EXPECT_EQ(big.data[512], 0xEE) << "only 512 bytes are written";
@@ -269,7 +269,7 @@ TEST(SimTransport, FaultsBelowTheDrive) {
     desc.drives[1] = SmallDrive();
     desc.drives[1]->transport.openFails = true;
     desc.drives[2] = SmallDrive();
-    desc.drives[2]->transport.undeliveredCommands = {ata_cmd::kSecurityEraseUnit};
+    desc.drives[2]->transport.undeliveredCommands = {ata::cmd::kSecurityEraseUnit};
     desc.drives[2]->transport.sectorCountFails = true;
     desc.drives[2]->reportedSectors = 1'999'000;
     desc.drives[3] = SmallDrive();
@@ -286,7 +286,7 @@ TEST(SimTransport, FaultsBelowTheDrive) {
     auto h2 = drives.OpenPhysicalDrive(2);
     ASSERT_TRUE(h2);
     EXPECT_FALSE(h2->SectorCount());
-    Command unit = Security(ata_cmd::kSecurityEraseUnit, "pw");
+    Command unit = Security(ata::cmd::kSecurityEraseUnit, "pw");
     const AtaTaskFile before = unit.request.currentTaskFile;
     EXPECT_FALSE(h2->PassThrough(unit.request));
     EXPECT_EQ(unit.request.currentTaskFile, before) << "nothing written back";
@@ -308,7 +308,7 @@ TEST(SimTransport, FaultsBelowTheDrive) {
     // Observer: sees refused commands as well, with the registers sent.
     std::vector<CommandRecord> seen;
     lab.Device(3)->SetObserver([&](const CommandRecord& r) { seen.push_back(r); });
-    lab.Device(3)->SetUndelivered(ata_cmd::kReadDma, true);
+    lab.Device(3)->SetUndelivered(ata::cmd::kReadDma, true);
     auto h3 = drives.OpenPhysicalDrive(3);
     Command r = Read(0x00ABCDEF, 8);
     EXPECT_FALSE(h3->PassThrough(r.request));
@@ -357,7 +357,7 @@ TEST(SimRawDrive, HexBlocksWithOverridesReproduceADrive) {
     }
     EXPECT_EQ(ata::Word(out, 217), 0x1C20);
     EXPECT_EQ(ata::Word(out, 128), 0x0203) << "security state taken from word 128";
-    Command disable = Security(ata_cmd::kSecurityDisablePassword, "");
+    Command disable = Security(ata::cmd::kSecurityDisablePassword, "");
     Send(d, disable);
     EXPECT_TRUE(disable.Ok()) << "a blank password stands in for the capture's unknown one";
     EXPECT_EQ(ata::Word(d.IdentifyData(), 128), 0x0201) << "state bits move, the rest stays";

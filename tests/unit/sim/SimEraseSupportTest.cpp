@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "SimTestUtil.h"
+#include "tests/unit/sim/SimTestUtil.h"
 #include "platform/sim/SimPlatform.h"
 
 namespace vellumin::platform::sim::test {
@@ -33,7 +33,7 @@ TEST(SimEraseSupport, ReplugOpensAndRestartFollowTheLabFile) {
     EXPECT_FALSE(drives.OpenPhysicalDrive(1)) << "only two opens succeed";
 
     Command smart = SmartRead();
-    Command vendor = VendorErase(ata_cmd::kVendorEraseFull);
+    Command vendor = VendorErase(ata::cmd::kVendorEraseFull);
     EXPECT_TRUE(lab.Device(1)->Execute(smart.request));
     EXPECT_FALSE(lab.Device(1)->Execute(vendor.request)) << "this SMART sub-command never arrives";
 
@@ -44,9 +44,9 @@ TEST(SimEraseSupport, ReplugOpensAndRestartFollowTheLabFile) {
 TEST(SimEraseSupport, SavedLabReadsBackAsItStood) {
     SimPlatform lab(DefaultLab());
     // Slot 3 gets a password and keeps it unlocked, slot 1 is erased, slot 6 thaws.
-    Command set = Security(ata_cmd::kSecuritySetPassword, "pw");
+    Command set = Security(ata::cmd::kSecuritySetPassword, "pw");
     ASSERT_TRUE(lab.Device(3)->Execute(set.request));
-    Command erase = VendorErase(ata_cmd::kVendorEraseFull);
+    Command erase = VendorErase(ata::cmd::kVendorEraseFull);
     ASSERT_TRUE(lab.Device(1)->Execute(erase.request));
     lab.Drives().UserPowerCycled(6);
 

@@ -4,7 +4,7 @@
 #include <random>
 #include <set>
 
-#include "SimTestUtil.h"
+#include "tests/unit/sim/SimTestUtil.h"
 #include "ata/IdentifyBlock.h"
 #include "platform/sim/SimPlatform.h"
 
@@ -59,6 +59,8 @@ TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
          "lab.json: drives[0].security.level: expected \"high\" or \"maximum\", found \"ultra\""},
         {R"({"drives": [{)" + ok + R"(, "smart": {"attributes": [{"id": 9}, {"raw": 1}]}}]})",
          "lab.json: drives[0].smart.attributes[1]: missing key \"id\""},
+        {R"({"drives": [{)" + ok + R"(, "smart": {"attributes": "smi"}}]})",
+         "lab.json: drives[0].smart.attributes: no table \"smi\" in smartTables"},
         {R"({"drives": [{)" + ok + R"(, "faults": [{"lba": 5, "count": 0}]}]})",
          "lab.json: drives[0].faults[0].count: must be at least 1"},
         {R"({"volumes": [{"name": "C", "disk": 0}, {"name": "C", "disk": 1}]})",

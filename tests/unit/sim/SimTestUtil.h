@@ -32,15 +32,15 @@ struct Command {
     }
     uint8_t Status() const { return request.currentTaskFile.command; }
     uint8_t Error() const { return request.currentTaskFile.features; }
-    bool Aborted() const { return Status() == kStatusAborted && Error() == kErrorAbort; }
-    bool Ok() const { return Status() == kStatusOk && Error() == 0; }
+    bool Aborted() const { return Status() == ata::kStatusAborted && Error() == ata::kErrorAbort; }
+    bool Ok() const { return Status() == ata::kStatusOk && Error() == 0; }
 };
 
-inline Command Identify() { return Command(ata_cmd::kIdentify, ATA_FLAGS_DATA_IN, 512); }
+inline Command Identify() { return Command(ata::cmd::kIdentify, ATA_FLAGS_DATA_IN, 512); }
 
 inline Command SmartRead() {
-    Command c(ata_cmd::kSmart, ATA_FLAGS_DATA_IN, 512);
-    c.request.currentTaskFile.features = ata_cmd::kSmartReadData;
+    Command c(ata::cmd::kSmart, ATA_FLAGS_DATA_IN, 512);
+    c.request.currentTaskFile.features = ata::cmd::kSmartReadData;
     c.request.currentTaskFile.lbaMid = 0x4F;
     c.request.currentTaskFile.lbaHigh = 0xC2;
     c.request.currentTaskFile.device = 0xA0;
@@ -48,11 +48,11 @@ inline Command SmartRead() {
 }
 
 inline Command VendorErase(uint8_t code) {
-    Command c(ata_cmd::kSmart, ATA_FLAGS_DATA_IN, 512);
+    Command c(ata::cmd::kSmart, ATA_FLAGS_DATA_IN, 512);
     auto& tf = c.request.currentTaskFile;
     tf.features = code;
     tf.sectorCount = 1;
-    tf.lbaLow = code == ata_cmd::kVendorEraseFull ? 0xFF : 0x00;
+    tf.lbaLow = code == ata::cmd::kVendorEraseFull ? 0xFF : 0x00;
     tf.lbaMid = 0x4F;
     tf.lbaHigh = 0xC2;
     return c;
@@ -60,7 +60,7 @@ inline Command VendorErase(uint8_t code) {
 
 // READ DMA (28-bit) or READ DMA EXT for `sectors` sectors at `lba`.
 inline Command Read(uint64_t lba, uint32_t sectors, bool ext = false) {
-    Command c(ext ? ata_cmd::kReadDmaExt : ata_cmd::kReadDma,
+    Command c(ext ? ata::cmd::kReadDmaExt : ata::cmd::kReadDma,
               ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA | (ext ? ATA_FLAGS_48BIT_COMMAND : 0), sectors * 512);
     auto& tf = c.request.currentTaskFile;
     tf.sectorCount = static_cast<uint8_t>(sectors);
@@ -96,7 +96,7 @@ inline Command Security(uint8_t command, const std::string& password, Who who = 
     return c;
 }
 
-inline Command ErasePrepare() { return Command(ata_cmd::kSecurityErasePrepare); }
+inline Command ErasePrepare() { return Command(ata::cmd::kSecurityErasePrepare); }
 
 inline bool Send(SimDevice& device, Command& c) { return device.Execute(c.request); }
 
