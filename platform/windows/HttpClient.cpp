@@ -32,7 +32,8 @@ const char* Environment(const char* lower, const char* upper) {
 
 // "host[:port]" of an http:// URL, and its port (80 when none is given).
 void HostOf(const std::string& url, std::string& host, long& port) {
-    const size_t start = url.find("://") + 3;
+    const size_t scheme = url.find("://");
+    const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
     const size_t end = url.find_first_of("/?#", start);
     host = url.substr(start, end == std::string::npos ? std::string::npos : end - start);
     port = 80;
