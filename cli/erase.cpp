@@ -1,5 +1,6 @@
-// vellumin-cli erase DRIVE --quick|--full [--yes] [--restart] [--rehearse]: the secure erase
-// on the terminal, through the same gates, boot-drive test, confirmation and flows as the page.
+// vellumin-cli erase DRIVE --quick|--full [--yes] [--restart] [--rehearse] [--suspend-to-thaw]:
+// the secure erase on the terminal, through the same gates, boot-drive test, confirmation and
+// flows as the page.
 
 #include <atomic>
 #include <chrono>
@@ -39,10 +40,15 @@ struct EraseOptions {
     bool yes = false;
     bool restart = false;
     bool rehearse = false;
+    bool suspendToThaw = false;
 };
 
+constexpr const char* kSuspendPrompt =
+    "Enter after re-plugging, or S and Enter to suspend the computer for a few seconds to thaw "
+    "the drive";
+
 // Messages go to the terminal as they come; the user answers the confirmation by typing the
-// model text and the frozen message with Enter.
+// model text and the frozen message with Enter, or S and Enter where the computer can suspend.
 class TerminalPrompter final : public erase::ErasePrompter {
 public:
     TerminalPrompter(Context& context, const EraseOptions& options, std::string model)
@@ -52,19 +58,7 @@ public:
         std::ostream& out = Out();
         out << message.caption << ": " << message.text << '\n';
         if (message.id == MessageId::Frozen) {
-            if (m_options.rehearse) {
-                out << "(rehearsal: the copy counts as re-plugged)\n";
-                return Answer::Ok;
-            }
-            out << "Press Enter once the drive's power has been unplugged and plugged in again: "
-                << std::flush;
-            std::string line;
-            // Without an answer nobody re-plugged the drive: the flow must not go round again.
-            m_noMoreInput = !std::getline(m_context.in(), line);
-            if (m_noMoreInput) {
-                out << '\n';
-            }
-            return Answer::Ok;
+            return AnswerFrozen(message, out);
         }
         if (message.buttons != erase::MessageButtons::YesNo) {
             return Answer::Ok;
@@ -94,10 +88,51 @@ public:
     std::ostream& Out() { return m_context.json ? m_context.err() : m_context.out(); }
 
 private:
+    Answer AnswerFrozen(const EraseMessage& message, std::ostream& out) {
+        // The option answers once: a drive still frozen after a suspend is not thawed by
+        // suspending it again and again, so from then on the user decides.
+        if (m_options.suspendToThaw && !m_suspendAnswered) {
+            if (message.suspendOffered) {
+                m_suspendAnswered = true;
+                out << (m_options.rehearse ? "(--suspend-to-thaw: the copy counts as power-cycled)\n"
+                                           : "(--suspend-to-thaw: suspending the computer for a "
+                                             "few seconds)\n");
+                return Answer::Suspend;
+            }
+            if (!m_options.rehearse) {
+                out << "(--suspend-to-thaw: this computer cannot be suspended)\n";
+            }
+        }
+        // The rehearsal takes the same answers as the real run, so that it ends the same way.
+        if (m_options.rehearse) {
+            out << "(rehearsal: the copy counts as re-plugged, nothing needs unplugging)\n";
+        }
+        out << (message.suspendOffered
+                    ? kSuspendPrompt
+                    : "Press Enter once the drive's power has been unplugged and plugged in again")
+            << ": " << std::flush;
+        std::string line;
+        // Without an answer nobody re-plugged the drive: the flow must not go round again.
+        m_noMoreInput = !std::getline(m_context.in(), line);
+        if (m_noMoreInput) {
+            out << '\n';
+            return Answer::Ok;
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (message.suspendOffered && (line == "S" || line == "s")) {
+            out << "Suspending the computer for a few seconds...\n" << std::flush;
+            return Answer::Suspend;
+        }
+        return Answer::Ok;
+    }
+
     Context& m_context;
     const EraseOptions& m_options;
     std::string m_model;
     bool m_noMoreInput = false;
+    bool m_suspendAnswered = false;
 };
 
 void OnInterruptDuringErase() {
@@ -197,6 +232,7 @@ int ExitStatus(EraseEnding ending) {
         case EraseEnding::DeclinedOnRepeat:
             return kExitDeclined;
         case EraseEnding::BootDriveOnRepeat:
+        case EraseEnding::OtherDrive:
             return kExitRefused;
         default:
             return ExitFailure;
@@ -270,7 +306,8 @@ int RunErase(Context& context, const EraseOptions& options) {
     nlohmann::json head = {{"drive", drive},
                            {"model", JsonText(model)},
                            {"mode", options.full ? "full" : "quick"},
-                           {"rehearsal", options.rehearse}};
+                           {"rehearsal", options.rehearse},
+                           {"connection", platform::ConnectionKey(drives.Connection(drive))}};
     TerminalPrompter terminal(context, options, model);
     CollectingPrompter prompter(terminal);
 
@@ -289,10 +326,12 @@ int RunErase(Context& context, const EraseOptions& options) {
         return Report(context, head, {"refused", {}, kExitRefused, refusal});
     }
     const bool security = !options.full && view.quick == erase::QuickEraseRuns::SecurityFlow;
+    // The drive the confirmation names is the one the flow may erase, whatever number it has.
     const erase::EraseTarget target{drive, model,
                                     security       ? uint8_t{0}
                                     : options.full ? erase::kVendorEraseFull
-                                                   : view.quickVendorCode};
+                                                   : view.quickVendorCode,
+                                    erase::IdentityOf(reference)};
     head["flow"] = security ? "security" : "vendor";
     if (!security) {
         head["vendorCode"] = target.vendorCode;
@@ -313,7 +352,7 @@ int RunErase(Context& context, const EraseOptions& options) {
             ThrowNoDrive(drive);
         }
         unknowns = copy->unknowns;
-        rehearsal = std::make_unique<erase::RehearsalPlatform>(real, drive, copy->drive);
+        rehearsal = std::make_unique<erase::RehearsalPlatform>(real, drive, std::move(*copy));
     }
     platform::Platform& flowPlatform =
         rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real;
@@ -347,6 +386,7 @@ int RunErase(Context& context, const EraseOptions& options) {
         doc["seconds"] = seconds;
         doc["eraseSeconds"] = result.eraseSeconds;
         doc["restart"] = restart;
+        doc["passwordLeft"] = result.passwordLeft;
         if (options.rehearse) {
             doc["unknowns"] = unknowns;
         }
@@ -373,6 +413,10 @@ int RunErase(Context& context, const EraseOptions& options) {
         }
     }
     out << "Ending: " << erase::EndingName(result.ending) << '\n';
+    if (result.passwordLeft && !options.rehearse) {
+        out << "\"vellumin-cli security " << drive
+            << " --unlock\" takes the erase password off again, also once the drive is locked.\n";
+    }
     if (static_cast<int>(result.eraseSeconds) > 0) {
         out << erase::ElapsedTimeText(static_cast<int>(result.eraseSeconds)) << '\n';
     }
@@ -392,8 +436,8 @@ int RunErase(Context& context, const EraseOptions& options) {
             out << "  " << u << '\n';
         }
         if (unknowns.empty()) {
-            out << "  nothing: the lab drive's whole state was copied; the lab drive itself is "
-                   "untouched.\n";
+            out << "  nothing: the lab's whole state was copied, re-plugs included; the lab itself "
+                   "is untouched.\n";
         }
     }
     return ExitStatus(result.ending);
@@ -414,17 +458,22 @@ const Registrar eraseCommand(60, [](CLI::App& app, Context& context) {
                       "Answer the confirmation with yes instead of typing the model text");
     command->add_flag("--restart", options->restart,
                       "Restart the computer after a successful erase");
+    command->add_flag("--suspend-to-thaw", options->suspendToThaw,
+                      "Answer a frozen drive's message by suspending the computer for a few "
+                      "seconds (where it can), instead of re-plugging the drive's power");
     command->add_flag(
         "--rehearse", options->rehearse,
         "Run the erase against a copy of the drive and print every ATA command it would send; "
         "only IDENTIFY DEVICE and SMART READ DATA reach the drive");
     command->footer(
+        "Only a drive on a SATA port is erased: not through USB, SAS or RAID controllers.\n"
         "A frozen drive asks for its power to be unplugged and plugged in again, then Enter (also "
-        "with "
-        "--yes), and for the confirmation again.\n"
+        "with --yes), or, where the computer can suspend, S and Enter to suspend it for a few "
+        "seconds (--suspend-to-thaw answers so once); then for the confirmation again.\n"
         "Exit status: 0 erased (or rehearsed to the end), 1 the erase failed or was aborted, 4 no "
         "such "
-        "drive, 6 refused (gates, boot drive, not a compatible drive), 7 not confirmed.");
+        "drive, 6 refused (gates, boot drive, not a compatible drive, another drive at the number "
+        "after a re-plug), 7 not confirmed.");
     context.OnRun(command, [&context, options] { return RunErase(context, *options); });
 });
 

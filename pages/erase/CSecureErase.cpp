@@ -38,6 +38,11 @@ constexpr int kStackedLabels[] = {CSecureErase::IDC_WARNING, CSecureErase::IDC_G
                                   CSecureErase::IDC_ELAPSED};
 constexpr int kLabelGap = 4;  // pixels
 
+constexpr const char* kSuspendButton = "Suspend";
+constexpr const char* kSuspendNote =
+    "Or press Suspend: the computer sleeps for a few seconds and wakes up by itself, which cuts "
+    "the drive's power as re-plugging it would.";
+
 unsigned MessageFlags(const erase::EraseMessage& message) {
     unsigned flags = message.buttons == erase::MessageButtons::YesNo ? mb::kYesNo : mb::kOk;
     switch (message.icon) {
@@ -64,8 +69,17 @@ class CSecureErase::Prompter final : public erase::ErasePrompter {
 public:
     explicit Prompter(CSecureErase& page) : m_page(page) {}
     erase::Answer Ask(const erase::EraseMessage& message) override {
-        const int answer =
-            ui::MessageBox(&m_page, message.text, message.caption, MessageFlags(message));
+        ui::MessageBoxRequest request{&m_page, message.text, message.caption,
+                                      MessageFlags(message), {}, {}};
+        // The frozen-state message keeps its text; the suspend is a second button below it.
+        if (message.suspendOffered) {
+            request.extraButton = kSuspendButton;
+            request.note = kSuspendNote;
+        }
+        const int answer = ui::MessageBox(request);
+        if (answer == kIdExtra && message.suspendOffered) {
+            return erase::Answer::Suspend;
+        }
         if (message.buttons == erase::MessageButtons::Ok) {
             return erase::Answer::Ok;
         }
@@ -215,7 +229,7 @@ void CSecureErase::QuickErase() {
     if (m_bFlowRunning || m_gates.quick == erase::QuickEraseRuns::None) {
         return;
     }
-    erase::EraseTarget target{m_nPhysicalDrive, m_strModel, 0};
+    erase::EraseTarget target = ConfirmedTarget();
     Prompter prompter(*this);
     if (erase::RefuseBootDrive(Platform().Drives(), target, prompter) ||
         !erase::ConfirmErase(Platform().Drives(), target, prompter)) {
@@ -234,7 +248,7 @@ void CSecureErase::FullErase() {
     if (m_bFlowRunning || !m_gates.fullVisible) {
         return;
     }
-    erase::EraseTarget target{m_nPhysicalDrive, m_strModel, 0};
+    erase::EraseTarget target = ConfirmedTarget();
     Prompter prompter(*this);
     if (erase::RefuseBootDrive(Platform().Drives(), target, prompter)) {
         return;
@@ -245,6 +259,13 @@ void CSecureErase::FullErase() {
         return;
     }
     StartFlow(erase::EraseFlowKind::Vendor, target);
+}
+
+// The drive the confirmation names: the drive list's copy of it, which the flow checks every
+// IDENTIFY against (an empty identity matches no drive).
+erase::EraseTarget CSecureErase::ConfirmedTarget() const {
+    return {m_nPhysicalDrive, m_strModel, 0,
+            m_pIdentify ? erase::IdentityOf(*m_pIdentify) : erase::DriveIdentity{}};
 }
 
 // The target is a copy: choosing another drive while the flow runs never reaches it.

@@ -10,7 +10,8 @@ namespace vellumin::erase {
 
 enum class MessageButtons { Ok, YesNo };
 enum class MessageIcon { None, Error, Question, Information };
-enum class Answer { Ok, Yes, No };
+// Suspend: only to a frozen-state message that offers it, in place of Ok.
+enum class Answer { Ok, Yes, No, Suspend };
 
 enum class MessageId {
     DisableFail,
@@ -23,6 +24,7 @@ enum class MessageId {
     EraseFail,        // ERASE UNIT not delivered
     EraseAborted,     // ERASE UNIT aborted
     Frozen,           // asks the user to power-cycle the drive
+    SuspendFailed,    // the suspend offered at the frozen state did not happen
     CheckFailed,      // "Secure Erase check failed!!\n" + check result name
     SecureEraseFail,  // "Secure Erase Fail!!"
     VendorFail,       // vendor erase not delivered
@@ -30,6 +32,11 @@ enum class MessageId {
     Completion,    // then the restart
     BootDrive,     // "... %s is the boot drive ..."
     Confirmation,  // Yes/No naming the drive and its volumes
+    // After an erase that did not finish on a drive that took the erase password: what the
+    // drive is left with.
+    PasswordRemoved,
+    PasswordLeft,
+    OtherDrive,  // the drive at the number is not the one confirmed; detail names that one
 };
 
 struct EraseMessage {
@@ -38,10 +45,13 @@ struct EraseMessage {
     std::string caption;
     MessageButtons buttons = MessageButtons::Ok;
     MessageIcon icon = MessageIcon::None;
+    // A frozen-state message where the computer can suspend: besides re-plugging the drive,
+    // the user may answer Suspend. The text stays as it is; the offer comes beside it.
+    bool suspendOffered = false;
 };
 
 // The message with its fixed text; `detail` fills the ones that carry a value (the check
-// result's name, the model text, the confirmation's whole text).
+// result's name, the model text, the confirmation's whole text, the confirmed drive).
 EraseMessage MessageFor(MessageId id, const std::string& detail = {});
 
 // How the flow asks the user. Called on the flow's thread; blocks until the user answers.

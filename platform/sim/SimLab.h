@@ -123,11 +123,15 @@ struct DriveDescription {
     SecurityDescription security;
     std::vector<MediaFault> faults;
     TransportDescription transport;
+    DriveConnection connection = DriveConnection::SataPort;  // how the lab drive is attached
     ReadData readData = ReadData::Untouched;
     // How long ERASE UNIT and the vendor erases keep the caller waiting.
     uint32_t eraseMilliseconds = 0;
     uint32_t readLatencyMicroseconds = 0;  // per read command
     bool mediaBlank = false;               // the media holds no data yet
+    // Once the user has re-plugged this drive it comes back at this number, and the drive
+    // there takes its old one (a re-plug that renumbered the disks).
+    std::optional<int> slotAfterReplug;
 
     // A real drive's blocks, returned as given (after the overrides below) instead of
     // the blocks built from the fields above. Security bits of words 82, 85 and 128 still
@@ -202,6 +206,9 @@ struct MachineFacts {
     bool shellOpenSucceeds = true;  // OpenWithShell starts nothing, only records the call
     bool restartSucceeds = true;    // a refused restart leaves the drives as they are
     bool restartRequested = false;  // set by RestartComputer (and kept in a saved lab)
+    bool canSuspend = true;         // the machine can sleep in RAM and wake by a timer
+    bool suspendSucceeds = true;    // false: the suspend request is refused, nothing happens
+    int suspends = 0;               // suspends made so far
     std::vector<FirmwareAnswer> firmwareAnswers;
     std::vector<FirmwareFile> firmwareFiles;
 

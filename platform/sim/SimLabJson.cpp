@@ -428,6 +428,15 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index, const Sma
     if (auto n = r.Get("transport")) {
         ParseTransport(*n, d.transport);
     }
+    if (auto n = r.Get("connection")) {
+        const std::string key = n->String();
+        const auto connection = ConnectionFromKey(key);
+        if (!connection) {
+            n->Fail("expected \"sata\", \"usb\", \"sas\", \"raid\", \"nvme\", \"virtual\" or "
+                    "\"unknown\", found \"" + key + "\"");
+        }
+        d.connection = *connection;
+    }
     if (auto n = r.Get("readData")) {
         const std::string mode = n->String();
         if (mode == "untouched") {
@@ -441,6 +450,9 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index, const Sma
     r.Unsigned("eraseMilliseconds", d.eraseMilliseconds);
     r.Unsigned("readLatencyMicroseconds", d.readLatencyMicroseconds);
     r.Bool("mediaBlank", d.mediaBlank);
+    if (auto n = r.Get("slotAfterReplug")) {
+        d.slotAfterReplug = static_cast<int>(n->Unsigned(kSlotCount - 1));
+    }
     if (auto n = r.Get("identifyWords")) {
         Overrides(*n, d.identifyWords, 255, "word");
     }
@@ -515,6 +527,8 @@ void ParseMachine(const Node& node, MachineFacts& m) {
     r.Bool("shellOpenSucceeds", m.shellOpenSucceeds);
     r.Bool("restartSucceeds", m.restartSucceeds);
     r.Bool("restartRequested", m.restartRequested);
+    r.Bool("canSuspend", m.canSuspend);
+    r.Bool("suspendSucceeds", m.suspendSucceeds);
     if (auto list = r.Get("firmwareAnswers")) {
         list->ExpectArray();
         for (size_t i = 0; i < list->Value().size(); ++i) {

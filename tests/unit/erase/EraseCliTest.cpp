@@ -82,6 +82,70 @@ TEST(EraseCli, GatesAnswersAndExitStatuses) {
     EXPECT_EQ(CliRun({"--save-lab", "x.json", "erase", "1", "--quick"}).code, ExitUsage);
 }
 
+// The machine fixture's USB disk (slot 4) is refused by name before anything is sent; a disk
+// on an ata port goes on to the confirmation.
+TEST(EraseCli, OnlyADriveOnASataPortIsErased) {
+    auto machine = std::make_unique<erase::test::FixtureConnections>();
+    const auto before = Snapshot(*machine->Lab().Device(4));
+    CliRun usb({"--json", "erase", "4", "--quick", "--yes"}, "",
+               std::make_unique<Borrowed>(*machine));
+    EXPECT_EQ(usb.code, 6);
+    const json doc = usb.Json();
+    EXPECT_EQ(doc["ending"], "refused");
+    EXPECT_EQ(doc["connection"], "usb");
+    EXPECT_EQ(doc["reason"],
+              "The selected drive is connected through USB; secure erase is offered only for drives "
+              "on a SATA port.");
+    EXPECT_TRUE(doc["commands"].empty());
+    EXPECT_EQ(Snapshot(*machine->Lab().Device(4)), before);
+
+    CliRun ata({"erase", "3", "--quick"}, "no\n", std::make_unique<Borrowed>(*machine));
+    EXPECT_EQ(ata.code, 7) << ata.out.str();
+    EXPECT_NE(ata.out.str().find("Confirmation: "), std::string::npos);
+}
+
+// A frozen drive answered with a suspend thaws in the lab and is erased; one that stays frozen
+// is suspended once for the option, then the user decides (here: no more input).
+TEST(EraseCli, FrozenDriveThawsThroughASuspend) {
+    auto lab = platform::sim::CreateSimLab();
+    CliRun option({"--json", "erase", "6", "--quick", "--yes", "--suspend-to-thaw"}, "",
+                  std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(option.code, ExitOk) << option.err.str();
+    EXPECT_EQ(option.Json()["ending"], "done");
+    EXPECT_EQ(lab->Machine().suspends, 1);
+
+    lab = platform::sim::CreateSimLab();
+    CliRun typed({"erase", "6", "--quick", "--yes"}, "s\n", std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(typed.code, ExitOk) << typed.out.str();
+    EXPECT_NE(typed.out.str().find("Enter after re-plugging, or S and Enter to suspend the "
+                                   "computer for a few seconds to thaw the drive: "),
+              std::string::npos)
+        << typed.out.str();
+    EXPECT_EQ(lab->Machine().suspends, 1);
+
+    lab = platform::sim::CreateSimLab();
+    auto frozen = *lab->DriveAsItStands(6);
+    frozen.security.staysFrozen = true;
+    lab->SetDrive(6, frozen);
+    CliRun stays({"--json", "erase", "6", "--quick", "--yes", "--suspend-to-thaw"}, "",
+                 std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(stays.code, 7);
+    EXPECT_EQ(stays.Json()["ending"], "declined");
+    EXPECT_EQ(lab->Machine().suspends, 1);
+    EXPECT_TRUE(lab->Device(6)->Security().frozen);
+
+    lab = platform::sim::CreateSimLab();
+    lab->Machine().canSuspend = false;
+    CliRun cannot({"erase", "6", "--quick", "--yes", "--suspend-to-thaw"}, "\n",
+                  std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(cannot.code, ExitOk);
+    EXPECT_NE(cannot.out.str().find("(--suspend-to-thaw: this computer cannot be suspended)\n"
+                                    "Press Enter once"),
+              std::string::npos)
+        << cannot.out.str();
+    EXPECT_EQ(lab->Machine().suspends, 0);
+}
+
 TEST(EraseCli, TextAndJsonOfASecurityErase) {
     CliRun text({"--simulate", "erase", "14", "--quick", "--yes"});
     ASSERT_EQ(text.code, ExitOk) << text.err.str();
@@ -172,6 +236,191 @@ TEST(EraseCli, RehearsalSendsNothingButReadsAndMatchesTheRealRun) {
         SavedLab({"erase", "1", "--quick", "--yes", "--rehearse"}), "saved");
     EXPECT_FALSE(saved.drives[1]->mediaBlank);
     EXPECT_FALSE(saved.machine.restartRequested);
+}
+
+// The built-in lab changed as a row of the lab README's erase table says.
+std::string LabText(const std::function<void(json&)>& change) {
+    json lab = json::parse(platform::sim::DefaultLabJson());
+    change(lab);
+    return lab.dump();
+}
+
+json& Slot(json& lab, int slot) {
+    for (auto& drive : lab["drives"]) {
+        if (drive["slot"] == slot) {
+            return drive;
+        }
+    }
+    throw std::out_of_range("no slot " + std::to_string(slot));
+}
+
+// Every row of the erase table: the rehearsal ends as the real run does, with the same
+// commands and messages.
+TEST(EraseCli, RehearsalEndsAsTheRealRunOnEveryLabRow) {
+    auto as = [](int slot, json patch) {
+        return [slot, patch](json& lab) { Slot(lab, slot).merge_patch(patch); };
+    };
+    auto none = [](json&) {};
+    struct Row {
+        const char* name;
+        std::function<void(json&)> lab;
+        std::vector<std::string> args;
+        std::string input;
+        std::string ending;
+        int code;
+    };
+    const Row rows[] = {
+        {"security erase", none, {"3", "--quick"}, "", "done", ExitOk},
+        {"left locked by an earlier run", none, {"14", "--quick"}, "", "done", ExitOk},
+        {"frozen, re-plugged", none, {"6", "--quick"}, "\n", "done", ExitOk},
+        {"Windows 8",
+         [](json& lab) { lab["machine"]["os"].merge_patch({{"major", 6}, {"minor", 2}}); },
+         {"3", "--quick"}, "", "refused", 6},
+        {"identify fails at the fill", as(3, {{"transport", {{"openFailsAfter", 1}}}}),
+         {"3", "--quick"}, "", "refused", 6},
+        {"outdated firmware", none, {"2", "--quick"}, "", "refused", 6},
+        {"locked", none, {"5", "--quick"}, "", "refused", 6},
+        {"security enabled", none, {"4", "--quick"}, "", "refused", 6},
+        {"vendor quick erase", none, {"1", "--quick"}, "", "done", ExitOk},
+        {"vendor full erase", none, {"1", "--full"}, "", "done", ExitOk},
+        {"boot drive", none, {"0", "--quick"}, "", "refused", 6},
+        {"flow: identify fails", as(3, {{"transport", {{"openFailsAfter", 3}}}}),
+         {"3", "--quick"}, "", "identify-failed", ExitFailure},
+        {"flow: the re-plug moves the system onto the drive",
+         [](json& lab) {
+             for (auto& volume : lab["volumes"]) {
+                 if (volume["name"] == "C") {
+                     volume["diskAfterReplug"] = 6;
+                 }
+             }
+         },
+         {"6", "--quick"}, "\n", "boot-drive", 6},
+        {"flow: another drive at the number after the re-plug", as(6, {{"slotAfterReplug", 9}}),
+         {"6", "--quick"}, "\n", "other-drive", 6},
+        {"flow: no Enter after the frozen message", none, {"6", "--quick"}, "", "declined", 7},
+        {"flow: stays frozen", as(6, {{"security", {{"staysFrozen", true}}}}), {"6", "--quick"},
+         "\n\n", "declined", 7},
+        {"flow: unsupported", none, {"7", "--quick"}, "", "check-failed", ExitFailure},
+        {"flow: expired", none, {"8", "--quick"}, "", "check-failed", ExitFailure},
+        {"run: security, cannot open", as(3, {{"transport", {{"openFailsAfter", 6}}}}),
+         {"3", "--quick"}, "", "not-opened", ExitFailure},
+        {"run: vendor, cannot open", as(1, {{"transport", {{"openFailsAfter", 3}}}}),
+         {"1", "--full"}, "", "not-opened", ExitFailure},
+        {"prepare not delivered", as(3, {{"transport", {{"undelivered", {0xF3}}}}}),
+         {"3", "--quick"}, "", "prepare-not-delivered", ExitFailure},
+        {"unit not delivered", as(3, {{"transport", {{"undelivered", {0xF4}}}}}),
+         {"3", "--quick"}, "", "erase-not-delivered", ExitFailure},
+        {"unit aborted", as(3, {{"transport", {{"aborted", {0xF4}}}}}), {"3", "--quick"}, "",
+         "erase-aborted", ExitFailure},
+        {"someone else's password", none, {"13", "--quick"}, "", "erase-aborted", ExitFailure},
+        {"vendor not delivered", as(1, {{"transport", {{"undeliveredSmart", {0xE3}}}}}),
+         {"1", "--full"}, "", "vendor-not-delivered", ExitFailure},
+        {"vendor aborted", as(1, {{"vendorErase", json::array()}}), {"1", "--full"}, "",
+         "vendor-aborted", ExitFailure},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string lab = LabText(row.lab);
+        std::vector<std::string> args{"--json", "erase", "--yes"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        auto rehearsalArgs = args;
+        rehearsalArgs.push_back("--rehearse");
+        auto labOf = [&] {
+            return std::make_unique<platform::sim::SimPlatform>(platform::sim::ParseLab(lab, row.name));
+        };
+        CliRun real(args, row.input, labOf());
+        CliRun rehearsal(rehearsalArgs, row.input, labOf());
+        EXPECT_EQ(real.code, row.code) << real.err.str();
+        EXPECT_EQ(rehearsal.code, real.code) << rehearsal.err.str();
+        const json a = real.Json(), b = rehearsal.Json();
+        EXPECT_EQ(a["ending"], row.ending);
+        EXPECT_EQ(b["ending"], a["ending"]);
+        EXPECT_EQ(b["messages"], a["messages"]);
+        EXPECT_EQ(b["commands"], a["commands"]);
+    }
+}
+
+// The way back without an erase: our password comes off a drive an earlier run left locked;
+// someone else's is refused after one UNLOCK, and nothing else is ever sent.
+TEST(SecurityCli, UnlockTakesOnlyTheErasePasswordOff) {
+    struct Case {
+        int slot;
+        std::vector<std::string> options;
+        std::string input;
+        int code;
+        std::string outcome;
+        std::vector<uint8_t> commands;
+        bool passwordAfter;  // the drive carries a password after the command
+    } cases[] = {
+        {14, {"--yes"}, "", ExitOk, "released", {0xEC, 0xF2, 0xF6, 0xEC}, false},
+        {14, {}, "VQ M510 SSD 60GB\n", ExitOk, "released", {0xEC, 0xF2, 0xF6, 0xEC}, false},
+        {14, {}, "yes\n", 7, "declined", {0xEC}, true},
+        {13, {"--yes"}, "", ExitFailure, "refused", {0xEC, 0xF2, 0xEC}, true},
+        {6, {"--yes"}, "", ExitOk, "no-password", {0xEC}, false},
+        {12, {"--yes"}, "", 6, "refused", {0xEC}, false},  // not a compatible drive
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.slot) + " " + c.input);
+        auto lab = platform::sim::CreateSimLab();
+        erase::test::SimDevice& device = *lab->Device(c.slot);
+        device.SetLogging(true);
+        std::vector<std::string> args{"--json", "security", std::to_string(c.slot), "--unlock"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        CliRun run(args, c.input, std::make_unique<Borrowed>(*lab));
+        EXPECT_EQ(run.code, c.code) << run.err.str();
+        EXPECT_EQ(run.Json()["unlock"], c.outcome);
+        std::vector<uint8_t> sent;
+        for (const auto& record : device.TakeLog()) {
+            sent.push_back(record.input.command);
+        }
+        EXPECT_EQ(sent, c.commands);
+        device.PowerCycle();
+        EXPECT_EQ(device.Security().enabled, c.passwordAfter);
+        EXPECT_EQ(device.Security().locked, c.passwordAfter);
+    }
+    // Behind a bridge the unlock is still offered, the one way back there, with the risk said.
+    platform::sim::LabDescription bridged = platform::sim::DefaultLab();
+    bridged.drives[14]->connection = platform::DriveConnection::Usb;
+    platform::sim::SimPlatform usbLab(bridged);
+    CliRun usb({"--json", "security", "14", "--unlock", "--yes"}, "", std::make_unique<Borrowed>(usbLab));
+    EXPECT_EQ(usb.code, ExitOk);
+    EXPECT_EQ(usb.Json()["unlock"], "released");
+    EXPECT_EQ(usb.Json()["connection"], "usb");
+    EXPECT_NE(usb.err.str().find("connected through USB, not a SATA port"), std::string::npos) << usb.err.str();
+    CliRun sata({"--simulate", "--json", "security", "14", "--unlock", "--yes"});
+    EXPECT_TRUE(sata.Json()["warning"].is_null());
+
+    CliRun foreign({"--simulate", "security", "13", "--unlock", "--yes"});
+    EXPECT_NE(foreign.out.str().find("UnLock cmd aborted\nThe drive refused the erase password: "
+                                     "its password was set by someone else"),
+              std::string::npos)
+        << foreign.out.str();
+}
+
+TEST(SecurityCli, StateAsTextAndJson) {
+    struct Case {
+        int slot;
+        const char* field;
+        json value;
+    } cases[] = {
+        {3, "supported", true},           {3, "enabled", false},
+        {3, "eraseMinutes", 4},           {3, "enhancedEraseMinutes", 8},
+        {3, "enhancedEraseSupported", true}, {14, "locked", true},
+        {6, "frozen", true},              {8, "expired", true},
+        {7, "eraseMinutes", nullptr},     {3, "masterPasswordRevision", 0xFFFE},
+    };
+    for (const auto& c : cases) {
+        CliRun run({"--simulate", "--json", "security", std::to_string(c.slot)});
+        ASSERT_EQ(run.code, ExitOk);
+        EXPECT_EQ(run.Json()["security"][c.field], c.value) << c.slot << " " << c.field;
+    }
+    CliRun text({"--simulate", "security", "14"});
+    for (const char* row : {"Security Enabled          yes\n", "Locked                    yes\n",
+                            "Enhanced Erase Time       not reported\n"}) {
+        EXPECT_NE(text.out.str().find(row), std::string::npos) << row << text.out.str();
+    }
+    EXPECT_EQ(CliRun({"--simulate", "security", "15"}).code, ExitNoDrive);
+    EXPECT_EQ(CliRun({"--simulate", "security", "3", "--yes"}).code, ExitUsage);
 }
 
 }  // namespace
