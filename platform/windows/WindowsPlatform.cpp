@@ -6,6 +6,7 @@
 #include <winioctl.h>
 
 #include <cstdio>
+#include <optional>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -56,8 +57,8 @@ private:
     void* m_data;
 };
 
-// The adapter's DMA alignment mask; 0 when the adapter does not say.
-uint32_t AdapterAlignmentMask(HANDLE drive) {
+// The adapter's descriptor (alignment mask, bus type); nullopt when the adapter does not say.
+std::optional<STORAGE_ADAPTER_DESCRIPTOR> AdapterDescriptor(HANDLE drive) {
     STORAGE_PROPERTY_QUERY query{};
     query.PropertyId = StorageAdapterProperty;
     query.QueryType = PropertyStandardQuery;
@@ -65,10 +66,15 @@ uint32_t AdapterAlignmentMask(HANDLE drive) {
     DWORD returned = 0;
     if (!DeviceIoControl(drive, IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, &adapter,
                          sizeof adapter, &returned, nullptr) ||
-        returned < offsetof(STORAGE_ADAPTER_DESCRIPTOR, AlignmentMask) + sizeof(DWORD)) {
-        return 0;
+        returned < offsetof(STORAGE_ADAPTER_DESCRIPTOR, BusType) + sizeof(adapter.BusType)) {
+        return std::nullopt;
     }
-    return adapter.AlignmentMask;
+    return adapter;
+}
+
+uint32_t AdapterAlignmentMask(HANDLE drive) {
+    const auto adapter = AdapterDescriptor(drive);
+    return adapter ? adapter->AlignmentMask : 0;
 }
 
 class WindowsDriveHandle final : public DriveHandle {
@@ -104,6 +110,7 @@ public:
     }
 
     bool Flush() override { return FlushFileBuffers(m_handle.get()) != 0; }
+    HANDLE Handle() const { return m_handle.get(); }
 
 private:
     PassThroughResult SmartReceive(AtaPassThroughRequest& request) {
@@ -214,6 +221,15 @@ public:
         return GetDriveTypeA(RootOf(name).c_str()) == DRIVE_REMOVABLE;
     }
     int VolumeDiskNumber(const std::string& name) override { return DiskOfVolume(name); }
+
+    DriveConnection Connection(int number) override {
+        auto drive = OpenPhysicalDrive(number);
+        if (!drive) {
+            return DriveConnection::Unknown;
+        }
+        const auto adapter = AdapterDescriptor(static_cast<WindowsDriveHandle&>(*drive).Handle());
+        return adapter ? ConnectionOfBusType(adapter->BusType) : DriveConnection::Unknown;
+    }
 
     // The volumes of the Windows and the system directory.
     std::vector<int> SystemDiskNumbers() override {
@@ -342,6 +358,27 @@ private:
 };
 
 }  // namespace
+
+DriveConnection ConnectionOfBusType(uint32_t busType) {
+    switch (busType) {
+        case BusTypeSata:
+        case BusTypeAta:
+            return DriveConnection::SataPort;
+        case BusTypeUsb:
+            return DriveConnection::Usb;
+        case BusTypeSas:
+            return DriveConnection::Sas;
+        case BusTypeRAID:
+            return DriveConnection::Raid;
+        case BusTypeNvme:
+            return DriveConnection::Nvme;
+        case BusTypeVirtual:
+        case BusTypeFileBackedVirtual:
+            return DriveConnection::Virtual;
+        default:
+            return DriveConnection::Unknown;
+    }
+}
 
 bool RunningUnderWine() {
     static const bool wine = [] {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/Platform.h"
@@ -13,5 +14,9 @@ std::unique_ptr<Platform> CreateWindowsPlatform();
 // the host machine, so the backend then sends only the reads of the identify and SMART blocks
 // and never restarts anything.
 bool RunningUnderWine();
+
+// The attachment a storage adapter's STORAGE_BUS_TYPE names: SATA and ATA (IDE mode) adapters
+// take ATA commands as sent; USB, SAS, RAID and the rest have something in between.
+DriveConnection ConnectionOfBusType(uint32_t busType);
 
 }  // namespace vellumin::platform::windows_backend

@@ -190,6 +190,20 @@ TEST(WineSafety, OnlyReadsOfTheIdentifyAndSmartBlocksPass) {
     }
 }
 
+// STORAGE_BUS_TYPE values as the system numbers them.
+TEST(DriveConnectionOnWindows, ByTheAdaptersBusType) {
+    const std::pair<uint32_t, DriveConnection> cases[] = {
+        {0x0B, DriveConnection::SataPort}, {0x03, DriveConnection::SataPort},
+        {0x07, DriveConnection::Usb},      {0x0A, DriveConnection::Sas},
+        {0x08, DriveConnection::Raid},     {0x11, DriveConnection::Nvme},
+        {0x0E, DriveConnection::Virtual},  {0x0F, DriveConnection::Virtual},
+        {0x01, DriveConnection::Unknown},  {0x00, DriveConnection::Unknown},
+    };
+    for (const auto& [bus, connection] : cases) {
+        EXPECT_EQ(ConnectionOfBusType(bus), connection) << bus;
+    }
+}
+
 TEST(WineSafety, WineIsRecognised) {
     // These tests run under Wine (ctest -L windows).
     EXPECT_TRUE(RunningUnderWine());
