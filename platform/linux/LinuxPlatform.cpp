@@ -18,6 +18,8 @@
 #include <sstream>
 
 #include "platform/HostPlatform.h"
+#include "platform/QueuedReads.h"
+#include "platform/UniqueFd.h"
 #include "platform/linux/Connection.h"
 #include "platform/linux/Privileges.h"
 #include "platform/linux/SatPassThrough.h"
@@ -30,22 +32,6 @@ namespace {
 
 constexpr int kDriveCount = 16;
 
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 unsigned TimeoutMilliseconds(uint32_t seconds) {
     uint64_t ms = uint64_t{seconds} * 1000;
     return ms > UINT_MAX ? UINT_MAX : static_cast<unsigned>(ms);
@@ -53,7 +39,7 @@ unsigned TimeoutMilliseconds(uint32_t seconds) {
 
 class LinuxDriveHandle final : public DriveHandle {
 public:
-    explicit LinuxDriveHandle(int fd) : m_fd(fd) {}
+    LinuxDriveHandle(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
 
     PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         auto direction = DirectionOf(request);
@@ -111,8 +97,26 @@ public:
 
     bool Flush() override { return ::fsync(m_fd.get()) == 0; }
 
+    QueuedReaderPtr OpenQueuedReader(unsigned depth) override {
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        // The name may have moved to another disk since the handle was opened (a re-plug):
+        // read only the device the handle holds.
+        struct stat held {};
+        struct stat opened {};
+        if (::fstat(m_fd.get(), &held) != 0 || ::fstat(fd, &opened) != 0 || !S_ISBLK(opened.st_mode) ||
+            opened.st_rdev != held.st_rdev) {
+            ::close(fd);
+            return nullptr;
+        }
+        return OpenUringReader(fd, depth);
+    }
+
 private:
     UniqueFd m_fd;
+    std::string m_path;
 };
 
 class LinuxDrives final : public DriveSystem {
@@ -129,7 +133,7 @@ public:
         if (fd < 0) {
             return nullptr;
         }
-        auto handle = std::make_unique<LinuxDriveHandle>(fd);
+        auto handle = std::make_unique<LinuxDriveHandle>(fd, path);
         struct stat info {};
         if (::fstat(fd, &info) != 0 || !S_ISBLK(info.st_mode)) {
             return nullptr;

@@ -5,6 +5,7 @@
 
 #include "platform/HostTrim.h"
 #include "platform/Platform.h"
+#include "platform/QueuedReads.h"
 #include "platform/windows/Wmi.h"
 
 namespace vellumin::platform {
@@ -59,5 +60,8 @@ std::string System::WmiOsVersion() { return windows_backend::QueryWmiOsVersion()
 
 // Windows' TRIM setting is fsutil's, offered by the version table, not by a service.
 bool System::HasTrimService() { return false; }
+
+// No memory-backed file to queue reads on here.
+QueuedReaderPtr OpenMemoryQueuedReader(uint64_t, unsigned) { return nullptr; }
 
 }  // namespace vellumin::platform
