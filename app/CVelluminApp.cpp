@@ -8,7 +8,7 @@
 
 #include "app/CVelluminPre.h"
 #include "app/Screenshots.h"
-#include "platform/linux/LinuxPlatform.h"
+#include "platform/HostPlatform.h"
 #include "platform/sim/SimPlatform.h"
 #include "ui/MessageBox.h"
 
@@ -48,7 +48,7 @@ const char* CVelluminApp::Usage() { return kUsage; }
 
 CVelluminApp::CVelluminApp(PlatformFactory realPlatform) : m_realPlatform(std::move(realPlatform)) {
     if (!m_realPlatform) {
-        m_realPlatform = [] { return vellumin::platform::linux_backend::CreateLinuxPlatform(); };
+        m_realPlatform = [] { return vellumin::platform::CreateHostPlatform(); };
     }
 }
 

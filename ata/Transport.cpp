@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace vellumin::ata {
 namespace {
@@ -17,15 +18,9 @@ constexpr AtaTaskFile kSmartReadRegisters{cmd::kSmartReadData, 0x00,          0x
 // map for a direct transfer.
 constexpr std::size_t kPageSize = 4096;
 
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-using ScratchPtr = std::unique_ptr<void, FreeDeleter>;
+using ScratchPtr = PageAlignedBuffer;
 
-ScratchPtr AllocateScratch(uint32_t bytes) {
-    const std::size_t rounded = (bytes + kPageSize - 1) / kPageSize * kPageSize;
-    return ScratchPtr(std::aligned_alloc(kPageSize, rounded));
-}
+ScratchPtr AllocateScratch(uint32_t bytes) { return AllocatePageAligned(bytes); }
 
 platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
                                           std::array<uint8_t, 512>& block) {
@@ -176,6 +171,15 @@ int ReadDma(platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount) {
 
 int ReadDmaExt(platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount) {
     return Read(kReadDmaExt, handle, lba, byteCount);
+}
+
+void PageAlignedFree::operator()(void* p) const {
+    ::operator delete(p, std::align_val_t{kPageSize});
+}
+
+PageAlignedBuffer AllocatePageAligned(std::size_t bytes) {
+    const std::size_t rounded = (bytes + kPageSize - 1) / kPageSize * kPageSize;
+    return PageAlignedBuffer(::operator new(rounded, std::align_val_t{kPageSize}, std::nothrow));
 }
 
 }  // namespace vellumin::ata

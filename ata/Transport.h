@@ -1,12 +1,22 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "ata/IdentifyBlock.h"
 #include "ata/Registers.h"
 #include "platform/Platform.h"
 
 namespace vellumin::ata {
+
+// Page-aligned memory for a DMA transfer (its size rounded up to whole pages), released on
+// destruction; null when none could be had.
+struct PageAlignedFree {
+    void operator()(void* p) const;
+};
+using PageAlignedBuffer = std::unique_ptr<void, PageAlignedFree>;
+PageAlignedBuffer AllocatePageAligned(std::size_t bytes);
 
 // Physical drives are numbered 0-15; nothing outside that range is ever opened.
 inline constexpr int kMaxDrives = 16;

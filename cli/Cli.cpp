@@ -7,7 +7,7 @@
 
 #include "cli/Command.h"
 #include "platform/Version.h"
-#include "platform/linux/LinuxPlatform.h"
+#include "platform/HostPlatform.h"
 #include "platform/sim/SimPlatform.h"
 
 namespace vellumin::cli {
@@ -35,7 +35,7 @@ platform::Platform& Context::Platform() {
             throw CommandError(ExitUsage, e.what());
         }
     } else {
-        m_platform = platform::linux_backend::CreateLinuxPlatform();
+        m_platform = platform::CreateHostPlatform();
         if (!m_platform->Sys().IsAdministrator()) {
             m_platform.reset();
             throw CommandError(ExitNoRights, "Vellumin requires Administrator Privileges.");
@@ -46,7 +46,7 @@ platform::Platform& Context::Platform() {
 
 platform::Platform& Context::SystemPlatform() {
     if (!m_platform && !simulate) {
-        m_platform = platform::linux_backend::CreateLinuxPlatform();
+        m_platform = platform::CreateHostPlatform();
         return *m_platform;
     }
     return Platform();

@@ -1,10 +1,8 @@
 #pragma once
 
 #include <atomic>
-#include <csignal>
 #include <cstdint>
-#include <initializer_list>
-#include <vector>
+#include <memory>
 
 #include "platform/Platform.h"
 
@@ -12,6 +10,10 @@ namespace vellumin::cli {
 
 // A signal inherited as ignored (a background job, nohup) stays ignored by all of these: the
 // user who started the program chose that.
+
+// Which signals end the work: Ctrl-C alone, or also SIGTERM and SIGHUP (on Windows: Ctrl-C
+// and Ctrl-Break, the only console events a program may answer at leisure).
+enum class EndingSignals { InterruptOnly, All };
 
 // Signals as the Stop or Cancel button of the work in progress: the first sets `request` and
 // prints `note` on standard error; a second of the same kind gets the default action back and
@@ -21,13 +23,14 @@ namespace vellumin::cli {
 class InterruptAsRequest {
 public:
     InterruptAsRequest(std::atomic<int32_t>& request, const char* note,
-                       std::initializer_list<int> signals = {SIGINT});
+                       EndingSignals signals = EndingSignals::InterruptOnly);
     ~InterruptAsRequest();
     InterruptAsRequest(const InterruptAsRequest&) = delete;
     InterruptAsRequest& operator=(const InterruptAsRequest&) = delete;
 
 private:
-    std::vector<std::pair<int, struct sigaction>> m_previous;
+    struct Previous;  // the handling it replaced, per system
+    std::unique_ptr<Previous> m_previous;
 };
 
 // SIGINT, SIGTERM and SIGHUP held while a drive is being changed: a program ended half-way
@@ -35,18 +38,19 @@ private:
 // once; the first one held ends the program by EndByDeferredSignal after the work's report.
 class SignalHold {
 public:
-    explicit SignalHold(const char* note) : m_note(note) {}
-    ~SignalHold() { Release(); }
+    explicit SignalHold(const char* note);
+    ~SignalHold();
     SignalHold(const SignalHold&) = delete;
     SignalHold& operator=(const SignalHold&) = delete;
 
     void Begin();  // again while held: nothing
     void Release();
-    bool Holding() const { return !m_previous.empty(); }
+    bool Holding() const { return m_previous != nullptr; }
 
 private:
+    struct Previous;
     const char* m_note;
-    std::vector<std::pair<int, struct sigaction>> m_previous;
+    std::unique_ptr<Previous> m_previous;
 };
 
 // The platform with its drives behind `hold`: the first command that starts a change the

@@ -1,7 +1,6 @@
 #include "cli/ScanRecord.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <stdlib.h>  // mkstemp
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include <utility>
 
 #include "cli/Output.h"
+#include "platform/HostIo.h"
 
 namespace vellumin::cli {
 namespace {
@@ -114,13 +114,14 @@ void WriteFileAtomically(const std::filesystem::path& path, std::string_view tex
         }
         done += static_cast<std::size_t>(n);
     }
-    if (fchmod(fd.get(), 0644) != 0 || fsync(fd.get()) != 0) {
+    platform::MakeReadableByAll(fd.get());
+    if (!platform::SyncToDisk(fd.get())) {
         ThrowErrno(temp, "cannot finish the file");
     }
     if (close(fd.release()) != 0) {
         ThrowErrno(temp, "close failed");
     }
-    if (rename(temp.c_str(), path.c_str()) != 0) {
+    if (!platform::RenameOnto(temp, path.string())) {
         ThrowErrno(path, "cannot replace the file");
     }
     remove.name = nullptr;

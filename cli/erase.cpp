@@ -2,14 +2,13 @@
 // the secure erase on the terminal, through the same gates, boot-drive test, confirmation and
 // flows as the page.
 
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <CLI/CLI.hpp>
@@ -22,6 +21,7 @@
 #include "pages/erase/EraseFlow.h"
 #include "pages/erase/EraseGates.h"
 #include "pages/erase/EraseRehearsal.h"
+#include "platform/HostIo.h"
 
 namespace vellumin::cli {
 namespace {
@@ -345,7 +345,7 @@ int RunErase(Context& context, const EraseOptions& options) {
         "\nThe erase cannot be interrupted; the program ends when the erase has ended.\n");
     HoldWhileChanging flowPlatform(rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real,
                                    hold);
-    const bool tty = &context.err() == &std::cerr && isatty(STDERR_FILENO);
+    const bool tty = &context.err() == &std::cerr && platform::StandardErrorIsTerminal();
     TerminalHooks hooks(context.err(), tty);
     const erase::EraseFlowOptions flowOptions{options.restart};
     const auto start = std::chrono::steady_clock::now();

@@ -1,7 +1,5 @@
 // vellumin-cli scan DRIVE --quick|--full [--fast]: the read scan on the terminal.
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +15,7 @@
 #include "pages/scan/ScanEngine.h"
 #include "pages/scan/ScanProgress.h"
 #include "pages/scan/ScanTexts.h"
+#include "platform/HostIo.h"
 
 namespace vellumin::cli {
 namespace {
@@ -119,7 +118,7 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
     ata::IdentifyBlock identify{};
     const bool identified = options.record && ata::IdentifyDevice(drives, drive, identify);
     const auto start = Clock::now();
-    const bool terminal = !context.json && &context.err() == &std::cerr && isatty(STDERR_FILENO);
+    const bool terminal = !context.json && &context.err() == &std::cerr && platform::StandardErrorIsTerminal();
     TerminalProgress progress(context.err(), terminal, start);
     g_stop.store(0);
     scan::ScanOutcome outcome;

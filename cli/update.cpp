@@ -1,7 +1,5 @@
 // vellumin-cli update DRIVE [--download DIR] [--yes]: the firmware-update check and download.
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -14,6 +12,7 @@
 #include "cli/Output.h"
 #include "pages/fwupdate/DownloadEngine.h"
 #include "pages/fwupdate/UpdateQuery.h"
+#include "platform/HostIo.h"
 
 namespace vellumin::cli {
 namespace {
@@ -178,7 +177,7 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
                                               "\nRun again with --download DIR to store it.");
     }
 
-    const bool terminal = !context.json && &context.err() == &std::cerr && isatty(STDERR_FILENO);
+    const bool terminal = !context.json && &context.err() == &std::cerr && platform::StandardErrorIsTerminal();
     TerminalDownloadProgress progress(context.err(), terminal);
     const auto start = Clock::now();
     g_cancel.store(0);
@@ -187,7 +186,7 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
         // SIGTERM and SIGHUP cancel as Ctrl-C does, so the partial file goes, then end the program.
         InterruptAsRequest interrupt(g_cancel,
                                      "\nCancelling the download (Ctrl-C again quits at once).\n",
-                                     {SIGINT, SIGTERM, SIGHUP});
+                                     EndingSignals::All);
         download = fwupdate::RunDownload(query.url, options.folder, g_cancel, progress);
     }
     progress.End();

@@ -113,4 +113,11 @@ CommandRunner& SpawnRunner() {
     return runner;
 }
 
+std::vector<std::string> EchoCommandLine(const std::string& line) {
+    if (line.empty()) {
+        return {"/bin/sh", "-c", ":"};
+    }
+    return {"/bin/sh", "-c", "printf '%s\\n' \"$1\"", "sh", line};
+}
+
 }  // namespace vellumin::platform

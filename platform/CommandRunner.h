@@ -44,7 +44,12 @@ public:
     virtual bool Run(const std::vector<std::string>& argv, int outputFd) = 0;
 };
 
-// The runner of this machine: posix_spawn.
+// The runner of this machine: posix_spawn (CreateProcess on Windows).
 CommandRunner& SpawnRunner();
+
+// The argument vector of a child that prints `line` and a line break on its standard output,
+// or nothing at all when `line` is empty: the system's shell, which the lab uses to answer in
+// place of a real command. `line` holds no shell metacharacters.
+std::vector<std::string> EchoCommandLine(const std::string& line);
 
 }  // namespace vellumin::platform

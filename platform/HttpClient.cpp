@@ -7,10 +7,6 @@
 #include <mutex>
 #include <string_view>
 
-#ifndef VELLUMIN_UPDATE_HOST_DEFAULT
-#define VELLUMIN_UPDATE_HOST_DEFAULT "update.invalid"
-#endif
-
 namespace vellumin::platform {
 
 namespace {
@@ -119,23 +115,6 @@ std::string Limited(std::string text) {
 }
 
 }  // namespace
-
-std::string DefaultUpdateServiceHost() {
-    const char* host = std::getenv("VELLUMIN_UPDATE_HOST");
-    return host != nullptr && *host != '\0' ? std::string(host)
-                                            : std::string(VELLUMIN_UPDATE_HOST_DEFAULT);
-}
-
-std::string NoProxyList(const char* environmentValue) {
-    std::string list = environmentValue != nullptr ? environmentValue : "";
-    if (list == "*") {
-        return list;
-    }
-    if (!list.empty()) {
-        list += ',';
-    }
-    return list + "localhost,127.0.0.0/8,::1";
-}
 
 HttpClient::HttpClient(CacheUse cache) : m_cache(cache) {
     InitCurlOnce();

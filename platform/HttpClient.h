@@ -31,8 +31,9 @@ struct HttpResponse {
     bool cancelled = false;          // ended by the cancel flag
 };
 
-// One libcurl transfer handle. Identifies itself as "Vellumin", honours curl's proxy
-// variables but never proxies loopback, gives up on a dead connection instead of hanging.
+// One transfer client (libcurl; WinINet on Windows). Identifies itself as "Vellumin", honours
+// curl's proxy variables but never proxies loopback, gives up on a dead connection instead of
+// hanging.
 class HttpClient {
 public:
     // Called with each piece of the body as it arrives; the response so far carries the status
@@ -57,7 +58,7 @@ public:
     HttpResponse Get(const std::string& url, const Sink& sink, const HeadCheck& head = {});
 
 private:
-    void* m_curl = nullptr;  // CURL*
+    void* m_curl = nullptr;  // CURL* (unused on Windows: WinINet opens a session per transfer)
     CacheUse m_cache;
     const std::atomic<int>* m_cancel = nullptr;
     long m_connectSeconds = 20;

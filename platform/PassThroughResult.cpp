@@ -1,5 +1,7 @@
 #include "platform/PassThroughResult.h"
 
+#include "platform/HostIo.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +20,7 @@ const char* StageText(TransportStage stage) {
         "check condition without ATA registers",
         "short data transfer",
         "refused by the lab's transport",
+        "withheld: only reads are sent under Wine",
     };
     const auto index = static_cast<std::size_t>(stage);
     return index < std::size(kTexts) ? kTexts[index] : "unknown";
@@ -29,10 +32,10 @@ std::string Describe(const TransportFailure& f) {
         case TransportStage::Open:
         case TransportStage::Request:
         case TransportStage::Refused:
+        case TransportStage::Withheld:
             break;
         case TransportStage::SystemCall:
-            std::snprintf(detail, sizeof detail, " (errno %d: %s)", f.osError,
-                          std::strerror(f.osError));
+            std::snprintf(detail, sizeof detail, " (%s)", SystemErrorText(f.osError).c_str());
             break;
         case TransportStage::Host:
             std::snprintf(detail, sizeof detail, " (host status 0x%04X)", f.hostStatus);

@@ -19,12 +19,13 @@ enum class TransportStage : uint8_t {
     Sense,          // a check condition without the device's registers, or a failing sense key
     ShortTransfer,  // good status, but fewer data bytes moved than the command asked for
     Refused,        // the lab's transport refused the command
+    Withheld,       // not sent: only reads reach a drive under Wine, whose drives are the host's
 };
 
 // What the transport knew when it gave up; fields it did not learn stay zero.
 struct TransportFailure {
     TransportStage stage = TransportStage::Request;
-    int osError = 0;            // errno of the failed call
+    int osError = 0;            // errno of the failed call (on Windows its GetLastError code)
     uint16_t hostStatus = 0;    // SG_IO host_status
     uint16_t driverStatus = 0;  // SG_IO driver_status
     uint8_t scsiStatus = 0;

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/HttpClient.h"
 
 extern char** environ;
 
@@ -86,7 +85,5 @@ bool System::OpenWithShell(const std::string& file, const std::string& workingFo
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
-
-std::string System::UpdateServiceHost() { return DefaultUpdateServiceHost(); }
 
 }  // namespace vellumin::platform

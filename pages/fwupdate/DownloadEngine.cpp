@@ -1,7 +1,6 @@
 #include "pages/fwupdate/DownloadEngine.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <stdlib.h>  // mkstemp
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "pages/fwupdate/UpdateQuery.h"
+#include "platform/HostIo.h"
 #include "platform/HttpClient.h"
 
 namespace vellumin::fwupdate {
@@ -40,7 +40,7 @@ public:
             return;
         }
         m_path = pattern;
-        fchmod(fd, 0644);
+        platform::MakeReadableByAll(fd);
         m_file = fdopen(fd, "wb");
         if (m_file == nullptr) {
             m_error = errno;
@@ -68,10 +68,10 @@ public:
 
     // Flushes, closes and renames onto `destination`; false (errno in Error()) when any fails.
     bool Commit(const std::string& destination) {
-        const bool written = std::fflush(m_file) == 0 && fsync(fileno(m_file)) == 0;
+        const bool written = std::fflush(m_file) == 0 && platform::SyncToDisk(fileno(m_file));
         const bool closed = std::fclose(m_file) == 0;
         m_file = nullptr;
-        if (!written || !closed || rename(m_path.c_str(), destination.c_str()) != 0) {
+        if (!written || !closed || !platform::RenameOnto(m_path, destination)) {
             m_error = errno;
             return false;
         }

@@ -49,7 +49,7 @@ namespace {
 class ChunkReader {
 public:
     explicit ChunkReader(platform::DriveHandle* drive)
-        : m_drive(drive), m_buffer(std::aligned_alloc(kPageBytes, kBufferBytes)) {}
+        : m_drive(drive), m_buffer(ata::AllocatePageAligned(kChunkBytes)) {}
 
     int Read(const Chunk& chunk) {
         m_failingLba = chunk.lba;
@@ -72,18 +72,9 @@ public:
     uint64_t FailingLba() const { return m_failingLba; }
 
 private:
-    static constexpr std::size_t kPageBytes = 4096;
-    static constexpr std::size_t kBufferBytes = (kChunkBytes + kPageBytes - 1) / kPageBytes * kPageBytes;
-    struct Free {
-        void operator()(void* p) const { std::free(p); }
-    };
     platform::DriveHandle* m_drive;
-    std::unique_ptr<void, Free> m_buffer;
+    ata::PageAlignedBuffer m_buffer;
     uint64_t m_failingLba = 0;
-};
-
-struct FreeBuffer {
-    void operator()(void* p) const { std::free(p); }
 };
 
 // One scan of a sized drive: the chunks at 0, step, 2 x step, ... below total, each read
@@ -120,7 +111,7 @@ public:
         const uint32_t group = m_step == kChunkSectors ? kChunksPerRequest : 1;
         const unsigned depth = std::min(queue.Depth(), kQueuedRequests);
         const uint64_t bufferBytes = (uint64_t{group} * kChunkBytes + kPageBytes - 1) / kPageBytes * kPageBytes;
-        m_buffers.reset(std::aligned_alloc(kPageBytes, depth * bufferBytes));
+        m_buffers = ata::AllocatePageAligned(depth * bufferBytes);
         if (depth == 0 || !m_buffers) {
             ReadDma(0, Positions());
             return;
@@ -248,7 +239,7 @@ private:
     bool m_stopped = false;
     // The queued reads' buffers; the run outlives the queue, so reads the system lost in flight
     // never land in memory given back.
-    std::unique_ptr<void, FreeBuffer> m_buffers;
+    ata::PageAlignedBuffer m_buffers;
 };
 
 // Everything up to the outcome; the caller closes the drive before reporting the end.

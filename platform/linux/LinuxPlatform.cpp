@@ -17,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/HostPlatform.h"
 #include "platform/QueuedReads.h"
 #include "platform/UniqueFd.h"
 #include "platform/linux/Connection.h"
@@ -281,3 +282,9 @@ std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRu
 }
 
 }  // namespace vellumin::platform::linux_backend
+
+namespace vellumin::platform {
+
+std::unique_ptr<Platform> CreateHostPlatform() { return linux_backend::CreateLinuxPlatform(); }
+
+}  // namespace vellumin::platform

@@ -1,8 +1,5 @@
 #include "platform/sim/SimPlatform.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -65,26 +62,10 @@ public:
         if (!m_device->Present()) {
             return nullptr;
         }
-        const int fd = ::memfd_create("vellumin-lab-drive", MFD_CLOEXEC);
-        if (fd < 0) {
-            return nullptr;
-        }
         const uint64_t sectors = m_device->ReportedSectors().value_or(m_device->Capacity());
-        if (::ftruncate(fd, static_cast<off_t>(sectors * 512)) != 0) {
-            ::close(fd);
+        auto file = OpenMemoryQueuedReader(sectors * 512, depth);
+        if (!file) {
             return nullptr;
-        }
-        // Where the system refuses io_uring the lab still answers queued reads, one at a time.
-        const int second = ::dup(fd);
-        if (second < 0) {
-            ::close(fd);
-            return nullptr;
-        }
-        auto file = OpenUringReader(fd, depth);
-        if (file) {
-            ::close(second);
-        } else {
-            file = OpenPreadReader(second, depth);
         }
         return std::make_unique<SimQueuedReader>(std::move(file), m_device);
     }
@@ -505,8 +486,7 @@ bool SimPlatform::HasTrimService() {
 bool SimPlatform::RunTrimCommand(TrimCommand command, int outputFd) {
     // The lab's setting changes here; a real child process then prints the report through the
     // same runner and output file the host's command uses.
-    static constexpr const char* kReport = "printf 'DisableDeleteNotify = %s\\n' \"$1\"";
-    std::vector<std::string> argv;
+    std::string report;
     {
         std::lock_guard lock(m_mutex);
         MachineFacts& m = m_lab.machine;
@@ -514,20 +494,19 @@ bool SimPlatform::RunTrimCommand(TrimCommand command, int outputFd) {
         case LabTrimCommand::CannotStart:
             return false;
         case LabTrimCommand::WritesNothing:
-            argv = {"/bin/sh", "-c", ":"};
             break;
         case LabTrimCommand::NoNumber:
-            argv = {"/bin/sh", "-c", "echo 'DisableDeleteNotify ='"};
+            report = "DisableDeleteNotify =";
             break;
         case LabTrimCommand::Works:
             if (command != TrimCommand::Query) {
                 m.trimEnabled = command == TrimCommand::TurnOn;
             }
-            argv = {"/bin/sh", "-c", kReport, "sh", m.trimEnabled ? "0" : "1"};
+            report = std::string("DisableDeleteNotify = ") + (m.trimEnabled ? "0" : "1");
             break;
         }
     }
-    return Runner().Run(argv, outputFd);
+    return Runner().Run(EchoCommandLine(report), outputFd);
 }
 
 std::unique_ptr<SimPlatform> CreateSimLab(const std::string& labPath) {

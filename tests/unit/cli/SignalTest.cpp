@@ -58,7 +58,7 @@ TEST(CliSignals, AnInheritedIgnoreStaysIgnored) {
     Dispositions ignored(SIG_IGN);
     std::atomic<int32_t> request{0};
     {
-        InterruptAsRequest interrupt(request, "note\n", {SIGINT, SIGTERM, SIGHUP});
+        InterruptAsRequest interrupt(request, "note\n", EndingSignals::All);
         SignalHold hold("note\n");
         hold.Begin();
         for (int signal : kSignals) {

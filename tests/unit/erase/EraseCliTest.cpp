@@ -44,9 +44,8 @@ std::string SavedLab(const std::vector<std::string>& args, const std::string& in
     std::vector<std::string> all{"--simulate", "--save-lab", path.string()};
     all.insert(all.end(), args.begin(), args.end());
     CliRun run(all, input);
-    std::ifstream file(path);
     std::stringstream text;
-    text << file.rdbuf();
+    text << std::ifstream(path).rdbuf();  // closed before the removal, which Windows requires
     std::filesystem::remove(path);
     return text.str();
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "pages/fwupdate/DownloadEngine.h"
 #include "pages/fwupdate/UpdateQuery.h"
@@ -27,8 +28,10 @@ using platform::sim::UpdateServer;
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vellumin-fw-XXXXXX").string();
-        m_path = mkdtemp(pattern.data());
+        std::random_device random;
+        do {
+            m_path = (fs::temp_directory_path() / ("vellumin-fw-" + std::to_string(random()))).string();
+        } while (!fs::create_directory(m_path));
     }
     ~TempFolder() { fs::remove_all(m_path); }
     const std::string& Path() const { return m_path; }
@@ -271,6 +274,14 @@ TEST(Loopback, HeadBeforeTheBody) {
     }
 }
 
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");  // an empty value removes the variable there
+#else
+    value ? setenv(name, value, 1) : unsetenv(name);
+#endif
+}
+
 // Sets environment variables for the scope (nullptr: unset) and restores them.
 class ScopedEnvironment {
 public:
@@ -278,12 +289,12 @@ public:
         for (const auto& [name, value] : values) {
             const char* old = std::getenv(name);
             m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-            value ? setenv(name, value, 1) : unsetenv(name);
+            SetEnvironment(name, value);
         }
     }
     ~ScopedEnvironment() {
         for (const auto& [name, value] : m_saved) {
-            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+            SetEnvironment(name.c_str(), value ? value->c_str() : nullptr);
         }
     }
 
