@@ -1,5 +1,6 @@
 #include "platform/PassThroughResult.h"
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -23,10 +24,67 @@ const char* StageText(TransportStage stage) {
     return index < std::size(kTexts) ? kTexts[index] : "unknown";
 }
 
+OpenError OpenErrorOf(const TransportFailure& failure) {
+    switch (failure.osError) {
+        case 0:
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+            return OpenError::Missing;
+        case EBUSY:
+            return OpenError::Busy;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return OpenError::NoRights;
+        default:
+            return OpenError::Other;
+    }
+}
+
+const char* OpenErrorName(OpenError error) {
+    switch (error) {
+        case OpenError::Missing:
+            return "missing";
+        case OpenError::Busy:
+            return "busy";
+        case OpenError::NoRights:
+            return "noRights";
+        case OpenError::Other:
+            break;
+    }
+    return "other";
+}
+
+namespace {
+
+const char* OpenErrorText(OpenError error) {
+    switch (error) {
+        case OpenError::Missing:
+            return "no such disk";
+        case OpenError::Busy:
+            return "held open by another program";
+        case OpenError::NoRights:
+            return "no rights to open it";
+        case OpenError::Other:
+            break;
+    }
+    return "the system refused the open";
+}
+
+}  // namespace
+
 std::string Describe(const TransportFailure& f) {
-    char detail[128] = "";
+    char detail[160] = "";
     switch (f.stage) {
         case TransportStage::Open:
+            if (f.osError != 0) {
+                std::snprintf(detail, sizeof detail, ": %s (errno %d: %s)",
+                              OpenErrorText(OpenErrorOf(f)), f.osError, std::strerror(f.osError));
+            } else {
+                std::snprintf(detail, sizeof detail, ": %s", OpenErrorText(OpenErrorOf(f)));
+            }
+            break;
         case TransportStage::Request:
         case TransportStage::Refused:
             break;
@@ -52,6 +110,12 @@ std::string Describe(const TransportFailure& f) {
             break;
     }
     return std::string(StageText(f.stage)) + detail;
+}
+
+std::string NotDeliveredSentence(int drive, std::string_view command, const TransportFailure& failure) {
+    std::string text = "Physical drive " + std::to_string(drive) + ": ";
+    text += command;
+    return text + ": " + Describe(failure);
 }
 
 }  // namespace vellumin::platform

@@ -28,6 +28,13 @@ public:
 };
 using DriveHandlePtr = std::unique_ptr<DriveHandle>;
 
+// An open that may have failed: the handle, or why there is none (stage Open, with the open's
+// errno where the system gave one).
+struct DriveOpening {
+    DriveHandlePtr handle;
+    TransportFailure failure{TransportStage::Open};
+};
+
 // Physical drives are numbered 0-15. Volumes are known by their names (drive letters "C"
 // on Windows and in the lab, mount points on Linux), listed in the platform's fixed order.
 class DriveSystem {
@@ -35,6 +42,9 @@ public:
     virtual ~DriveSystem() = default;
     // nullptr when the drive does not exist or cannot be opened.
     virtual DriveHandlePtr OpenPhysicalDrive(int number) = 0;
+    // The same with the reason an open failed. A backend that knows why overrides this; the
+    // default knows only that the open failed.
+    virtual DriveOpening OpenDrive(int number) { return {OpenPhysicalDrive(number)}; }
     virtual std::vector<std::string> VolumeNames() = 0;
     virtual bool IsRemovableVolume(const std::string& name) = 0;
     // The physical drive holding the volume, or -1 (no such volume, several disks, unknown).

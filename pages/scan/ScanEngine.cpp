@@ -1,6 +1,7 @@
 #include "pages/scan/ScanEngine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <utility>
@@ -51,13 +52,17 @@ public:
 
     int Read(const Chunk& chunk) {
         m_failingLba = chunk.lba;
+        m_failure.reset();
         if (!m_buffer) {
+            m_failure = platform::TransportFailure{platform::TransportStage::Request, ENOMEM};
             return ata::kReadNotDelivered;
         }
         const uint32_t bytes = chunk.sectors * kSectorBytes;
         auto request = chunk.ext ? ata::ReadDmaExtRequest(chunk.lba, bytes, m_buffer.get())
                                  : ata::ReadDmaRequest(chunk.lba, bytes, m_buffer.get());
-        const bool delivered = ata::AtaPassThrough(m_drive, request).delivered();
+        const platform::PassThroughResult sent = ata::AtaPassThrough(m_drive, request);
+        const bool delivered = sent.delivered();
+        m_failure = sent.failure();
         const int result = ata::ReadResultCode(delivered, request.currentTaskFile);
         const uint64_t reported = ata::RegisterLba(request);
         if (delivered && reported >= chunk.lba && reported < chunk.lba + chunk.sectors) {
@@ -68,6 +73,8 @@ public:
 
     // After a failed Read: where the chunk failed.
     uint64_t FailingLba() const { return m_failingLba; }
+    // After a Read that was not delivered: why.
+    const std::optional<platform::TransportFailure>& Failure() const { return m_failure; }
 
 private:
     static constexpr std::size_t kPageBytes = 4096;
@@ -78,6 +85,7 @@ private:
     platform::DriveHandle* m_drive;
     std::unique_ptr<void, Free> m_buffer;
     uint64_t m_failingLba = 0;
+    std::optional<platform::TransportFailure> m_failure;
 };
 
 // Everything up to the outcome; the caller closes the drive before reporting the end.
@@ -86,6 +94,8 @@ ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop,
     if (!drive) {
         outcome.ending = ScanEnding::NotOpened;
         outcome.resultText = kCannotOpenText;
+        outcome.notDeliveredCommand = "open";
+        outcome.notDelivered = platform::TransportFailure{platform::TransportStage::Open};
         return outcome;
     }
     observer.OnOpened();
@@ -105,8 +115,9 @@ ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop,
     uint64_t lba = 0;
     int result = ata::kReadOk;
     bool stopped = false;
+    Chunk chunk;
     while (lba < total) {
-        const Chunk chunk = ChunkAt(lba, total);
+        chunk = ChunkAt(lba, total);
         result = reader.Read(chunk);
         if (result != ata::kReadOk) {
             break;
@@ -132,6 +143,10 @@ ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop,
         outcome.finalPosition = lba;
         outcome.firstFailingLba = reader.FailingLba();
         outcome.resultText = ReadResultText(result);
+        if (reader.Failure()) {
+            outcome.notDeliveredCommand = chunk.ext ? "READ DMA EXT" : "READ DMA";
+            outcome.notDelivered = reader.Failure();
+        }
     } else if (stopped) {
         outcome.ending = ScanEnding::Stopped;
         outcome.finalPosition = 0;
@@ -155,8 +170,11 @@ ScanOutcome RunScan(platform::DriveSystem& drives, int driveNumber, ScanMode mod
                     ScanObserver& observer) {
     ScanOutcome outcome;
     {
-        const auto drive = ata::OpenPhysicalDrive(drives, driveNumber);
-        outcome = Scan(drive.get(), mode, stop, observer);
+        const auto opening = ata::OpenDrive(drives, driveNumber);
+        outcome = Scan(opening.handle.get(), mode, stop, observer);
+        if (!opening.handle) {
+            outcome.notDelivered = opening.failure;
+        }
     }
     return Finish(std::move(outcome), stop, observer);
 }

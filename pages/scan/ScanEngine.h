@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/Platform.h"
@@ -56,6 +57,10 @@ struct ScanOutcome {
     // the failing chunk's first LBA when the reported one lies outside that chunk (a drive
     // that leaves the registers alone, a read that was not delivered).
     uint64_t firstFailingLba = 0;
+    // NotOpened, or Failed by a read that was not delivered: the command that was not ("open",
+    // "READ DMA", "READ DMA EXT") and the transport's reason.
+    const char* notDeliveredCommand = nullptr;
+    std::optional<platform::TransportFailure> notDelivered;
 };
 
 // Everything a scan reports, in order: OnOpened, OnRange, OnChunk per chunk read, OnEnd.

@@ -118,21 +118,30 @@ public:
     explicit LinuxDrives(const LinuxRoots& roots)
         : m_dev(roots.dev), m_volumes(roots.proc, roots.sys) {}
 
-    DriveHandlePtr OpenPhysicalDrive(int number) override {
+    DriveHandlePtr OpenPhysicalDrive(int number) override { return OpenDrive(number).handle; }
+
+    DriveOpening OpenDrive(int number) override {
+        DriveOpening opening;
         if (number < 0 || number >= kDriveCount) {
-            return nullptr;
+            opening.failure.osError = ENOENT;
+            return opening;
         }
         std::string path = m_dev + "/sd" + static_cast<char>('a' + number);
+        // The open's errno tells a missing disk from one held exclusively (EBUSY) by another
+        // program and from one this process has no rights to (EACCES).
         int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            return nullptr;
+            opening.failure.osError = errno;
+            return opening;
         }
         auto handle = std::make_unique<LinuxDriveHandle>(fd);
         struct stat info {};
         if (::fstat(fd, &info) != 0 || !S_ISBLK(info.st_mode)) {
-            return nullptr;
+            opening.failure.osError = ENODEV;
+            return opening;
         }
-        return handle;
+        opening.handle = std::move(handle);
+        return opening;
     }
 
     std::vector<std::string> VolumeNames() override { return m_volumes.Names(); }
