@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <scsi/sg.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,11 +16,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/CommandRunner.h"
 #include "platform/linux/Privileges.h"
 #include "platform/linux/SatPassThrough.h"
 #include "platform/linux/Volumes.h"
-
-extern char** environ;
 
 namespace vellumin::platform::linux_backend {
 namespace {
@@ -154,32 +152,9 @@ private:
     VolumeTable m_volumes;
 };
 
-// Starts the command (found on PATH) with this process's environment and waits for it;
-// false when it could not be started or waited for.
-bool SpawnAndWaitStatus(std::vector<std::string> command, int& status) {
-    if (command.empty()) {
-        return false;
-    }
-    std::vector<char*> argv;
-    for (auto& word : command) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return false;
-    }
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    return true;
-}
-
 class LinuxSystem final : public System {
 public:
-    LinuxSystem(const LinuxRoots& roots, CommandRunner run)
+    LinuxSystem(const LinuxRoots& roots, CheckedCommand run)
         : m_proc(roots.proc), m_run(std::move(run)) {}
 
     bool RestartComputer() override { return m_run(RestartCommand()); }
@@ -205,25 +180,25 @@ public:
             FindPolkitAction(executable.string(), VELLUMIN_INSTALLED_GUI, VELLUMIN_POLKIT_POLICY));
         // Wait, so that a refused prompt can still be reported here and a terminal does not
         // get its prompt back while the elevated copy runs.
-        int status = 0;
-        if (!SpawnAndWaitStatus(command, status)) {
+        const auto status = SpawnAndWait(command, {.searchPath = true});
+        if (!status) {
             return false;
         }
-        if (!WIFEXITED(status)) {
+        if (!WIFEXITED(*status)) {
             return true;
         }
-        int code = WEXITSTATUS(status);
+        int code = WEXITSTATUS(*status);
         return code != kPkexecDismissed && code != kPkexecNotAuthorised;
     }
 
 private:
     std::string m_proc;
-    CommandRunner m_run;
+    CheckedCommand m_run;
 };
 
 class LinuxPlatform final : public Platform {
 public:
-    LinuxPlatform(const LinuxRoots& roots, CommandRunner run)
+    LinuxPlatform(const LinuxRoots& roots, CheckedCommand run)
         : m_drives(roots), m_system(roots, std::move(run)) {}
     DriveSystem& Drives() override { return m_drives; }
     System& Sys() override { return m_system; }
@@ -239,9 +214,8 @@ std::vector<std::string> RestartCommand() {
     return {"systemctl", "reboot"};
 }
 
-bool SpawnAndWait(const std::vector<std::string>& command) {
-    int status = 0;
-    return SpawnAndWaitStatus(command, status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+bool RunChecked(const std::vector<std::string>& command) {
+    return ExitedZero(SpawnAndWait(command, {.searchPath = true}));
 }
 
 std::unique_ptr<Platform> CreateLinuxPlatform() {
@@ -249,12 +223,12 @@ std::unique_ptr<Platform> CreateLinuxPlatform() {
 }
 
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots) {
-    return std::make_unique<LinuxPlatform>(roots, SpawnAndWait);
+    return std::make_unique<LinuxPlatform>(roots, RunChecked);
 }
 
-std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRunner run) {
+std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CheckedCommand run) {
     return std::make_unique<LinuxPlatform>(roots,
-                                           run ? std::move(run) : CommandRunner(SpawnAndWait));
+                                           run ? std::move(run) : CheckedCommand(RunChecked));
 }
 
 }  // namespace vellumin::platform::linux_backend

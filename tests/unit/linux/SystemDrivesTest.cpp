@@ -41,11 +41,11 @@ TEST(SystemDrives, RestartRunsSystemctlRebootThroughTheSeam) {
     EXPECT_EQ(platform->Drives().SystemDiskNumbers(), std::vector<int>{0});
 }
 
-TEST(SystemDrives, SpawnAndWaitReportsTheExitStatus) {
-    EXPECT_TRUE(SpawnAndWait({"true"}));
-    EXPECT_FALSE(SpawnAndWait({"false"}));
-    EXPECT_FALSE(SpawnAndWait({"/nonexistent/program"}));
-    EXPECT_FALSE(SpawnAndWait({}));
+TEST(SystemDrives, RunCheckedReportsTheExitStatus) {
+    EXPECT_TRUE(RunChecked({"true"}));
+    EXPECT_FALSE(RunChecked({"false"}));
+    EXPECT_FALSE(RunChecked({"/nonexistent/program"}));
+    EXPECT_FALSE(RunChecked({}));
 }
 
 }  // namespace
