@@ -71,6 +71,36 @@ SecurityStatus ReadSecurityStatus(const IdentifyBlock& block) {
             .masterPasswordRevision = Word(block, 92)};
 }
 
+namespace {
+// Bit 15 chooses the format: 15 bits of 2-minute units, or 8 bits; all ones in either means
+// more than the largest value before it (508 or 65532 minutes).
+struct EraseTimeUnits {
+    uint32_t units;
+    bool beyond;
+};
+EraseTimeUnits UnitsOf(uint16_t word) {
+    const bool extended = word & 0x8000;
+    const uint32_t units = extended ? word & 0x7FFF : word & 0x00FF;
+    return {units, units == (extended ? 0x7FFFu : 0xFFu)};
+}
+}  // namespace
+
+std::optional<uint32_t> EraseTimeMinutes(uint16_t word) {
+    const auto [units, beyond] = UnitsOf(word);
+    if (units == 0) {
+        return std::nullopt;
+    }
+    return (beyond ? units - 1 : units) * 2;
+}
+
+std::string EraseTimeText(uint16_t word) {
+    const auto minutes = EraseTimeMinutes(word);
+    if (!minutes) {
+        return "not reported";
+    }
+    return (UnitsOf(word).beyond ? "more than " : "") + std::to_string(*minutes) + " minutes";
+}
+
 uint64_t CapacitySectors(const IdentifyBlock& block) {
     const uint16_t w83 = Word(block, 83);
     if ((w83 & 0xC000) == 0x4000 && (w83 & 0x0400) != 0) {

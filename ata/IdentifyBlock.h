@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -62,6 +63,10 @@ struct SecurityStatus {
     uint16_t masterPasswordRevision = 0;  // word 92
 };
 SecurityStatus ReadSecurityStatus(const IdentifyBlock& block);
+// Word 89 or 90 in minutes; nullopt when not reported; beyond the range, the bound it exceeds.
+std::optional<uint32_t> EraseTimeMinutes(uint16_t word);
+// "not reported", "12 minutes", "more than 508 minutes".
+std::string EraseTimeText(uint16_t word);
 // The low byte of word 128, the status bits of ata::sec.
 inline uint8_t SecurityStatusByte(const IdentifyBlock& block) { return static_cast<uint8_t>(Word(block, 128)); }
 

@@ -53,11 +53,12 @@ public:
         std::ostream& out = Out();
         out << message.caption << ": " << message.text << '\n';
         if (message.id == MessageId::Frozen) {
-            if (m_options.rehearse) {
-                out << "(rehearsal: the copy counts as re-plugged)\n";
-                return Answer::Ok;
-            }
-            out << "Press Enter once the drive's power has been unplugged and plugged in again: "
+            // The rehearsal takes the same answers as the real run, so that it ends the same way.
+            out << (m_options.rehearse
+                        ? "Press Enter as after the re-plug (rehearsal: the copy counts as "
+                          "re-plugged, nothing needs unplugging): "
+                        : "Press Enter once the drive's power has been unplugged and plugged in "
+                          "again: ")
                 << std::flush;
             std::string line;
             // Without an answer nobody re-plugged the drive: the flow must not go round again.
@@ -208,6 +209,7 @@ int ExitStatus(EraseEnding ending) {
         case EraseEnding::DeclinedOnRepeat:
             return kExitDeclined;
         case EraseEnding::BootDriveOnRepeat:
+        case EraseEnding::OtherDrive:
             return kExitRefused;
         default:
             return ExitFailure;
@@ -300,10 +302,12 @@ int RunErase(Context& context, const EraseOptions& options) {
         return Report(context, head, {"refused", {}, kExitRefused, refusal});
     }
     const bool security = !options.full && view.quick == erase::QuickEraseRuns::SecurityFlow;
+    // The drive the confirmation names is the one the flow may erase, whatever number it has.
     const erase::EraseTarget target{drive, model,
                                     security       ? uint8_t{0}
                                     : options.full ? erase::kVendorEraseFull
-                                                   : view.quickVendorCode};
+                                                   : view.quickVendorCode,
+                                    erase::IdentityOf(reference)};
     head["flow"] = security ? "security" : "vendor";
     if (!security) {
         head["vendorCode"] = target.vendorCode;
@@ -324,7 +328,7 @@ int RunErase(Context& context, const EraseOptions& options) {
             ThrowNoDrive(drive);
         }
         unknowns = copy->unknowns;
-        rehearsal = std::make_unique<erase::RehearsalPlatform>(real, drive, copy->drive);
+        rehearsal = std::make_unique<erase::RehearsalPlatform>(real, drive, std::move(*copy));
     }
     platform::Platform& flowPlatform =
         rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real;
@@ -358,6 +362,7 @@ int RunErase(Context& context, const EraseOptions& options) {
         doc["seconds"] = seconds;
         doc["eraseSeconds"] = result.eraseSeconds;
         doc["restart"] = restart;
+        doc["passwordLeft"] = result.passwordLeft;
         if (options.rehearse) {
             doc["unknowns"] = unknowns;
         }
@@ -384,6 +389,10 @@ int RunErase(Context& context, const EraseOptions& options) {
         }
     }
     out << "Ending: " << erase::EndingName(result.ending) << '\n';
+    if (result.passwordLeft && !options.rehearse) {
+        out << "\"vellumin-cli security " << drive
+            << " --unlock\" takes the erase password off again, also once the drive is locked.\n";
+    }
     if (static_cast<int>(result.eraseSeconds) > 0) {
         out << erase::ElapsedTimeText(static_cast<int>(result.eraseSeconds)) << '\n';
     }
@@ -403,8 +412,8 @@ int RunErase(Context& context, const EraseOptions& options) {
             out << "  " << u << '\n';
         }
         if (unknowns.empty()) {
-            out << "  nothing: the lab drive's whole state was copied; the lab drive itself is "
-                   "untouched.\n";
+            out << "  nothing: the lab's whole state was copied, re-plugs included; the lab itself "
+                   "is untouched.\n";
         }
     }
     return ExitStatus(result.ending);
@@ -435,7 +444,8 @@ const Registrar eraseCommand(60, [](CLI::App& app, Context& context) {
         "--yes), and for the confirmation again.\n"
         "Exit status: 0 erased (or rehearsed to the end), 1 the erase failed or was aborted, 4 no "
         "such "
-        "drive, 6 refused (gates, boot drive, not a compatible drive), 7 not confirmed.");
+        "drive, 6 refused (gates, boot drive, not a compatible drive, another drive at the number "
+        "after a re-plug), 7 not confirmed.");
     context.OnRun(command, [&context, options] { return RunErase(context, *options); });
 });
 

@@ -49,6 +49,8 @@ private:
 CSelectListCtrl::CSelectListCtrl(QWidget* parent) : QTableWidget(parent) {
     setItemDelegate(new CellPainter(this));
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The selected row is the drive every page acts on: Tab moves the focus on, never the row.
+    setTabKeyNavigation(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setShowGrid(false);
@@ -199,6 +201,14 @@ void CSelectListCtrl::mouseMoveEvent(QMouseEvent* e) {
 
 void CSelectListCtrl::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
+        // Neither may step to another row (and so another drive): Tab with no other control to
+        // go to ends here, and Space would select the current cell and search for a blank.
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Space:
+        case Qt::Key_Select:
+            e->ignore();
+            return;
         case Qt::Key_Left:
             if (m_nChosenColumn > 0) {
                 --m_nChosenColumn;

@@ -215,7 +215,7 @@ void CSecureErase::QuickErase() {
     if (m_bFlowRunning || m_gates.quick == erase::QuickEraseRuns::None) {
         return;
     }
-    erase::EraseTarget target{m_nPhysicalDrive, m_strModel, 0};
+    erase::EraseTarget target = ConfirmedTarget();
     Prompter prompter(*this);
     if (erase::RefuseBootDrive(Platform().Drives(), target, prompter) ||
         !erase::ConfirmErase(Platform().Drives(), target, prompter)) {
@@ -234,7 +234,7 @@ void CSecureErase::FullErase() {
     if (m_bFlowRunning || !m_gates.fullVisible) {
         return;
     }
-    erase::EraseTarget target{m_nPhysicalDrive, m_strModel, 0};
+    erase::EraseTarget target = ConfirmedTarget();
     Prompter prompter(*this);
     if (erase::RefuseBootDrive(Platform().Drives(), target, prompter)) {
         return;
@@ -245,6 +245,13 @@ void CSecureErase::FullErase() {
         return;
     }
     StartFlow(erase::EraseFlowKind::Vendor, target);
+}
+
+// The drive the confirmation names: the drive list's copy of it, which the flow checks every
+// IDENTIFY against (an empty identity matches no drive).
+erase::EraseTarget CSecureErase::ConfirmedTarget() const {
+    return {m_nPhysicalDrive, m_strModel, 0,
+            m_pIdentify ? erase::IdentityOf(*m_pIdentify) : erase::DriveIdentity{}};
 }
 
 // The target is a copy: choosing another drive while the flow runs never reaches it.

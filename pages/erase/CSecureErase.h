@@ -75,6 +75,7 @@ private:
     void FitLabels();
     void QuickErase();
     void FullErase();
+    vellumin::erase::EraseTarget ConfirmedTarget() const;
     void StartFlow(vellumin::erase::EraseFlowKind kind, const vellumin::erase::EraseTarget& target);
     // Joins the worker of flow `flow` once it has ended.
     void FinishFlow(int flow);

@@ -146,12 +146,56 @@ private:
 
 enum class RunCommand { Security, Vendor };
 
+// Messages held back while the run talks to the drive, shown after the run's own.
+class HeldMessages final : public ErasePrompter {
+public:
+    Answer Ask(const EraseMessage& message) override {
+        held.push_back(message);
+        return Answer::Ok;  // only Ok-only messages come here
+    }
+    std::vector<EraseMessage> held;
+};
+
+// A run that did not finish on a drive that took the erase password leaves that password on
+// it, and the drive locks at its next power-up. It is still unlocked now: DISABLE PASSWORD
+// takes the password off at once, before anyone reads a message.
+struct PasswordTakeBack {
+    bool armed = false;  // SET PASSWORD was accepted
+    bool sent = false;
+    bool removed = false;
+    HeldMessages messages;
+
+    void Run(FlowScope& flow) {
+        if (!armed || flow.result.ending == EraseEnding::Done) {
+            return;
+        }
+        sent = true;
+        const SecurityContext quiet{flow.drives, flow.target.driveNumber, messages};
+        removed = SendPasswordCommand(quiet, kCmdSecurityDisablePassword) ==
+                  PasswordOutcome::Accepted;
+    }
+    // After the run's messages: the command's own message, then what the drive is left with.
+    void Report(FlowScope& flow) {
+        if (!sent) {
+            return;
+        }
+        for (const EraseMessage& message : messages.held) {
+            flow.prompter.Ask(message);
+        }
+        flow.result.passwordLeft = !removed;
+        flow.Show(removed ? MessageId::PasswordRemoved : MessageId::PasswordLeft);
+    }
+};
+
 // The erase run; true when the command was delivered (done or aborted).
-bool EraseRun(FlowScope& flow, RunCommand command) {
+bool EraseRun(FlowScope& flow, RunCommand command, PasswordTakeBack* takeBack = nullptr) {
     MainWindowLock lock(flow.hooks);
     DriveHandlePtr handle = ata::OpenPhysicalDrive(flow.drives, flow.target.driveNumber);
     if (!handle) {
         flow.result.ending = EraseEnding::NotOpened;
+        if (takeBack) {
+            takeBack->Run(flow);
+        }
         return false;
     }
     MessageId message = MessageId::Completion;
@@ -192,6 +236,10 @@ bool EraseRun(FlowScope& flow, RunCommand command) {
         }
         flow.result.eraseSeconds = timer.Stop();
     }
+    handle.reset();  // DISABLE PASSWORD opens the drive itself
+    if (takeBack) {
+        takeBack->Run(flow);
+    }
     flow.Show(message);
     if (flow.result.ending == EraseEnding::Done && flow.options.restart) {
         // Only after the user has pressed OK on the completion message.
@@ -201,6 +249,17 @@ bool EraseRun(FlowScope& flow, RunCommand command) {
     const EraseEnding ending = flow.result.ending;
     return ending != EraseEnding::PrepareNotDelivered && ending != EraseEnding::EraseNotDelivered &&
            ending != EraseEnding::VendorNotDelivered;
+}
+
+// The drive at the target's number is the one the user confirmed; otherwise the flow says
+// which drive that was and ends.
+bool RefuseOtherDrive(FlowScope& flow, const ata::IdentifyBlock& identify) {
+    if (IdentityOf(identify) == flow.target.identity && !flow.target.identity.model.empty()) {
+        return false;
+    }
+    flow.prompter.Ask(MessageFor(MessageId::OtherDrive, DescribeIdentity(flow.target.identity)));
+    flow.result.ending = EraseEnding::OtherDrive;
+    return true;
 }
 
 std::string Hex2(uint8_t value) {
@@ -253,6 +312,33 @@ std::string DescribeCommand(const SentCommand& c) {
     return text;
 }
 
+DriveIdentity IdentityOf(const ata::IdentifyBlock& identify) {
+    DriveIdentity identity{ata::ModelNumber(identify), ata::SerialNumber(identify), {}};
+    // Word 87 bits 15-14 = 01 say the word is valid; bit 8 that words 108-111 hold a WWN.
+    const uint16_t w87 = ata::Word(identify, 87);
+    if ((w87 & 0xC000) == 0x4000 && (w87 & 0x0100)) {
+        for (int k = 0; k < 4; ++k) {
+            identity.wwn[k] = ata::Word(identify, 108 + k);
+        }
+    }
+    return identity;
+}
+
+std::string DescribeIdentity(const DriveIdentity& identity) {
+    auto trimmed = [](const std::string& text) {
+        const size_t first = text.find_first_not_of(' ');
+        return first == std::string::npos ? std::string() : ata::TrimRight(text.substr(first));
+    };
+    std::string text = trimmed(identity.model) + ", serial " + trimmed(identity.serial);
+    if (identity.wwn != std::array<uint16_t, 4>{}) {
+        text += ", WWN ";
+        for (uint16_t word : identity.wwn) {
+            text += Hex2(static_cast<uint8_t>(word >> 8)) + Hex2(static_cast<uint8_t>(word));
+        }
+    }
+    return text;
+}
+
 std::vector<std::string> DriveVolumes(DriveSystem& drives, int driveNumber) {
     std::vector<std::string> volumes;
     for (const std::string& name : drives.VolumeNames()) {
@@ -296,6 +382,8 @@ const char* EndingName(EraseEnding ending) {
             return "declined";
         case EraseEnding::CheckFailed:
             return "check-failed";
+        case EraseEnding::OtherDrive:
+            return "other-drive";
         case EraseEnding::NotOpened:
             return "not-opened";
         case EraseEnding::PrepareNotDelivered:
@@ -319,6 +407,7 @@ ButtonsAfter ButtonsAfterEnding(EraseEnding ending) {
         case EraseEnding::IdentifyFailed:
         case EraseEnding::BootDriveOnRepeat:
         case EraseEnding::CheckFailed:
+        case EraseEnding::OtherDrive:
             return ButtonsAfter::BothDisabled;
         case EraseEnding::DeclinedOnRepeat:
             return ButtonsAfter::QuickEnabled;
@@ -339,6 +428,9 @@ EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarge
         result.ending = EraseEnding::IdentifyFailed;
         return result;
     }
+    if (RefuseOtherDrive(flow, identify)) {
+        return result;
+    }
     result.check = CheckResult::Frozen;
     result.passes = 0;
     while (result.check == CheckResult::Frozen) {
@@ -354,7 +446,10 @@ EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarge
                 return result;
             }
         }
-        ata::IdentifyDevice(flow.drives, drive, identify);  // a failed read keeps the last data
+        // A failed read keeps the last data, which showed the confirmed drive.
+        if (ata::IdentifyDevice(flow.drives, drive, identify) && RefuseOtherDrive(flow, identify)) {
+            return result;
+        }
         result.check = CheckSecurityState(flow.security, identify[kSecurityStatusByte]);
         ++result.passes;
     }
@@ -363,11 +458,15 @@ EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarge
         result.ending = EraseEnding::CheckFailed;
         return result;
     }
-    const bool passwordSet = SecuritySetPassword(flow.security);
-    const bool delivered = EraseRun(flow, RunCommand::Security);
+    const PasswordOutcome set = SendPasswordCommand(flow.security, kCmdSecuritySetPassword);
+    PasswordTakeBack takeBack;
+    takeBack.armed = set == PasswordOutcome::Accepted;
+    const bool delivered = EraseRun(flow, RunCommand::Security, &takeBack);
+    const bool passwordSet = set == PasswordOutcome::Aborted || set == PasswordOutcome::Accepted;
     if (!passwordSet || !delivered) {
         flow.Show(MessageId::SecureEraseFail);
     }
+    takeBack.Report(flow);
     return result;
 }
 

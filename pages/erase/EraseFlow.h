@@ -4,7 +4,8 @@
 //
 // How the page uses it:
 //  - UI thread, on Quick/Full Erase: take an EraseTarget once (drive number, model text,
-//    vendor code: 0xE3 for Full, the gate's quickVendorCode for a vendor Quick), then
+//    vendor code: 0xE3 for Full, the gate's quickVendorCode for a vendor Quick, and the
+//    identity of the drive list's identify copy the confirmation names), then
 //    `if (RefuseBootDrive(...)) return; if (!ConfirmErase(...)) return;`, disable 1010/1011
 //    and start the flow on a worker the page owns (std::thread, one at a time; a refill
 //    while it runs must not start a second one). The target is a copy: a new selection in
@@ -22,10 +23,12 @@
 //  - The UI thread never joins a worker that may be waiting on a message box; the main
 //    window refuses to close while a flow runs.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "ata/IdentifyBlock.h"
 #include "pages/erase/EraseMessages.h"
 #include "pages/erase/SecurityCommands.h"
 #include "platform/Platform.h"
@@ -48,11 +51,26 @@ std::string CommandName(const platform::AtaTaskFile& input);
 // dev=00 data-out 512 B, 36000 s".
 std::string DescribeCommand(const SentCommand& command);
 
-// Taken once when the flow starts and used for every command of that flow.
+// What tells one drive from another: a number only says where a drive is, and a re-plugged
+// disk may come back under another number while another disk takes its old one.
+struct DriveIdentity {
+    std::string model;            // identify words 27-46, as sent
+    std::string serial;           // words 10-19
+    std::array<uint16_t, 4> wwn{};  // words 108-111 when word 87 announces them, else zero
+    bool operator==(const DriveIdentity&) const = default;
+};
+DriveIdentity IdentityOf(const ata::IdentifyBlock& identify);
+// "VQ M510 SSD 60GB, serial 3400A1520771" (and ", WWN 5002538D..." when the drive has one).
+std::string DescribeIdentity(const DriveIdentity& identity);
+
+// Taken once when the user confirms and used for every command of that flow.
 struct EraseTarget {
     int driveNumber = -1;
     std::string modelText;
     uint8_t vendorCode = 0;  // VendorEraseFlow only
+    // The drive the user confirmed. Every IDENTIFY of the security flow must show it; an
+    // empty identity matches no drive.
+    DriveIdentity identity;
 };
 
 // What the flow does to the windows; all calls come on the flow's thread.
@@ -86,6 +104,7 @@ enum class EraseEnding {
     BootDriveOnRepeat,  // boot drive found in a repeated (frozen) pass
     DeclinedOnRepeat,   // No in a repeated confirmation
     CheckFailed,        // check result not 0
+    OtherDrive,         // an IDENTIFY showed another drive than the one confirmed
     NotOpened,          // the erase run could not open the drive
     PrepareNotDelivered,
     EraseNotDelivered,
@@ -114,6 +133,9 @@ struct EraseFlowResult {
     bool restartRequested = false;       // the platform was asked to restart
     bool restartRefused = false;         // ... and could not
     double eraseSeconds = 0;             // the erase command's own duration
+    // The run did not finish on a drive that took the erase password, and taking it off again
+    // failed: the drive locks at its next power-up.
+    bool passwordLeft = false;
 };
 
 EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarget& target,

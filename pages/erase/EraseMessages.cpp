@@ -46,6 +46,18 @@ constexpr Fixed kMessages[] = {
      "The selected drive %s is the boot drive and cannot use this functionive", "Error",
      MessageButtons::Ok, MessageIcon::Error},
     {MessageId::Confirmation, "", "Confirmation", MessageButtons::YesNo, MessageIcon::Question},
+    {MessageId::PasswordRemoved,
+     "The erase did not finish, and the erase password was removed again: the drive is left "
+     "with no password.",
+     kApp, MessageButtons::Ok, MessageIcon::Information},
+    {MessageId::PasswordLeft,
+     "The erase did not finish, and the drive still carries the erase password: it will be "
+     "locked at its next power-up.",
+     kApp, MessageButtons::Ok, MessageIcon::Error},
+    {MessageId::OtherDrive,
+     "Another drive now answers in place of the drive you confirmed (%s): the erase stopped "
+     "before any security command, and neither drive was changed.",
+     "Error", MessageButtons::Ok, MessageIcon::Error},
 };
 
 }  // namespace
@@ -63,6 +75,7 @@ EraseMessage MessageFor(MessageId id, const std::string& detail) {
             message.text += detail;
             break;
         case MessageId::BootDrive:
+        case MessageId::OtherDrive:
             message.text.replace(message.text.find("%s"), 2, detail);
             break;
         case MessageId::Confirmation:

@@ -30,6 +30,11 @@ enum class MessageId {
     Completion,    // then the restart
     BootDrive,     // "... %s is the boot drive ..."
     Confirmation,  // Yes/No naming the drive and its volumes
+    // After an erase that did not finish on a drive that took the erase password: what the
+    // drive is left with.
+    PasswordRemoved,
+    PasswordLeft,
+    OtherDrive,  // the drive at the number is not the one confirmed; detail names that one
 };
 
 struct EraseMessage {
@@ -41,7 +46,7 @@ struct EraseMessage {
 };
 
 // The message with its fixed text; `detail` fills the ones that carry a value (the check
-// result's name, the model text, the confirmation's whole text).
+// result's name, the model text, the confirmation's whole text, the confirmed drive).
 EraseMessage MessageFor(MessageId id, const std::string& detail = {});
 
 // How the flow asks the user. Called on the flow's thread; blocks until the user answers.

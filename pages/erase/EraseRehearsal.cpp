@@ -30,7 +30,7 @@ std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int
         if (!drive) {
             return std::nullopt;
         }
-        return RehearsalCopy{*drive, {}};
+        return RehearsalCopy{*drive, {}, lab->CloneAsItStands()};
     }
     ata::IdentifyBlock identify{};
     if (!ata::IdentifyDevice(real.Drives(), number, identify)) {
@@ -77,20 +77,26 @@ std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int
     return copy;
 }
 
-RehearsalPlatform::RehearsalPlatform(platform::Platform& real, int number, DriveDescription copy)
-    : m_real(real), m_number(number), m_lab(LabOf(number, std::move(copy))) {}
+RehearsalPlatform::RehearsalPlatform(platform::Platform& real, int number, RehearsalCopy copy)
+    : m_real(real),
+      m_number(number),
+      m_wholeLab(copy.lab != nullptr),
+      m_lab(m_wholeLab ? std::move(copy.lab)
+                       : std::make_shared<platform::sim::SimPlatform>(
+                             LabOf(number, std::move(copy.drive)))) {}
 
 platform::DriveHandlePtr RehearsalPlatform::OpenPhysicalDrive(int number) {
-    return number == m_number ? m_lab.Drives().OpenPhysicalDrive(number) : nullptr;
+    return m_wholeLab || number == m_number ? m_lab->Drives().OpenPhysicalDrive(number) : nullptr;
 }
 
-void RehearsalPlatform::UserPowerCycled(int number) {
-    m_lab.Drives().UserPowerCycled(number);
-}
-
+// The lab copy answers as the lab would (a refused restart included); a real machine's restart
+// is only recorded.
 bool RehearsalPlatform::RestartComputer() {
     m_restartAsked = true;
-    m_lab.PowerCycleAll();
+    if (m_wholeLab) {
+        return m_lab->Sys().RestartComputer();
+    }
+    m_lab->PowerCycleAll();
     return true;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 
-// A dress rehearsal of an erase: the drive's blocks (or a lab drive's whole state) copied into
-// a lab drive of the same state, behind a platform that answers the volume and boot-drive
-// questions from the real one. The very same flow then runs against the copy; only IDENTIFY
-// DEVICE and SMART READ DATA ever reach the real drive, and a restart is only recorded.
+// A dress rehearsal of an erase: the drive's blocks copied into a lab drive of the same state,
+// behind a platform that answers the volume and boot-drive questions from the real one; under
+// the lab, the whole lab as it stands, so that a re-plug moves drives and volumes in the copy
+// as it would in the lab. The very same flow then runs against the copy; only IDENTIFY DEVICE
+// and SMART READ DATA ever reach the real drive, and a restart is only recorded.
 
 #include <memory>
 #include <optional>
@@ -19,35 +20,41 @@ struct RehearsalCopy {
     platform::sim::DriveDescription drive;
     // What the copy had to assume about the real drive; empty for an exact copy of a lab drive.
     std::vector<std::string> unknowns;
+    // Under the lab: the whole lab as it stands, the drive above included.
+    std::shared_ptr<platform::sim::SimPlatform> lab;
 };
 
-// The copy of drive `number`: under the lab the drive as it stands, otherwise a drive built
-// from its IDENTIFY DEVICE and SMART READ DATA blocks. nullopt when IDENTIFY is not delivered.
+// The copy of drive `number`: under the lab the lab as it stands, otherwise a drive built
+// from its IDENTIFY DEVICE and SMART READ DATA blocks. nullopt when IDENTIFY is not delivered
+// (under the lab: when the slot is empty).
 std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int number);
 
 class RehearsalPlatform final : public platform::Platform,
                                 private platform::DriveSystem,
                                 private platform::System {
 public:
-    RehearsalPlatform(platform::Platform& real, int number, platform::sim::DriveDescription copy);
+    RehearsalPlatform(platform::Platform& real, int number, RehearsalCopy copy);
 
     platform::DriveSystem& Drives() override { return *this; }
     platform::System& Sys() override { return *this; }
-    platform::sim::SimDevice& Copy() { return *m_lab.Device(m_number); }
+    // The copy at the drive's number (under the lab another drive once a re-plug moved it).
+    platform::sim::SimDevice* Copy() { return m_lab->Device(m_number); }
     bool RestartAsked() const { return m_restartAsked; }
 
 private:
-    // DriveSystem: the copy in its slot, every other slot empty; volumes from the real system.
+    // DriveSystem: the whole lab copy; or the drive's copy in its slot, every other slot empty,
+    // and the volumes of the real system.
     platform::DriveHandlePtr OpenPhysicalDrive(int number) override;
-    std::vector<std::string> VolumeNames() override { return m_real.Drives().VolumeNames(); }
+    platform::DriveSystem& Volumes() { return m_wholeLab ? m_lab->Drives() : m_real.Drives(); }
+    std::vector<std::string> VolumeNames() override { return Volumes().VolumeNames(); }
     bool IsRemovableVolume(const std::string& name) override {
-        return m_real.Drives().IsRemovableVolume(name);
+        return Volumes().IsRemovableVolume(name);
     }
     int VolumeDiskNumber(const std::string& name) override {
-        return m_real.Drives().VolumeDiskNumber(name);
+        return Volumes().VolumeDiskNumber(name);
     }
-    std::vector<int> SystemDiskNumbers() override { return m_real.Drives().SystemDiskNumbers(); }
-    void UserPowerCycled(int number) override;
+    std::vector<int> SystemDiskNumbers() override { return Volumes().SystemDiskNumbers(); }
+    void UserPowerCycled(int number) override { m_lab->Drives().UserPowerCycled(number); }
     // System
     bool IsAdministrator() override { return true; }
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
@@ -58,7 +65,8 @@ private:
 
     platform::Platform& m_real;
     int m_number;
-    platform::sim::SimPlatform m_lab;
+    bool m_wholeLab;
+    std::shared_ptr<platform::sim::SimPlatform> m_lab;
     bool m_restartAsked = false;
 };
 

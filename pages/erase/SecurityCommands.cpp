@@ -34,25 +34,12 @@ constexpr PasswordCommand kUnlock{kCmdSecurityUnlock, MessageId::UnlockFail,
 constexpr PasswordCommand kSetPassword{kCmdSecuritySetPassword, MessageId::LockFail,
                                        MessageId::LockAborted};
 
-bool SendPasswordCommand(const SecurityContext& context, const PasswordCommand& command) {
-    auto handle = ata::OpenPhysicalDrive(context.drives, context.driveNumber);
-    if (!handle) {
-        return false;
-    }
-    PasswordBlock block = BuildPasswordBlock();
-    AtaPassThroughRequest request = PasswordCommandRequest(command.command, block);
-    if (!ata::AtaPassThrough(handle.get(), request)) {
-        context.prompter.Ask(MessageFor(command.fail));
-        return false;
-    }
-    if (request.currentTaskFile.status() & ata::kStatusErr) {
-        context.prompter.Ask(MessageFor(command.aborted));
-    }
-    return true;
-}
-
 bool Aborted(const AtaPassThroughRequest& request) {
     return request.currentTaskFile.status() & ata::kStatusErr;
+}
+
+bool Delivered(PasswordOutcome outcome) {
+    return outcome == PasswordOutcome::Aborted || outcome == PasswordOutcome::Accepted;
 }
 
 }  // namespace
@@ -112,14 +99,76 @@ const char* CheckResultName(CheckResult result) {
     return "";
 }
 
+PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t command) {
+    const PasswordCommand* found = nullptr;
+    for (const PasswordCommand* known : {&kDisable, &kUnlock, &kSetPassword}) {
+        if (known->command == command) {
+            found = known;
+        }
+    }
+    if (found == nullptr) {
+        return PasswordOutcome::NotDelivered;  // not a password command: nothing is sent
+    }
+    const PasswordCommand& texts = *found;
+    auto handle = ata::OpenPhysicalDrive(context.drives, context.driveNumber);
+    if (!handle) {
+        return PasswordOutcome::NotOpened;
+    }
+    PasswordBlock block = BuildPasswordBlock();
+    AtaPassThroughRequest request = PasswordCommandRequest(texts.command, block);
+    if (!ata::AtaPassThrough(handle.get(), request)) {
+        context.prompter.Ask(MessageFor(texts.fail));
+        return PasswordOutcome::NotDelivered;
+    }
+    if (Aborted(request)) {
+        context.prompter.Ask(MessageFor(texts.aborted));
+        return PasswordOutcome::Aborted;
+    }
+    return PasswordOutcome::Accepted;
+}
+
 bool SecurityDisablePassword(const SecurityContext& context) {
-    return SendPasswordCommand(context, kDisable);
+    return Delivered(SendPasswordCommand(context, kCmdSecurityDisablePassword));
 }
 bool SecurityUnlock(const SecurityContext& context) {
-    return SendPasswordCommand(context, kUnlock);
+    return Delivered(SendPasswordCommand(context, kCmdSecurityUnlock));
 }
 bool SecuritySetPassword(const SecurityContext& context) {
-    return SendPasswordCommand(context, kSetPassword);
+    return Delivered(SendPasswordCommand(context, kCmdSecuritySetPassword));
+}
+
+std::optional<ReleaseOutcome> ReleaseRefusal(uint8_t status) {
+    if (!(status & ata::sec::kSupported)) {
+        return ReleaseOutcome::Unsupported;
+    }
+    if (!(status & ata::sec::kEnabled)) {
+        return ReleaseOutcome::NoPassword;
+    }
+    if (status & ata::sec::kFrozen) {
+        return ReleaseOutcome::Frozen;
+    }
+    if (status & ata::sec::kExpired) {
+        return ReleaseOutcome::Expired;
+    }
+    return std::nullopt;
+}
+
+ReleaseOutcome ReleaseErasePassword(const SecurityContext& context, uint8_t status) {
+    if (const auto refusal = ReleaseRefusal(status)) {
+        return *refusal;
+    }
+    auto release = [](PasswordOutcome outcome) {
+        return outcome == PasswordOutcome::Aborted ? ReleaseOutcome::Refused
+                                                   : ReleaseOutcome::NotDelivered;
+    };
+    if (status & ata::sec::kLocked) {
+        if (const auto unlock = SendPasswordCommand(context, kCmdSecurityUnlock);
+            unlock != PasswordOutcome::Accepted) {
+            return release(unlock);
+        }
+    }
+    const auto disable = SendPasswordCommand(context, kCmdSecurityDisablePassword);
+    return disable == PasswordOutcome::Accepted ? ReleaseOutcome::Released : release(disable);
 }
 
 CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "pages/erase/EraseMessages.h"
 #include "ata/Registers.h"
@@ -65,10 +66,32 @@ bool SecurityDisablePassword(const SecurityContext& context);
 bool SecurityUnlock(const SecurityContext& context);
 bool SecuritySetPassword(const SecurityContext& context);
 
+// The same commands with the drive's answer kept: only Accepted means the drive took the
+// erase password (set it, unlocked with it, removed it). `command` is SET PASSWORD, UNLOCK
+// or DISABLE PASSWORD; any other byte is not sent.
+enum class PasswordOutcome { NotOpened, NotDelivered, Aborted, Accepted };
+PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t command);
+
 // Decides from the status byte whether SET PASSWORD and the erase may follow; brings a drive
 // that carries a user password back to disabled first. A frozen drive shows the frozen
 // message and, once the user has answered it, tells the platform the drive was re-plugged.
 CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status);
+
+// The way back without an erase, for a drive that carries the erase password: UNLOCK when it
+// is locked, then DISABLE PASSWORD, never an erase. A drive that refuses the UNLOCK is not
+// sent the DISABLE too: each refusal spends one of the password owner's attempts.
+enum class ReleaseOutcome {
+    NoPassword,    // security not enabled: nothing sent
+    Unsupported,   // no security feature set: nothing sent
+    Frozen,        // the drive refuses every password command until it is power-cycled
+    Expired,       // the attempt counter is spent until a power cycle
+    NotDelivered,  // a command did not reach the drive (or it could not be opened)
+    Refused,       // the drive aborted: its password is not the erase password
+    Released,      // no password any more
+};
+ReleaseOutcome ReleaseErasePassword(const SecurityContext& context, uint8_t status);
+// What the status byte alone decides, before anything is sent; nullopt when the commands go.
+std::optional<ReleaseOutcome> ReleaseRefusal(uint8_t status);
 
 enum class SecurityEraseOutcome { PrepareNotDelivered, EraseNotDelivered, EraseAborted, EraseDone };
 enum class VendorEraseOutcome { NotDelivered, Aborted, Done };

@@ -132,6 +132,9 @@ struct DriveDescription {
     uint32_t eraseMilliseconds = 0;
     uint32_t readLatencyMicroseconds = 0;  // per read command
     bool mediaBlank = false;               // the media holds no data yet
+    // Once the user has re-plugged this drive it comes back at this number, and the drive
+    // there takes its old one (a re-plug that renumbered the disks).
+    std::optional<int> slotAfterReplug;
 
     // A real drive's blocks, returned as given (after the overrides below) instead of
     // the blocks built from the fields above. Security bits of words 82, 85 and 128 still

@@ -444,6 +444,9 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index, const Sma
     r.Unsigned("eraseMilliseconds", d.eraseMilliseconds);
     r.Unsigned("readLatencyMicroseconds", d.readLatencyMicroseconds);
     r.Bool("mediaBlank", d.mediaBlank);
+    if (auto n = r.Get("slotAfterReplug")) {
+        d.slotAfterReplug = static_cast<int>(n->Unsigned(kSlotCount - 1));
+    }
     if (auto n = r.Get("identifyWords")) {
         Overrides(*n, d.identifyWords, 255, "word");
     }

@@ -36,6 +36,7 @@ private:
 
 SimPlatform::SimPlatform(LabDescription lab) : m_lab(std::move(lab)) {
     for (int slot = 0; slot < kSlotCount; ++slot) {
+        m_slotNow[slot] = slot;
         if (m_lab.drives[slot]) {
             m_devices[slot] = std::make_shared<SimDevice>(*m_lab.drives[slot]);
         }
@@ -183,6 +184,14 @@ void SimPlatform::UserPowerCycled(int number) {
             device = m_devices[number];
         }
         m_replugged = true;
+        const std::optional<int> to = device ? device->Description().slotAfterReplug : std::nullopt;
+        if (to && *to != number && m_movedByReplug.insert(device.get()).second) {
+            std::swap(m_devices[number], m_devices[*to]);
+            std::swap(m_lab.drives[number], m_lab.drives[*to]);
+            for (int& slot : m_slotNow) {
+                slot = slot == number ? *to : slot == *to ? number : slot;
+            }
+        }
     }
     if (device && !device->Description().security.staysFrozen) {
         device->PowerCycle();
@@ -231,6 +240,29 @@ std::optional<DriveDescription> SimPlatform::DriveAsItStands(int slot) {
         *limit -= std::min(*limit, device->Opens());
     }
     return drive;
+}
+
+std::unique_ptr<SimPlatform> SimPlatform::CloneAsItStands() {
+    LabDescription lab;
+    {
+        std::lock_guard lock(m_mutex);
+        lab.volumes = m_lab.volumes;
+        lab.machine = m_lab.machine;
+        lab.disksAfterReplug = m_lab.disksAfterReplug;
+        lab.source = m_lab.source;
+    }
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        lab.drives[slot] = DriveAsItStands(slot);
+    }
+    auto clone = std::make_unique<SimPlatform>(std::move(lab));
+    std::lock_guard lock(m_mutex);
+    clone->m_replugged = m_replugged;
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (m_devices[slot] && m_movedByReplug.count(m_devices[slot].get())) {
+            clone->m_movedByReplug.insert(clone->m_devices[slot].get());
+        }
+    }
+    return clone;
 }
 
 namespace {
@@ -295,7 +327,13 @@ std::string SimPlatform::SaveLab() {
     if (lab.contains("drives")) {
         auto& drives = lab["drives"];
         for (size_t i = 0; i < drives.size(); ++i) {
-            const auto drive = DriveAsItStands(SlotOf(drives[i], i));
+            const int fileSlot = SlotOf(drives[i], i);
+            int slot = -1;
+            if (fileSlot >= 0 && fileSlot < kSlotCount) {
+                std::lock_guard lock(m_mutex);
+                slot = m_slotNow[fileSlot];  // a re-plug may have moved it
+            }
+            const auto drive = DriveAsItStands(slot);
             if (!drive) {
                 continue;
             }

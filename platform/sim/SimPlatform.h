@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -43,6 +44,9 @@ public:
     // The slot's drive as it stands now (security state, media, opens left) as a description
     // a new device starts from; nullopt for an empty slot.
     std::optional<DriveDescription> DriveAsItStands(int slot);
+    // A separate lab that starts where this one stands: every drive as it stands, in the slot
+    // it is in now, the volumes and machine facts, and whether a drive was re-plugged.
+    std::unique_ptr<SimPlatform> CloneAsItStands();
     // The lab as it stands, as a lab file ParseLab reads back: the file it came from with
     // each drive's security state and password, its media and a requested restart written in.
     // Throws LabError for a lab that was built in code.
@@ -61,7 +65,8 @@ private:
     int VolumeDiskNumber(const std::string& name) override;
     // The volumes of the Windows and system directories, by their letters.
     std::vector<int> SystemDiskNumbers() override;
-    // The user's re-plug: a power cycle, unless the drive stays frozen.
+    // The user's re-plug: a power cycle, unless the drive stays frozen; a drive with
+    // slotAfterReplug changes places with the drive at that number on its first re-plug.
     void UserPowerCycled(int number) override;
     // System
     bool IsAdministrator() override { return true; }
@@ -86,6 +91,8 @@ private:
     std::array<std::shared_ptr<SimDevice>, kSlotCount> m_devices;
     std::vector<std::pair<std::string, std::string>> m_shellOpened;
     bool m_replugged = false;  // a drive was re-plugged: volumes move to diskAfterReplug
+    std::set<const SimDevice*> m_movedByReplug;  // drives whose slotAfterReplug was taken
+    std::array<int, kSlotCount> m_slotNow{};     // lab file slot -> the slot its drive is in
     std::mutex m_serverMutex;
     std::unique_ptr<UpdateServer> m_updateServer;  // last: it calls back into the lab
 };

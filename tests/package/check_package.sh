@@ -97,5 +97,6 @@ every_command_completes() {
 check "completion: commands" completes smart "$cli" sm
 check "completion: options" completes --full "$cli" scan --fu
 check "completion: lab drive numbers" completes 13 "$cli" --simulate info 1
+check "completion: security takes a drive" completes 14 "$cli" --simulate security 1
 check "completion: every command of --help" every_command_completes
 exit $fail

@@ -133,6 +133,26 @@ TEST_F(SelectList, DragAndJumpKeysKeepHighlightAndSelectionTogether) {
     }
 }
 
+// The drive list's row is the drive the pages act on (the erase page's too): Tab only moves the
+// focus on, and Space changes nothing.
+TEST_F(SelectList, TabAndSpaceNeverMoveTheSelection) {
+    ClickRow(4);
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+    } keys[] = {{Qt::Key_Tab, Qt::NoModifier, "\t"},
+                {Qt::Key_Backtab, Qt::ShiftModifier, ""},
+                {Qt::Key_Space, Qt::NoModifier, " "},
+                {Qt::Key_Tab, Qt::NoModifier, "\t"}};
+    for (const auto& k : keys) {
+        QKeyEvent e(QEvent::KeyPress, k.key, k.modifiers, k.text);
+        QCoreApplication::sendEvent(&list, &e);
+        EXPECT_EQ(list.GetSelectedRow(), 4) << k.key;
+        EXPECT_EQ(list.GetChosenRow(), 4) << k.key;
+    }
+}
+
 TEST_F(SelectList, ChosenRowSurvivesRefillAndPastTheEndHighlightsNothing) {
     list.SetHighlight(true);
     ClickRow(4);

@@ -259,6 +259,25 @@ TEST_F(ErasePageTest, EarlyEndingsLeaveTheButtonsAsTheirEndingSays) {
     }
 }
 
+// A run that does not finish takes the erase password off again and says so last, after the
+// run's own messages, in a box of the page.
+TEST_F(ErasePageTest, AFailedRunSaysWhatTheDriveIsLeftWith) {
+    lab->Device(3)->SetAborted(0xF4, true);
+    boxes.Answer(ui::kIdYes);
+    Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
+        Select(main, 3);
+        Click(page, P::IDC_QUICK_ERASE);
+        ASSERT_TRUE(WaitFor([&] { return !page.IsBusy(); }));
+        EXPECT_EQ(page.LastFlow().ending, EraseEnding::EraseAborted);
+    });
+    const auto texts = boxes.Texts();
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[texts.size() - 2], "cmd aborted");
+    EXPECT_EQ(texts.back(), erase::MessageFor(erase::MessageId::PasswordRemoved).text);
+    lab->Device(3)->PowerCycle();
+    EXPECT_FALSE(lab->Device(3)->Security().locked);
+}
+
 // The whole program: an erase through the home screen and the main window, then the lab as the
 // run left it written to the file --save-lab names.
 TEST_F(ErasePageTest, SaveLabWritesWhatTheRunLeftBehind) {

@@ -53,5 +53,18 @@ TEST(PairedBytes, ControllerNameRule) {
     EXPECT_EQ(PairedBytes(smart, 510, 8), "");  // clipped at the block's end
 }
 
+// Words 89 and 90: 2-minute units, 8 bits or (bit 15 set) 15 bits, all ones meaning more.
+TEST(IdentifyBlock, EraseTimeWords) {
+    const std::pair<uint16_t, const char*> cases[] = {
+        {0x0000, "not reported"},         {0x0002, "4 minutes"},
+        {0x00FE, "508 minutes"},          {0x00FF, "more than 508 minutes"},
+        {0x1203, "6 minutes"},            {0x8000, "not reported"},
+        {0x8104, "520 minutes"},          {0xFFFF, "more than 65532 minutes"},
+    };
+    for (const auto& [word, text] : cases) {
+        EXPECT_EQ(EraseTimeText(word), text) << word;
+    }
+}
+
 }  // namespace
 }  // namespace vellumin::ata

@@ -175,5 +175,178 @@ TEST(EraseCli, RehearsalSendsNothingButReadsAndMatchesTheRealRun) {
     EXPECT_FALSE(saved.machine.restartRequested);
 }
 
+// The built-in lab changed as a row of the lab README's erase table says.
+std::string LabText(const std::function<void(json&)>& change) {
+    json lab = json::parse(platform::sim::DefaultLabJson());
+    change(lab);
+    return lab.dump();
+}
+
+json& Slot(json& lab, int slot) {
+    for (auto& drive : lab["drives"]) {
+        if (drive["slot"] == slot) {
+            return drive;
+        }
+    }
+    throw std::out_of_range("no slot " + std::to_string(slot));
+}
+
+// Every row of the erase table: the rehearsal ends as the real run does, with the same
+// commands and messages.
+TEST(EraseCli, RehearsalEndsAsTheRealRunOnEveryLabRow) {
+    auto as = [](int slot, json patch) {
+        return [slot, patch](json& lab) { Slot(lab, slot).merge_patch(patch); };
+    };
+    auto none = [](json&) {};
+    struct Row {
+        const char* name;
+        std::function<void(json&)> lab;
+        std::vector<std::string> args;
+        std::string input;
+        std::string ending;
+        int code;
+    };
+    const Row rows[] = {
+        {"security erase", none, {"3", "--quick"}, "", "done", ExitOk},
+        {"left locked by an earlier run", none, {"14", "--quick"}, "", "done", ExitOk},
+        {"frozen, re-plugged", none, {"6", "--quick"}, "\n", "done", ExitOk},
+        {"Windows 8",
+         [](json& lab) { lab["machine"]["os"].merge_patch({{"major", 6}, {"minor", 2}}); },
+         {"3", "--quick"}, "", "refused", 6},
+        {"identify fails at the fill", as(3, {{"transport", {{"openFailsAfter", 1}}}}),
+         {"3", "--quick"}, "", "refused", 6},
+        {"outdated firmware", none, {"2", "--quick"}, "", "refused", 6},
+        {"locked", none, {"5", "--quick"}, "", "refused", 6},
+        {"security enabled", none, {"4", "--quick"}, "", "refused", 6},
+        {"vendor quick erase", none, {"1", "--quick"}, "", "done", ExitOk},
+        {"vendor full erase", none, {"1", "--full"}, "", "done", ExitOk},
+        {"boot drive", none, {"0", "--quick"}, "", "refused", 6},
+        {"flow: identify fails", as(3, {{"transport", {{"openFailsAfter", 3}}}}),
+         {"3", "--quick"}, "", "identify-failed", ExitFailure},
+        {"flow: the re-plug moves the system onto the drive",
+         [](json& lab) {
+             for (auto& volume : lab["volumes"]) {
+                 if (volume["name"] == "C") {
+                     volume["diskAfterReplug"] = 6;
+                 }
+             }
+         },
+         {"6", "--quick"}, "\n", "boot-drive", 6},
+        {"flow: another drive at the number after the re-plug", as(6, {{"slotAfterReplug", 9}}),
+         {"6", "--quick"}, "\n", "other-drive", 6},
+        {"flow: no Enter after the frozen message", none, {"6", "--quick"}, "", "declined", 7},
+        {"flow: stays frozen", as(6, {{"security", {{"staysFrozen", true}}}}), {"6", "--quick"},
+         "\n\n", "declined", 7},
+        {"flow: unsupported", none, {"7", "--quick"}, "", "check-failed", ExitFailure},
+        {"flow: expired", none, {"8", "--quick"}, "", "check-failed", ExitFailure},
+        {"run: security, cannot open", as(3, {{"transport", {{"openFailsAfter", 6}}}}),
+         {"3", "--quick"}, "", "not-opened", ExitFailure},
+        {"run: vendor, cannot open", as(1, {{"transport", {{"openFailsAfter", 3}}}}),
+         {"1", "--full"}, "", "not-opened", ExitFailure},
+        {"prepare not delivered", as(3, {{"transport", {{"undelivered", {0xF3}}}}}),
+         {"3", "--quick"}, "", "prepare-not-delivered", ExitFailure},
+        {"unit not delivered", as(3, {{"transport", {{"undelivered", {0xF4}}}}}),
+         {"3", "--quick"}, "", "erase-not-delivered", ExitFailure},
+        {"unit aborted", as(3, {{"transport", {{"aborted", {0xF4}}}}}), {"3", "--quick"}, "",
+         "erase-aborted", ExitFailure},
+        {"someone else's password", none, {"13", "--quick"}, "", "erase-aborted", ExitFailure},
+        {"vendor not delivered", as(1, {{"transport", {{"undeliveredSmart", {0xE3}}}}}),
+         {"1", "--full"}, "", "vendor-not-delivered", ExitFailure},
+        {"vendor aborted", as(1, {{"vendorErase", json::array()}}), {"1", "--full"}, "",
+         "vendor-aborted", ExitFailure},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::string lab = LabText(row.lab);
+        std::vector<std::string> args{"--json", "erase", "--yes"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        auto rehearsalArgs = args;
+        rehearsalArgs.push_back("--rehearse");
+        auto labOf = [&] {
+            return std::make_unique<platform::sim::SimPlatform>(platform::sim::ParseLab(lab, row.name));
+        };
+        CliRun real(args, row.input, labOf());
+        CliRun rehearsal(rehearsalArgs, row.input, labOf());
+        EXPECT_EQ(real.code, row.code) << real.err.str();
+        EXPECT_EQ(rehearsal.code, real.code) << rehearsal.err.str();
+        const json a = real.Json(), b = rehearsal.Json();
+        EXPECT_EQ(a["ending"], row.ending);
+        EXPECT_EQ(b["ending"], a["ending"]);
+        EXPECT_EQ(b["messages"], a["messages"]);
+        EXPECT_EQ(b["commands"], a["commands"]);
+    }
+}
+
+// The way back without an erase: our password comes off a drive an earlier run left locked;
+// someone else's is refused after one UNLOCK, and nothing else is ever sent.
+TEST(SecurityCli, UnlockTakesOnlyTheErasePasswordOff) {
+    struct Case {
+        int slot;
+        std::vector<std::string> options;
+        std::string input;
+        int code;
+        std::string outcome;
+        std::vector<uint8_t> commands;
+        bool passwordAfter;  // the drive carries a password after the command
+    } cases[] = {
+        {14, {"--yes"}, "", ExitOk, "released", {0xEC, 0xF2, 0xF6, 0xEC}, false},
+        {14, {}, "VQ M510 SSD 60GB\n", ExitOk, "released", {0xEC, 0xF2, 0xF6, 0xEC}, false},
+        {14, {}, "yes\n", 7, "declined", {0xEC}, true},
+        {13, {"--yes"}, "", ExitFailure, "refused", {0xEC, 0xF2, 0xEC}, true},
+        {6, {"--yes"}, "", ExitOk, "no-password", {0xEC}, false},
+        {12, {"--yes"}, "", 6, "refused", {0xEC}, false},  // not a compatible drive
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.slot) + " " + c.input);
+        auto lab = platform::sim::CreateSimLab();
+        erase::test::SimDevice& device = *lab->Device(c.slot);
+        device.SetLogging(true);
+        std::vector<std::string> args{"--json", "security", std::to_string(c.slot), "--unlock"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        CliRun run(args, c.input, std::make_unique<Borrowed>(*lab));
+        EXPECT_EQ(run.code, c.code) << run.err.str();
+        EXPECT_EQ(run.Json()["unlock"], c.outcome);
+        std::vector<uint8_t> sent;
+        for (const auto& record : device.TakeLog()) {
+            sent.push_back(record.input.command);
+        }
+        EXPECT_EQ(sent, c.commands);
+        device.PowerCycle();
+        EXPECT_EQ(device.Security().enabled, c.passwordAfter);
+        EXPECT_EQ(device.Security().locked, c.passwordAfter);
+    }
+    CliRun foreign({"--simulate", "security", "13", "--unlock", "--yes"});
+    EXPECT_NE(foreign.out.str().find("UnLock cmd aborted\nThe drive refused the erase password: "
+                                     "its password was set by someone else"),
+              std::string::npos)
+        << foreign.out.str();
+}
+
+TEST(SecurityCli, StateAsTextAndJson) {
+    struct Case {
+        int slot;
+        const char* field;
+        json value;
+    } cases[] = {
+        {3, "supported", true},           {3, "enabled", false},
+        {3, "eraseMinutes", 4},           {3, "enhancedEraseMinutes", 8},
+        {3, "enhancedEraseSupported", true}, {14, "locked", true},
+        {6, "frozen", true},              {8, "expired", true},
+        {7, "eraseMinutes", nullptr},     {3, "masterPasswordRevision", 0xFFFE},
+    };
+    for (const auto& c : cases) {
+        CliRun run({"--simulate", "--json", "security", std::to_string(c.slot)});
+        ASSERT_EQ(run.code, ExitOk);
+        EXPECT_EQ(run.Json()["security"][c.field], c.value) << c.slot << " " << c.field;
+    }
+    CliRun text({"--simulate", "security", "14"});
+    for (const char* row : {"Security Enabled          yes\n", "Locked                    yes\n",
+                            "Enhanced Erase Time       not reported\n"}) {
+        EXPECT_NE(text.out.str().find(row), std::string::npos) << row << text.out.str();
+    }
+    EXPECT_EQ(CliRun({"--simulate", "security", "15"}).code, ExitNoDrive);
+    EXPECT_EQ(CliRun({"--simulate", "security", "3", "--yes"}).code, ExitUsage);
+}
+
 }  // namespace
 }  // namespace vellumin::cli

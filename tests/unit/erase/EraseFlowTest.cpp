@@ -73,7 +73,7 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
          [](DriveDescription& d) { d.transport.openFailsAfter = 3; },
          {},
          E::NotOpened,
-         {M::SecureEraseFail},
+         {M::SecureEraseFail, M::PasswordLeft},  // DISABLE PASSWORD cannot open it either
          "LU"},
         {"vendor: cannot open for the run",
          EraseFlowKind::Vendor,
@@ -92,7 +92,7 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
          [](DriveDescription& d) { d.transport.undeliveredCommands = {0xF3}; },
          {},
          E::PrepareNotDelivered,
-         {M::PrepareFail, M::SecureEraseFail},
+         {M::PrepareFail, M::SecureEraseFail, M::PasswordRemoved},
          "LSTU"},
         {"unit not delivered",
          EraseFlowKind::Security,
@@ -100,7 +100,7 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
          [](DriveDescription& d) { d.transport.undeliveredCommands = {0xF4}; },
          {},
          E::EraseNotDelivered,
-         {M::EraseFail, M::SecureEraseFail},
+         {M::EraseFail, M::SecureEraseFail, M::PasswordRemoved},
          "LSTU"},
         {"unit aborted",
          EraseFlowKind::Security,
@@ -108,7 +108,15 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
          [](DriveDescription& d) { d.transport.abortedCommands = {0xF4}; },
          {},
          E::EraseAborted,
-         {M::EraseAborted},
+         {M::EraseAborted, M::PasswordRemoved},
+         "LSTU"},
+        {"unit aborted, and the password will not come off",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.abortedCommands = {0xF4, 0xF6}; },
+         {},
+         E::EraseAborted,
+         {M::EraseAborted, M::DisableAborted, M::PasswordLeft},
          "LSTU"},
         {"set password not delivered",
          EraseFlowKind::Security,
@@ -193,7 +201,7 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
 
         ScriptedPrompter prompter(c.answers);
         RecordingHooks hooks;
-        const EraseTarget t{c.slot, d.model, 0xE3};
+        const EraseTarget t = TargetOf(lab, c.slot, 0xE3);
         const EraseFlowResult r = c.flow == EraseFlowKind::Security
                                       ? SecurityEraseFlow(lab, t, prompter, hooks)
                                       : VendorEraseFlow(lab, t, prompter, hooks);
@@ -209,6 +217,13 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
             EXPECT_FALSE(target.Security().enabled) << "no password is left behind";
             EXPECT_TRUE(ReadsBackErased(lab, c.slot));
         }
+        // Whatever the ending, the erase password is never left on the drive unsaid: after
+        // the next power-up it would lock the drive.
+        target.PowerCycle();
+        const bool oursLeft = target.Security().userPassword == ErasePassword();
+        EXPECT_EQ(r.passwordLeft, oursLeft);
+        const auto ids = prompter.Ids();
+        EXPECT_EQ(std::count(ids.begin(), ids.end(), M::PasswordLeft) == 1, oursLeft);
     }
 }
 
@@ -245,14 +260,14 @@ TEST(EraseFlow, RecoversADriveLeftLockedByAnEarlierRun) {
     });
     ScriptedPrompter prompter;
     RecordingHooks hooks;
-    EXPECT_EQ(SecurityEraseFlow(*lab, {1, d.model, 0}, prompter, hooks).ending, E::NotOpened);
+    EXPECT_EQ(SecurityEraseFlow(*lab, TargetOf(*lab, 1), prompter, hooks).ending, E::NotOpened);
     device.SetObserver({});
     device.SetPresent(true);
     device.PowerCycle();
     ASSERT_EQ(ata::Word(device.IdentifyData(), 128) & 0xFF, 0x07)
         << "locked with the erase password";
 
-    const EraseFlowResult r = SecurityEraseFlow(*lab, {1, d.model, 0}, prompter, hooks);
+    const EraseFlowResult r = SecurityEraseFlow(*lab, TargetOf(*lab, 1), prompter, hooks);
     EXPECT_EQ(CommandBytes(r.commands),
               (std::vector<uint8_t>{0xEC, 0xEC, 0xF2, 0xF6, 0xF1, 0xF3, 0xF4}));
     EXPECT_EQ(r.ending, E::Done);
@@ -282,7 +297,7 @@ TEST(EraseFlow, FrozenDriveLoopsWithTheConfirmationUntilItThaws) {
         auto lab = LabWith(d);
         ScriptedPrompter prompter(c.answers);
         RecordingHooks hooks;
-        const EraseFlowResult r = SecurityEraseFlow(*lab, {1, d.model, 0}, prompter, hooks);
+        const EraseFlowResult r = SecurityEraseFlow(*lab, TargetOf(*lab, 1), prompter, hooks);
         EXPECT_EQ(r.ending, c.ending);
         EXPECT_EQ(r.passes, c.passes);
         EXPECT_EQ(prompter.Ids(), c.messages);
@@ -291,12 +306,90 @@ TEST(EraseFlow, FrozenDriveLoopsWithTheConfirmationUntilItThaws) {
     }
 }
 
+// The flow erases only the drive the user confirmed: another drive at its number, before the
+// flow or after a re-plug, ends it before any security command, naming the confirmed drive.
+TEST(EraseFlow, OnlyTheConfirmedDriveIsErased) {
+    auto wwn = [](uint16_t last) {
+        return [last](DriveDescription& d) {
+            d.identifyWords = {{87, 0x4100}, {108, 0x5002}, {109, 0x538D}, {110, 0x4000}, {111, last}};
+        };
+    };
+    DriveDescription other = LabDrive("VQ OTHER SSD");
+    other.serial = "S0002";
+    struct Case {
+        const char* name;
+        std::function<void(DriveDescription&)> confirmed;
+        std::function<void(SimPlatform&)> afterConfirmation;
+        E ending;
+        std::vector<MessageId> messages;
+        std::string named;
+    } cases[] = {
+        {"another drive at the number after the re-plug",
+         [](DriveDescription& d) {
+             d.security.startFrozen = true;
+             d.slotAfterReplug = 2;
+         },
+         [](SimPlatform&) {},
+         E::OtherDrive,
+         {M::Frozen, M::Confirmation, M::OtherDrive},
+         "(VQ TEST SSD, serial S0001)"},
+        {"another drive at the number before the flow",
+         [](DriveDescription&) {},
+         [&](SimPlatform& lab) { lab.SetDrive(1, other); },
+         E::OtherDrive,
+         {M::OtherDrive},
+         "(VQ TEST SSD, serial S0001)"},
+        {"same model and serial, another world-wide name",
+         wwn(1),
+         [&](SimPlatform& lab) {
+             DriveDescription twin = LabDrive();
+             wwn(2)(twin);
+             lab.SetDrive(1, twin);
+         },
+         E::OtherDrive,
+         {M::OtherDrive},
+         "(VQ TEST SSD, serial S0001, WWN 5002538D40000001)"},
+        {"the confirmed drive, world-wide name and all", wwn(1), [](SimPlatform&) {}, E::Done,
+         {M::Completion}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DriveDescription d = LabDrive();
+        c.confirmed(d);
+        platform::sim::LabDescription description;
+        description.drives[0] = LabDrive("VQ SYSTEM SSD");
+        description.drives[1] = d;
+        description.drives[2] = other;
+        description.volumes = {{"C", 0, false}, {"E", 1, false}};
+        SimPlatform lab(description);
+        const EraseTarget target = TargetOf(lab, 1);
+        c.afterConfirmation(lab);
+
+        ScriptedPrompter prompter({Answer::Yes});
+        RecordingHooks hooks;
+        const EraseFlowResult r = SecurityEraseFlow(lab, target, prompter, hooks);
+        EXPECT_EQ(r.ending, c.ending);
+        EXPECT_EQ(prompter.Ids(), c.messages);
+        if (c.ending != E::OtherDrive) {
+            continue;
+        }
+        EXPECT_NE(prompter.seen.back().text.find(c.named), std::string::npos)
+            << prompter.seen.back().text;
+        EXPECT_EQ(CommandBytes(r.commands), std::vector<uint8_t>(r.commands.size(), 0xEC))
+            << "nothing but IDENTIFY DEVICE";
+        for (int slot : {1, 2}) {
+            EXPECT_FALSE(lab.Device(slot)->Security().enabled || lab.Device(slot)->MediaBlank());
+        }
+        EXPECT_EQ(hooks.calls, "");
+    }
+}
+
 TEST(EraseFlow, RefusedRestartLeavesTheProgramOpen) {
     auto lab = LabWith(LabDrive());
     lab->Machine().restartSucceeds = false;
     ScriptedPrompter prompter;
     RecordingHooks hooks;
-    const EraseFlowResult r = SecurityEraseFlow(*lab, {1, "VQ TEST SSD", 0}, prompter, hooks);
+    const EraseFlowResult r = SecurityEraseFlow(*lab, TargetOf(*lab, 1), prompter, hooks);
     EXPECT_EQ(r.ending, E::Done);
     EXPECT_TRUE(r.restartRefused);
     EXPECT_EQ(hooks.calls, "LSTU");
@@ -304,7 +397,7 @@ TEST(EraseFlow, RefusedRestartLeavesTheProgramOpen) {
     // Without the restart option nothing is asked of the platform.
     auto again = LabWith(LabDrive());
     const EraseFlowResult quiet =
-        SecurityEraseFlow(*again, {1, "VQ TEST SSD", 0}, prompter, hooks, {false});
+        SecurityEraseFlow(*again, TargetOf(*again, 1), prompter, hooks, {false});
     EXPECT_FALSE(quiet.restartRequested);
     EXPECT_FALSE(again->Machine().restartRequested);
 }

@@ -80,6 +80,12 @@ inline std::unique_ptr<SimPlatform> LabWith(const DriveDescription& drive) {
     return std::make_unique<SimPlatform>(lab);
 }
 
+// The target as the confirmation takes it: the drive now in the slot.
+inline EraseTarget TargetOf(SimPlatform& lab, int slot, uint8_t vendorCode = 0) {
+    const auto identify = lab.Device(slot)->IdentifyData();
+    return {slot, ata::ModelText(identify), vendorCode, IdentityOf(identify)};
+}
+
 // Everything a command could have changed on a drive.
 inline auto Snapshot(SimDevice& d) {
     auto s = d.Security();

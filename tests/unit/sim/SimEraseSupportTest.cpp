@@ -41,6 +41,26 @@ TEST(SimEraseSupport, ReplugOpensAndRestartFollowTheLabFile) {
     EXPECT_TRUE(lab.Machine().restartRequested) << "asked, though refused";
 }
 
+// A re-plug that renumbers the disks: the drive comes back at its slotAfterReplug and the drive
+// there takes its old number, once; a saved lab keeps each drive's state under its own entry.
+TEST(SimEraseSupport, ReplugSwapsTheDrivesOnceAndSavesEachAsItStood) {
+    SimPlatform lab(ParseLab(R"({"drives": [
+        {"model": "VQ A", "sectors": 1000, "slotAfterReplug": 2, "security": {"startFrozen": true}},
+        {"slot": 2, "model": "VQ B", "sectors": 1000, "security": {"userPassword": "b"}}]})",
+                             "lab.json"));
+    lab.Drives().UserPowerCycled(0);
+    ASSERT_EQ(lab.Device(0)->Description().model, "VQ B");
+    ASSERT_EQ(lab.Device(2)->Description().model, "VQ A");
+    EXPECT_FALSE(lab.Device(2)->Security().frozen) << "the re-plugged drive thawed";
+    lab.Drives().UserPowerCycled(2);
+    EXPECT_EQ(lab.Device(2)->Description().model, "VQ A") << "only the first re-plug moves it";
+
+    EXPECT_EQ(lab.CloneAsItStands()->Device(2)->Description().model, "VQ A");
+    const LabDescription saved = ParseLab(lab.SaveLab(), "saved.json");
+    EXPECT_FALSE(saved.drives[0]->security.startFrozen);
+    EXPECT_TRUE(saved.drives[2]->security.userPassword.has_value());
+}
+
 TEST(SimEraseSupport, SavedLabReadsBackAsItStood) {
     SimPlatform lab(DefaultLab());
     // Slot 3 gets a password and keeps it unlocked, slot 1 is erased, slot 6 thaws.
