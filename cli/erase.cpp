@@ -189,6 +189,8 @@ nlohmann::json CommandJson(const erase::SentCommand& c) {
     if (c.delivered) {
         j["status"] = c.output.status();
         j["error"] = c.output.error();
+    } else if (c.failure) {
+        j["notDelivered"] = TransportJson(j["name"].get<std::string>().c_str(), *c.failure);
     }
     return j;
 }
@@ -350,6 +352,14 @@ int RunErase(Context& context, const EraseOptions& options) {
                           : !result.restartRequested ? "needed"
                           : result.restartRefused    ? "refused"
                                                      : "requested";
+    if (context.verbose) {
+        for (const auto& c : result.commands) {
+            if (c.failure) {
+                context.err() << platform::NotDeliveredSentence(drive, erase::CommandName(c.input), *c.failure)
+                              << '\n';
+            }
+        }
+    }
     if (context.json) {
         nlohmann::json doc = head;
         nlohmann::json commands = nlohmann::json::array();

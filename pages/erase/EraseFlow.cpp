@@ -33,6 +33,7 @@ public:
         sent.input = request.currentTaskFile;
         auto result = m_inner->PassThrough(request);
         sent.delivered = result.delivered();
+        sent.failure = result.failure();
         if (sent.delivered) {
             sent.output = request.currentTaskFile;
         }
@@ -52,9 +53,13 @@ public:
     RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log)
         : m_inner(inner), m_log(log) {}
 
-    DriveHandlePtr OpenPhysicalDrive(int number) override {
-        DriveHandlePtr handle = m_inner.OpenPhysicalDrive(number);
-        return handle ? std::make_unique<RecordingHandle>(std::move(handle), m_log) : nullptr;
+    DriveHandlePtr OpenPhysicalDrive(int number) override { return OpenDrive(number).handle; }
+    platform::DriveOpening OpenDrive(int number) override {
+        platform::DriveOpening opening = m_inner.OpenDrive(number);
+        if (opening.handle) {
+            opening.handle = std::make_unique<RecordingHandle>(std::move(opening.handle), m_log);
+        }
+        return opening;
     }
     std::vector<std::string> VolumeNames() override { return m_inner.VolumeNames(); }
     bool IsRemovableVolume(const std::string& name) override {
