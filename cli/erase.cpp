@@ -278,8 +278,8 @@ int RunErase(Context& context, const EraseOptions& options) {
 
     // The drive list's copy of the drive: its model text and what the gates read from it.
     ata::IdentifyBlock reference{};
-    if (!ata::IdentifyDevice(drives, drive, reference)) {
-        ThrowNoDrive(drive);
+    if (const auto read = ata::IdentifyDevice(drives, drive, reference); !read) {
+        ThrowNoDrive(context, drive, "IDENTIFY DEVICE", read);
     }
     const std::string model = ata::ModelText(reference);
     nlohmann::json head = {{"drive", drive},

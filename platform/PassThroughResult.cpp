@@ -35,44 +35,31 @@ OpenError OpenErrorOf(const TransportFailure& failure) {
             return OpenError::Busy;
         case EACCES:
         case EPERM:
-        case EROFS:
             return OpenError::NoRights;
         default:
             return OpenError::Other;
     }
 }
 
-const char* OpenErrorName(OpenError error) {
-    switch (error) {
-        case OpenError::Missing:
-            return "missing";
-        case OpenError::Busy:
-            return "busy";
-        case OpenError::NoRights:
-            return "noRights";
-        case OpenError::Other:
-            break;
-    }
-    return "other";
-}
-
 namespace {
 
+// By OpenError: the JSON name and the words for a user.
+constexpr const char* kOpenErrorWords[][2] = {
+    {"missing", "no such disk"},
+    {"busy", "held open by another program"},
+    {"noRights", "no rights to open it"},
+    {"other", "the system refused the open"},
+};
+
 const char* OpenErrorText(OpenError error) {
-    switch (error) {
-        case OpenError::Missing:
-            return "no such disk";
-        case OpenError::Busy:
-            return "held open by another program";
-        case OpenError::NoRights:
-            return "no rights to open it";
-        case OpenError::Other:
-            break;
-    }
-    return "the system refused the open";
+    return kOpenErrorWords[static_cast<std::size_t>(error)][1];
 }
 
 }  // namespace
+
+const char* OpenErrorName(OpenError error) {
+    return kOpenErrorWords[static_cast<std::size_t>(error)][0];
+}
 
 std::string Describe(const TransportFailure& f) {
     char detail[160] = "";

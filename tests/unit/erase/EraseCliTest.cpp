@@ -344,6 +344,22 @@ TEST(SecurityCli, UnlockTakesOnlyTheErasePasswordOff) {
         << foreign.out.str();
 }
 
+TEST(SecurityCli, VerboseJsonNamesWhyACommandWasNotDelivered) {
+    auto lab = platform::sim::CreateSimLab();
+    lab->Device(14)->SetUndelivered(0xF2, true);  // SECURITY UNLOCK
+    CliRun run({"--verbose", "--json", "security", "14", "--unlock", "--yes"}, "",
+               std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(run.code, ExitFailure);
+    const json doc = run.Json();
+    EXPECT_EQ(doc["unlock"], "not-delivered");
+    ASSERT_EQ(doc["notDelivered"].size(), 1u);
+    EXPECT_EQ(doc["notDelivered"][0]["command"], "SECURITY UNLOCK");
+    EXPECT_EQ(doc["notDelivered"][0]["reason"], "refused by the lab's transport");
+    EXPECT_NE(run.err.str().find("Physical drive 14: SECURITY UNLOCK: refused by the lab's transport\n"),
+              std::string::npos)
+        << run.err.str();
+}
+
 TEST(SecurityCli, StateAsTextAndJson) {
     struct Case {
         int slot;
