@@ -1,5 +1,6 @@
-// vellumin-cli erase DRIVE --quick|--full [--yes] [--restart] [--rehearse]: the secure erase
-// on the terminal, through the same gates, boot-drive test, confirmation and flows as the page.
+// vellumin-cli erase DRIVE --quick|--full [--yes] [--restart] [--rehearse] [--suspend-to-thaw]:
+// the secure erase on the terminal, through the same gates, boot-drive test, confirmation and
+// flows as the page.
 
 #include <unistd.h>
 
@@ -40,10 +41,15 @@ struct EraseOptions {
     bool yes = false;
     bool restart = false;
     bool rehearse = false;
+    bool suspendToThaw = false;
 };
 
+constexpr const char* kSuspendPrompt =
+    "Enter after re-plugging, or S and Enter to suspend the computer for a few seconds to thaw "
+    "the drive";
+
 // Messages go to the terminal as they come; the user answers the confirmation by typing the
-// model text and the frozen message with Enter.
+// model text and the frozen message with Enter, or S and Enter where the computer can suspend.
 class TerminalPrompter final : public erase::ErasePrompter {
 public:
     TerminalPrompter(Context& context, const EraseOptions& options, std::string model)
@@ -53,20 +59,7 @@ public:
         std::ostream& out = Out();
         out << message.caption << ": " << message.text << '\n';
         if (message.id == MessageId::Frozen) {
-            // The rehearsal takes the same answers as the real run, so that it ends the same way.
-            out << (m_options.rehearse
-                        ? "Press Enter as after the re-plug (rehearsal: the copy counts as "
-                          "re-plugged, nothing needs unplugging): "
-                        : "Press Enter once the drive's power has been unplugged and plugged in "
-                          "again: ")
-                << std::flush;
-            std::string line;
-            // Without an answer nobody re-plugged the drive: the flow must not go round again.
-            m_noMoreInput = !std::getline(m_context.in(), line);
-            if (m_noMoreInput) {
-                out << '\n';
-            }
-            return Answer::Ok;
+            return AnswerFrozen(message, out);
         }
         if (message.buttons != erase::MessageButtons::YesNo) {
             return Answer::Ok;
@@ -96,10 +89,51 @@ public:
     std::ostream& Out() { return m_context.json ? m_context.err() : m_context.out(); }
 
 private:
+    Answer AnswerFrozen(const EraseMessage& message, std::ostream& out) {
+        // The option answers once: a drive still frozen after a suspend is not thawed by
+        // suspending it again and again, so from then on the user decides.
+        if (m_options.suspendToThaw && !m_suspendAnswered) {
+            if (message.suspendOffered) {
+                m_suspendAnswered = true;
+                out << (m_options.rehearse ? "(--suspend-to-thaw: the copy counts as power-cycled)\n"
+                                           : "(--suspend-to-thaw: suspending the computer for a "
+                                             "few seconds)\n");
+                return Answer::Suspend;
+            }
+            if (!m_options.rehearse) {
+                out << "(--suspend-to-thaw: this computer cannot be suspended)\n";
+            }
+        }
+        // The rehearsal takes the same answers as the real run, so that it ends the same way.
+        if (m_options.rehearse) {
+            out << "(rehearsal: the copy counts as re-plugged, nothing needs unplugging)\n";
+        }
+        out << (message.suspendOffered
+                    ? kSuspendPrompt
+                    : "Press Enter once the drive's power has been unplugged and plugged in again")
+            << ": " << std::flush;
+        std::string line;
+        // Without an answer nobody re-plugged the drive: the flow must not go round again.
+        m_noMoreInput = !std::getline(m_context.in(), line);
+        if (m_noMoreInput) {
+            out << '\n';
+            return Answer::Ok;
+        }
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (message.suspendOffered && (line == "S" || line == "s")) {
+            out << "Suspending the computer for a few seconds...\n" << std::flush;
+            return Answer::Suspend;
+        }
+        return Answer::Ok;
+    }
+
     Context& m_context;
     const EraseOptions& m_options;
     std::string m_model;
     bool m_noMoreInput = false;
+    bool m_suspendAnswered = false;
 };
 
 void OnInterruptDuringErase(int) {
@@ -285,7 +319,8 @@ int RunErase(Context& context, const EraseOptions& options) {
     nlohmann::json head = {{"drive", drive},
                            {"model", JsonText(model)},
                            {"mode", options.full ? "full" : "quick"},
-                           {"rehearsal", options.rehearse}};
+                           {"rehearsal", options.rehearse},
+                           {"connection", platform::ConnectionKey(drives.Connection(drive))}};
     TerminalPrompter terminal(context, options, model);
     CollectingPrompter prompter(terminal);
 
@@ -444,14 +479,18 @@ const Registrar eraseCommand(60, [](CLI::App& app, Context& context) {
                       "Answer the confirmation with yes instead of typing the model text");
     command->add_flag("--restart", options->restart,
                       "Restart the computer after a successful erase");
+    command->add_flag("--suspend-to-thaw", options->suspendToThaw,
+                      "Answer a frozen drive's message by suspending the computer for a few "
+                      "seconds (where it can), instead of re-plugging the drive's power");
     command->add_flag(
         "--rehearse", options->rehearse,
         "Run the erase against a copy of the drive and print every ATA command it would send; "
         "only IDENTIFY DEVICE and SMART READ DATA reach the drive");
     command->footer(
+        "Only a drive on a SATA port is erased: not through USB, SAS or RAID controllers.\n"
         "A frozen drive asks for its power to be unplugged and plugged in again, then Enter (also "
-        "with "
-        "--yes), and for the confirmation again.\n"
+        "with --yes), or, where the computer can suspend, S and Enter to suspend it for a few "
+        "seconds (--suspend-to-thaw answers so once); then for the confirmation again.\n"
         "Exit status: 0 erased (or rehearsed to the end), 1 the erase failed or was aborted, 4 no "
         "such "
         "drive, 6 refused (gates, boot drive, not a compatible drive, another drive at the number "

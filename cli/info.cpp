@@ -1,4 +1,5 @@
-// vellumin-cli info DRIVE: the drive-information report, row for row as the page shows it.
+// vellumin-cli info DRIVE: the drive-information report, row for row as the page shows it,
+// the drive's connection after the thirteen.
 
 #include <memory>
 
@@ -25,8 +26,11 @@ int RunInfo(Context& context, const std::string& driveText) {
                       << ": SMART data could not be read; the TRIM row ignores the controller.\n";
         ReportTransportReason(context, drive, "SMART READ DATA", blocks.smartResult);
     }
-    const Rows rows = ToRows(pages::DriveInfoRows(drive, blocks.identify, blocks.smart));
-    nlohmann::json document = {{"drive", drive}};
+    const platform::DriveConnection connection = context.Platform().Drives().Connection(drive);
+    pages::ReportRows report = pages::DriveInfoRows(drive, blocks.identify, blocks.smart);
+    report.push_back(pages::ConnectionRow(connection));
+    const Rows rows = ToRows(report);
+    nlohmann::json document = {{"drive", drive}, {"connection", platform::ConnectionKey(connection)}};
     AddUndeliveredReads(document, blocks);
     PrintRows(context, rows, std::move(document));
     return status;

@@ -12,6 +12,7 @@
 #include "ata/Transport.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
+#include "pages/erase/EraseGates.h"
 #include "pages/erase/SecurityCommands.h"
 
 namespace vellumin::cli {
@@ -193,13 +194,21 @@ int RunSecurity(Context& context, const SecurityOptions& options) {
     if (const auto refusal = erase::ReleaseRefusal(status)) {
         return finish(Describe(*refusal), nlohmann::json::array());
     }
+    // Unlock stays offered behind a bridge, the one way back for a drive locked there; but the
+    // user hears the risk first.
+    const auto connection = drives.Connection(drive);
+    doc["connection"] = platform::ConnectionKey(connection);
+    if (const std::string warning = erase::UnlockConnectionWarning(connection); !warning.empty()) {
+        out << warning << '\n';
+        doc["warning"] = warning;
+    }
     if (!ConfirmUnlock(context, out, model, options.yes)) {
         return finish({"declined", "Nothing sent.", kSecurityExitDeclined},
                       nlohmann::json::array());
     }
     SecurityMessages messages(out);
     erase::NotDeliveredReason notDelivered;
-    const erase::SecurityContext security{drives, drive, messages, &notDelivered};
+    const erase::SecurityContext security{drives, drive, messages, nullptr, &notDelivered};
     const erase::ReleaseOutcome outcome = erase::ReleaseErasePassword(security, status);
     UnlockReport report = Describe(outcome);
     if (outcome == erase::ReleaseOutcome::NotDelivered && !notDelivered.command.empty()) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/AtaRequest.h"
+#include "platform/DriveConnection.h"
 #include "platform/PassThroughResult.h"
 
 namespace vellumin::platform {
@@ -56,6 +57,8 @@ public:
     // The user has unplugged and re-plugged the drive's power, as the frozen-state message
     // asked. Real drives need nothing; the lab power-cycles its drive.
     virtual void UserPowerCycled(int /*number*/) {}
+    // How the drive is attached; Unknown when the backend cannot tell, which offers no erase.
+    virtual DriveConnection Connection(int /*number*/) { return DriveConnection::Unknown; }
 };
 
 // The operating system's version, in the shape of the Windows extended version record so the
@@ -95,6 +98,12 @@ public:
     // Asks the system to restart and returns at once; false when the request could not be
     // made (the program then stays open).
     virtual bool RestartComputer() { return false; }
+    // Whether the computer can sleep in RAM and wake up by a timer. That cuts the drives'
+    // power and usually thaws a drive whose security the firmware froze at boot.
+    virtual bool CanSuspend() { return false; }
+    // Suspends to RAM with a wake alarm `seconds` ahead and returns once the computer has
+    // resumed; false when it did not suspend.
+    virtual bool SuspendAndResume(int /*seconds*/) { return false; }
     // host[:port] of the firmware-update service. The default is the build's host, or
     // VELLUMIN_UPDATE_HOST when set.
     virtual std::string UpdateServiceHost();

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include <QCoreApplication>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QPointer>
 
@@ -41,7 +42,18 @@ int QtMessageBoxes::Show(const MessageBoxRequest& request) {
     case mb::kYesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     default: box.setStandardButtons(QMessageBox::Ok); break;
     }
-    switch (box.exec()) {
+    QPushButton* extra = nullptr;
+    if (!request.extraButton.empty()) {
+        extra = box.addButton(QString::fromStdString(request.extraButton), QMessageBox::ActionRole);
+    }
+    if (!request.note.empty()) {
+        box.setInformativeText(QString::fromStdString(request.note));
+    }
+    const int result = box.exec();
+    if (extra != nullptr && box.clickedButton() == extra) {
+        return kIdExtra;
+    }
+    switch (result) {
     case QMessageBox::Ok: return kIdOk;
     case QMessageBox::Yes: return kIdYes;
     case QMessageBox::No: return kIdNo;
@@ -104,7 +116,11 @@ ScopedMessageBoxes::ScopedMessageBoxes(MessageBoxes& boxes) : m_previous(g_curre
 ScopedMessageBoxes::~ScopedMessageBoxes() { g_current.store(m_previous); }
 
 int MessageBox(QWidget* owner, const std::string& text, const std::string& caption, unsigned flags) {
-    const MessageBoxRequest request{owner, text, caption, flags};
+    return MessageBox(MessageBoxRequest{owner, text, caption, flags, {}, {}});
+}
+
+int MessageBox(const MessageBoxRequest& request) {
+    QWidget* owner = request.owner;
     if (IsUiThread()) {
         return CurrentMessageBoxes().Show(request);
     }

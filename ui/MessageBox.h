@@ -28,12 +28,18 @@ inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
+// The request's extra button.
+inline constexpr int kIdExtra = 100;
 
 struct MessageBoxRequest {
     QWidget* owner = nullptr;
     std::string text;
     std::string caption;
     unsigned flags = mb::kOk;
+    // A further button beside the standard ones (answered kIdExtra), and a note below the text
+    // that says what it does; both empty for an ordinary box.
+    std::string extraButton;
+    std::string note;
 };
 
 // Where message boxes go. The application uses QtMessageBoxes; tests install a script.
@@ -85,5 +91,6 @@ private:
 // user answered. Returns the answer.
 int MessageBox(QWidget* owner, const std::string& text, const std::string& caption,
                unsigned flags = mb::kOk);
+int MessageBox(const MessageBoxRequest& request);
 
 }  // namespace vellumin::ui

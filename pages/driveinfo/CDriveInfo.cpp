@@ -37,6 +37,8 @@ void CDriveInfo::Fill(int32_t drive) {
     ata::SmartReadData(Platform().Drives(), drive, smart);
     pages::InsertReportRows(m_list, pages::kDriveInfoIdentifyRows,
                             pages::DriveInfoTailRows(identify, smart));
+    pages::InsertReportRows(m_list, pages::kDriveInfoRowCount,
+                            {pages::ConnectionRow(Platform().Drives().Connection(drive))});
 }
 
 }  // namespace vellumin::pages

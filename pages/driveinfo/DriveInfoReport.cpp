@@ -129,4 +129,32 @@ ReportRows DriveInfoRows(int driveNumber, const IdentifyBlock& identify,
     return rows;
 }
 
+ReportRow ConnectionRow(platform::DriveConnection connection) {
+    using platform::DriveConnection;
+    const char* value = "Unknown";
+    switch (connection) {
+        case DriveConnection::SataPort:
+            value = "SATA port";
+            break;
+        case DriveConnection::Usb:
+            value = "USB";
+            break;
+        case DriveConnection::Sas:
+            value = "SAS controller";
+            break;
+        case DriveConnection::Raid:
+            value = "RAID controller";
+            break;
+        case DriveConnection::Nvme:
+            value = "NVMe";
+            break;
+        case DriveConnection::Virtual:
+            value = "Virtual disk controller";
+            break;
+        case DriveConnection::Unknown:
+            break;
+    }
+    return {"Connection", value};
+}
+
 }  // namespace vellumin::pages

@@ -28,4 +28,7 @@ bool TrimSupported(const ata::IdentifyBlock& identify, const ata::SmartBlock& sm
 ReportRows DriveInfoRows(int driveNumber, const ata::IdentifyBlock& identify,
                          const ata::SmartBlock& smart);
 
+// The row after the thirteen: how the drive is attached ("Connection", "SATA port", "USB"...).
+ReportRow ConnectionRow(platform::DriveConnection connection);
+
 }  // namespace vellumin::pages

@@ -38,6 +38,11 @@ constexpr int kStackedLabels[] = {CSecureErase::IDC_WARNING, CSecureErase::IDC_G
                                   CSecureErase::IDC_ELAPSED};
 constexpr int kLabelGap = 4;  // pixels
 
+constexpr const char* kSuspendButton = "Suspend";
+constexpr const char* kSuspendNote =
+    "Or press Suspend: the computer sleeps for a few seconds and wakes up by itself, which cuts "
+    "the drive's power as re-plugging it would.";
+
 unsigned MessageFlags(const erase::EraseMessage& message) {
     unsigned flags = message.buttons == erase::MessageButtons::YesNo ? mb::kYesNo : mb::kOk;
     switch (message.icon) {
@@ -64,8 +69,17 @@ class CSecureErase::Prompter final : public erase::ErasePrompter {
 public:
     explicit Prompter(CSecureErase& page) : m_page(page) {}
     erase::Answer Ask(const erase::EraseMessage& message) override {
-        const int answer =
-            ui::MessageBox(&m_page, message.text, message.caption, MessageFlags(message));
+        ui::MessageBoxRequest request{&m_page, message.text, message.caption,
+                                      MessageFlags(message), {}, {}};
+        // The frozen-state message keeps its text; the suspend is a second button below it.
+        if (message.suspendOffered) {
+            request.extraButton = kSuspendButton;
+            request.note = kSuspendNote;
+        }
+        const int answer = ui::MessageBox(request);
+        if (answer == kIdExtra && message.suspendOffered) {
+            return erase::Answer::Suspend;
+        }
         if (message.buttons == erase::MessageButtons::Ok) {
             return erase::Answer::Ok;
         }

@@ -70,6 +70,7 @@ public:
     }
     std::vector<int> SystemDiskNumbers() override { return m_inner.SystemDiskNumbers(); }
     void UserPowerCycled(int number) override { m_inner.UserPowerCycled(number); }
+    platform::DriveConnection Connection(int number) override { return m_inner.Connection(number); }
 
 private:
     DriveSystem& m_inner;
@@ -100,7 +101,7 @@ struct FlowScope {
           options(options),
           drives(platform.Drives(), result.commands),
           prompter(prompter, result.messages),
-          security{drives, target.driveNumber, this->prompter} {
+          security{drives, target.driveNumber, this->prompter, &platform.Sys()} {
         result.flow = kind;
     }
 

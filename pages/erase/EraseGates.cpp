@@ -22,12 +22,51 @@ constexpr std::string_view kOutdatedRevisions[] = {
 };
 static_assert(std::size(kOutdatedRevisions) == 16);
 
+// What the drive is "connected through".
+const char* ConnectionPhrase(platform::DriveConnection connection) {
+    using platform::DriveConnection;
+    switch (connection) {
+        case DriveConnection::SataPort:
+            return "a SATA port";
+        case DriveConnection::Usb:
+            return "USB";
+        case DriveConnection::Sas:
+            return "a SAS controller";
+        case DriveConnection::Raid:
+            return "a RAID controller";
+        case DriveConnection::Nvme:
+            return "NVMe";
+        case DriveConnection::Virtual:
+            return "a virtual machine's disk controller";
+        case DriveConnection::Unknown:
+            break;
+    }
+    return "a connection this program cannot identify";
+}
+
 std::string_view UpToZero(const ControllerBytes& controller) {
     const auto* bytes = reinterpret_cast<const char*>(controller.data());
     return {bytes, strnlen(bytes, controller.size())};
 }
 
 }  // namespace
+
+std::string ConnectionRefusal(platform::DriveConnection connection) {
+    if (connection == platform::DriveConnection::SataPort) {
+        return {};
+    }
+    return std::string("The selected drive is connected through ") + ConnectionPhrase(connection) +
+           "; secure erase is offered only for drives on a SATA port.";
+}
+
+std::string UnlockConnectionWarning(platform::DriveConnection connection) {
+    if (connection == platform::DriveConnection::SataPort) {
+        return {};
+    }
+    return std::string("The selected drive is connected through ") + ConnectionPhrase(connection) +
+           ", not a SATA port: the unlock may not reach the drive as it was sent, and the drive "
+           "may stay locked.";
+}
 
 ControllerBytes ControllerBytesOf(const ata::SmartBlock& smart) {
     ControllerBytes controller{};
@@ -53,6 +92,11 @@ bool IsEraseUnsupportedOs(const std::optional<platform::OsVersionRecord>& os) {
 EraseGateView DecideEraseGates(const EraseGateInputs& in) {
     EraseGateView view;
     view.listed = IsListedController(in.controller);
+    // Before every other gate: through a bridge even the vendor erase may be cut short.
+    if (std::string refusal = ConnectionRefusal(in.connection); !refusal.empty()) {
+        view.gateMessage = std::move(refusal);
+        return view;
+    }
     if (!view.listed) {
         if (in.identifyRead && !in.osUnsupported) {
             view.warningVisible = view.quickVisible = true;
@@ -93,17 +137,22 @@ EraseGateInputs ReadEraseGateInputs(platform::DriveSystem& drives, int driveNumb
                                     const ata::IdentifyBlock* reference, bool osUnsupported,
                                     bool warningVisible) {
     EraseGateInputs inputs;
+    inputs.osUnsupported = osUnsupported;
+    inputs.warningVisible = warningVisible;
+    if (reference) {
+        TakeIdentifyReference(*reference, inputs);
+    }
+    inputs.connection = drives.Connection(driveNumber);
+    // A refused connection is decided without a command: nothing goes through that bridge.
+    if (inputs.connection != platform::DriveConnection::SataPort) {
+        return inputs;
+    }
     ata::SmartBlock smart{};
     if (ata::SmartReadData(drives, driveNumber, smart)) {
         inputs.controller = ControllerBytesOf(smart);
     }
     ata::IdentifyBlock fresh{};
     inputs.identifyRead = ata::IdentifyDevice(drives, driveNumber, fresh).delivered();
-    if (reference) {
-        TakeIdentifyReference(*reference, inputs);
-    }
-    inputs.osUnsupported = osUnsupported;
-    inputs.warningVisible = warningVisible;
     return inputs;
 }
 

@@ -30,6 +30,14 @@ inline constexpr const char* kTextLocked =
 inline constexpr const char* kTextSecurityEnabled =
     "Security is enabled on the selected drive, and cannot use this function.";
 
+// "The selected drive is connected through USB; secure erase is offered only for drives on a
+// SATA port."; empty for a drive on a SATA port. Nothing is sent to a drive refused so.
+std::string ConnectionRefusal(platform::DriveConnection connection);
+// What an unlock shows before it goes out to a drive that is not on a SATA port; empty on a
+// SATA port. The unlock itself stays allowed: it erases nothing, and for a drive left locked
+// behind a bridge it may be the only way back.
+std::string UnlockConnectionWarning(platform::DriveConnection connection);
+
 // SMART data bytes 400-409, all zero when the read failed.
 using ControllerBytes = std::array<uint8_t, 10>;
 ControllerBytes ControllerBytesOf(const ata::SmartBlock& smart);
@@ -50,6 +58,7 @@ struct EraseGateInputs {
     uint8_t securityStatus = 0;    // of the drive table's identify copy (byte 256)
     bool osUnsupported = false;
     bool warningVisible = false;  // 1058 as it is before the fill
+    platform::DriveConnection connection = platform::DriveConnection::SataPort;
 };
 
 enum class QuickEraseRuns { None, SecurityFlow, VendorErase };
@@ -60,7 +69,7 @@ struct EraseGateView {
     bool warningVisible = false;                  // 1058
     bool quickVisible = false;                    // 1010
     bool fullVisible = false;                     // 1011
-    std::string gateMessage;  // 1012 (red); empty unless a listed drive is refused
+    std::string gateMessage;  // 1012 (red); empty unless a listed drive or the connection is refused
     bool listed = false;
     bool securityEraseMode = false;
     QuickEraseRuns quick = QuickEraseRuns::None;
@@ -73,9 +82,9 @@ EraseGateView DecideEraseGates(const EraseGateInputs& inputs);
 // The drive table's identify copy as the gates read it (firmware revision, status byte).
 void TakeIdentifyReference(const ata::IdentifyBlock& identify, EraseGateInputs& inputs);
 
-// The fill's reads: SMART READ DATA (bytes 400-409, zero when it fails) and a fresh
-// IDENTIFY DEVICE (only its success counts); firmware and status come from `reference`, the
-// drive table's copy (none: blank revision, status 0).
+// The fill's reads: the drive's connection, then, on a SATA port only, SMART READ DATA (bytes
+// 400-409, zero when it fails) and a fresh IDENTIFY DEVICE (only its success counts); firmware
+// and status come from `reference`, the drive table's copy (none: blank revision, status 0).
 EraseGateInputs ReadEraseGateInputs(platform::DriveSystem& drives, int driveNumber,
                                     const ata::IdentifyBlock* reference, bool osUnsupported,
                                     bool warningVisible);

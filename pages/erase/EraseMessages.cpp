@@ -32,6 +32,9 @@ constexpr Fixed kMessages[] = {
      "re-plug "
      "in then press Enter",
      kApp, MessageButtons::Ok, MessageIcon::None},
+    {MessageId::SuspendFailed,
+     "The computer could not be suspended, so the drive was not power-cycled.", kApp,
+     MessageButtons::Ok, MessageIcon::Error},
     {MessageId::CheckFailed, "Secure Erase check failed!!\n", kApp, MessageButtons::Ok,
      MessageIcon::None},
     {MessageId::SecureEraseFail, "Secure Erase Fail!!", kApp, MessageButtons::Ok,

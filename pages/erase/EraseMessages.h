@@ -10,7 +10,8 @@ namespace vellumin::erase {
 
 enum class MessageButtons { Ok, YesNo };
 enum class MessageIcon { None, Error, Question, Information };
-enum class Answer { Ok, Yes, No };
+// Suspend: only to a frozen-state message that offers it, in place of Ok.
+enum class Answer { Ok, Yes, No, Suspend };
 
 enum class MessageId {
     DisableFail,
@@ -23,6 +24,7 @@ enum class MessageId {
     EraseFail,        // ERASE UNIT not delivered
     EraseAborted,     // ERASE UNIT aborted
     Frozen,           // asks the user to power-cycle the drive
+    SuspendFailed,    // the suspend offered at the frozen state did not happen
     CheckFailed,      // "Secure Erase check failed!!\n" + check result name
     SecureEraseFail,  // "Secure Erase Fail!!"
     VendorFail,       // vendor erase not delivered
@@ -43,6 +45,9 @@ struct EraseMessage {
     std::string caption;
     MessageButtons buttons = MessageButtons::Ok;
     MessageIcon icon = MessageIcon::None;
+    // A frozen-state message where the computer can suspend: besides re-plugging the drive,
+    // the user may answer Suspend. The text stays as it is; the offer comes beside it.
+    bool suspendOffered = false;
 };
 
 // The message with its fixed text; `detail` fills the ones that carry a value (the check

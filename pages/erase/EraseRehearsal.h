@@ -55,6 +55,9 @@ private:
     }
     std::vector<int> SystemDiskNumbers() override { return Volumes().SystemDiskNumbers(); }
     void UserPowerCycled(int number) override { m_lab->Drives().UserPowerCycled(number); }
+    platform::DriveConnection Connection(int number) override {
+        return m_wholeLab ? m_lab->Drives().Connection(number) : m_real.Drives().Connection(number);
+    }
     // System
     bool IsAdministrator() override { return true; }
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
@@ -62,6 +65,10 @@ private:
         return m_real.Sys().OsVersion();
     }
     bool RestartComputer() override;
+    // The suspend is offered as the real machine would offer it, and answered by the copy: a
+    // rehearsal never puts the computer to sleep.
+    bool CanSuspend() override { return m_wholeLab ? m_lab->Sys().CanSuspend() : m_real.Sys().CanSuspend(); }
+    bool SuspendAndResume(int seconds) override { return m_lab->Sys().SuspendAndResume(seconds); }
 
     platform::Platform& m_real;
     int m_number;

@@ -179,13 +179,30 @@ ReleaseOutcome ReleaseErasePassword(const SecurityContext& context, uint8_t stat
     return disable == PasswordOutcome::Accepted ? ReleaseOutcome::Released : release(disable);
 }
 
+namespace {
+
+// The user's way out of the frozen state: re-plugging the drive's power, or a suspend to RAM,
+// which cuts it for them.
+void ThawFrozenDrive(const SecurityContext& context) {
+    EraseMessage frozen = MessageFor(MessageId::Frozen);
+    frozen.suspendOffered = context.system != nullptr && context.system->CanSuspend();
+    if (context.prompter.Ask(frozen) == Answer::Suspend && frozen.suspendOffered) {
+        if (!context.system->SuspendAndResume(kThawSuspendSeconds)) {
+            context.prompter.Ask(MessageFor(MessageId::SuspendFailed));
+        }
+        return;
+    }
+    context.drives.UserPowerCycled(context.driveNumber);
+}
+
+}  // namespace
+
 CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status) {
     if (!(status & ata::sec::kSupported)) {
         return CheckResult::Unsupported;
     }
     if (status & ata::sec::kFrozen) {
-        context.prompter.Ask(MessageFor(MessageId::Frozen));
-        context.drives.UserPowerCycled(context.driveNumber);
+        ThawFrozenDrive(context);
         return CheckResult::Frozen;
     }
     if (status & ata::sec::kExpired) {

@@ -29,6 +29,9 @@ inline constexpr uint32_t kPasswordTimeOutSeconds = 5;
 inline constexpr uint32_t kPrepareTimeOutSeconds = 1;
 inline constexpr uint32_t kEraseUnitTimeOutSeconds = 36000;
 inline constexpr uint32_t kVendorEraseTimeOutSeconds = 3600;
+// How long the suspend that thaws a frozen drive lasts: long enough for the computer to be
+// asleep before the wake alarm rings.
+inline constexpr int kThawSuspendSeconds = 10;
 
 // The program's own user password. Never change these bytes: a drive left enabled by an
 // interrupted erase can only be unlocked by a build that still sends the same 32 bytes.
@@ -62,6 +65,8 @@ struct SecurityContext {
     platform::DriveSystem& drives;
     int driveNumber = -1;
     ErasePrompter& prompter;
+    // Offers the suspend at the frozen state where it can; none: only the re-plug is asked for.
+    platform::System* system = nullptr;
     // When given: the command (or "open") that last failed to reach the drive, and why.
     NotDeliveredReason* notDelivered = nullptr;
 };
@@ -81,7 +86,8 @@ PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t comm
 
 // Decides from the status byte whether SET PASSWORD and the erase may follow; brings a drive
 // that carries a user password back to disabled first. A frozen drive shows the frozen
-// message and, once the user has answered it, tells the platform the drive was re-plugged.
+// message (offering the suspend where the system can) and, once the user has answered it,
+// suspends the computer or tells the platform the drive was re-plugged.
 CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status);
 
 // The way back without an erase, for a drive that carries the erase password: UNLOCK when it

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "platform/CommandRunner.h"
+#include "platform/linux/Connection.h"
 #include "platform/linux/Privileges.h"
 #include "platform/linux/SatPassThrough.h"
 #include "platform/linux/Volumes.h"
@@ -114,7 +115,7 @@ private:
 class LinuxDrives final : public DriveSystem {
 public:
     explicit LinuxDrives(const LinuxRoots& roots)
-        : m_dev(roots.dev), m_volumes(roots.proc, roots.sys) {}
+        : m_dev(roots.dev), m_sys(roots.sys), m_volumes(roots.proc, roots.sys) {}
 
     DriveHandlePtr OpenPhysicalDrive(int number) override { return OpenDrive(number).handle; }
 
@@ -146,18 +147,40 @@ public:
     bool IsRemovableVolume(const std::string& name) override { return m_volumes.IsRemovable(name); }
     int VolumeDiskNumber(const std::string& name) override { return m_volumes.DiskNumber(name); }
     std::vector<int> SystemDiskNumbers() override { return m_volumes.SystemDiskNumbers(); }
+    DriveConnection Connection(int number) override {
+        if (number < 0 || number >= kDriveCount) {
+            return DriveConnection::Unknown;
+        }
+        return BlockDeviceConnection(m_sys, std::string("sd") + static_cast<char>('a' + number));
+    }
 
 private:
     std::string m_dev;
+    std::string m_sys;
     VolumeTable m_volumes;
 };
 
 class LinuxSystem final : public System {
 public:
     LinuxSystem(const LinuxRoots& roots, CheckedCommand run)
-        : m_proc(roots.proc), m_run(std::move(run)) {}
+        : m_proc(roots.proc), m_sys(roots.sys), m_run(std::move(run)) {}
 
     bool RestartComputer() override { return m_run(RestartCommand()); }
+
+    // rtcwake -m mem writes "mem" to the kernel's list itself, bypassing systemd: whatever
+    // systemd says of its suspend target, that list alone decides whether it can work.
+    bool CanSuspend() override {
+        std::ifstream in(m_sys + "/power/state");
+        std::string state;
+        while (in >> state) {
+            if (state == "mem") {
+                return true;
+            }
+        }
+        return false;
+    }
+    // rtcwake returns once the computer has woken up again.
+    bool SuspendAndResume(int seconds) override { return m_run(SuspendCommand(seconds)); }
 
     bool IsAdministrator() override {
         if (::geteuid() == 0) {
@@ -193,6 +216,7 @@ public:
 
 private:
     std::string m_proc;
+    std::string m_sys;
     CheckedCommand m_run;
 };
 
@@ -212,6 +236,10 @@ private:
 
 std::vector<std::string> RestartCommand() {
     return {"systemctl", "reboot"};
+}
+
+std::vector<std::string> SuspendCommand(int seconds) {
+    return {"rtcwake", "-m", "mem", "-s", std::to_string(seconds)};
 }
 
 bool RunChecked(const std::vector<std::string>& command) {

@@ -127,6 +127,7 @@ struct DriveDescription {
     SecurityDescription security;
     std::vector<MediaFault> faults;
     TransportDescription transport;
+    DriveConnection connection = DriveConnection::SataPort;  // how the lab drive is attached
     ReadData readData = ReadData::Untouched;
     // How long ERASE UNIT and the vendor erases keep the caller waiting.
     uint32_t eraseMilliseconds = 0;
@@ -209,6 +210,9 @@ struct MachineFacts {
     bool shellOpenSucceeds = true;  // OpenWithShell starts nothing, only records the call
     bool restartSucceeds = true;    // a refused restart leaves the drives as they are
     bool restartRequested = false;  // set by RestartComputer (and kept in a saved lab)
+    bool canSuspend = true;         // the machine can sleep in RAM and wake by a timer
+    bool suspendSucceeds = true;    // false: the suspend request is refused, nothing happens
+    int suspends = 0;               // suspends made so far
     std::vector<FirmwareAnswer> firmwareAnswers;
     std::vector<FirmwareFile> firmwareFiles;
 

@@ -431,6 +431,15 @@ DriveDescription ParseDrive(const Node& node, int& slot, size_t index, const Sma
     if (auto n = r.Get("transport")) {
         ParseTransport(*n, d.transport);
     }
+    if (auto n = r.Get("connection")) {
+        const std::string key = n->String();
+        const auto connection = ConnectionFromKey(key);
+        if (!connection) {
+            n->Fail("expected \"sata\", \"usb\", \"sas\", \"raid\", \"nvme\", \"virtual\" or "
+                    "\"unknown\", found \"" + key + "\"");
+        }
+        d.connection = *connection;
+    }
     if (auto n = r.Get("readData")) {
         const std::string mode = n->String();
         if (mode == "untouched") {
@@ -521,6 +530,8 @@ void ParseMachine(const Node& node, MachineFacts& m) {
     r.Bool("shellOpenSucceeds", m.shellOpenSucceeds);
     r.Bool("restartSucceeds", m.restartSucceeds);
     r.Bool("restartRequested", m.restartRequested);
+    r.Bool("canSuspend", m.canSuspend);
+    r.Bool("suspendSucceeds", m.suspendSucceeds);
     if (auto list = r.Get("firmwareAnswers")) {
         list->ExpectArray();
         for (size_t i = 0; i < list->Value().size(); ++i) {

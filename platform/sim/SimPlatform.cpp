@@ -198,6 +198,37 @@ void SimPlatform::UserPowerCycled(int number) {
     }
 }
 
+DriveConnection SimPlatform::Connection(int number) {
+    std::lock_guard lock(m_mutex);
+    if (number < 0 || number >= kSlotCount || !m_devices[number]) {
+        return DriveConnection::Unknown;
+    }
+    return m_devices[number]->Description().connection;
+}
+
+bool SimPlatform::CanSuspend() {
+    std::lock_guard lock(m_mutex);
+    return m_lab.machine.canSuspend;
+}
+
+bool SimPlatform::SuspendAndResume(int /*seconds*/) {
+    std::vector<std::shared_ptr<SimDevice>> devices;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_lab.machine.canSuspend || !m_lab.machine.suspendSucceeds) {
+            return false;
+        }
+        ++m_lab.machine.suspends;
+        devices.assign(m_devices.begin(), m_devices.end());
+    }
+    for (const auto& device : devices) {
+        if (device && !device->Description().security.staysFrozen) {
+            device->PowerCycle();
+        }
+    }
+    return true;
+}
+
 bool SimPlatform::RestartComputer() {
     bool succeeds = false;
     {

@@ -68,6 +68,7 @@ private:
     // The user's re-plug: a power cycle, unless the drive stays frozen; a drive with
     // slotAfterReplug changes places with the drive at that number on its first re-plug.
     void UserPowerCycled(int number) override;
+    DriveConnection Connection(int number) override;
     // System
     bool IsAdministrator() override { return true; }
     bool RelaunchElevated(const std::vector<std::string>&) override { return false; }
@@ -75,6 +76,9 @@ private:
     bool OpenWithShell(const std::string& file, const std::string& workingFolder) override;
     // Records the request and power-cycles every drive, as a real restart would.
     bool RestartComputer() override;
+    bool CanSuspend() override;
+    // Counts the suspend and power-cycles every drive as a re-plug does, at once.
+    bool SuspendAndResume(int seconds) override;
     std::string UpdateServiceHost() override { return LabUpdateServer().Host(); }
     ServedReply AnswerQuery(const std::string& wono);
     uint16_t ProcessorArchitecture() override;

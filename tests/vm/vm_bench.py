@@ -758,6 +758,8 @@ def check_info_smart(r: Results, c: Checker, drive: int):
             for label, value in (("Model Number", disk["model"]), ("Serial Number", disk["serial"]),
                                  ("Firmware Version", disk["ver"])):
                 c.equal((rows.get(label) or "").rstrip(), value, f"info: {label}")
+            # The guest's AHCI ports are libata ports: sysfs places the disk under ataN.
+            c.equal(r.json("info").get("connection"), "sata", "info: the disk is on a SATA port")
         except (ValueError, KeyError, TypeError) as e:
             c.check(False, "info --json rows", f"{e}: {r.text('info')[:2000]}")
     k = r.keys("probe-smart")

@@ -133,6 +133,59 @@ TEST_F(ErasePageTest, ShowsTheGateDecisionForTheSelectedDrive) {
     });
 }
 
+// A drive behind a USB bridge or a RAID controller gets the refusal naming its connection in
+// the red line, whatever its controller, and no button.
+TEST_F(ErasePageTest, OnlyADriveOnASataPortIsOffered) {
+    const std::pair<int, platform::DriveConnection> rows[] = {
+        {1, platform::DriveConnection::Raid},  // listed: would have both buttons
+        {3, platform::DriveConnection::Usb},   // not listed: would have Quick Erase
+    };
+    for (const auto& [slot, connection] : rows) {
+        auto drive = *lab->DriveAsItStands(slot);
+        drive.connection = connection;
+        lab->SetDrive(slot, drive);
+    }
+    Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
+        for (const auto& [slot, connection] : rows) {
+            SCOPED_TRACE(slot);
+            Select(main, slot);
+            EXPECT_EQ(page.ItemText(P::IDC_GATE_MESSAGE), erase::ConnectionRefusal(connection));
+            for (int id : {P::IDC_QUICK_ERASE, P::IDC_FULL_ERASE, P::IDC_WARNING,
+                           P::IDC_NOT_SUPPORTED}) {
+                EXPECT_FALSE(page.IsItemShown(id)) << id;
+            }
+            ExpectTextsWhole(page);
+            Click(page, P::IDC_QUICK_ERASE);
+        }
+        EXPECT_EQ(page.FlowsStarted(), 0);
+    });
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+// The frozen-state box keeps its text and offers the suspend as a second button; the lab's
+// suspend thaws the drive, and the flow goes on through the confirmation to the erase.
+TEST_F(ErasePageTest, FrozenDriveThawsThroughTheSuspendButton) {
+    boxes.Answer(ui::kIdYes);
+    boxes.Answer(ui::kIdExtra);
+    boxes.Answer(ui::kIdYes);
+    Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
+        Select(main, 6);
+        Click(page, P::IDC_QUICK_ERASE);
+        ASSERT_TRUE(WaitFor([&] { return !page.IsBusy(); }));
+        EXPECT_EQ(page.LastFlow().ending, EraseEnding::Done);
+    });
+    const auto shown = boxes.Shown();
+    ASSERT_GE(shown.size(), 4u);
+    EXPECT_EQ(shown[1].text, erase::MessageFor(erase::MessageId::Frozen).text);
+    EXPECT_EQ(shown[1].flags, ui::mb::kOk);
+    EXPECT_EQ(shown[1].extraButton, "Suspend");
+    EXPECT_NE(shown[1].note, "");
+    EXPECT_EQ(shown[2].caption, "Confirmation");
+    EXPECT_EQ(shown.back().caption, "Success");
+    EXPECT_EQ(lab->Machine().suspends, 1);
+    EXPECT_EQ(lab->Device(6)->Erases().size(), 1u);
+}
+
 TEST_F(ErasePageTest, OnWindows81OnlyListedDrivesAreOffered) {
     lab->Machine().os.version.minor = 3;
     Visit([&](app::CVelluminDlg& main, CSecureErase& page) {

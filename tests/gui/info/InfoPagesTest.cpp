@@ -71,7 +71,9 @@ protected:
     pages::ReportRows InfoRows(int drive) {
         const auto blocks =
             pages::ReadDriveBlocks(lab->Drives(), drive, pages::ReadOrder::IdentifyFirst);
-        return pages::DriveInfoRows(drive, blocks.identify, blocks.smart);
+        pages::ReportRows report = pages::DriveInfoRows(drive, blocks.identify, blocks.smart);
+        report.push_back(pages::ConnectionRow(lab->Drives().Connection(drive)));
+        return report;
     }
 
     std::unique_ptr<SimPlatform> lab;
@@ -98,13 +100,28 @@ TEST_F(InfoPagesTest, DriveInfoPageShowsTheThirteenRows) {
     EXPECT_EQ(list.GetItemText(0, 2).toStdString(), "13");
 }
 
+// How the drive is attached comes after the thirteen rows, which keep their places.
+TEST_F(InfoPagesTest, ConnectionRowFollowsTheThirteen) {
+    auto desc = platform::sim::DefaultLab();
+    desc.drives[3]->connection = platform::DriveConnection::Usb;
+    UseLab(std::move(desc));
+    auto dlg = Open(1, 3);
+    controls::CSelectListCtrl& list = dynamic_cast<CDriveInfo*>(dlg->Page(1))->ReportList();
+    ASSERT_EQ(list.GetItemCount(), 14);
+    EXPECT_EQ(list.GetItemText(12, 1).toStdString(), "Serial ATA Capabilities");
+    EXPECT_EQ(list.GetItemText(13, 1).toStdString(), "Connection");
+    EXPECT_EQ(list.GetItemText(13, 2).toStdString(), "USB");
+    Select(*dlg, 1);
+    EXPECT_EQ(list.GetItemText(13, 2).toStdString(), "SATA port");
+}
+
 TEST_F(InfoPagesTest, InvalidWord87LeavesRowsSixAndSevenBlankInPlace) {
     auto desc = platform::sim::DefaultLab();
     desc.drives[3]->identifyWords[87] = 0x0000;
     UseLab(std::move(desc));
     auto dlg = Open(1, 3);
     controls::CSelectListCtrl& list = dynamic_cast<CDriveInfo*>(dlg->Page(1))->ReportList();
-    ASSERT_EQ(list.GetItemCount(), 13);
+    ASSERT_EQ(list.GetItemCount(), 14);
     for (int r : {6, 7}) {
         EXPECT_EQ(list.GetItemText(r, 1), QString());
         EXPECT_EQ(list.GetItemText(r, 2), QString());
@@ -118,7 +135,7 @@ TEST_F(InfoPagesTest, UnreadableDriveShowsNoEarlierDrivesIdentity) {
     auto* page = dynamic_cast<CDriveInfo*>(dlg->Page(1));
     page->Fill(15);  // held by another program: both reads fail
     controls::CSelectListCtrl& list = page->ReportList();
-    ASSERT_EQ(list.GetItemCount(), 13);
+    ASSERT_EQ(list.GetItemCount(), 14);
     EXPECT_EQ(list.GetItemText(0, 2).toStdString(), "15");
     EXPECT_EQ(list.GetItemText(1, 2).toStdString(), "");
     EXPECT_EQ(list.GetItemText(3, 2).toStdString(), "");

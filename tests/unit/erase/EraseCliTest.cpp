@@ -83,6 +83,70 @@ TEST(EraseCli, GatesAnswersAndExitStatuses) {
     EXPECT_EQ(CliRun({"--save-lab", "x.json", "erase", "1", "--quick"}).code, ExitUsage);
 }
 
+// The machine fixture's USB disk (slot 4) is refused by name before anything is sent; a disk
+// on an ata port goes on to the confirmation.
+TEST(EraseCli, OnlyADriveOnASataPortIsErased) {
+    auto machine = std::make_unique<erase::test::FixtureConnections>();
+    const auto before = Snapshot(*machine->Lab().Device(4));
+    CliRun usb({"--json", "erase", "4", "--quick", "--yes"}, "",
+               std::make_unique<Borrowed>(*machine));
+    EXPECT_EQ(usb.code, 6);
+    const json doc = usb.Json();
+    EXPECT_EQ(doc["ending"], "refused");
+    EXPECT_EQ(doc["connection"], "usb");
+    EXPECT_EQ(doc["reason"],
+              "The selected drive is connected through USB; secure erase is offered only for drives "
+              "on a SATA port.");
+    EXPECT_TRUE(doc["commands"].empty());
+    EXPECT_EQ(Snapshot(*machine->Lab().Device(4)), before);
+
+    CliRun ata({"erase", "3", "--quick"}, "no\n", std::make_unique<Borrowed>(*machine));
+    EXPECT_EQ(ata.code, 7) << ata.out.str();
+    EXPECT_NE(ata.out.str().find("Confirmation: "), std::string::npos);
+}
+
+// A frozen drive answered with a suspend thaws in the lab and is erased; one that stays frozen
+// is suspended once for the option, then the user decides (here: no more input).
+TEST(EraseCli, FrozenDriveThawsThroughASuspend) {
+    auto lab = platform::sim::CreateSimLab();
+    CliRun option({"--json", "erase", "6", "--quick", "--yes", "--suspend-to-thaw"}, "",
+                  std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(option.code, ExitOk) << option.err.str();
+    EXPECT_EQ(option.Json()["ending"], "done");
+    EXPECT_EQ(lab->Machine().suspends, 1);
+
+    lab = platform::sim::CreateSimLab();
+    CliRun typed({"erase", "6", "--quick", "--yes"}, "s\n", std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(typed.code, ExitOk) << typed.out.str();
+    EXPECT_NE(typed.out.str().find("Enter after re-plugging, or S and Enter to suspend the "
+                                   "computer for a few seconds to thaw the drive: "),
+              std::string::npos)
+        << typed.out.str();
+    EXPECT_EQ(lab->Machine().suspends, 1);
+
+    lab = platform::sim::CreateSimLab();
+    auto frozen = *lab->DriveAsItStands(6);
+    frozen.security.staysFrozen = true;
+    lab->SetDrive(6, frozen);
+    CliRun stays({"--json", "erase", "6", "--quick", "--yes", "--suspend-to-thaw"}, "",
+                 std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(stays.code, 7);
+    EXPECT_EQ(stays.Json()["ending"], "declined");
+    EXPECT_EQ(lab->Machine().suspends, 1);
+    EXPECT_TRUE(lab->Device(6)->Security().frozen);
+
+    lab = platform::sim::CreateSimLab();
+    lab->Machine().canSuspend = false;
+    CliRun cannot({"erase", "6", "--quick", "--yes", "--suspend-to-thaw"}, "\n",
+                  std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(cannot.code, ExitOk);
+    EXPECT_NE(cannot.out.str().find("(--suspend-to-thaw: this computer cannot be suspended)\n"
+                                    "Press Enter once"),
+              std::string::npos)
+        << cannot.out.str();
+    EXPECT_EQ(lab->Machine().suspends, 0);
+}
+
 TEST(EraseCli, TextAndJsonOfASecurityErase) {
     CliRun text({"--simulate", "erase", "14", "--quick", "--yes"});
     ASSERT_EQ(text.code, ExitOk) << text.err.str();
@@ -337,6 +401,18 @@ TEST(SecurityCli, UnlockTakesOnlyTheErasePasswordOff) {
         EXPECT_EQ(device.Security().enabled, c.passwordAfter);
         EXPECT_EQ(device.Security().locked, c.passwordAfter);
     }
+    // Behind a bridge the unlock is still offered, the one way back there, with the risk said.
+    platform::sim::LabDescription bridged = platform::sim::DefaultLab();
+    bridged.drives[14]->connection = platform::DriveConnection::Usb;
+    platform::sim::SimPlatform usbLab(bridged);
+    CliRun usb({"--json", "security", "14", "--unlock", "--yes"}, "", std::make_unique<Borrowed>(usbLab));
+    EXPECT_EQ(usb.code, ExitOk);
+    EXPECT_EQ(usb.Json()["unlock"], "released");
+    EXPECT_EQ(usb.Json()["connection"], "usb");
+    EXPECT_NE(usb.err.str().find("connected through USB, not a SATA port"), std::string::npos) << usb.err.str();
+    CliRun sata({"--simulate", "--json", "security", "14", "--unlock", "--yes"});
+    EXPECT_TRUE(sata.Json()["warning"].is_null());
+
     CliRun foreign({"--simulate", "security", "13", "--unlock", "--yes"});
     EXPECT_NE(foreign.out.str().find("UnLock cmd aborted\nThe drive refused the erase password: "
                                      "its password was set by someone else"),

@@ -414,5 +414,46 @@ TEST(EraseFlow, BootDriveAndButtonsAfter) {
     EXPECT_EQ(ButtonsAfterEnding(E::NotOpened), ButtonsAfter::AllEnabled);
 }
 
+// The suspend answer in place of the re-plug: the lab power-cycles every drive, and the flow
+// goes on with its repeated pass as after a re-plug.
+TEST(EraseFlow, FrozenDriveThawsThroughASuspend) {
+    struct Case {
+        const char* name;
+        bool staysFrozen, canSuspend, suspendSucceeds;
+        E ending;
+        int suspends;
+        std::vector<MessageId> messages;
+    } cases[] = {
+        {"thaws", false, true, true, E::Done, 1, {M::Frozen, M::Confirmation, M::Completion}},
+        {"stays frozen", true, true, true, E::DeclinedOnRepeat, 2,
+         {M::Frozen, M::Confirmation, M::Frozen, M::Confirmation}},
+        {"suspend refused", false, true, false, E::DeclinedOnRepeat, 0,
+         {M::Frozen, M::SuspendFailed, M::Confirmation, M::Frozen, M::SuspendFailed,
+          M::Confirmation}},
+        // Not offered: the answer counts as the re-plug it replaces.
+        {"cannot suspend", false, false, true, E::Done, 0,
+         {M::Frozen, M::Confirmation, M::Completion}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DriveDescription d = LabDrive();
+        d.security.startFrozen = true;
+        d.security.staysFrozen = c.staysFrozen;
+        auto lab = LabWith(d);
+        lab->Machine().canSuspend = c.canSuspend;
+        lab->Machine().suspendSucceeds = c.suspendSucceeds;
+        ScriptedPrompter prompter({Answer::Yes});
+        prompter.frozen = Answer::Suspend;
+        RecordingHooks hooks;
+        const EraseFlowResult r = SecurityEraseFlow(*lab, TargetOf(*lab, 1), prompter, hooks);
+        EXPECT_EQ(r.ending, c.ending);
+        EXPECT_EQ(lab->Machine().suspends, c.suspends);
+        EXPECT_EQ(prompter.Ids(), c.messages);
+        EXPECT_EQ(prompter.seen[0].suspendOffered, c.canSuspend);
+        EXPECT_EQ(lab->Device(1)->Security().frozen, c.ending != E::Done);
+        EXPECT_EQ(lab->Device(1)->Erases().size(), c.ending == E::Done ? 1u : 0u);
+    }
+}
+
 }  // namespace
 }  // namespace vellumin::erase::test

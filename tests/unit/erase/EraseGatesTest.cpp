@@ -114,6 +114,49 @@ TEST(EraseGates, FillReadsTheLabDrive) {
     EXPECT_EQ(in.firmwareRevision, "");
 }
 
+// Before every other gate, and for both erase kinds: a listed controller is refused as well.
+TEST(EraseGates, OnlyADriveOnASataPortIsOffered) {
+    using C = platform::DriveConnection;
+    EraseGateInputs in{Controller("SMI2242"), true, "J1228", 0x01, false, true};
+    for (C connection : {C::Usb, C::Sas, C::Raid, C::Nvme, C::Virtual, C::Unknown}) {
+        in.connection = connection;
+        const EraseGateView view = DecideEraseGates(in);
+        SCOPED_TRACE(platform::ConnectionKey(connection));
+        EXPECT_EQ(view.gateMessage, ConnectionRefusal(connection));
+        EXPECT_EQ(view.quick, QuickEraseRuns::None);
+        EXPECT_FALSE(view.quickVisible || view.fullVisible || view.warningVisible ||
+                     view.notSupportedVisible);
+        EXPECT_NE(UnlockConnectionWarning(connection), "");
+    }
+    EXPECT_EQ(ConnectionRefusal(C::Usb),
+              "The selected drive is connected through USB; secure erase is offered only for "
+              "drives on a SATA port.");
+    EXPECT_EQ(ConnectionRefusal(C::Raid),
+              "The selected drive is connected through a RAID controller; secure erase is offered "
+              "only for drives on a SATA port.");
+    EXPECT_EQ(ConnectionRefusal(C::SataPort), "");
+    EXPECT_EQ(UnlockConnectionWarning(C::SataPort), "");
+}
+
+// On the machine fixture's disks: the USB one is refused by name, without a command; the
+// ones on ata ports reach the usual gates.
+TEST(EraseGates, MachineFixtureRefusesTheUsbDisk) {
+    FixtureConnections machine;
+    for (int slot : {0, 1, 2, 3, 4, 5, 8}) {
+        SCOPED_TRACE(slot);
+        const uint32_t opens = machine.Lab().Device(slot)->Opens();
+        const EraseGateInputs in = ReadEraseGateInputs(machine.Drives(), slot, nullptr, false, false);
+        const EraseGateView view = DecideEraseGates(in);
+        if (slot == 4) {
+            EXPECT_EQ(view.gateMessage, ConnectionRefusal(platform::DriveConnection::Usb));
+            EXPECT_EQ(machine.Lab().Device(slot)->Opens(), opens) << "nothing sent";
+        } else {
+            EXPECT_EQ(in.connection, platform::DriveConnection::SataPort);
+            EXPECT_TRUE(view.quickVisible);
+        }
+    }
+}
+
 TEST(ElapsedTime, Texts) {
     EXPECT_EQ(ElapsedTimeText(75), "Elapsed Time:  1 min 15 sec");
     EXPECT_EQ(ElapsedTimeText(3600), "Elapsed Time:  1 hr");

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "pages/erase/EraseFlow.h"
+#include "platform/linux/LinuxPlatform.h"
 #include "platform/sim/SimPlatform.h"
 
 namespace vellumin::erase::test {
@@ -22,6 +23,9 @@ public:
     explicit ScriptedPrompter(std::deque<Answer> yesNo = {}) : m_yesNo(std::move(yesNo)) {}
     Answer Ask(const EraseMessage& message) override {
         seen.push_back(message);
+        if (message.id == MessageId::Frozen) {
+            return frozen;
+        }
         if (message.buttons == MessageButtons::Ok) {
             return Answer::Ok;
         }
@@ -40,6 +44,7 @@ public:
         return ids;
     }
     std::vector<EraseMessage> seen;
+    Answer frozen = Answer::Ok;  // the answer to every frozen-state message
 
 private:
     std::deque<Answer> m_yesNo;
@@ -101,5 +106,38 @@ inline std::vector<uint8_t> CommandBytes(const std::vector<SentCommand>& command
     }
     return bytes;
 }
+
+// The built-in lab's drives, attached as the Linux machine fixture's disks sda-sdp are: sde
+// (slot 4) through USB, sdg and sdh not there, the others on SATA ports.
+class FixtureConnections final : public platform::Platform, private platform::DriveSystem {
+public:
+    FixtureConnections()
+        : m_lab(platform::sim::CreateSimLab()),
+          m_machine(platform::linux_backend::CreateLinuxPlatform(
+              {"/nonexistent", std::string(VELLUMIN_FIXTURES) + "/linux/machine/proc",
+               std::string(VELLUMIN_FIXTURES) + "/linux/machine/sys"})) {}
+    platform::DriveSystem& Drives() override { return *this; }
+    platform::System& Sys() override { return m_lab->Sys(); }
+    SimPlatform& Lab() { return *m_lab; }
+
+private:
+    platform::DriveSystem& Inner() { return m_lab->Drives(); }
+    platform::DriveHandlePtr OpenPhysicalDrive(int number) override {
+        return Inner().OpenPhysicalDrive(number);
+    }
+    std::vector<std::string> VolumeNames() override { return Inner().VolumeNames(); }
+    bool IsRemovableVolume(const std::string& name) override {
+        return Inner().IsRemovableVolume(name);
+    }
+    int VolumeDiskNumber(const std::string& name) override { return Inner().VolumeDiskNumber(name); }
+    std::vector<int> SystemDiskNumbers() override { return Inner().SystemDiskNumbers(); }
+    void UserPowerCycled(int number) override { Inner().UserPowerCycled(number); }
+    platform::DriveConnection Connection(int number) override {
+        return m_machine->Drives().Connection(number);
+    }
+
+    std::unique_ptr<SimPlatform> m_lab;
+    std::unique_ptr<platform::Platform> m_machine;
+};
 
 }  // namespace vellumin::erase::test

@@ -15,6 +15,7 @@
 #include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/smart/SmartDispatch.h"
 #include "platform/sim/SimPlatform.h"
+#include "tests/unit/erase/EraseTestUtil.h"
 
 namespace vellumin::cli {
 namespace {
@@ -53,6 +54,12 @@ std::vector<std::string> TableLines(const pages::ReportRows& rows) {
     return lines;
 }
 
+// The page's rows followed by the connection row of a lab drive (on a SATA port).
+pages::ReportRows WithConnection(pages::ReportRows rows) {
+    rows.push_back(pages::ConnectionRow(platform::DriveConnection::SataPort));
+    return rows;
+}
+
 // Literal rows, so that a decoder fault shows here instead of being shared by the expectation.
 TEST(LabCli, InfoAndSmartRowsAsPrinted) {
     const struct {
@@ -72,7 +79,8 @@ TEST(LabCli, InfoAndSmartRowsAsPrinted) {
           "Interface Type           Serial ATA",
           "Trim Command Support     Supported",
           "Transfer Mode            Ultra DMA mode 6",
-          "Serial ATA Capabilities  Support SATA Gen3 Signaling Speed"}},
+          "Serial ATA Capabilities  Support SATA Gen3 Signaling Speed",
+          "Connection               SATA port"}},
         {{"smart", "1"},
          {"Power Cycle Count    412", "Average Erase Count  87", "Maximum Erase Count  132",
           "Minimum Erase Count  21"}},
@@ -227,6 +235,36 @@ TEST(ReportCli, VerboseAndJsonTellABusyDriveFromAMissingOne) {
 namespace vellumin::cli {
 namespace {
 
+// The lab's drives attached as the Linux machine fixture's disks: the row after the thirteen
+// and the JSON field name each drive's connection.
+TEST(InfoCli, ConnectionOfEachDriveOfTheMachineFixture) {
+    const struct {
+        int drive;
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {0, "sata", "SATA port"}, {3, "sata", "SATA port"}, {4, "usb", "USB"},
+        {6, "unknown", "Unknown"}, {8, "sata", "SATA port"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.drive);
+        std::ostringstream out, err, jsonOut;
+        ASSERT_EQ(RunCli({"info", std::to_string(c.drive)}, out, err,
+                         std::make_unique<erase::test::FixtureConnections>()),
+                  ExitOk);
+        const auto lines = Lines(out.str());
+        ASSERT_EQ(lines.size(), 14u);
+        EXPECT_EQ(lines[13].rfind("Connection ", 0), 0u) << lines[13];
+        EXPECT_TRUE(lines[13].ends_with(std::string("  ") + c.value)) << lines[13];
+        ASSERT_EQ(RunCli({"--json", "info", std::to_string(c.drive)}, jsonOut, err,
+                         std::make_unique<erase::test::FixtureConnections>()),
+                  ExitOk);
+        const auto doc = nlohmann::json::parse(jsonOut.str());
+        EXPECT_EQ(doc["connection"], c.key);
+        EXPECT_EQ(doc["rows"][13]["value"], c.value);
+    }
+}
+
 // A drive that opens but does not deliver one read is still shown, row for row as the page
 // shows it from the empty block; only a drive that cannot be opened is no drive.
 TEST(ReportCli, AReadNotDeliveredShowsTheRowsAndFails) {
@@ -255,7 +293,7 @@ TEST(ReportCli, AReadNotDeliveredShowsTheRowsAndFails) {
          TableLines(pages::DecodeSmart(blocks(0).smart, blocks(0).identify).rows),
          "Physical drive 0: SMART READ DATA was not delivered; the rows show empty values.\n"},
         {{"smart", "0", "--raw"}, ExitFailure, {}, "Physical drive 0: SMART READ DATA was not delivered.\n"},
-        {{"info", "1"}, ExitFailure, TableLines(pages::DriveInfoRows(1, blocks(1).identify, blocks(1).smart)),
+        {{"info", "1"}, ExitFailure, TableLines(WithConnection(pages::DriveInfoRows(1, blocks(1).identify, blocks(1).smart))),
          "Physical drive 1: IDENTIFY DEVICE was not delivered; the rows show empty values.\n"},
         {{"info", "2"}, ExitNoDrive, {}, "Physical drive 2 is not present or cannot be opened.\n"},
         {{"smart", "2"}, ExitNoDrive, {}, "Physical drive 2 is not present or cannot be opened.\n"},

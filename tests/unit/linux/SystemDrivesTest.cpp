@@ -41,6 +41,27 @@ TEST(SystemDrives, RestartRunsSystemctlRebootThroughTheSeam) {
     EXPECT_EQ(platform->Drives().SystemDiskNumbers(), std::vector<int>{0});
 }
 
+// Never the machine's own suspend: the recorder stands in for rtcwake.
+TEST(SystemDrives, SuspendRunsRtcwakeThroughTheSeamWhereTheKernelOffersMem) {
+    std::vector<std::vector<std::string>> ran;
+    bool answer = false;
+    auto recorder = [&](const std::vector<std::string>& command) {
+        ran.push_back(command);
+        return answer;
+    };
+    auto platform = CreateLinuxPlatform(
+        {"/nonexistent", kFixtures + "/machine/proc", kFixtures + "/machine/sys"}, recorder);
+    EXPECT_TRUE(platform->Sys().CanSuspend());
+    EXPECT_FALSE(platform->Sys().SuspendAndResume(10)) << "rtcwake failed: no suspend happened";
+    answer = true;
+    EXPECT_TRUE(platform->Sys().SuspendAndResume(7));
+    EXPECT_EQ(ran, (std::vector<std::vector<std::string>>{{"rtcwake", "-m", "mem", "-s", "10"},
+                                                          {"rtcwake", "-m", "mem", "-s", "7"}}));
+    auto noSys = CreateLinuxPlatform({"/nonexistent", kFixtures + "/machine/proc", "/nonexistent"},
+                                     recorder);
+    EXPECT_FALSE(noSys->Sys().CanSuspend());
+}
+
 TEST(SystemDrives, RunCheckedReportsTheExitStatus) {
     EXPECT_TRUE(RunChecked({"true"}));
     EXPECT_FALSE(RunChecked({"false"}));

@@ -71,6 +71,9 @@ TEST(SimLabParse, ErrorsNameFilePlaceAndProblem) {
         {R"({"machine": {"trimCommand": "sometimes"}})",
          "lab.json: machine.trimCommand: expected \"works\", \"cannotStart\", \"writesNothing\" or \"noNumber\", "
          "found \"sometimes\""},
+        {R"({"drives": [{)" + ok + R"(, "connection": "firewire"}]})",
+         "lab.json: drives[0].connection: expected \"sata\", \"usb\", \"sas\", \"raid\", \"nvme\", "
+         "\"virtual\" or \"unknown\", found \"firewire\""},
         {R"([1, 2])", "lab.json: (top level): expected an object, found an array"},
     };
     for (const Case& c : cases) {
@@ -98,6 +101,10 @@ TEST(SimLabParse, FileLoadingAndFullDriveDescription) {
     EXPECT_EQ(d.security.level, SecurityLevel::Maximum);
     EXPECT_EQ(d.transport.undeliveredCommands, std::vector<uint8_t>{0xF4});
     EXPECT_EQ(d.readData, ReadData::Content);
+    EXPECT_EQ(d.connection, DriveConnection::Usb);
+    EXPECT_EQ(SimPlatform(lab).Drives().Connection(0), DriveConnection::Usb);
+    EXPECT_TRUE(lab.machine.canSuspend);
+    EXPECT_FALSE(lab.machine.suspendSucceeds);
     EXPECT_EQ(lab.machine.os.version.major, 6u);
     EXPECT_EQ(lab.machine.os.version.minor, 2u);
     EXPECT_EQ(lab.machine.os.wmiVersion, "6.3.9600");
