@@ -12,6 +12,35 @@
 
 namespace vellumin::platform {
 
+// One queued read as it finished.
+struct QueuedCompletion {
+    uint64_t tag = 0;
+    uint64_t offset = 0;  // bytes from the start of the medium
+    uint32_t bytes = 0;   // asked for
+    int result = 0;       // bytes read, or -errno
+};
+
+// Direct reads of the medium through the system's block layer, several in flight at once and
+// in the background I/O class. A failed read says only that it failed: which sector and what
+// the drive answered is for a pass-through read to find out.
+class QueuedReader {
+public:
+    virtual ~QueuedReader() = default;
+    QueuedReader() = default;
+    QueuedReader(const QueuedReader&) = delete;
+    QueuedReader& operator=(const QueuedReader&) = delete;
+
+    // Requests that may be in flight at once.
+    virtual unsigned Depth() const = 0;
+    // Queues a read of `bytes` from byte `offset` into `buffer` (4096-aligned, both numbers
+    // multiples of 512); false when Depth() reads are already in flight.
+    virtual bool Queue(uint64_t offset, void* buffer, uint32_t bytes, uint64_t tag) = 0;
+    // Sends what was queued and waits until one read finishes; nullopt when nothing is in
+    // flight or the system failed the wait (the reads in flight are then lost).
+    virtual std::optional<QueuedCompletion> WaitOne() = 0;
+};
+using QueuedReaderPtr = std::unique_ptr<QueuedReader>;
+
 // An open physical drive. Closing is destruction.
 class DriveHandle {
 public:
@@ -26,6 +55,9 @@ public:
     // Number of 512-byte sectors of the whole medium; nullopt when it cannot be read.
     virtual std::optional<uint64_t> SectorCount() = 0;
     virtual bool Flush() = 0;
+    // The same medium opened for queued direct reads, up to `depth` in flight; nullptr where
+    // the platform or the system offers none. Closed by destruction, before or after the drive.
+    virtual QueuedReaderPtr OpenQueuedReader(unsigned /*depth*/) { return nullptr; }
 };
 using DriveHandlePtr = std::unique_ptr<DriveHandle>;
 

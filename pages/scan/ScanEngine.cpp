@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <set>
 #include <utility>
+#include <vector>
 
 #include "ata/Transport.h"
 #include "pages/scan/ScanTexts.h"
@@ -88,8 +90,180 @@ private:
     std::optional<platform::TransportFailure> m_failure;
 };
 
+struct FreeBuffer {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// One scan of a sized drive: the chunks at 0, step, 2 x step, ... below total, each read
+// once and counted in order.
+class ScanRun {
+public:
+    ScanRun(platform::DriveHandle* drive, uint64_t total, ScanMode mode, StopRequest& stop, ScanObserver& observer,
+            ScanOutcome& outcome)
+        : m_reader(drive), m_total(total), m_step(StepSectors(mode)), m_stop(stop), m_observer(observer),
+          m_outcome(outcome) {}
+
+    uint64_t Positions() const { return (m_total + m_step - 1) / m_step; }
+
+    // One READ DMA per position in [first, last); true when the scan ended among them.
+    bool ReadDma(uint64_t first, uint64_t last) {
+        for (uint64_t i = first; i < last; ++i) {
+            const Chunk chunk = ChunkAt(i * m_step, m_total);
+            const int result = m_reader.Read(chunk);
+            m_outcome.lastResult = result;
+            if (result != ata::kReadOk) {
+                m_failedAt = chunk.lba;
+                return true;
+            }
+            if (Counted(chunk)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Queued requests of `group` positions each; where one fails, READ DMA over its positions,
+    // then queued again after them.
+    void Queued(platform::QueuedReader& queue) {
+        const uint32_t group = m_step == kChunkSectors ? kChunksPerRequest : 1;
+        const unsigned depth = std::min(queue.Depth(), kQueuedRequests);
+        const uint64_t bufferBytes = (uint64_t{group} * kChunkBytes + kPageBytes - 1) / kPageBytes * kPageBytes;
+        m_buffers.reset(std::aligned_alloc(kPageBytes, depth * bufferBytes));
+        if (depth == 0 || !m_buffers) {
+            ReadDma(0, Positions());
+            return;
+        }
+        Requests requests{group, (Positions() + group - 1) / group, depth, static_cast<uint8_t*>(m_buffers.get()),
+                          bufferBytes};
+        m_outcome.lastResult = ata::kReadOk;
+        uint64_t from = 0;
+        while (from < requests.count) {
+            const Pass pass = QueuedPass(queue, requests, from);
+            if (Ended()) {
+                return;
+            }
+            if (pass.lost) {
+                // The system lost the reads in flight; READ DMA reads on from the first not counted.
+                m_outcome.readDmaFrom = m_outcome.readDmaFrom.value_or(pass.failed * group * m_step);
+                ReadDma(pass.failed * group, Positions());
+                return;
+            }
+            if (pass.failed == requests.count) {
+                return;
+            }
+            // The block layer names neither the failing sector nor the drive's answer: READ DMA,
+            // one chunk at a time, finds the chunk and its error as the scan always has.
+            m_outcome.readDmaFrom = m_outcome.readDmaFrom.value_or(pass.failed * group * m_step);
+            if (ReadDma(pass.failed * group, std::min((pass.failed + 1) * group, Positions()))) {
+                return;
+            }
+            from = pass.failed + 1;
+        }
+    }
+
+    bool Ended() const { return m_failedAt || m_stopped; }
+    std::optional<uint64_t> FailedAt() const { return m_failedAt; }
+    bool Stopped() const { return m_stopped; }
+    uint64_t FailingLba() const { return m_reader.FailingLba(); }
+    // The failing read's transport reason, when it was not delivered.
+    const std::optional<platform::TransportFailure>& Failure() const { return m_reader.Failure(); }
+
+private:
+    static constexpr uint64_t kPageBytes = 4096;
+
+    struct Requests {
+        uint32_t group;   // positions per request
+        uint64_t count;   // requests of the scan
+        unsigned depth;   // buffers, one per request in flight
+        uint8_t* buffers;
+        uint64_t bufferBytes;
+    };
+    struct Pass {
+        uint64_t failed = 0;  // the first request that failed, or Requests::count
+        bool lost = false;    // the queue lost or refused its reads; `failed` is the first not counted
+    };
+
+    // Reads requests from `from` on until one fails, the stop is seen or the last is counted;
+    // waits for every read in flight before it returns, as the buffers are the caller's.
+    Pass QueuedPass(platform::QueuedReader& queue, const Requests& requests, uint64_t from) {
+        std::vector<unsigned> freeBuffers;
+        for (unsigned b = requests.depth; b > 0; --b) {
+            freeBuffers.push_back(b - 1);
+        }
+        std::set<uint64_t> finished;  // read, not yet counted (ahead of one still in flight)
+        Pass pass{requests.count, false};
+        uint64_t next = from;
+        uint64_t counted = from;
+        unsigned inFlight = 0;
+        for (;;) {
+            while (!m_stopped && pass.failed == requests.count && next < requests.count && !freeBuffers.empty()) {
+                const unsigned buffer = freeBuffers.back();
+                const uint64_t first = next * requests.group * m_step;
+                const uint64_t last = std::min((next + 1) * requests.group, Positions()) - 1;
+                const uint64_t end = std::min(last * m_step + kChunkSectors, m_total);
+                if (!queue.Queue(first * kSectorBytes, requests.buffers + buffer * requests.bufferBytes,
+                                 static_cast<uint32_t>((end - first) * kSectorBytes), next << 8 | buffer)) {
+                    break;
+                }
+                freeBuffers.pop_back();
+                ++next;
+                ++inFlight;
+            }
+            if (inFlight == 0) {
+                // A queue that takes nothing while nothing is in flight reads no further.
+                const bool refused = !m_stopped && pass.failed == requests.count && next < requests.count;
+                return refused ? Pass{counted, true} : pass;
+            }
+            const auto done = queue.WaitOne();
+            if (!done) {
+                return Pass{counted, true};
+            }
+            --inFlight;
+            const uint64_t request = done->tag >> 8;
+            freeBuffers.push_back(static_cast<unsigned>(done->tag & 0xFF));
+            if (done->result < 0 || static_cast<uint32_t>(done->result) != done->bytes) {
+                pass.failed = std::min(pass.failed, request);
+            } else {
+                finished.insert(request);
+            }
+            while (!m_stopped && counted < pass.failed && finished.erase(counted) > 0) {
+                const uint64_t end = std::min((counted + 1) * requests.group, Positions());
+                for (uint64_t i = counted * requests.group; i < end && !m_stopped; ++i) {
+                    Counted(ChunkAt(i * m_step, m_total));
+                }
+                ++counted;
+            }
+        }
+    }
+
+    // A chunk read: counted, then the stop request looked at; true when the scan stops there.
+    bool Counted(const Chunk& chunk) {
+        ++m_outcome.chunksRead;
+        m_outcome.bytesRead += uint64_t{chunk.sectors} * kSectorBytes;
+        if (m_stop.load(std::memory_order_relaxed) != 0) {
+            m_stopped = true;
+            return true;
+        }
+        m_observer.OnChunk(chunk.lba);
+        return false;
+    }
+
+    ChunkReader m_reader;
+    uint64_t m_total;
+    uint64_t m_step;
+    StopRequest& m_stop;
+    ScanObserver& m_observer;
+    ScanOutcome& m_outcome;
+    std::optional<uint64_t> m_failedAt;
+    bool m_stopped = false;
+    // The queued reads' buffers; the run outlives the queue, so reads the system lost in flight
+    // never land in memory given back.
+    std::unique_ptr<void, FreeBuffer> m_buffers;
+};
+
 // Everything up to the outcome; the caller closes the drive before reporting the end.
-ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop, ScanObserver& observer) {
+ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, ScanWay way, StopRequest& stop,
+                 ScanObserver& observer) {
     ScanOutcome outcome;
     if (!drive) {
         outcome.ending = ScanEnding::NotOpened;
@@ -110,44 +284,28 @@ ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop,
     outcome.total = total;
     observer.OnRange(total);
 
-    const uint64_t step = StepSectors(mode);
-    ChunkReader reader(drive);
-    uint64_t lba = 0;
-    int result = ata::kReadOk;
-    bool stopped = false;
-    Chunk chunk;
-    while (lba < total) {
-        chunk = ChunkAt(lba, total);
-        result = reader.Read(chunk);
-        if (result != ata::kReadOk) {
-            break;
-        }
-        ++outcome.chunksRead;
-        outcome.bytesRead += uint64_t{chunk.sectors} * kSectorBytes;
-        if (stop.load(std::memory_order_relaxed) != 0) {
-            stopped = true;
-            break;
-        }
-        observer.OnChunk(lba);
-        if (total - lba <= step) {
-            break;
-        }
-        lba += step;
+    ScanRun run(drive, total, mode, stop, observer, outcome);
+    outcome.lastResult = ata::kReadOk;
+    const auto queue = way == ScanWay::Queued ? drive->OpenQueuedReader(kQueuedRequests) : nullptr;
+    if (queue) {
+        outcome.way = ScanWay::Queued;
+        run.Queued(*queue);
+    } else {
+        run.ReadDma(0, run.Positions());
     }
-    outcome.lastResult = result;
 
     // A failure found outranks a stop that arrived during the failing read: the user learns
     // where the drive failed instead of a stopped scan at position 0.
-    if (result != ata::kReadOk) {
+    if (run.FailedAt()) {
         outcome.ending = ScanEnding::Failed;
-        outcome.finalPosition = lba;
-        outcome.firstFailingLba = reader.FailingLba();
-        outcome.resultText = ReadResultText(result);
-        if (reader.Failure()) {
-            outcome.notDeliveredCommand = chunk.ext ? "READ DMA EXT" : "READ DMA";
-            outcome.notDelivered = reader.Failure();
+        outcome.finalPosition = *run.FailedAt();
+        outcome.firstFailingLba = run.FailingLba();
+        outcome.resultText = ReadResultText(outcome.lastResult);
+        if (run.Failure()) {
+            outcome.notDeliveredCommand = ChunkAt(*run.FailedAt(), total).ext ? "READ DMA EXT" : "READ DMA";
+            outcome.notDelivered = run.Failure();
         }
-    } else if (stopped) {
+    } else if (run.Stopped()) {
         outcome.ending = ScanEnding::Stopped;
         outcome.finalPosition = 0;
     } else {
@@ -167,11 +325,11 @@ ScanOutcome Finish(ScanOutcome outcome, StopRequest& stop, ScanObserver& observe
 }  // namespace
 
 ScanOutcome RunScan(platform::DriveSystem& drives, int driveNumber, ScanMode mode, StopRequest& stop,
-                    ScanObserver& observer) {
+                    ScanObserver& observer, ScanWay way) {
     ScanOutcome outcome;
     {
         const auto opening = ata::OpenDrive(drives, driveNumber);
-        outcome = Scan(opening.handle.get(), mode, stop, observer);
+        outcome = Scan(opening.handle.get(), mode, way, stop, observer);
         if (!opening.handle) {
             outcome.notDelivered = opening.failure;
         }
@@ -179,8 +337,9 @@ ScanOutcome RunScan(platform::DriveSystem& drives, int driveNumber, ScanMode mod
     return Finish(std::move(outcome), stop, observer);
 }
 
-ScanOutcome RunScan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop, ScanObserver& observer) {
-    return Finish(Scan(drive, mode, stop, observer), stop, observer);
+ScanOutcome RunScan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop, ScanObserver& observer,
+                    ScanWay way) {
+    return Finish(Scan(drive, mode, way, stop, observer), stop, observer);
 }
 
 }  // namespace vellumin::scan

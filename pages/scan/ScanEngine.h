@@ -26,6 +26,15 @@ inline constexpr uint64_t StepSectors(ScanMode mode) {
     return uint64_t{kChunkSectors} * static_cast<uint32_t>(mode);
 }
 
+// How the chunks are read. Both give the same ending, position and result text on the same drive.
+enum class ScanWay {
+    ReadDma,  // one READ DMA per chunk, one at a time
+    // Direct reads through the system's block layer, about 1 MiB each and several in flight, in
+    // the background I/O class; over a read that fails, READ DMA per chunk finds the failing
+    // chunk and its error. A drive the platform cannot read so is read by READ DMA throughout.
+    Queued,
+};
+
 enum class ScanEnding {
     Completed,  // every chunk read; final position = total
     Failed,     // a chunk failed; final position = its first LBA
@@ -61,7 +70,15 @@ struct ScanOutcome {
     // "READ DMA", "READ DMA EXT") and the transport's reason.
     const char* notDeliveredCommand = nullptr;
     std::optional<platform::TransportFailure> notDelivered;
+    ScanWay way = ScanWay::ReadDma;  // as the scan actually read
+    // Queued: the first LBA of the first queued read that failed, from where READ DMA read on.
+    std::optional<uint64_t> readDmaFrom;
 };
+
+// Queued reads: requests in flight, and chunks per request of a full scan (2,024 sectors, so
+// every request starts on a 4096-byte boundary as direct reads of 4K-sector disks need).
+inline constexpr unsigned kQueuedRequests = 8;
+inline constexpr uint32_t kChunksPerRequest = 8;
 
 // Everything a scan reports, in order: OnOpened, OnRange, OnChunk per chunk read, OnEnd.
 // All calls come on the scanning thread; a GUI observer must not block in them.
@@ -81,9 +98,10 @@ using StopRequest = std::atomic<int32_t>;
 
 // Opens the drive, scans it and closes it again. Blocks until the scan ends.
 ScanOutcome RunScan(platform::DriveSystem& drives, int driveNumber, ScanMode mode, StopRequest& stop,
-                    ScanObserver& observer);
+                    ScanObserver& observer, ScanWay way = ScanWay::ReadDma);
 
 // The scan proper, on a drive the caller opened (nullptr counts as an open that failed).
-ScanOutcome RunScan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop, ScanObserver& observer);
+ScanOutcome RunScan(platform::DriveHandle* drive, ScanMode mode, StopRequest& stop, ScanObserver& observer,
+                    ScanWay way = ScanWay::ReadDma);
 
 }  // namespace vellumin::scan

@@ -16,6 +16,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/QueuedReads.h"
+#include "host/UniqueFd.h"
 #include "platform/CommandRunner.h"
 #include "platform/linux/Connection.h"
 #include "platform/linux/Privileges.h"
@@ -27,22 +29,6 @@ namespace {
 
 constexpr int kDriveCount = 16;
 
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : m_fd(fd) {}
-    ~UniqueFd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 unsigned TimeoutMilliseconds(uint32_t seconds) {
     uint64_t ms = uint64_t{seconds} * 1000;
     return ms > UINT_MAX ? UINT_MAX : static_cast<unsigned>(ms);
@@ -50,7 +36,7 @@ unsigned TimeoutMilliseconds(uint32_t seconds) {
 
 class LinuxDriveHandle final : public DriveHandle {
 public:
-    explicit LinuxDriveHandle(int fd) : m_fd(fd) {}
+    LinuxDriveHandle(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
 
     PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         auto direction = DirectionOf(request);
@@ -108,8 +94,26 @@ public:
 
     bool Flush() override { return ::fsync(m_fd.get()) == 0; }
 
+    QueuedReaderPtr OpenQueuedReader(unsigned depth) override {
+        const int fd = ::open(m_path.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        // The name may have moved to another disk since the handle was opened (a re-plug):
+        // read only the device the handle holds.
+        struct stat held {};
+        struct stat opened {};
+        if (::fstat(m_fd.get(), &held) != 0 || ::fstat(fd, &opened) != 0 || !S_ISBLK(opened.st_mode) ||
+            opened.st_rdev != held.st_rdev) {
+            ::close(fd);
+            return nullptr;
+        }
+        return OpenUringReader(fd, depth);
+    }
+
 private:
     UniqueFd m_fd;
+    std::string m_path;
 };
 
 class LinuxDrives final : public DriveSystem {
@@ -133,7 +137,7 @@ public:
             opening.failure.osError = errno;
             return opening;
         }
-        auto handle = std::make_unique<LinuxDriveHandle>(fd);
+        auto handle = std::make_unique<LinuxDriveHandle>(fd, path);
         struct stat info {};
         if (::fstat(fd, &info) != 0 || !S_ISBLK(info.st_mode)) {
             opening.failure.osError = ENODEV;

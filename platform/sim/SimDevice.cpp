@@ -544,6 +544,16 @@ std::optional<uint64_t> SimDevice::ReportedSectors() const {
     return m_desc.reportedSectors.value_or(m_capacity);
 }
 
+bool SimDevice::BlockRead(uint64_t lba, uint64_t count) {
+    std::lock_guard lock(m_mutex);
+    ++m_stats.blockReads;
+    if (!m_present || m_security.locked || lba + count > m_capacity || FaultIn(lba, count)) {
+        return false;
+    }
+    m_stats.sectorsRead += count;
+    return true;
+}
+
 SecurityState SimDevice::Security() const {
     std::lock_guard lock(m_mutex);
     return m_security;

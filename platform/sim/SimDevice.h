@@ -58,6 +58,7 @@ struct DeviceStats {
     uint64_t commands = 0;     // delivered commands
     uint64_t reads = 0;        // READ DMA / READ DMA EXT commands delivered
     uint64_t sectorsRead = 0;  // sectors of successful reads
+    uint64_t blockReads = 0;   // reads through the lab drive's block device, failed or not
 };
 
 class SimDevice {
@@ -77,6 +78,9 @@ public:
     uint32_t Opens() const;
     bool Present() const;
     std::optional<uint64_t> ReportedSectors() const;
+    // A read through the system's block layer, which learns only whether it failed: it fails
+    // where READ DMA EXT of the same sectors would (a fault, past the capacity, locked, absent).
+    bool BlockRead(uint64_t lba, uint64_t count);
 
     // Inspection.
     const DriveDescription& Description() const { return m_desc; }

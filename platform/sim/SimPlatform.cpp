@@ -1,5 +1,8 @@
 #include "platform/sim/SimPlatform.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -9,11 +12,41 @@
 
 #include "ata/IdentifyBlock.h"
 #include "ata/UpdateKey.h"
+#include "host/QueuedReads.h"
 #include "platform/CommandRunner.h"
 
 namespace vellumin::platform::sim {
 
 namespace {
+
+// The lab drive's block device: a sparse memory file of the drive's reported size, read by the
+// same queued reader as a real disk, whose completions the drive then fails where its media do.
+class SimQueuedReader final : public QueuedReader {
+public:
+    SimQueuedReader(QueuedReaderPtr file, std::shared_ptr<SimDevice> device)
+        : m_file(std::move(file)), m_device(std::move(device)) {}
+
+    unsigned Depth() const override { return m_file->Depth(); }
+    bool Queue(uint64_t offset, void* buffer, uint32_t bytes, uint64_t tag) override {
+        return m_file->Queue(offset, buffer, bytes, tag);
+    }
+    std::optional<QueuedCompletion> WaitOne() override {
+        auto done = m_file->WaitOne();
+        if (done && done->result >= 0) {
+            constexpr uint64_t kSector = 512;
+            const uint64_t first = done->offset / kSector;
+            const uint64_t end = (done->offset + done->bytes + kSector - 1) / kSector;
+            if (!m_device->BlockRead(first, end - first)) {
+                done->result = -EIO;
+            }
+        }
+        return done;
+    }
+
+private:
+    QueuedReaderPtr m_file;
+    std::shared_ptr<SimDevice> m_device;
+};
 
 // An open lab drive. It shares the device, so swapping the slot does not pull the device
 // from under a running scan; a drive set absent refuses every request instead.
@@ -27,6 +60,34 @@ public:
     }
     std::optional<uint64_t> SectorCount() override { return m_device->ReportedSectors(); }
     bool Flush() override { return m_device->Present(); }
+
+    QueuedReaderPtr OpenQueuedReader(unsigned depth) override {
+        if (!m_device->Present()) {
+            return nullptr;
+        }
+        const int fd = ::memfd_create("vellumin-lab-drive", MFD_CLOEXEC);
+        if (fd < 0) {
+            return nullptr;
+        }
+        const uint64_t sectors = m_device->ReportedSectors().value_or(m_device->Capacity());
+        if (::ftruncate(fd, static_cast<off_t>(sectors * 512)) != 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        // Where the system refuses io_uring the lab still answers queued reads, one at a time.
+        const int second = ::dup(fd);
+        if (second < 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        auto file = OpenUringReader(fd, depth);
+        if (file) {
+            ::close(second);
+        } else {
+            file = OpenPreadReader(second, depth);
+        }
+        return std::make_unique<SimQueuedReader>(std::move(file), m_device);
+    }
 
 private:
     std::shared_ptr<SimDevice> m_device;

@@ -37,7 +37,7 @@ dpkg-deb -f "$deb" Package Version Section Depends | sed 's/^/      /'
 # No tag is overridden: errors and warnings both fail.
 check "lintian: no errors or warnings" sh -c "! lintian '$deb' 2>/dev/null | grep '^[EW]:'"
 depends=$(dpkg-deb -f "$deb" Depends)
-check "Depends worked out from the libraries" sh -c "echo '$depends' | grep -q libqt6widgets6 && echo '$depends' | grep -q libcurl"
+check "Depends worked out from the libraries" sh -c "echo '$depends' | grep -q libqt6widgets6 && echo '$depends' | grep -q libcurl && echo '$depends' | grep -q liburing"
 check "Section admin" sh -c "[ \"\$(dpkg-deb -f '$deb' Section)\" = admin ]"
 
 desktop=$root/usr/share/applications/org.vellumin.Vellumin.desktop

@@ -335,6 +335,7 @@ def guest_script() -> str:
                  f"bs={CHUNK_SECTORS * SECTOR}")
     steps.append("  section scan-quick vellumin-cli --json scan $(drive 0) --quick")
     steps.append("  section scan-bad vellumin-cli --json scan $(drive 3) --full")
+    steps += ["  " + step for step in fast_scan_steps()]
     steps.append("fi")
     steps.append("if vellumin-cli --help | grep -q '^ *erase '; then")
     for port in ERASE_PORTS:
@@ -370,6 +371,52 @@ def pairs_script(pairs: int) -> str:
     for i in range(pairs):
         steps.append(f"section readloop-{i} vellumin-vm-probe readloop $(drive 0) aligned")
         steps.append(f"section blockloop-{i} vellumin-vm-probe blockloop $(drive 0)")
+    return init_script([BENCH_DISK], "\n".join(steps), mount=False)
+
+
+QUEUED_REQUEST_SECTORS = 8 * CHUNK_SECTORS  # the fast scan's request: 8 chunks
+
+
+def fast_scan_steps():
+    """The fast scan beside the READ DMA scan: a quick scan of the small disk and, timed, both
+    full scans of the data disk that fails a sector, each with the kernel's messages it caused."""
+    return [
+        "section scan-quick-fast vellumin-cli --json scan $(drive 0) --quick --fast",
+        "dmesg -c >/dev/null",
+        "section scan-bad-fast timed vellumin-cli --json scan $(drive 3) --full --fast",
+        "section scan-bad-fast-kernel dmesg -c",
+        "section scan-bad-dma timed vellumin-cli --json scan $(drive 3) --full",
+        "section scan-bad-dma-kernel dmesg -c",
+    ]
+
+
+def fio_command(depth: int) -> str:
+    return (f"sh -c \"fio --name=read --filename=/dev/$(disk 0) --readonly --direct=1 --thread "
+            f"--ioengine=io_uring --iodepth={depth} --bs=1M --rw=read --output-format=json 2>/dev/null\"")
+
+
+FAST_PAIR_KINDS = ("fast", "scan", "fio32", "fio1", "dd")
+
+
+def fast_pairs_script(pairs: int) -> str:
+    """The guest's /init for --fast-pairs: on the one bench disk, per round a fast scan, a
+    READ DMA scan, fio at depth 32 and at depth 1 (io_uring, 1 MiB, direct) and dd with the
+    scan's chunk, the order turned by one each round so that none always runs first."""
+    bs = CHUNK_SECTORS * SECTOR
+    commands = {
+        "fast": "vellumin-cli scan $(drive 0) --full --fast",
+        "scan": "vellumin-cli scan $(drive 0) --full",
+        "fio32": fio_command(32),
+        "fio1": fio_command(1),
+        "dd": f"dd if=/dev/$(disk 0) of=/dev/null iflag=direct bs={bs}",
+    }
+    steps = [f"section scheduler cat /sys/block/$(disk 0)/queue/scheduler",
+             f"section max-sectors cat /sys/block/$(disk 0)/queue/max_sectors_kb",
+             f"section warm-up timed dd if=/dev/$(disk 0) of=/dev/null iflag=direct bs={bs}"]
+    for i in range(pairs):
+        for k in range(len(FAST_PAIR_KINDS)):
+            kind = FAST_PAIR_KINDS[(i + k) % len(FAST_PAIR_KINDS)]
+            steps.append(f"section {kind}-{i} timed {commands[kind]}")
     return init_script([BENCH_DISK], "\n".join(steps), mount=False)
 
 
@@ -655,6 +702,7 @@ def check_results(r: Results, c: Checker):
                 f"{name}: whole disk read")
 
     check_scan(r, c)
+    check_fast_scan(r, c)
     check_erase(r, c, drive_of)
 
 
@@ -817,6 +865,95 @@ def check_scan(r: Results, c: Checker):
     c.equal(document.get("total"), DISKS[3]["sectors"], "scan of the data disk: total sectors")
     c.equal(document.get("chunksRead"), first // CHUNK_SECTORS,
             "scan over a bad sector: chunks read before it")
+
+
+def check_fast_scan(r: Results, c: Checker):
+    """The fast scan ends as the READ DMA scan does, and on the failing disk goes over to READ
+    DMA at the request that holds the bad sector."""
+    if not r.has("scan-bad-fast"):
+        return
+    keys = ("ending", "finalPosition", "total", "result", "chunksRead", "firstFailingLba")
+    for fast, dma in (("scan-quick-fast", "scan-quick"), ("scan-bad-fast", "scan-bad"),
+                      ("scan-bad-fast", "scan-bad-dma")):
+        try:
+            a, b = r.json(fast), r.json(dma)
+        except ValueError as e:
+            c.check(False, f"{fast} and {dma} --json are JSON", f"{e}: {r.text(fast)[:1000]}")
+            continue
+        c.equal(a.get("way"), "queued", f"{fast}: read by queued reads")
+        c.equal({k: a.get(k) for k in keys}, {k: b.get(k) for k in keys}, f"{fast}: the result of {dma}")
+        c.equal(r.codes.get(fast), r.codes.get(dma), f"{fast}: the exit status of {dma}")
+    try:
+        bad = r.json("scan-bad-fast")
+    except ValueError:
+        bad = {}
+    c.equal(bad.get("readDmaFrom"), BAD_LBA - BAD_LBA % QUEUED_REQUEST_SECTORS,
+            "scan-bad-fast: READ DMA from the request holding the bad sector")
+
+
+def fast_scan_report(r: Results):
+    """What the failing sector cost each scan, and what the kernel did about it."""
+    lines = []
+    for name, what in (("scan-bad-fast", "fast scan"), ("scan-bad-dma", "READ DMA scan")):
+        seconds = r.elapsed(name)
+        kernel = r.sections.get(name + "-kernel", [])
+        errors = sum("I/O error" in l for l in kernel)
+        exceptions = sum("exception Emask" in l for l in kernel)
+        resets = sum("resetting link" in l for l in kernel)
+        if seconds is not None:
+            lines.append(f"vm: {what:13s} over the bad sector: {seconds:.2f} s; kernel: {exceptions} ATA "
+                         f"exceptions, {errors} block I/O errors, {resets} link resets")
+    return lines
+
+
+def fio_mbps(r: Results, name: str):
+    text = r.text(name)
+    start, end = text.find("{"), text.rfind("}")
+    try:
+        read = json.loads(text[start:end + 1])["jobs"][0]["read"]
+        return read["bw_bytes"] / 1e6, read["io_bytes"]
+    except (ValueError, KeyError, IndexError, TypeError):
+        return None, None
+
+
+def check_fast_pairs(r: Results, c: Checker, pairs: int):
+    """Every run of every round read the whole disk; per round the rates, then the ratios as
+    median and spread, of whole programs (time in the guest) and of each program's own figure."""
+    total = BENCH_DISK["sectors"]
+    size = total * SECTOR
+    lines = [f"vm: scheduler {r.text('scheduler').strip() or '?'}, max_sectors_kb "
+             f"{r.text('max-sectors').strip() or '?'}"]
+    c.check(r.done, "the guest ran to its end")
+    ratios = {name: [] for name in ("fast/fio32", "fast/scan", "fast/dd", "fio32/fio1", "own fast/fio32")}
+    for i in range(pairs):
+        times = {k: r.elapsed(f"{k}-{i}") for k in FAST_PAIR_KINDS}
+        c.equal({k: r.codes.get(f"{k}-{i}") for k in FAST_PAIR_KINDS}, {k: 0 for k in FAST_PAIR_KINDS},
+                f"round {i}: every run exits 0")
+        for kind in ("fast", "scan"):
+            c.check(f"Items Scanned : {total} /{total} " in r.text(f"{kind}-{i}"),
+                    f"round {i}: the {kind} scan read the whole disk", r.text(f"{kind}-{i}")[-1000:])
+        c.check("Read by READ DMA" not in r.text(f"fast-{i}"), f"round {i}: the fast scan read queued")
+        fio32, io32 = fio_mbps(r, f"fio32-{i}")
+        fio1, io1 = fio_mbps(r, f"fio1-{i}")
+        c.equal((io32, io1), (size, size), f"round {i}: fio read the whole disk at both depths")
+        if None in times.values():
+            continue
+        rate = {k: size / t / 1e6 for k, t in times.items()}
+        inside = re.search(r"\(([0-9.]+) MB/s\)", r.text(f"fast-{i}"))
+        lines.append(f"vm: round {i}: " + "  ".join(f"{k} {rate[k]:6.1f}" for k in FAST_PAIR_KINDS) +
+                     " MB/s (whole programs); own figures: fast " +
+                     (inside.group(1) if inside else "?") + f", fio32 {fio32 or 0:.1f}, fio1 {fio1 or 0:.1f}")
+        ratios["fast/fio32"].append(times["fio32"] / times["fast"])
+        ratios["fast/scan"].append(times["scan"] / times["fast"])
+        ratios["fast/dd"].append(times["dd"] / times["fast"])
+        ratios["fio32/fio1"].append(times["fio1"] / times["fio32"])
+        if inside and fio32:
+            ratios["own fast/fio32"].append(float(inside.group(1)) / fio32)
+    for name, values in ratios.items():
+        if values:
+            lines.append(f"vm: ratio {name:15s} over {len(values)} rounds of {size >> 20} MiB: median "
+                         f"{median(values):.2f}, spread {min(values):.2f}-{max(values):.2f}")
+    return lines
 
 
 def throughput(r: Results):
@@ -1274,13 +1411,17 @@ def main():
                         help="instead of the checks: N interleaved pairs of a full scan and dd "
                              "over one blank disk, with the median ratio and its spread")
     parser.add_argument("--throughput-mib", type=int, default=2048, metavar="MIB",
-                        help="size of the disk of --throughput-pairs")
+                        help="size of the disk of --throughput-pairs and --fast-pairs")
     parser.add_argument("--unplug", action="store_true",
                         help="instead of the checks: pull a drive out of the running guest in "
                              "the middle of a full scan and of metrics")
     parser.add_argument("--metrics-unit", type=Path, metavar="UNIT",
                         help="instead of the checks: run the installed metrics service from this "
                              "unit file under systemd in the guest")
+    parser.add_argument("--fast-pairs", type=int, default=0, metavar="N",
+                        help="instead of the checks: N interleaved rounds of the fast scan, the "
+                             "READ DMA scan, fio (io_uring, 1 MiB, depth 32 and 1) and dd over one "
+                             "blank disk, with the median ratios and their spreads")
     args = parser.parse_args()
     if args.unplug:
         return variant_main(args, UNPLUG_DISKS, unplug_script(), check_unplug, unplug_report,
@@ -1289,6 +1430,12 @@ def main():
         return variant_main(args, [UNIT_DISK], unit_script(), check_unit,
                             extra_programs=["/lib/systemd/systemd", "systemctl"],
                             extra_files=unit_files(args.metrics_unit.read_text()))
+    if args.fast_pairs > 0:
+        BENCH_DISK["sectors"] = args.throughput_mib * (1 << 20) // SECTOR
+        lines = []
+        return variant_main(args, [BENCH_DISK], fast_pairs_script(args.fast_pairs),
+                            lambda r, c, pulls, console: lines.extend(check_fast_pairs(r, c, args.fast_pairs)),
+                            lambda r, pulls: lines, extra_programs=["fio"])
     pairs = max(args.throughput_pairs, 0)
     if pairs:
         BENCH_DISK["sectors"] = args.throughput_mib * (1 << 20) // SECTOR
@@ -1339,7 +1486,7 @@ def main():
         report = check_pairs(results, checker, pairs)
     else:
         check_results(results, checker)
-        report = sense_report(results) + throughput(results)
+        report = sense_report(results) + throughput(results) + fast_scan_report(results)
     for disk in disks:
         checker.equal(image_digest(disk["image"]), digests[disk["name"]],
                       f"the {disk['name']} disk image is unchanged after the run")

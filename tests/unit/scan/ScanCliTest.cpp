@@ -42,6 +42,20 @@ TEST(ScanCli, EndingsTextsAndExitStatus) {
     EXPECT_EQ(summary["result"], "");
     EXPECT_TRUE(summary["seconds"].is_number() && summary["mbPerSecond"].is_number());
 
+    // --fast: queued reads, the same texts, and where READ DMA took over.
+    CliRun fast({"--simulate", "scan", "9", "--full", "--fast"});
+    EXPECT_EQ(fast.code, ExitFailure);
+    EXPECT_EQ(fast.out.str().rfind("Items Scanned : 999856 /2000000 \n50 %\n", 0), 0u) << fast.out.str();
+    EXPECT_NE(fast.out.str().find("\nMsg code : 1000000\n"), std::string::npos);
+    EXPECT_NE(fast.out.str().find("\nRead by READ DMA from LBA 999856, where a queued read failed.\n"),
+              std::string::npos);
+    CliRun fastQuick({"--simulate", "--json", "scan", "9", "--quick", "--fast"});
+    EXPECT_EQ(fastQuick.code, ExitOk);
+    const auto fastSummary = nlohmann::json::parse(fastQuick.out.str());
+    EXPECT_EQ(fastSummary["way"], "queued");
+    EXPECT_EQ(fastSummary["chunksRead"], 80);
+    EXPECT_TRUE(fastSummary["readDmaFrom"].is_null());
+
     CliRun empty({"--simulate", "scan", "15", "--quick"});
     EXPECT_EQ(empty.code, ExitNoDrive);
     EXPECT_EQ(empty.err.str(), "The drive cannot be opened.\n");
