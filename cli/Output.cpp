@@ -125,6 +125,63 @@ std::string JsonText(const std::string& text) {
     return utf8;
 }
 
+namespace {
+
+// The length of the UTF-8 sequence at `at` that is no control character; 0 when there is none.
+size_t PrintableSequence(std::string_view text, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    size_t length = 0;
+    uint32_t code = 0;
+    if (lead >= 0x20 && lead < 0x7F) {
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) {
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) {
+            return 0;
+        }
+        code = code << 6 | (byte(at + i) & 0x3F);
+    }
+    constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    const bool valid = code >= kShortest[length] && code <= 0x10FFFF &&
+                       !(code >= 0xD800 && code <= 0xDFFF) && !(code >= 0x80 && code <= 0x9F);
+    return valid ? length : 0;
+}
+
+}  // namespace
+
+std::string TerminalText(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        if (const size_t length = PrintableSequence(text, at); length != 0) {
+            shown.append(text, at, length);
+            at += length;
+            continue;
+        }
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(text[at]));
+        shown += escaped;
+        ++at;
+    }
+    return shown;
+}
+
 nlohmann::json RowsJson(const Rows& rows) {
     auto array = nlohmann::json::array();
     for (const auto& row : rows) {

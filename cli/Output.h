@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -75,6 +76,10 @@ void PrintRows(Context& context, const Rows& rows, nlohmann::json document = nlo
 // An 8-bit drive text as a JSON string: each byte is one character code (bytes 0x80-0xFF
 // become the same code points in UTF-8), so nothing is lost or rejected.
 std::string JsonText(const std::string& text);
+
+// A text from the network as it may reach a terminal: control characters (C0, DEL, C1) and
+// bytes that are not UTF-8 are shown as "\xNN", so none of them can act on the terminal.
+std::string TerminalText(std::string_view text);
 
 // The bytes as upper-case hex separated by blanks ("40 00 FF"), the form a lab file's
 // identifyHex / smartHex takes.

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -18,6 +17,7 @@
 #include "ata/Discovery.h"
 #include "ata/Transport.h"
 #include "cli/Command.h"
+#include "cli/Interrupt.h"
 #include "cli/Output.h"
 #include "pages/erase/EraseFlow.h"
 #include "pages/erase/EraseGates.h"
@@ -136,35 +136,11 @@ private:
     bool m_suspendAnswered = false;
 };
 
-void OnInterruptDuringErase(int) {
-    static const char note[] =
-        "\nThe erase cannot be stopped once it has begun; it ends by itself.\n";
-    [[maybe_unused]] auto written = write(STDERR_FILENO, note, sizeof note - 1);
-}
-
-// While the erase run holds the drive, Ctrl-C is refused as the window refuses to close: a
-// killed program would leave the drive with the erase password set. The elapsed time is
-// redrawn once a second on a terminal while the erase command runs.
+// The elapsed time is redrawn once a second on a terminal while the erase command runs.
 class TerminalHooks final : public erase::EraseHooks {
 public:
     TerminalHooks(std::ostream& err, bool terminal) : m_err(err), m_terminal(terminal) {}
-    ~TerminalHooks() override {
-        StopElapsed();
-        UnlockAfterRun();
-    }
-
-    void LockMainWindow() override {
-        struct sigaction refuse {};
-        refuse.sa_handler = OnInterruptDuringErase;
-        sigemptyset(&refuse.sa_mask);
-        m_locked = sigaction(SIGINT, &refuse, &m_previous) == 0;
-    }
-    void UnlockAfterRun() override {
-        if (m_locked) {
-            sigaction(SIGINT, &m_previous, nullptr);
-            m_locked = false;
-        }
-    }
+    ~TerminalHooks() override { StopElapsed(); }
 
     void StartElapsed() override {
         if (!m_terminal) {
@@ -200,8 +176,6 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stop = false;
-    bool m_locked = false;
-    struct sigaction m_previous {};
 };
 
 nlohmann::json CommandJson(const erase::SentCommand& c) {
@@ -367,8 +341,12 @@ int RunErase(Context& context, const EraseOptions& options) {
         unknowns = copy->unknowns;
         rehearsal = std::make_unique<erase::RehearsalPlatform>(real, drive, std::move(*copy));
     }
-    platform::Platform& flowPlatform =
-        rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real;
+    // From SECURITY SET PASSWORD (or the vendor erase) to the report, Ctrl-C, SIGTERM and SIGHUP
+    // wait for the flow: ended half-way it would leave the drive with our password set.
+    SignalHold hold(
+        "\nThe erase cannot be interrupted; the program ends when the erase has ended.\n");
+    HoldWhileChanging flowPlatform(rehearsal ? static_cast<platform::Platform&>(*rehearsal) : real,
+                                   hold);
     const bool tty = &context.err() == &std::cerr && isatty(STDERR_FILENO);
     TerminalHooks hooks(context.err(), tty);
     const erase::EraseFlowOptions flowOptions{options.restart};
@@ -491,6 +469,8 @@ const Registrar eraseCommand(60, [](CLI::App& app, Context& context) {
         "A frozen drive asks for its power to be unplugged and plugged in again, then Enter (also "
         "with --yes), or, where the computer can suspend, S and Enter to suspend it for a few "
         "seconds (--suspend-to-thaw answers so once); then for the confirmation again.\n"
+        "From SECURITY SET PASSWORD (or the controller's erase) on, Ctrl-C, SIGTERM and SIGHUP "
+        "wait for the erase to end, then end the command.\n"
         "Exit status: 0 erased (or rehearsed to the end), 1 the erase failed or was aborted, 4 no "
         "such "
         "drive, 6 refused (gates, boot drive, not a compatible drive, another drive at the number "

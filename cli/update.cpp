@@ -141,6 +141,10 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
     nlohmann::json summary{{"drive", drive},
                            {"wono", JsonText(fwupdate::WonoValue(identify))},
                            {"query", EndingName(query.ending)}};
+    // What the network sent reaches a terminal only escaped; JSON escapes it itself.
+    const auto shown = [&](const std::string& text) {
+        return context.json ? text : TerminalText(text);
+    };
     const auto finish = [&](int status, const std::string& text) {
         if (context.json) {
             summary["status"] = JsonText(text);
@@ -155,7 +159,7 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
 
     switch (query.ending) {
         case fwupdate::QueryEnding::Failed:
-            return finish(ExitFailure, "Error: " + query.error);
+            return finish(ExitFailure, "Error: " + shown(query.error));
         case fwupdate::QueryEnding::Silent:
             return finish(ExitFailure, "The update service sent an empty reply.");
         case fwupdate::QueryEnding::Unreadable:
@@ -170,7 +174,7 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
         return finish(kExitUpdateOffered, fwupdate::kLatestText);
     }
     if (options.folder.empty()) {
-        return finish(kExitUpdateOffered, "A newer firmware is offered: " + query.url +
+        return finish(kExitUpdateOffered, "A newer firmware is offered: " + shown(query.url) +
                                               "\nRun again with --download DIR to store it.");
     }
 
@@ -180,8 +184,10 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
     g_cancel.store(0);
     fwupdate::DownloadOutcome download;
     {
+        // SIGTERM and SIGHUP cancel as Ctrl-C does, so the partial file goes, then end the program.
         InterruptAsRequest interrupt(g_cancel,
-                                     "\nCancelling the download (Ctrl-C again quits at once).\n");
+                                     "\nCancelling the download (Ctrl-C again quits at once).\n",
+                                     {SIGINT, SIGTERM, SIGHUP});
         download = fwupdate::RunDownload(query.url, options.folder, g_cancel, progress);
     }
     progress.End();
@@ -191,18 +197,19 @@ int RunUpdateCommand(Context& context, const UpdateOptions& options) {
                            {"bytes", download.received},
                            {"seconds", seconds},
                            {"mbPerSecond", seconds > 0 ? download.received / seconds / 1e6 : 0.0}};
+    const std::string status = shown(download.statusText);
     switch (download.ending) {
         case fwupdate::DownloadEnding::Completed:
-            return finish(ExitOk, download.statusText + "\n" + kAhciNote);
+            return finish(ExitOk, status + "\n" + kAhciNote);
         case fwupdate::DownloadEnding::Cancelled:
-            return finish(ExitStopped, download.statusText);
+            return finish(ExitStopped, status);
         case fwupdate::DownloadEnding::Failed:
-            return finish(ExitFailure, "Error: " + download.statusText);
+            return finish(ExitFailure, "Error: " + status);
         case fwupdate::DownloadEnding::NotOffered:
         case fwupdate::DownloadEnding::Refused:
             break;
     }
-    return finish(ExitFailure, download.statusText);
+    return finish(ExitFailure, status);
 }
 
 const Registrar updateCommand(70, [](CLI::App& app, Context& context) {
@@ -216,7 +223,8 @@ const Registrar updateCommand(70, [](CLI::App& app, Context& context) {
     command->footer(
         "The host is the build's update service, or VELLUMIN_UPDATE_HOST (host[:port]); with "
         "--simulate the\n"
-        "lab's loopback service. Ctrl-C cancels a download; nothing of it is left.\n"
+        "lab's loopback service. Ctrl-C cancels a download; nothing of it is left (SIGTERM and\n"
+        "SIGHUP as well, and then end the program).\n"
         "Exit status: 0 no update needed or the file is downloaded, 1 the query or the download "
         "failed,\n"
         "4 the drive cannot be read, 5 download cancelled, 6 a newer firmware is offered but not "

@@ -2,8 +2,10 @@
 
 #include <curl/curl.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <mutex>
+#include <string_view>
 
 #ifndef VELLUMIN_UPDATE_HOST_DEFAULT
 #define VELLUMIN_UPDATE_HOST_DEFAULT "update.invalid"
@@ -22,6 +24,8 @@ void InitCurlOnce() {
 struct Transfer {
     CURL* curl = nullptr;
     const HttpClient::Sink* sink = nullptr;
+    const HttpClient::HeadCheck* headCheck = nullptr;
+    bool redirect = false;  // the answer whose headers are coming names another location
     const std::atomic<int>* cancel = nullptr;
     HttpResponse response;
     bool headKnown = false;
@@ -44,6 +48,44 @@ struct Transfer {
         return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
     }
 };
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Each header line of each answer, the status line first and an empty line last. The empty
+// line of the answer curl keeps (not an interim 1xx, not a redirect it follows) is where its
+// status and length are known and no body has come yet.
+size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto& t = *static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    const std::string_view line(data, bytes);
+    if (StartsWithNoCase(line, "http/")) {
+        t.redirect = false;
+    } else if (StartsWithNoCase(line, "location:")) {
+        t.redirect = true;
+    } else if ((line == "\r\n" || line == "\n") && !t.headKnown) {
+        long status = 0;
+        curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &status);
+        const bool followed = t.redirect && status / 100 == 3 && status != 304;
+        if (status / 100 != 1 && !followed) {
+            t.LearnHead();
+            if (t.headCheck != nullptr && *t.headCheck && !(*t.headCheck)(t.response)) {
+                t.sinkStopped = true;
+                return 0;
+            }
+        }
+    }
+    return bytes;
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
     auto& t = *static_cast<Transfer*>(user);
@@ -92,7 +134,7 @@ std::string NoProxyList(const char* environmentValue) {
     if (!list.empty()) {
         list += ',';
     }
-    return list + "localhost,127.0.0.1,::1";
+    return list + "localhost,127.0.0.0/8,::1";
 }
 
 HttpClient::HttpClient(CacheUse cache) : m_cache(cache) {
@@ -111,7 +153,7 @@ void HttpClient::SetTimeouts(long connectSeconds, long stallSeconds) {
     m_stallSeconds = stallSeconds;
 }
 
-HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
+HttpResponse HttpClient::Get(const std::string& url, const Sink& sink, const HeadCheck& head) {
     Transfer t;
     if (m_curl == nullptr) {
         t.response.error = "The HTTP client could not be started.";
@@ -119,6 +161,7 @@ HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
     }
     t.curl = static_cast<CURL*>(m_curl);
     t.sink = &sink;
+    t.headCheck = &head;
     t.cancel = m_cancel;
     CURL* curl = t.curl;
     curl_easy_reset(curl);
@@ -142,6 +185,8 @@ HttpResponse HttpClient::Get(const std::string& url, const Sink& sink) {
     }
     const std::string noProxyList = NoProxyList(noProxy);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, noProxyList.c_str());
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);

@@ -39,6 +39,10 @@ public:
     // and the announced length. Returning false ends the transfer (`delivered` stays false and
     // `error` is the text of the receiver's last Fail call, if any).
     using Sink = std::function<bool(const HttpResponse& head, std::string_view data)>;
+    // Called once with the final answer's status and announced length as soon as its headers
+    // are in, before any of its body, also when it has none. Returning false ends the transfer
+    // as the sink's false does.
+    using HeadCheck = std::function<bool(const HttpResponse& head)>;
 
     explicit HttpClient(CacheUse cache);
     ~HttpClient();
@@ -50,7 +54,7 @@ public:
     // Seconds allowed to connect, and to stay below one byte a second before giving up.
     void SetTimeouts(long connectSeconds, long stallSeconds);
 
-    HttpResponse Get(const std::string& url, const Sink& sink);
+    HttpResponse Get(const std::string& url, const Sink& sink, const HeadCheck& head = {});
 
 private:
     void* m_curl = nullptr;  // CURL*
@@ -60,7 +64,8 @@ private:
     long m_stallSeconds = 30;
 };
 
-// curl's NOPROXY replaces the environment's list: the environment's hosts plus loopback.
+// curl's NOPROXY replaces the environment's list: the environment's hosts plus loopback, all of
+// 127.0.0.0/8 and ::1 by address and "localhost" by name.
 std::string NoProxyList(const char* environmentValue);
 
 }  // namespace vellumin::platform

@@ -93,6 +93,36 @@ public:
     virtual DriveConnection Connection(int /*number*/) { return DriveConnection::Unknown; }
 };
 
+// Passes every call on to another drive system. A wrapper overrides only what it changes, so a
+// call added to DriveSystem reaches the real drives through every wrapper, not its default.
+class ForwardingDriveSystem : public DriveSystem {
+public:
+    explicit ForwardingDriveSystem(DriveSystem& inner) : m_forwardTo(inner) {}
+    // Both ways of opening go through OpenDrive, so the inner system's reason for a failed
+    // open comes through and a wrapper's WrapHandle sees every handle.
+    DriveHandlePtr OpenPhysicalDrive(int number) final { return OpenDrive(number).handle; }
+    DriveOpening OpenDrive(int number) override {
+        DriveOpening opening = m_forwardTo.OpenDrive(number);
+        if (opening.handle) {
+            opening.handle = WrapHandle(std::move(opening.handle));
+        }
+        return opening;
+    }
+    std::vector<std::string> VolumeNames() override { return m_forwardTo.VolumeNames(); }
+    bool IsRemovableVolume(const std::string& name) override { return m_forwardTo.IsRemovableVolume(name); }
+    int VolumeDiskNumber(const std::string& name) override { return m_forwardTo.VolumeDiskNumber(name); }
+    std::vector<int> SystemDiskNumbers() override { return m_forwardTo.SystemDiskNumbers(); }
+    void UserPowerCycled(int number) override { m_forwardTo.UserPowerCycled(number); }
+    DriveConnection Connection(int number) override { return m_forwardTo.Connection(number); }
+
+protected:
+    // A drive just opened, as the wrapper hands it on.
+    virtual DriveHandlePtr WrapHandle(DriveHandlePtr handle) { return handle; }
+
+private:
+    DriveSystem& m_forwardTo;
+};
+
 // The operating system's version, in the shape of the Windows extended version record so the
 // Windows decision tables stay pure functions of it. Other systems report windows = false and
 // name themselves in `name`.

@@ -48,32 +48,16 @@ private:
     std::vector<SentCommand>& m_log;
 };
 
-class RecordingDrives final : public DriveSystem {
+class RecordingDrives final : public platform::ForwardingDriveSystem {
 public:
     RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log)
-        : m_inner(inner), m_log(log) {}
+        : ForwardingDriveSystem(inner), m_log(log) {}
 
-    DriveHandlePtr OpenPhysicalDrive(int number) override { return OpenDrive(number).handle; }
-    platform::DriveOpening OpenDrive(int number) override {
-        platform::DriveOpening opening = m_inner.OpenDrive(number);
-        if (opening.handle) {
-            opening.handle = std::make_unique<RecordingHandle>(std::move(opening.handle), m_log);
-        }
-        return opening;
+    DriveHandlePtr WrapHandle(DriveHandlePtr handle) override {
+        return std::make_unique<RecordingHandle>(std::move(handle), m_log);
     }
-    std::vector<std::string> VolumeNames() override { return m_inner.VolumeNames(); }
-    bool IsRemovableVolume(const std::string& name) override {
-        return m_inner.IsRemovableVolume(name);
-    }
-    int VolumeDiskNumber(const std::string& name) override {
-        return m_inner.VolumeDiskNumber(name);
-    }
-    std::vector<int> SystemDiskNumbers() override { return m_inner.SystemDiskNumbers(); }
-    void UserPowerCycled(int number) override { m_inner.UserPowerCycled(number); }
-    platform::DriveConnection Connection(int number) override { return m_inner.Connection(number); }
 
 private:
-    DriveSystem& m_inner;
     std::vector<SentCommand>& m_log;
 };
 

@@ -137,12 +137,27 @@ std::string RefuseFileName(std::string_view name) {
     if (name == "." || name == "..") {
         return "The download URL names no file but \"" + std::string(name) + "\".";
     }
+    // A leading dot would name a hidden file, such as a shell's start-up file in a home folder.
+    if (name.front() == '.') {
+        return "The firmware file's name begins with \".\".";
+    }
+    if (name.size() > kFileNameMax) {
+        return "The firmware file's name is longer than " + std::to_string(kFileNameMax) +
+               " bytes.";
+    }
     for (unsigned char c : name) {
         if (c == '/' || c == '\\') {
             return "The firmware file's name holds a path separator.";
         }
         if (c < 0x20 || c == 0x7F) {
             return "The firmware file's name holds a control character.";
+        }
+        const bool allowed =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            std::string_view("-_.+ ()").find(static_cast<char>(c)) != std::string_view::npos;
+        if (!allowed) {
+            return "The firmware file's name holds a character other than letters, digits and "
+                   "\"-_.+ ()\".";
         }
     }
     return {};
@@ -180,19 +195,25 @@ DownloadOutcome RunDownload(const std::string& url, const std::string& folder,
     std::string failure;  // our own reason to stop the transfer
     bool cancelled = false;
     bool lengthKnown = false;
-    const auto sink = [&](const platform::HttpResponse& head, std::string_view data) {
+    // Decided on the headers, so an empty file is judged as any other.
+    const auto head = [&](const platform::HttpResponse& answer) {
+        if (answer.status < 200 || answer.status > 299) {
+            failure = StatusFailure(answer.status);
+            return false;
+        }
+        if (!answer.length) {
+            failure = "The update service did not announce the firmware file's length.";
+            return false;
+        }
+        lengthKnown = true;
+        outcome.total = *answer.length;
+        observer.OnLength(outcome.total);
+        return true;
+    };
+    const auto sink = [&](const platform::HttpResponse&, std::string_view data) {
         if (!lengthKnown) {
-            if (head.status < 200 || head.status > 299) {
-                failure = StatusFailure(head.status);
-                return false;
-            }
-            if (!head.length) {
-                failure = "The update service did not announce the firmware file's length.";
-                return false;
-            }
-            lengthKnown = true;
-            outcome.total = *head.length;
-            observer.OnLength(outcome.total);
+            failure = "The update service did not announce the firmware file's length.";
+            return false;
         }
         while (!data.empty()) {
             const std::string_view block = data.substr(0, kBlockBytes);
@@ -215,7 +236,7 @@ DownloadOutcome RunDownload(const std::string& url, const std::string& folder,
         }
         return true;
     };
-    const platform::HttpResponse response = client.Get(EncodeSpaces(url), sink);
+    const platform::HttpResponse response = client.Get(EncodeSpaces(url), sink, head);
 
     if (cancelled || response.cancelled) {
         outcome.ending = DownloadEnding::Cancelled;

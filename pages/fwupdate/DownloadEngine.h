@@ -25,7 +25,10 @@ std::string FolderFieldText(std::string_view folder);
 std::string ShortenStatusText(std::string_view text);
 // Blanks as "%20", everything else unchanged.
 std::string EncodeSpaces(std::string_view url);
-// Why a file name from the network cannot be saved; empty when it can.
+// The longest file name the download saves.
+inline constexpr size_t kFileNameMax = 255;
+// Why a file name from the network cannot be saved; empty when it can. A firmware file's name
+// holds letters, digits and "-_.+ ()", does not begin with "." and has at most kFileNameMax bytes.
 std::string RefuseFileName(std::string_view name);
 
 // Called on the downloading thread.

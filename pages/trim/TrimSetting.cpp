@@ -79,15 +79,14 @@ TrimOutcome QueryTrim(platform::System& system) {
 }
 
 TrimOutcome SetTrim(platform::System& system, bool turnOn) {
-    const int requested = turnOn ? 0 : 1;
     CommandRun run =
         RunTrim(system, turnOn ? platform::TrimCommand::TurnOn : platform::TrimCommand::TurnOff);
-    if (run.number) {
-        run.outcome.result = ResultOf(*run.number);
-    } else if (!run.outcome.launchFailed && !run.outcome.outputUnavailable) {
-        run.outcome.result = ResultOf(requested);
+    // A switch that reported nothing readable may or may not have happened; one that did is
+    // shown as the system reads afterwards, never as requested.
+    if (!run.number) {
+        return run.outcome;
     }
-    return run.outcome;
+    return QueryTrim(system);
 }
 
 std::vector<std::string> TrimMessages(const TrimOutcome& outcome) {

@@ -36,9 +36,9 @@ std::optional<int> ReadTrimNumber(std::string_view output);
 // Reads the TRIM setting: kTrimEnabled when the number is 0, kTrimDisabled for any other
 // number, kTrimUnknown when the command reported no number or nothing could be read.
 TrimOutcome QueryTrim(platform::System& system);
-// Switches TRIM on or off and returns the state the command reported afterwards; when it ran
-// but reported no number, the requested state stands in. A command that could not be started
-// changed nothing, so the result is kTrimUnknown rather than the request.
+// Switches TRIM on or off, then reads the state back (QueryTrim) and returns that. When the
+// switch could not be started or reported no number, or the read-back reads none, the result
+// is kTrimUnknown: the requested state never stands in.
 TrimOutcome SetTrim(platform::System& system, bool turnOn);
 
 // The error messages (caption kErrorCaption) the outcome calls for, in the order they arose.

@@ -438,6 +438,7 @@ std::string SimPlatform::SaveLab() {
     }
     std::lock_guard lock(m_mutex);
     lab["machine"]["restartRequested"] = m_lab.machine.restartRequested;
+    lab["machine"]["trimEnabled"] = m_lab.machine.trimEnabled;
     return lab.dump(2) + "\n";
 }
 

@@ -48,7 +48,8 @@ public:
     // it is in now, the volumes and machine facts, and whether a drive was re-plugged.
     std::unique_ptr<SimPlatform> CloneAsItStands();
     // The lab as it stands, as a lab file ParseLab reads back: the file it came from with
-    // each drive's security state and password, its media and a requested restart written in.
+    // each drive's security state and password, its media, a requested restart and the TRIM
+    // setting written in.
     // Throws LabError for a lab that was built in code.
     std::string SaveLab();
     std::vector<VolumeDescription> Volumes() const;

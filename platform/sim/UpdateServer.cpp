@@ -52,6 +52,11 @@ void Serve(std::shared_ptr<const ServedReply> reply, httplib::Response& res) {
                                          });
         return;
     }
+    if (reply->body.empty()) {
+        // A provider of length 0 is sent chunked: an empty file must say "Content-Length: 0".
+        res.set_content(std::string(), "application/octet-stream");
+        return;
+    }
     res.set_content_provider(reply->body.size(), "application/octet-stream",
                              [reply](size_t offset, size_t, httplib::DataSink& sink) {
                                  return SendPiece(*reply, offset, sink);
@@ -71,8 +76,8 @@ struct UpdateServer::Impl {
     httplib::Server server;
 };
 
-UpdateServer::UpdateServer(QueryHandler query)
-    : m_impl(std::make_unique<Impl>()), m_query(std::move(query)) {
+UpdateServer::UpdateServer(QueryHandler query, std::string address)
+    : m_impl(std::make_unique<Impl>()), m_address(std::move(address)), m_query(std::move(query)) {
     auto& server = m_impl->server;
     server.set_keep_alive_max_count(100);
     server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
@@ -104,7 +109,11 @@ UpdateServer::UpdateServer(QueryHandler query)
         }
         Serve(std::move(reply), res);
     });
-    m_port = server.bind_to_any_port("127.0.0.1");
+    m_port = server.bind_to_any_port(m_address);
+    if (m_port <= 0) {
+        m_port = -1;
+        return;
+    }
     m_thread = std::thread([this] { m_impl->server.listen_after_bind(); });
     // stop() before the accept loop runs would be lost.
     while (!m_impl->server.is_running()) {
@@ -113,12 +122,15 @@ UpdateServer::UpdateServer(QueryHandler query)
 }
 
 UpdateServer::~UpdateServer() {
-    m_impl->server.stop();
-    m_thread.join();
+    if (m_thread.joinable()) {
+        m_impl->server.stop();
+        m_thread.join();
+    }
 }
 
 std::string UpdateServer::Host() const {
-    return "127.0.0.1:" + std::to_string(m_port);
+    const bool v6 = m_address.find(':') != std::string::npos;
+    return (v6 ? "[" + m_address + "]" : m_address) + ":" + std::to_string(m_port);
 }
 
 std::string UpdateServer::LastWono() const {

@@ -25,21 +25,22 @@ struct ServedReply {
 // 404 with a short text body.
 ServedReply NotFound();
 
-// A real HTTP server on 127.0.0.1 and a port of the system's choosing, running on its own
-// thread for the object's lifetime. It answers "/support/ssdfwdownload.asp?wono=..." from
-// its query handler and any other path from its file table; "{service}" in a body stands for
-// the server's own host:port.
+// A real HTTP server on a loopback address (127.0.0.1 unless told) and a port of the system's
+// choosing, running on its own thread for the object's lifetime. It answers
+// "/support/ssdfwdownload.asp?wono=..." from its query handler and any other path from its file
+// table; "{service}" in a body stands for the server's own host:port.
 class UpdateServer {
 public:
     using QueryHandler = std::function<ServedReply(const std::string& wono)>;
 
-    explicit UpdateServer(QueryHandler query = {});
+    explicit UpdateServer(QueryHandler query = {}, std::string address = "127.0.0.1");
     ~UpdateServer();
     UpdateServer(const UpdateServer&) = delete;
     UpdateServer& operator=(const UpdateServer&) = delete;
 
-    // "127.0.0.1:port"
+    // "127.0.0.1:port", "[::1]:port"
     std::string Host() const;
+    // -1 when the address could not be bound (nothing listens then).
     int Port() const { return m_port; }
     // Requests answered so far (any path).
     uint64_t Requests() const { return m_requests.load(); }
@@ -52,6 +53,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
+    std::string m_address;
     int m_port = 0;
     std::atomic<uint64_t> m_requests{0};
     mutable std::mutex m_mutex;

@@ -21,6 +21,23 @@ TEST(CliOutput, RowsJsonKeepsOrderAndEightBitText) {
     EXPECT_EQ(json[1]["value"], "\xC2\xB5s");
 }
 
+TEST(CliOutput, TerminalTextEscapesWhatCouldActOnATerminal) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://h/fw/A (1).bin", "http://h/fw/A (1).bin"},
+        {"\x1b]0;t\x07\x1b[31m", "\\x1B]0;t\\x07\\x1B[31m"},
+        {"a\tb\r\n\x7f", "a\\x09b\\x0D\\x0A\\x7F"},
+        {"\xe2\x80\x9c\xc3\xa9\xf0\x9f\x92\xbe", "\xe2\x80\x9c\xc3\xa9\xf0\x9f\x92\xbe"},  // UTF-8
+        {"\xc2\x9bm", "\\xC2\\x9Bm"},  // C1 CSI as UTF-8
+        {"\x9bm", "\\x9Bm"},           // ... and as a lone byte
+        {"\xe9t\xe9", "\\xE9t\\xE9"},  // Latin-1 is no UTF-8
+        // overlong, surrogate, cut short
+        {"\xc0\xaf\xed\xa0\x80\xe2\x80", "\\xC0\\xAF\\xED\\xA0\\x80\\xE2\\x80"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(TerminalText(text), shown) << text;
+    }
+}
+
 TEST(CliOutput, DriveNumbers) {
     EXPECT_EQ(ParseDrive("0"), 0);
     EXPECT_EQ(ParseDrive("15"), 15);

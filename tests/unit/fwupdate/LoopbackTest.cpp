@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "pages/fwupdate/DownloadEngine.h"
 #include "pages/fwupdate/UpdateQuery.h"
+#include "platform/HttpClient.h"
 #include "platform/sim/SimDevice.h"
 #include "platform/sim/SimPlatform.h"
 #include "platform/sim/UpdateServer.h"
@@ -213,6 +215,116 @@ TEST(Loopback, RefusedDestinationsSendNoRequest) {
         base + "/" + std::string(kDestinationMax - folder.Path().size() - 1, 'n');
     EXPECT_EQ(RunDownload(fits, folder.Path(), cancel, recorder).statusText.find("longer"),
               std::string::npos);
+}
+
+// An empty firmware file is a file like any other: announced as "Content-Length: 0", stored
+// and reported downloaded.
+TEST(Loopback, EmptyFileIsStoredAndReported) {
+    UpdateServer server;
+    server.SetFile("/fw/empty.bin", ServedReply{});
+    TempFolder folder;
+    std::atomic<int> cancel{0};
+    Recorder recorder;
+    recorder.total = 1;  // OnLength must say 0
+    const DownloadOutcome outcome =
+        RunDownload("http://" + server.Host() + "/fw/empty.bin", folder.Path(), cancel, recorder);
+    ASSERT_EQ(outcome.ending, DownloadEnding::Completed) << outcome.statusText;
+    EXPECT_EQ(outcome.statusText, "The file is downloaded at " + folder.Path() + "/empty.bin.");
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"empty.bin"});
+    EXPECT_EQ(fs::file_size(outcome.path), 0u);
+    EXPECT_EQ(recorder.total, 0u);
+}
+
+// The status and the length are known from the headers, before any of the body.
+TEST(Loopback, HeadBeforeTheBody) {
+    UpdateServer server;
+    ServedReply data;
+    data.body = Pattern(3000);
+    server.SetFile("/data", data);
+    server.SetFile("/empty", ServedReply{});
+    ServedReply missing = platform::sim::NotFound();
+    server.SetFile("/missing", missing);
+    const struct {
+        const char* path;
+        long status;
+        uint64_t length;
+    } cases[] = {{"/data", 200, 3000}, {"/empty", 200, 0}, {"/missing", 404, missing.body.size()}};
+    for (const auto& c : cases) {
+        platform::HttpClient client(platform::CacheUse::ForceReload);
+        int heads = 0;
+        uint64_t bodyBeforeHead = 0;
+        const platform::HttpResponse response = client.Get(
+            "http://" + server.Host() + c.path,
+            [&](const platform::HttpResponse&, std::string_view piece) {
+                bodyBeforeHead += heads == 0 ? piece.size() : 0;
+                return true;
+            },
+            [&](const platform::HttpResponse& head) {
+                ++heads;
+                EXPECT_EQ(head.status, c.status) << c.path;
+                EXPECT_EQ(head.length, std::optional<uint64_t>(c.length)) << c.path;
+                return true;
+            });
+        EXPECT_TRUE(response.delivered) << c.path << ": " << response.error;
+        EXPECT_EQ(heads, 1) << c.path;
+        EXPECT_EQ(bodyBeforeHead, 0u) << c.path;
+    }
+}
+
+// Sets environment variables for the scope (nullptr: unset) and restores them.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            const char* old = std::getenv(name);
+            m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+            value ? setenv(name, value, 1) : unsetenv(name);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : m_saved) {
+            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+// With a proxy set, every loopback address goes direct; any other address goes to the proxy.
+TEST(Loopback, LoopbackIsNeverProxied) {
+    UpdateServer proxy;  // whatever it is asked for came through it
+    const std::string proxyUrl = "http://" + proxy.Host();
+    ScopedEnvironment environment{
+        {"http_proxy", proxyUrl.c_str()}, {"no_proxy", nullptr}, {"NO_PROXY", nullptr}};
+    for (const char* address : {"127.0.0.1", "127.0.0.2", "127.45.6.7", "::1", "localhost"}) {
+        UpdateServer target({}, std::string_view(address) == "localhost" ? "127.0.0.1" : address);
+        if (target.Port() < 0) {
+            continue;  // no IPv6 loopback on this machine
+        }
+        ServedReply file;
+        file.body = "direct";
+        target.SetFile("/f", file);
+        const std::string host = std::string_view(address) == "localhost"
+                                     ? "localhost:" + std::to_string(target.Port())
+                                     : target.Host();
+        std::string body;
+        platform::HttpClient client(platform::CacheUse::Allowed);
+        const platform::HttpResponse response = client.Get(
+            "http://" + host + "/f", [&](const platform::HttpResponse&, std::string_view piece) {
+                body += piece;
+                return true;
+            });
+        EXPECT_EQ(response.status, 200) << address << ": " << response.error;
+        EXPECT_EQ(body, "direct") << address;
+    }
+    EXPECT_EQ(proxy.Requests(), 0u);
+    platform::HttpClient client(platform::CacheUse::Allowed);
+    client.SetTimeouts(5, 5);
+    const platform::HttpResponse viaProxy = client.Get(
+        "http://192.0.2.1/f", [](const platform::HttpResponse&, std::string_view) { return true; });
+    EXPECT_EQ(viaProxy.status, 404) << viaProxy.error;
+    EXPECT_EQ(proxy.Requests(), 1u);
 }
 
 TEST(Loopback, UnreachableServiceGivesCurlsText) {

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+
+#include <nlohmann/json.hpp>
 
 #include "cli/Command.h"
 #include "platform/sim/SimPlatform.h"
@@ -46,6 +50,27 @@ TEST(UpdateCli, OutcomesAndExitStatuses) {
     }
     EXPECT_EQ(fs::file_size(folder / "VQ41.bin"), 1048576u);
     fs::remove_all(folder);
+}
+
+// Control characters from the service reach the terminal only escaped; JSON keeps them.
+TEST(UpdateCli, NetworkTextIsEscapedOnTheTerminal) {
+    const std::string lab = testing::TempDir() + "escape-lab.json";
+    std::ofstream(lab) << R"({"machine": {"firmwareAnswers": [{"reply":
+        "P/N=X<br>Flash=F<br>Controller=C<br>Current FW version=NEW<br>Download Url=http://{service}/fw/\u001b]0;title\u0007A.bin<br>"}]},
+      "drives": [{"model": "VQ M500 SSD", "serial": "123456789012", "firmware": "OLD",
+                  "sectors": 1000}]})";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"--simulate=" + lab, "update", "0", "--yes"}, out, err), 6) << err.str();
+    const std::string text = out.str();
+    EXPECT_NE(text.find("/fw/\\x1B]0;title\\x07A.bin\n"), std::string::npos) << text;
+    EXPECT_EQ(std::count_if(text.begin(), text.end(),
+                            [](unsigned char c) { return c < 0x20 && c != '\n'; }),
+              0);
+
+    std::ostringstream json, jsonErr;
+    ASSERT_EQ(RunCli({"--simulate=" + lab, "--json", "update", "0", "--yes"}, json, jsonErr), 6);
+    EXPECT_NE(nlohmann::json::parse(json.str())["url"].get<std::string>().find("\x1b]0;title\a"),
+              std::string::npos);
 }
 
 }  // namespace

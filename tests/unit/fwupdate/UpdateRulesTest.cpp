@@ -42,8 +42,8 @@ TEST(UpdateRules, QueryUrlEscapesOnlyWhatCannotStandInAQuery) {
 }
 
 TEST(UpdateRules, LoopbackIsNeverProxied) {
-    EXPECT_EQ(platform::NoProxyList(nullptr), "localhost,127.0.0.1,::1");
-    EXPECT_EQ(platform::NoProxyList("corp.example"), "corp.example,localhost,127.0.0.1,::1");
+    EXPECT_EQ(platform::NoProxyList(nullptr), "localhost,127.0.0.0/8,::1");
+    EXPECT_EQ(platform::NoProxyList("corp.example"), "corp.example,localhost,127.0.0.0/8,::1");
     EXPECT_EQ(platform::NoProxyList("*"), "*");
 }
 
@@ -117,12 +117,36 @@ TEST(UpdateRules, FileNameAndDestination) {
 }
 
 TEST(UpdateRules, NetworkFileNamesThatCannotBeSaved) {
-    for (const char* name : {"", ".", "..", "a/b", "a\\b", "a\nb", "a\x7f", "tab\there"}) {
-        EXPECT_FALSE(RefuseFileName(name).empty()) << name;
-    }
-    EXPECT_FALSE(RefuseFileName(std::string("a\0b", 3)).empty());
-    for (const char* name : {"VQ41.bin", "..bin", "My Firmware.bin", "fw-\xc3\xa9.bin"}) {
-        EXPECT_EQ(RefuseFileName(name), "") << name;
+    using namespace std::string_literals;
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "names no file"},
+        {".", "names no file"},
+        {"..", "names no file"},
+        {".bashrc", "begins with"},
+        {"..bin", "begins with"},
+        {"a/b", "path separator"},
+        {"a\\b", "path separator"},
+        {"a\nb", "control character"},
+        {"a\x7f", "control character"},
+        {"tab\there", "control character"},
+        {"a\0b"s, "control character"},
+        {"fw-\xc3\xa9.bin", "other than letters"},
+        {"a%2Fb.bin", "other than letters"},
+        {"fw.bin?key=1", "other than letters"},
+        {"C:fw.bin", "other than letters"},
+        {std::string(kFileNameMax + 1, 'n'), "longer than 255"},
+        {"VQ41.bin", nullptr},
+        {"My Firmware.bin", nullptr},
+        {"fw_1.2-3+(b).bin.", nullptr},
+        {std::string(kFileNameMax, 'n'), nullptr},
+    };
+    for (const auto& [name, reason] : cases) {
+        const std::string why = RefuseFileName(name);
+        if (reason == nullptr) {
+            EXPECT_EQ(why, "") << name;
+        } else {
+            EXPECT_NE(why.find(reason), std::string::npos) << name << ": " << why;
+        }
     }
 }
 

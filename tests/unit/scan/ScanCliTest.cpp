@@ -100,8 +100,13 @@ TEST(ScanCli, VerboseJsonNamesWhyAReadWasNotDelivered) {
 }
 
 // Ctrl-C sent from another thread while the scan runs: the scan stops after the chunk in
-// progress and reports it, and the default action is back afterwards.
+// progress and reports it, and the default action is back afterwards. The test starts from the
+// default action itself: a runner started in the background hands SIGINT down ignored.
 TEST(ScanCli, InterruptStopsTheScan) {
+    struct sigaction inherited {};
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    sigaction(SIGINT, &byDefault, &inherited);
     const std::string lab = testing::TempDir() + "slow-scan-lab.json";
     std::ofstream(lab) << R"({"drives": [{"model": "VQ S300 SSD 128GB", "sectors": 1000000,
                                           "readLatencyMicroseconds": 2000}]})";
@@ -109,7 +114,7 @@ TEST(ScanCli, InterruptStopsTheScan) {
         for (int i = 0; i < 2000; ++i) {
             struct sigaction current {};
             sigaction(SIGINT, nullptr, &current);
-            if (current.sa_handler != SIG_DFL) {
+            if (current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN) {
                 kill(getpid(), SIGINT);
                 return;
             }
@@ -125,6 +130,7 @@ TEST(ScanCli, InterruptStopsTheScan) {
     struct sigaction after {};
     sigaction(SIGINT, nullptr, &after);
     EXPECT_EQ(after.sa_handler, SIG_DFL);
+    sigaction(SIGINT, &inherited, nullptr);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <fstream>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -75,6 +76,14 @@ TEST(TrimCli, StatusLineExitStatusAndErrors) {
          "Status: the TRIM state of this system could not be read\n",
          "Error: Launch failed\n",
          true},
+        // A switch that printed nothing is not reported as done.
+        {{"trim", "on"},
+         LabTrimCommand::WritesNothing,
+         1,
+         12,
+         "Status: the TRIM state of this system could not be read\n",
+         "",
+         true},
         {{"trim", "sideways"}, LabTrimCommand::Works, 1, ExitUsage, "", "", true},
     };
     for (const Case& c : cases) {
@@ -89,6 +98,17 @@ TEST(TrimCli, StatusLineExitStatusAndErrors) {
     const auto document = nlohmann::json::parse(RunOnLab({"--json", "trim", "on"}, false).out);
     EXPECT_EQ(document["state"], "enabled");
     EXPECT_EQ(document["status"], "Status: TRIM is enabled on this system");
+}
+
+TEST(TrimCli, SavedLabKeepsTheSwitchedSetting) {
+    const std::string lab = testing::TempDir() + "trim-lab.json";
+    const std::string saved = testing::TempDir() + "trim-lab-saved.json";
+    std::ofstream(lab) << R"({"machine": {"trimEnabled": true}})";
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"--simulate=" + lab, "--save-lab", saved, "trim", "off"}, out, err), 10)
+        << err.str();
+    std::ifstream file(saved);
+    EXPECT_EQ(nlohmann::json::parse(file)["machine"]["trimEnabled"], false);
 }
 
 TEST(OsCli, DisplayLineAndTrimOffer) {

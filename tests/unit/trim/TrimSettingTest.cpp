@@ -127,8 +127,9 @@ TEST(TrimSetting, LabCommandsThroughTheRunner) {
         {LabTrimCommand::CannotStart, true, false, kTrimUnknown, true, true},
         {LabTrimCommand::WritesNothing, true, std::nullopt, kTrimUnknown, false, true},
         {LabTrimCommand::NoNumber, false, std::nullopt, kTrimUnknown, false, false},
-        // A switch that ran but reported no number: the requested state stands in.
-        {LabTrimCommand::NoNumber, true, false, kTrimDisabled, false, true},
+        // A switch that ran but reported no number: not read, never the requested state.
+        {LabTrimCommand::NoNumber, true, false, kTrimUnknown, false, true},
+        {LabTrimCommand::WritesNothing, false, true, kTrimUnknown, false, false},
     };
     TempFolder folder;
     std::ofstream(folder.Path() / "trim.tmp") << "DisableDeleteNotify = 1\n";
@@ -173,6 +174,7 @@ public:
 };
 
 TEST(TrimSetting, HostCommandsDriveSystemctl) {
+    const std::string kTwice = "is-enabled fstrim.timer\nis-enabled fstrim.timer\n";
     struct Case {
         std::optional<bool> turnOn;
         std::string stateBefore;
@@ -184,9 +186,12 @@ TEST(TrimSetting, HostCommandsDriveSystemctl) {
         {std::nullopt, "disabled", kTrimDisabled, "is-enabled fstrim.timer\n"},
         {std::nullopt, "masked", kTrimDisabled, "is-enabled fstrim.timer\n"},
         {std::nullopt, "not-found", kTrimUnknown, "is-enabled fstrim.timer\n"},
-        {true, "disabled", kTrimEnabled, "enable --now fstrim.timer\nis-enabled fstrim.timer\n"},
-        {false, "enabled", kTrimDisabled, "disable --now fstrim.timer\nis-enabled fstrim.timer\n"},
-        {true, "masked", kTrimDisabled, "enable --now fstrim.timer\nis-enabled fstrim.timer\n"},
+        // The switch reports the state, then the state is read back.
+        {true, "disabled", kTrimEnabled, "enable --now fstrim.timer\n" + kTwice},
+        {false, "enabled", kTrimDisabled, "disable --now fstrim.timer\n" + kTwice},
+        {true, "masked", kTrimDisabled, "enable --now fstrim.timer\n" + kTwice},
+        // The switch reports no state: nothing is read back.
+        {true, "not-found", kTrimUnknown, "enable --now fstrim.timer\nis-enabled fstrim.timer\n"},
     };
     TempFolder folder;
     const fs::path bin = folder.Path() / "bin";
@@ -195,7 +200,7 @@ TEST(TrimSetting, HostCommandsDriveSystemctl) {
         << "#!/bin/sh\n"
            "echo \"$*\" >> \"$FAKE_DIR/calls\"\n"
            "case $1 in\n"
-           "enable) read -r s < \"$FAKE_DIR/state\"; [ \"$s\" = masked ] && exit 1; "
+           "enable) read -r s < \"$FAKE_DIR/state\"; case $s in masked|not-found) exit 1 ;; esac; "
            "echo enabled > \"$FAKE_DIR/state\" ;;\n"
            "disable) echo disabled > \"$FAKE_DIR/state\" ;;\n"
            "is-enabled) read -r s < \"$FAKE_DIR/state\"; echo \"$s\"; "
