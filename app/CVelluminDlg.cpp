@@ -1,5 +1,9 @@
 #include "app/CVelluminDlg.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
@@ -73,6 +77,8 @@ void SetUpReport(controls::CSelectListCtrl& list, int featureWidth, int contentW
     list.InsertColumn(0, "", controls::CSelectListCtrl::Align::Left, 1);
     list.InsertColumn(1, "Feature", controls::CSelectListCtrl::Align::Left, featureWidth);
     list.InsertColumn(2, "Content", controls::CSelectListCtrl::Align::Left, contentWidth);
+    // The values take the room the labels leave: no value runs under the scroll bar.
+    list.SetLastColumnFills(true);
     list.SetBkColor(kPageBackground);
 }
 
@@ -122,6 +128,10 @@ bool CVelluminDlg::OnInitDialog() {
 
     m_list.SetExtendedStyle(controls::CSelectListCtrl::kFullRowSelect);
     m_list.InsertColumn(0, " ", controls::CSelectListCtrl::Align::Center, 220);
+    // One column as wide as the list inside its scroll bar: a row is never cut at the right
+    // edge; a long one is drawn smaller, and one still too long shows whole as a tooltip.
+    m_list.SetLastColumnFills(true);
+    m_list.SetShrinkToFit(true);
     m_list.SetHeaderVisible(false);
     m_list.SetBkColor(Qt::black);
 
@@ -137,9 +147,36 @@ bool CVelluminDlg::OnInitDialog() {
     m_list.setFont(PointFont(115));
     connect(&m_list, &controls::CSelectListCtrl::ItemChanged, this, &CVelluminDlg::OnDriveSelected);
 
+    SetTabOrder();
     MarkSelectedRow();
     ShowFeaturePage(m_nCurrentPage);
     return true;
+}
+
+// Tab goes in reading order: the drive list, the feature buttons row by row, the controls of
+// the page on show (the hidden pages' controls are skipped), then home, About and refresh.
+void CVelluminDlg::SetTabOrder() {
+    std::vector<QWidget*> chain{&m_list};
+    std::vector<QWidget*> features;
+    for (auto& button : m_btnPage) {
+        features.push_back(&button);
+    }
+    std::stable_sort(features.begin(), features.end(), [](const QWidget* a, const QWidget* b) {
+        return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    chain.insert(chain.end(), features.begin(), features.end());
+    for (const auto& page : m_pages) {
+        for (const auto& control : page->Template().controls) {
+            QWidget* item = page->Item(control.id);
+            if (item != nullptr && (item->focusPolicy() & Qt::TabFocus)) {
+                chain.push_back(item);
+            }
+        }
+    }
+    chain.insert(chain.end(), {&m_btnHome, &m_btnAbout, &m_btnRefresh});
+    for (size_t i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
 }
 
 void CVelluminDlg::DiscoverDrives() {
@@ -170,6 +207,7 @@ void CVelluminDlg::CreatePages() {
         // A screen reader names the page area after the feature button that shows it.
         page->setAccessibleName(m_btnPage[n - 1].text());
         page->setHidden(true);
+        connect(page.get(), &FeaturePage::WorkEnded, this, &CVelluminDlg::OnPageWorkEnded);
         m_pages[n - 1] = std::move(page);
     }
     if (auto* info = DriveInfoPage()) {
@@ -334,6 +372,9 @@ void CVelluminDlg::OnDriveSelected(int /*row*/) {
     // Without a drive, showing the page puts the no-device row back.
     if (m_drives.count > 0) {
         const int drive = m_drives.DriveOfRow(m_nSelectedRow);
+        if (auto* scan = ScanPage(); scan && scan->PhysicalDrive() != drive) {
+            scan->ClearFinishedScan();
+        }
         for (auto& page : m_pages) {
             page->SetPhysicalDrive(drive);
         }
@@ -356,12 +397,28 @@ void CVelluminDlg::Refresh() {
     ShowFeaturePage(m_nCurrentPage);
 }
 
-bool CVelluminDlg::StopPagesForLeaving() {
-    for (auto& page : m_pages) {
+bool CVelluminDlg::HasUnstoppableWork() const {
+    for (const auto& page : m_pages) {
         if (page && page->IsBusy() && !page->CanStop()) {
-            MessageBox(kEraseRunning, "Vellumin", mb::kOk | mb::kIconExclamation);
-            return false;
+            return true;
         }
+    }
+    return false;
+}
+
+// The refusal stays on screen only while it is true: the erase ending closes it.
+void CVelluminDlg::OnPageWorkEnded() {
+    if (m_bRefusingToLeave && !HasUnstoppableWork()) {
+        DismissMessageBoxes(this);
+    }
+}
+
+bool CVelluminDlg::StopPagesForLeaving() {
+    if (HasUnstoppableWork()) {
+        m_bRefusingToLeave = true;
+        MessageBox(kEraseRunning, "Vellumin", mb::kOk | mb::kIconExclamation);
+        m_bRefusingToLeave = false;
+        return false;
     }
     for (auto& page : m_pages) {
         if (page && page->IsBusy()) {

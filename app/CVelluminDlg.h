@@ -84,10 +84,13 @@ protected:
 private:
     void DiscoverDrives();
     void CreatePages();
+    void SetTabOrder();
     void DestroyPages();
     // False when a page's work may not be interrupted now (the user is told why); otherwise
     // stops what runs and answers true.
     bool StopPagesForLeaving();
+    bool HasUnstoppableWork() const;
+    void OnPageWorkEnded();
     void EndVisit(int result);
     void OnDriveSelected(int row);
     void Refresh();
@@ -116,6 +119,7 @@ private:
 
     vellumin::ata::DriveTable m_drives;
     bool m_noticeShown = false;  // the no-device notice, once per discovery
+    bool m_bRefusingToLeave = false;  // the "erase in progress" box is open
     std::array<std::unique_ptr<vellumin::ui::FeaturePage>, kPageCount> m_pages;
     PageFactory m_pageFactory;
     int m_nCurrentPage = 1;

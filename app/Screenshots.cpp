@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -63,9 +64,17 @@ private:
                 return;
             }
             if (m_onlyPage == 0) {
-                // Hover over the DRIVE bar, so its description shows too.
-                controls::CGdipButtonEvent hover(CVelluminPre::kMsgCursorPos, 600, 120);
-                QCoreApplication::sendEvent(home, &hover);
+                // The mouse on the DRIVE bar: its hover look (a tick later, once the bar has
+                // seen the mouse rest) and its description.
+                QWidget* bar = home->Item(CVelluminPre::kPageButtons[0]);
+                if (!m_hovered && bar != nullptr) {
+                    const QPointF at(bar->width() / 2.0, bar->height() / 2.0);
+                    QMouseEvent move(QEvent::MouseMove, at, bar->mapToGlobal(at), Qt::NoButton,
+                                     Qt::NoButton, Qt::NoModifier);
+                    QCoreApplication::sendEvent(bar, &move);
+                    m_hovered = true;
+                    return;
+                }
                 Save(*home, "home");
             }
             m_page = m_onlyPage == 0 ? 1 : m_onlyPage;
@@ -258,6 +267,7 @@ private:
     int m_onlyPage;  // set: only that page is shot, the home screen is skipped
     int m_page = 0;
     int m_settle = 0;
+    bool m_hovered = false;
     int m_erase = 0;  // 0: not yet at the erase states
     int m_eraseRows[ShotCount] = {-1, -1, -1};
 };

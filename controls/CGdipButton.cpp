@@ -5,9 +5,12 @@
 
 #include <QAccessibleWidget>
 #include <QCoreApplication>
+#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <vector>
+
+#include "ui/FocusMark.h"
 
 namespace vellumin::controls {
 
@@ -227,6 +230,22 @@ void CGdipButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(0, 0, *surface);
+    if (ShowsFocusMark()) {
+        vellumin::ui::DrawFocusMark(p, rect());
+    }
+}
+
+// As on the desktop, the mark shows where the keyboard moved the focus, not after a click.
+void CGdipButton::focusInEvent(QFocusEvent* e) {
+    m_bKeyboardFocus = e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(e);
+    update();
+}
+
+void CGdipButton::focusOutEvent(QFocusEvent* e) {
+    m_bKeyboardFocus = false;
+    QAbstractButton::focusOutEvent(e);
+    update();
 }
 
 void CGdipButton::mouseMoveEvent(QMouseEvent* e) {

@@ -96,6 +96,9 @@ public:
     bool IsLatched() const { return m_bLatched; }
     bool IsHover() const { return m_bHover; }
 
+    // The focus mark is drawn over the look while the keyboard (Tab, Shift+Tab) put the focus here.
+    bool ShowsFocusMark() const { return m_bKeyboardFocus && hasFocus(); }
+
     // The look chosen at the last paint (None before the first, or without a normal image).
     Look ShownLook() const { return m_pShown; }
     // The rendered surfaces, in the button's size times the device pixel ratio of its screen at
@@ -115,6 +118,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 
 private:
     void RenderSurfaces();
@@ -126,6 +131,7 @@ private:
     bool m_bSurfacesReady = false;
     bool m_bHover = false;
     bool m_bTracking = false;
+    bool m_bKeyboardFocus = false;
     std::unique_ptr<CGdiPlusBitmapResource> m_imgNormal;
     std::unique_ptr<CGdiPlusBitmapResource> m_imgPressed;
     std::unique_ptr<CGdiPlusBitmapResource> m_imgHover;

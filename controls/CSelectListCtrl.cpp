@@ -1,11 +1,15 @@
 #include "controls/CSelectListCtrl.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <QToolTip>
+
+#include "ui/FocusMark.h"
 
 namespace vellumin::controls {
 
@@ -27,16 +31,28 @@ public:
             p->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
             p->drawLine(option.rect.topRight(), option.rect.bottomRight());
         }
-        const QRect text = option.rect.adjusted(4, 0, -4, 0);
+        const QRect text = option.rect.adjusted(CSelectListCtrl::kCellPadding, 0,
+                                                -CSelectListCtrl::kCellPadding, 0);
         const QVariant align = m_list->model()->headerData(index.column(), Qt::Horizontal,
                                                            Qt::TextAlignmentRole);
         const int flags =
             (align.isValid() ? align.toInt() & Qt::AlignHorizontal_Mask : int(Qt::AlignLeft)) |
             Qt::AlignVCenter | Qt::TextSingleLine;
-        p->setFont(option.font);
+        const QString value = CSelectListCtrl::ShownText(index.data(Qt::DisplayRole).toString());
+        const QFont font = m_list->FontFor(value, text.width());
+        const QFontMetrics metrics(font);
+        p->setFont(font);
         p->setPen(CSelectListCtrl::TextColor());
-        const QString value = index.data(Qt::DisplayRole).toString();
-        p->drawText(text, flags, option.fontMetrics.elidedText(value, Qt::ElideRight, text.width()));
+        p->drawText(text, flags, metrics.elidedText(value, Qt::ElideRight, text.width()));
+        // Where the keyboard is: the chosen row of a highlighting list that has the focus.
+        if (m_list->ShowsFocusMark() && m_list->GetHighlight() &&
+            index.row() == m_list->GetChosenRow()) {
+            QRect row = option.rect;
+            if (index.column() == 0) {
+                row.setRight(m_list->viewport()->width() - 1);
+            }
+            vellumin::ui::DrawFocusMark(*p, row);
+        }
         p->restore();
     }
 
@@ -200,6 +216,7 @@ void CSelectListCtrl::mouseMoveEvent(QMouseEvent* e) {
 }
 
 void CSelectListCtrl::keyPressEvent(QKeyEvent* e) {
+    m_bKeyboardFocus = true;
     switch (e->key()) {
         // Neither may step to another row (and so another drive): Tab with no other control to
         // go to ends here, and Space would select the current cell and search for a blank.
@@ -233,6 +250,104 @@ void CSelectListCtrl::keyPressEvent(QKeyEvent* e) {
     }
     viewport()->update();
     QTableWidget::keyPressEvent(e);
+}
+
+QString CSelectListCtrl::ShownText(const QString& text) {
+    // Trailing blanks (of a padded drive field) show as nothing but would still push the text
+    // into the cut-off mark.
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace()) {
+        --end;
+    }
+    return text.left(end);
+}
+
+QFont CSelectListCtrl::FontFor(const QString& text, int room) const {
+    QFont shown = font();
+    if (!m_bShrinkToFit || shown.pixelSize() <= 0) {
+        return shown;
+    }
+    // Down to four fifths of the list's size; a text that needs less is cut after all.
+    const int full = shown.pixelSize();
+    for (int size = full; size >= (full * 4 + 4) / 5; --size) {
+        shown.setPixelSize(size);
+        if (QFontMetrics(shown).horizontalAdvance(text) <= room) {
+            break;
+        }
+    }
+    return shown;
+}
+
+void CSelectListCtrl::SetShrinkToFit(bool shrink) {
+    m_bShrinkToFit = shrink;
+    viewport()->update();
+}
+
+bool CSelectListCtrl::IsCellCut(int row, int column) const {
+    const QModelIndex index = model()->index(row, column);
+    if (!index.isValid()) {
+        return false;
+    }
+    const int room = visualRect(index).width() - 2 * kCellPadding;
+    const QString text = ShownText(GetItemText(row, column));
+    return QFontMetrics(FontFor(text, room)).horizontalAdvance(text) > room;
+}
+
+void CSelectListCtrl::FitColumnToText(int column) {
+    if (column < 0 || column >= columnCount()) {
+        return;
+    }
+    int widest = 0;
+    for (int row = 0; row < rowCount(); ++row) {
+        const QString text = ShownText(GetItemText(row, column));
+        widest = std::max(widest, fontMetrics().horizontalAdvance(text));
+    }
+    if (widest + 2 * kCellPadding > columnWidth(column)) {
+        setColumnWidth(column, widest + 2 * kCellPadding);
+    }
+}
+
+void CSelectListCtrl::SetLastColumnFills(bool fills) {
+    // Stretch, unlike the header's stretch-last-section, also narrows the column to the room
+    // left, so nothing of it lies under the scroll bar.
+    if (const int last = columnCount() - 1; last >= 0) {
+        horizontalHeader()->setSectionResizeMode(
+            last, fills ? QHeaderView::Stretch : QHeaderView::Interactive);
+    }
+    // Nothing lies beyond the last column then; a cell too narrow has its tooltip.
+    setHorizontalScrollBarPolicy(fills ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+}
+
+// A cell too narrow for its text shows the whole text as a tooltip.
+bool CSelectListCtrl::viewportEvent(QEvent* e) {
+    if (e->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(e);
+        const QModelIndex index = indexAt(help->pos());
+        if (index.isValid() && IsCellCut(index.row(), index.column())) {
+            const QString text = ShownText(GetItemText(index.row(), index.column()));
+            QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    return QTableWidget::viewportEvent(e);
+}
+
+// Typing never chooses a row (the item view would jump to the next row starting with the
+// letter, or with the blank the rows begin with for Space): rows move by click and arrow key.
+void CSelectListCtrl::keyboardSearch(const QString&) {}
+
+void CSelectListCtrl::focusInEvent(QFocusEvent* e) {
+    m_bKeyboardFocus = e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason;
+    QTableWidget::focusInEvent(e);
+    viewport()->update();
+}
+
+void CSelectListCtrl::focusOutEvent(QFocusEvent* e) {
+    m_bKeyboardFocus = false;
+    QTableWidget::focusOutEvent(e);
+    viewport()->update();
 }
 
 void CSelectListCtrl::changeEvent(QEvent* e) {

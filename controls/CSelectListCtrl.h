@@ -27,6 +27,8 @@ public:
     // Extended styles (list-view values).
     static constexpr int kGridLines = 0x01;
     static constexpr int kFullRowSelect = 0x20;
+    // Pixels between a cell's edge and its text, on either side.
+    static constexpr int kCellPadding = 4;
 
     static QColor TextColor() { return QColor(255, 255, 255); }
     static QColor CellColor() { return QColor(1, 41, 108); }
@@ -68,9 +70,30 @@ public:
     // Cell background as painted now.
     QColor CellBackground(int row) const;
 
+    // The chosen row carries the focus mark while the keyboard is at work in the list (focus by
+    // Tab or Shift+Tab, or a key pressed in it), as desktop lists hide it after a click.
+    bool ShowsFocusMark() const { return m_bKeyboardFocus && hasFocus(); }
+
     // The built-in (unpainted) selection, for the owner's notion of the selected row.
     int GetSelectedRow() const;
     void SetSelectedRow(int row);
+
+    // The text a cell shows for `text`: without trailing blanks.
+    static QString ShownText(const QString& text);
+    // Whether the cell is too narrow for its text (it then shows it whole as a tooltip).
+    bool IsCellCut(int row, int column) const;
+    // Widens the column to its widest text; never narrows it.
+    void FitColumnToText(int column);
+    // The last column (of those inserted so far) takes whatever width the others leave.
+    void SetLastColumnFills(bool fills);
+    // A text too wide for its cell is drawn in a smaller size (down to four fifths) before
+    // it is cut.
+    void SetShrinkToFit(bool shrink);
+    // The font a cell `room` pixels wide draws `text` in.
+    QFont FontFor(const QString& text, int room) const;
+
+    // Typing does not move the selection (see the source).
+    void keyboardSearch(const QString& search) override;
 
 signals:
     // A row became selected (by click, key or SetSelectedRow).
@@ -80,7 +103,10 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    bool viewportEvent(QEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
 
 private:
     void FitRowHeight();
@@ -88,6 +114,8 @@ private:
     int m_nChosenRow = 0;
     int m_nChosenColumn = 0;
     bool m_bHighlight = false;
+    bool m_bKeyboardFocus = false;
+    bool m_bShrinkToFit = false;
     int m_exStyle = 0;
 };
 

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include "ui/FocusMark.h"
+
 namespace vellumin::ui {
 
 BitmapButton::BitmapButton(QWidget* parent) : QAbstractButton(parent) {}
@@ -43,8 +45,13 @@ void BitmapButton::paintEvent(QPaintEvent*) {
     case Look::Focus: shown = m_focus.isNull() ? &m_normal : &m_focus; break;
     case Look::Normal: break;
     }
+    QPainter painter(this);
     if (!shown->isNull()) {
-        QPainter(this).drawPixmap(0, 0, *shown);
+        painter.drawPixmap(0, 0, *shown);
+    }
+    // A button without a focus bitmap would not show the focus at all.
+    if (CurrentLook() == Look::Focus && m_focus.isNull()) {
+        DrawFocusMark(painter, rect());
     }
 }
 

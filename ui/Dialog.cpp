@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,12 +41,22 @@ Dialog::Dialog(const DialogTemplate& dialogTemplate, QWidget* parent)
 
 Dialog::~Dialog() = default;
 
+// The loop is the window's own, not QDialog::exec's: that one also ends when the window is
+// hidden, and the home screen hides itself while the main window runs inside its loop. Here,
+// as with a dialog's message loop, only EndDialog ends it.
 int Dialog::DoModal() {
     Build();
     if (!m_ended) {
+        QEventLoop loop;
+        m_loop = &loop;
         m_running = true;
-        exec();
+        const bool wasModal = testAttribute(Qt::WA_ShowModal);
+        setAttribute(Qt::WA_ShowModal, true);
+        show();
+        loop.exec(QEventLoop::DialogExec);
+        setAttribute(Qt::WA_ShowModal, wasModal);
         m_running = false;
+        m_loop = nullptr;
     }
     m_ended = false;
     return m_result;
@@ -64,6 +75,7 @@ void Dialog::EndDialog(int result) {
         m_ended = true;
         if (m_running) {
             QDialog::done(result);
+            m_loop->exit(result);
         }
     });
 }
@@ -345,7 +357,8 @@ void Dialog::keyPressEvent(QKeyEvent* event) {
         return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (auto* button = qobject_cast<QPushButton*>(focusWidget());
+        // The confirm key presses the focused button, skinned ones included.
+        if (auto* button = qobject_cast<QAbstractButton*>(focusWidget());
             button && button->isEnabled() && isAncestorOf(button)) {
             button->click();
             return;

@@ -10,6 +10,7 @@
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
 
+class QEventLoop;
 class QTimer;
 
 namespace vellumin::ui {
@@ -128,6 +129,7 @@ private:
     bool m_built = false;
     bool m_ended = false;
     bool m_running = false;
+    QEventLoop* m_loop = nullptr;  // the modal loop while DoModal runs
     int m_result = 0;
 };
 

@@ -44,6 +44,10 @@ public:
     // The main window: the page's parent's parent. Workers lock its controls by id.
     Dialog* MainWindow() const;
 
+signals:
+    // A worker the page ran has ended and the page is no longer busy with it.
+    void WorkEnded();
+
 private:
     platform::Platform& m_platform;
 

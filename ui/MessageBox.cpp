@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QMessageBox>
 #include <QPointer>
@@ -21,8 +22,25 @@ QtMessageBoxes& RealBoxes() {
 
 }  // namespace
 
+int CautiousAnswer(unsigned flags) {
+    switch (flags & mb::kButtonMask) {
+    case mb::kOk: return kIdOk;
+    case mb::kYesNo: return kIdNo;
+    default: return kIdCancel;
+    }
+}
+
 int QtMessageBoxes::Show(const MessageBoxRequest& request) {
     QMessageBox box(request.owner);
+    bool dismissed = false;
+    m_open.emplace_back(request.owner, [&] {
+        dismissed = true;
+        box.done(QMessageBox::Cancel);
+    });
+    struct Forget {
+        std::vector<std::pair<const QWidget*, std::function<void()>>>& open;
+        ~Forget() { open.pop_back(); }  // boxes nest: the last one shown ends first
+    } forget{m_open};
     box.setWindowTitle(QString::fromStdString(request.caption));
     box.setText(QString::fromStdString(request.text));
     switch (request.flags & mb::kIconMask) {
@@ -49,11 +67,14 @@ int QtMessageBoxes::Show(const MessageBoxRequest& request) {
     if (!request.note.empty()) {
         box.setInformativeText(QString::fromStdString(request.note));
     }
-    const int result = box.exec();
+    const int clicked = box.exec();
+    if (dismissed) {
+        return CautiousAnswer(request.flags);
+    }
     if (extra != nullptr && box.clickedButton() == extra) {
         return kIdExtra;
     }
-    switch (result) {
+    switch (clicked) {
     case QMessageBox::Ok: return kIdOk;
     case QMessageBox::Yes: return kIdYes;
     case QMessageBox::No: return kIdNo;
@@ -61,19 +82,59 @@ int QtMessageBoxes::Show(const MessageBoxRequest& request) {
     }
 }
 
+void QtMessageBoxes::Dismiss(const QWidget* owner) {
+    // Copied first: closing a box lets its Show return and forget it.
+    std::vector<std::function<void()>> closers;
+    for (const auto& [boxOwner, close] : m_open) {
+        if (boxOwner == owner) {
+            closers.push_back(close);
+        }
+    }
+    for (const auto& close : closers) {
+        close();
+    }
+}
+
 int ScriptedMessageBoxes::Show(const MessageBoxRequest& request) {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     m_shown.push_back(request);
+    if (m_holdNext) {
+        m_holdNext = false;
+        m_held = request.owner;
+        m_heldDismissed = false;
+        lock.unlock();
+        // The owner's window goes on running under the box, as under a real one.
+        WaitUntil([this] {
+            std::lock_guard wait(m_mutex);
+            return m_heldDismissed;
+        });
+        return CautiousAnswer(request.flags);
+    }
     if (!m_answers.empty()) {
         const int answer = m_answers.front();
         m_answers.pop_front();
         return answer;
     }
-    switch (request.flags & mb::kButtonMask) {
-    case mb::kOk: return kIdOk;
-    case mb::kYesNo: return kIdNo;
-    default: return kIdCancel;
+    return CautiousAnswer(request.flags);
+}
+
+void ScriptedMessageBoxes::HoldNextUntilDismissed() {
+    std::lock_guard lock(m_mutex);
+    m_holdNext = true;
+}
+
+void ScriptedMessageBoxes::Dismiss(const QWidget* owner) {
+    std::lock_guard lock(m_mutex);
+    if (m_held != nullptr && m_held == owner && !m_heldDismissed) {
+        m_heldDismissed = true;
+        m_held = nullptr;
+        ++m_dismissed;
     }
+}
+
+size_t ScriptedMessageBoxes::Dismissed() const {
+    std::lock_guard lock(m_mutex);
+    return m_dismissed;
 }
 
 void ScriptedMessageBoxes::Answer(int answer) {
@@ -104,6 +165,7 @@ void ScriptedMessageBoxes::Clear() {
     std::lock_guard lock(m_mutex);
     m_shown.clear();
     m_answers.clear();
+    m_holdNext = false;
 }
 
 MessageBoxes& CurrentMessageBoxes() {
@@ -135,5 +197,7 @@ int MessageBox(const MessageBoxRequest& request) {
     });
     return answer;
 }
+
+void DismissMessageBoxes(const QWidget* owner) { CurrentMessageBoxes().Dismiss(owner); }
 
 }  // namespace vellumin::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -48,11 +49,21 @@ public:
     virtual ~MessageBoxes() = default;
     // Called on the UI thread; returns the answer (kIdOk, kIdYes, ...).
     virtual int Show(const MessageBoxRequest& request) = 0;
+    // Closes the boxes of `owner` that are open now, as if the user had given the cautious
+    // answer: for a box whose text has stopped being true. UI thread.
+    virtual void Dismiss(const QWidget* owner) = 0;
 };
+
+// The answer of a box closed without a choice: OK for a single button, else No or Cancel.
+int CautiousAnswer(unsigned flags);
 
 class QtMessageBoxes final : public MessageBoxes {
 public:
     int Show(const MessageBoxRequest& request) override;
+    void Dismiss(const QWidget* owner) override;
+
+private:
+    std::vector<std::pair<const QWidget*, std::function<void()>>> m_open;  // owner, close
 };
 
 // Records every box and answers from a queue; with the queue empty it answers the box's
@@ -60,6 +71,11 @@ public:
 class ScriptedMessageBoxes final : public MessageBoxes {
 public:
     int Show(const MessageBoxRequest& request) override;
+    // The next box stays open (its owner's window keeps running) until it is dismissed; it
+    // then answers the cautious choice.
+    void HoldNextUntilDismissed();
+    void Dismiss(const QWidget* owner) override;
+    size_t Dismissed() const;
     void Answer(int answer);
     std::vector<MessageBoxRequest> Shown() const;
     std::vector<std::string> Texts() const;
@@ -70,6 +86,10 @@ private:
     mutable std::mutex m_mutex;
     std::deque<int> m_answers;
     std::vector<MessageBoxRequest> m_shown;
+    bool m_holdNext = false;
+    const QWidget* m_held = nullptr;  // the owner of the box held open, if any
+    bool m_heldDismissed = false;
+    size_t m_dismissed = 0;
 };
 
 // The seam in use (QtMessageBoxes unless a test installed another).
@@ -92,5 +112,7 @@ private:
 int MessageBox(QWidget* owner, const std::string& text, const std::string& caption,
                unsigned flags = mb::kOk);
 int MessageBox(const MessageBoxRequest& request);
+// Closes the open message boxes of `owner` (UI thread); each answers its cautious choice.
+void DismissMessageBoxes(const QWidget* owner);
 
 }  // namespace vellumin::ui

@@ -294,6 +294,7 @@ void CSecureErase::FinishFlow(int flow) {
     m_hWorker.join();  // the worker is past its last call to this page
     m_lastFlow = std::move(m_workerFlow);
     m_bFlowRunning = false;
+    emit WorkEnded();
 }
 
 void CSecureErase::StopAndWait() {

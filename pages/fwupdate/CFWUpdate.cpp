@@ -139,11 +139,13 @@ void CFWUpdate::SetCancelLook() {
 }
 
 void CFWUpdate::StartUpdateQuery(const ata::IdentifyBlock& identify) {
+    if (IsBusy()) {
+        // The running query or download goes on, and the page keeps showing its state (the
+        // Cancel look, a cancel already asked for) until it ends.
+        return;
+    }
     SetIdleLook();
     m_bCancel.store(0);
-    if (IsBusy()) {
-        return;  // the running query or download goes on
-    }
     m_szDownloadUrl.clear();
     m_pIdentify = &identify;
     for (int id : {IDC_PROGRESS, IDC_FOLDER, IDC_BROWSE, IDC_DOWNLOAD}) {

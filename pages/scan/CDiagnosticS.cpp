@@ -30,9 +30,10 @@ constexpr ui::ControlTemplate kControls[] = {
 };
 constexpr ui::DialogTemplate kTemplate{CDiagnosticS::kDialogId, 315, 156, "", ui::Child, kControls};
 
-// The main window's buttons a running scan locks: the five other feature pages, home and
-// refresh. Its own page button, About and the drive list stay as they are.
-constexpr int kLockedMainControls[] = {1001, 1002, 1004, 1005, 1006, 1022, 1026};
+// The main window's controls a running scan locks: the five other feature pages, home, refresh
+// and the drive list, so the page never shows one drive selected and another one's scan. Its
+// own page button and About stay as they are.
+constexpr int kLockedMainControls[] = {1001, 1002, 1004, 1005, 1006, 1022, 1026, 1000};
 // What a page shown or hidden while idle hides, so it offers only the scan buttons again.
 constexpr int kResultControls[] = {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
                                    CDiagnosticS::IDC_ELAPSED,  CDiagnosticS::IDC_STOP,  CDiagnosticS::IDC_RESULT};
@@ -258,7 +259,9 @@ void CDiagnosticS::OnTimer(int id) {
     SetItemText(IDC_ELAPSED, scan::ElapsedTimeText(m_nElapsed));
 }
 
-void CDiagnosticS::OnShowWindow(bool) {
+void CDiagnosticS::OnShowWindow(bool) { ClearFinishedScan(); }
+
+void CDiagnosticS::ClearFinishedScan() {
     if (m_bScanning) {
         return;
     }

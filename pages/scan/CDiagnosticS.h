@@ -40,6 +40,9 @@ public:
     ~CDiagnosticS() override;
 
     bool IsBusy() const override { return m_bScanning; }
+    // Back to the bare scan buttons, unless a scan runs: a finished scan's results belong to
+    // the drive it read, so they go when another drive is chosen.
+    void ClearFinishedScan();
     void StopAndWait() override;
 
     const controls::CGradientProgressCtrl& ProgressBar() const { return m_progress; }

@@ -218,6 +218,26 @@ TEST_F(ImageButton, WithoutNormalImagePaintsNothingOfItsOwn) {
     EXPECT_TRUE(button->NormalSurface().isNull());
 }
 
+TEST_F(ImageButton, FocusByTabDrawsAMarkOverTheLookAndFocusByClickDoesNot) {
+    button->SetNormalImage(130);
+    button->setFocusPolicy(Qt::StrongFocus);
+    QApplication::setActiveWindow(&parent);
+    button->clearFocus();  // the active window may have given it the focus already
+    const QImage plain = Paint();
+    button->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(button->hasFocus());
+    EXPECT_TRUE(button->ShowsFocusMark());
+    const QImage marked = Paint();
+    EXPECT_NE(marked, plain);
+    EXPECT_EQ(marked.pixel(button->width() / 2, button->height() / 2),
+              plain.pixel(button->width() / 2, button->height() / 2))
+        << "the mark lies along the edge, the artwork stays";
+    button->clearFocus();
+    button->setFocus(Qt::MouseFocusReason);
+    EXPECT_FALSE(button->ShowsFocusMark());
+    EXPECT_EQ(Paint(), plain);
+}
+
 TEST_F(ImageButton, DisabledButtonKeepsItsLook) {
     button->SetNormalImage(160);
     button->setEnabled(false);

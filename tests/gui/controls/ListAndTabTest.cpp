@@ -153,6 +153,52 @@ TEST_F(SelectList, TabAndSpaceNeverMoveTheSelection) {
     }
 }
 
+// Typing searches nothing: the item view would jump to the next row beginning with the letter.
+TEST_F(SelectList, TypingNeverChoosesAnotherRow) {
+    for (int r = 0; r < 5; ++r) {
+        list.SetItemText(r, 2, QStringLiteral("line %1").arg(r));
+    }
+    ClickRow(1);  // the current cell is in that column
+    for (int key : {Qt::Key_L, Qt::Key_A}) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(key)).toLower());
+        QCoreApplication::sendEvent(&list, &e);
+        EXPECT_EQ(list.GetSelectedRow(), 1) << key;
+        EXPECT_EQ(list.GetChosenRow(), 1) << key;
+    }
+}
+
+TEST_F(SelectList, TrailingBlanksAreNotShownAndACutCellHasItsTextAsTooltip) {
+    EXPECT_EQ(CSelectListCtrl::ShownText("VQ S300  \t "), "VQ S300");
+    list.SetItemText(0, 2, "short" + QString(40, ' '));
+    list.SetItemText(1, 2, QString(60, 'W'));
+    EXPECT_FALSE(list.IsCellCut(0, 2));
+    EXPECT_TRUE(list.IsCellCut(1, 2));
+    // Drawn smaller, a slightly too long text fits; a much too long one is still cut.
+    QFont font = list.font();
+    font.setPixelSize(20);
+    list.setFont(font);
+    const int room = list.GetColumnWidth(2) - 2 * CSelectListCtrl::kCellPadding;
+    QString slightly;
+    while (QFontMetrics(font).horizontalAdvance(slightly) <= room) {  // one letter too long
+        slightly += "x";
+    }
+    list.SetItemText(3, 2, slightly);
+    EXPECT_TRUE(list.IsCellCut(3, 2));
+    list.SetShrinkToFit(true);
+    EXPECT_FALSE(list.IsCellCut(3, 2));
+    EXPECT_LT(list.FontFor(slightly, room).pixelSize(), 20);
+    EXPECT_TRUE(list.IsCellCut(1, 2));
+    list.SetShrinkToFit(false);
+    list.SetItemText(2, 1, QString(30, 'W'));
+    ASSERT_TRUE(list.IsCellCut(2, 1));
+    list.FitColumnToText(1);
+    EXPECT_FALSE(list.IsCellCut(2, 1));
+    const int fitted = list.GetColumnWidth(1);
+    list.SetItemText(2, 1, "W");
+    list.FitColumnToText(1);
+    EXPECT_EQ(list.GetColumnWidth(1), fitted) << "never narrows";
+}
+
 TEST_F(SelectList, ChosenRowSurvivesRefillAndPastTheEndHighlightsNothing) {
     list.SetHighlight(true);
     ClickRow(4);

@@ -189,18 +189,21 @@ TEST_F(UpdatePageTest, CancelAndLeavingEndTheDownloadWithoutAFile) {
     EXPECT_EQ(page->LastDownload().ending, fwupdate::DownloadEnding::Cancelled);
 }
 
-TEST_F(UpdatePageTest, DriveChangeDuringADownloadLetsItGoOn) {
+TEST_F(UpdatePageTest, DriveChangeDuringADownloadKeepsTheDownloadsStateUntilItEnds) {
     StartDownload();
     ASSERT_TRUE(page->IsBusy());
     const uint64_t runs = page->WorkerRuns();
-    Click(P::IDC_DOWNLOAD);  // a cancel request the drive change clears again
     page->StartUpdateQuery(Identify(1));
     EXPECT_EQ(page->WorkerRuns(), runs) << "no second worker";
-    EXPECT_EQ(Text(P::IDC_DOWNLOAD), "Download");
+    EXPECT_EQ(Text(P::IDC_DOWNLOAD), "Cancel");
+    EXPECT_EQ(Text(P::IDC_STATUS), fwupdate::kDownloadingText);
+    Click(P::IDC_DOWNLOAD);
+    page->StartUpdateQuery(Identify(1));  // the cancel asked for stands
+    EXPECT_EQ(Text(P::IDC_DOWNLOAD), "Cancel");
     EXPECT_EQ(page->DownloadButton().CurrentLook(), ui::BitmapButton::Look::Disabled);
     WaitForEnd();
-    EXPECT_EQ(page->LastDownload().ending, fwupdate::DownloadEnding::Completed);
-    EXPECT_EQ(Files(), std::vector<std::string>{"VQ41.bin"});
+    EXPECT_EQ(page->LastDownload().ending, fwupdate::DownloadEnding::Cancelled);
+    EXPECT_TRUE(Files().empty());
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "ui/BitmapButton.h"
 #include "ui/Dialog.h"
 #include "ui/DialogUnits.h"
 #include "ui/MessageBox.h"
@@ -149,6 +150,35 @@ TEST(Dialog, ModalRunEndsWithTheGivenResultAndKeysEndWithOneOrTwo) {
         QTimer::singleShot(0, &dlg, [&] { dlg.close(); });
         EXPECT_EQ(dlg.DoModal(), 2);
     }
+    {
+        // Hidden, the window keeps its loop (the home screen while the main window runs);
+        // only EndDialog ends it.
+        Probe dlg;
+        bool ranHidden = false;
+        QTimer::singleShot(0, &dlg, [&] { dlg.hide(); });
+        QTimer::singleShot(20, &dlg, [&] {
+            ranHidden = dlg.isHidden();
+            dlg.show();
+            dlg.EndDialog(9);
+        });
+        EXPECT_EQ(dlg.DoModal(), 9);
+        EXPECT_TRUE(ranHidden);
+    }
+}
+
+TEST(Dialog, ConfirmKeyPressesTheFocusedButtonOfAnyKind) {
+    Probe dlg;
+    dlg.Create(nullptr);
+    BitmapButton skinned;  // not a push button
+    dlg.Bind(11, skinned);
+    dlg.show();
+    QApplication::setActiveWindow(&dlg);
+    skinned.setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(dlg.focusWidget(), &skinned);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(&skinned, &enter);
+    EXPECT_EQ(dlg.commands, std::vector<int>{11});
+    EXPECT_EQ(dlg.Result(), 0) << "the window goes on";
 }
 
 TEST(Dialog, ChildPassesTheCancelKeyToItsWindow) {
@@ -258,6 +288,33 @@ TEST(MessageBoxSeam, ScriptAnswersAndRecordsBoxesFromAnyThread) {
     EXPECT_EQ(shown[0].flags, mb::kYesNo | mb::kIconQuestion);
     EXPECT_EQ(shown[3].text, "from worker");
     EXPECT_EQ(shown[3].owner, &dlg);
+}
+
+// A box whose text stopped being true is closed by its owner's window: the real box answers
+// its cautious choice, and a box of another owner stays.
+TEST(MessageBoxSeam, DismissClosesTheOwnersOpenBoxOnly) {
+    QtMessageBoxes real;
+    ScopedMessageBoxes use(real);
+    Probe owner;
+    Probe other;
+    owner.Create(nullptr);
+    other.Create(nullptr);
+    bool otherStayed = false;
+    QTimer::singleShot(10, &owner, [&] {
+        DismissMessageBoxes(&other);
+        otherStayed = QApplication::activeModalWidget() != nullptr;
+        DismissMessageBoxes(&owner);
+    });
+    bool stuck = false;
+    QTimer::singleShot(3000, &owner, [&] {  // not dismissed: fail rather than hang
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            stuck = true;
+            box->close();
+        }
+    });
+    EXPECT_EQ(owner.MessageBox("Busy", "Vellumin", mb::kOkCancel), kIdCancel);
+    EXPECT_TRUE(otherStayed);
+    EXPECT_FALSE(stuck);
 }
 
 }  // namespace

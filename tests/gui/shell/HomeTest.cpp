@@ -102,9 +102,11 @@ TEST_F(HomeTest, EachBarOpensTheMainWindowOnItsPageWithTheLabsDrivesAndHomeKeeps
     const auto rows = vellumin::ata::DiscoverDrives(lab->Drives()).rows;
     ASSERT_GT(rows.size(), 3u);
     CVelluminPre home(*lab);
-    home.Create(nullptr);
-    home.show();
-    for (int page = 1; page <= 6; ++page) {
+    // Run as the program runs it: the visits happen inside the home screen's own modal loop,
+    // which must outlive every one of them.
+    int visits = 0;
+    std::function<void()> visit = [&] {
+        const int page = visits + 1;
         bool seen = false;
         WhenVisible<CVelluminDlg>([&](CVelluminDlg& main) {
             seen = true;
@@ -128,7 +130,16 @@ TEST_F(HomeTest, EachBarOpensTheMainWindowOnItsPageWithTheLabsDrivesAndHomeKeeps
         EXPECT_TRUE(home.isVisible());
         EXPECT_EQ(home.SavedRow(), 2);
         EXPECT_EQ(home.RequestedPage(), page);
-    }
+        // The next visit starts from the home screen's loop, as a later click would.
+        if (++visits < 6) {
+            QTimer::singleShot(0, &home, visit);
+        } else {
+            QTimer::singleShot(0, &home, [&] { home.EndDialog(5); });
+        }
+    };
+    QTimer::singleShot(0, &home, visit);
+    EXPECT_EQ(home.DoModal(), 5);
+    EXPECT_EQ(visits, 6);
     EXPECT_TRUE(boxes.Shown().empty());
 }
 

@@ -210,6 +210,48 @@ TEST_F(MainWindowTest, HomeEndsWithOneAndCloseWithTwoAfterThePagesAreGone) {
     }
 }
 
+// The stops Tab makes from the drive list round to it again, by control id; a page's controls
+// as page * 10000 + id.
+std::vector<int> TabStops(CVelluminDlg& dlg) {
+    auto idOf = [&](QWidget* w) {
+        for (const auto& c : dlg.Template().controls) {
+            if (dlg.Item(c.id) == w) {
+                return c.id;
+            }
+        }
+        for (int n = 1; n <= CVelluminDlg::kPageCount; ++n) {
+            for (const auto& c : dlg.Page(n)->Template().controls) {
+                if (dlg.Page(n)->Item(c.id) == w) {
+                    return n * 10000 + c.id;
+                }
+            }
+        }
+        return -1;
+    };
+    std::vector<int> stops;
+    QWidget* w = &dlg.DriveList();
+    do {
+        stops.push_back(idOf(w));
+        do {
+            w = w->nextInFocusChain();
+        } while (w != &dlg.DriveList() &&
+                 !((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(&dlg)));
+    } while (w != &dlg.DriveList() && stops.size() < 40);
+    return stops;
+}
+
+TEST_F(MainWindowTest, TabGoesInReadingOrderThroughTheWindowAndThePageOnShow) {
+    TwoDrives();
+    auto dlg = Open(5, 0);
+    auto* update = dlg->Page(5);
+    for (int id : {fwupdate::CFWUpdate::IDC_FOLDER, fwupdate::CFWUpdate::IDC_BROWSE,
+                   fwupdate::CFWUpdate::IDC_DOWNLOAD}) {
+        update->ShowItem(id, true);  // as after an offer
+    }
+    EXPECT_EQ(TabStops(*dlg), (std::vector<int>{1000, 1001, 1003, 1005, 1002, 1004, 1006, 51051, 51021,
+                                                 51022, 1022, 1024, 1026}));
+}
+
 TEST_F(MainWindowTest, FailedGateKeepsHomeAndAboutFromDoingAnything) {
     TwoDrives();
     auto dlg = Open(1, 0);
@@ -238,6 +280,22 @@ TEST_F(MainWindowTest, RunningEraseRefusesToCloseAndARunningScanIsStoppedFirst) 
     });
     EXPECT_EQ(dlg.DoModal(), 2);
     EXPECT_EQ(work.scanStops, 1);
+}
+
+TEST_F(MainWindowTest, TheEraseInProgressBoxClosesWhenTheEraseEnds) {
+    TwoDrives();
+    auto dlg = Open(4, 0);
+    work.eraseBusy = true;
+    boxes.HoldNextUntilDismissed();
+    QTimer::singleShot(10, dlg.get(), [&] {
+        work.eraseBusy = false;
+        emit dlg->Page(4)->WorkEnded();
+    });
+    Click(*dlg, CVelluminDlg::IDC_HOME);  // refused: returns once the box is gone
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], "Secure erase is in progress. Please wait until it has finished.");
+    EXPECT_EQ(boxes.Dismissed(), 1u);
+    EXPECT_NE(dlg->Page(4), nullptr);  // the visit goes on
 }
 
 }  // namespace
