@@ -24,9 +24,9 @@ ScratchPtr AllocateScratch(uint32_t bytes) { return AllocatePageAligned(bytes); 
 
 platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
                                           std::array<uint8_t, 512>& block) {
-    auto handle = OpenPhysicalDrive(drives, number);
+    auto [handle, openFailure] = OpenDrive(drives, number);
     if (!handle) {
-        return platform::PassThroughResult::NotDelivered(platform::TransportStage::Open);
+        return platform::PassThroughResult::NotDelivered(openFailure);
     }
     std::array<uint8_t, 512> data{};
     AtaPassThroughRequest request;
@@ -59,6 +59,13 @@ platform::DriveHandlePtr OpenPhysicalDrive(platform::DriveSystem& drives, int nu
         return nullptr;
     }
     return drives.OpenPhysicalDrive(number);
+}
+
+platform::DriveOpening OpenDrive(platform::DriveSystem& drives, int number) {
+    if (number < 0 || number >= kMaxDrives) {
+        return {};
+    }
+    return drives.OpenDrive(number);
 }
 
 platform::PassThroughResult IdentifyDevice(platform::DriveSystem& drives, int number, IdentifyBlock& block) {

@@ -36,6 +36,8 @@ inline constexpr int kReadDeviceFault = -3;
 
 // nullptr when the number is outside 0-15, the drive does not exist or cannot be opened.
 platform::DriveHandlePtr OpenPhysicalDrive(platform::DriveSystem& drives, int number);
+// The same with the reason an open failed.
+platform::DriveOpening OpenDrive(platform::DriveSystem& drives, int number);
 
 // Each opens the drive, reads one 512-byte block (PIO data in) and closes the drive again.
 // True when the command was delivered; only then is `block` overwritten, with the bytes as

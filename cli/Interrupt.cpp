@@ -33,9 +33,8 @@ private:
 
 }  // namespace
 
-platform::DriveHandlePtr HoldWhileChanging::OpenPhysicalDrive(int number) {
-    platform::DriveHandlePtr handle = m_inner.Drives().OpenPhysicalDrive(number);
-    return handle ? std::make_unique<HoldingHandle>(std::move(handle), m_hold) : nullptr;
+platform::DriveHandlePtr HoldWhileChanging::WrapHandle(platform::DriveHandlePtr handle) {
+    return std::make_unique<HoldingHandle>(std::move(handle), m_hold);
 }
 
 }  // namespace vellumin::cli

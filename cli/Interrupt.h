@@ -63,7 +63,7 @@ public:
     platform::System& Sys() override { return m_inner.Sys(); }
 
 private:
-    platform::DriveHandlePtr OpenPhysicalDrive(int number) override;
+    platform::DriveHandlePtr WrapHandle(platform::DriveHandlePtr handle) override;
 
     platform::Platform& m_inner;
     SignalHold& m_hold;

@@ -46,10 +46,26 @@ void ThrowNoDrive(int drive) {
                                         " is not present or cannot be opened.");
 }
 
+void ThrowNoDrive(Context& context, int drive, const char* command,
+                  const platform::PassThroughResult& result) {
+    if (result.failure() && result.failure()->stage == platform::TransportStage::Open) {
+        command = "open";
+    }
+    ReportTransportReason(context, drive, command, result);
+    const std::string message =
+        "Physical drive " + std::to_string(drive) + " is not present or cannot be opened.";
+    if (context.json) {
+        nlohmann::json document = {{"drive", drive}, {"error", message}};
+        document["notDelivered"].push_back(TransportJson(command, result));
+        context.PrintJson(document);
+    }
+    throw CommandError(ExitNoDrive, message);
+}
+
 int ReportUndeliveredRead(Context& context, int drive, const char* command,
                           const platform::PassThroughResult& result, bool rowsFollow) {
-    if (!context.Platform().Drives().OpenPhysicalDrive(drive)) {
-        ThrowNoDrive(drive);
+    if (result.failure() && result.failure()->stage == platform::TransportStage::Open) {
+        ThrowNoDrive(context, drive, command, result);
     }
     context.err() << "Physical drive " << drive << ": " << command << " was not delivered"
                   << (rowsFollow ? "; the rows show empty values.\n" : ".\n");
@@ -59,14 +75,16 @@ int ReportUndeliveredRead(Context& context, int drive, const char* command,
 
 void ReportTransportReason(Context& context, int drive, const char* command, const platform::PassThroughResult& result) {
     if (context.verbose && result.failure()) {
-        context.err() << "Physical drive " << drive << ": " << command << ": "
-                      << platform::Describe(*result.failure()) << '\n';
+        context.err() << platform::NotDeliveredSentence(drive, command, *result.failure()) << '\n';
     }
 }
 
 nlohmann::json TransportJson(const char* command, const platform::PassThroughResult& result) {
-    const platform::TransportFailure failure = result.failure().value_or(platform::TransportFailure{});
-    return {{"command", command},
+    return TransportJson(command, result.failure().value_or(platform::TransportFailure{}));
+}
+
+nlohmann::json TransportJson(const char* command, const platform::TransportFailure& failure) {
+    nlohmann::json json = {{"command", command},
             {"stage", platform::StageText(failure.stage)},
             {"reason", platform::Describe(failure)},
             {"errno", failure.osError},
@@ -77,6 +95,10 @@ nlohmann::json TransportJson(const char* command, const platform::PassThroughRes
             {"asc", failure.asc},
             {"ascq", failure.ascq},
             {"residual", failure.residual}};
+    if (failure.stage == platform::TransportStage::Open) {
+        json["openError"] = platform::OpenErrorName(platform::OpenErrorOf(failure));
+    }
+    return json;
 }
 
 void PrintTable(std::ostream& out, const Rows& rows) {

@@ -34,6 +34,11 @@ int ParseDrive(const std::string& text);
 
 // Throws CommandError(ExitNoDrive) for a drive that did not answer.
 [[noreturn]] void ThrowNoDrive(int drive);
+// The same, keeping why `command` (or the open, when that failed) was not delivered: with
+// --verbose its reason goes to standard error first; with --json standard output gets
+// {"drive", "error", "notDelivered": [TransportJson]}.
+[[noreturn]] void ThrowNoDrive(Context& context, int drive, const char* command,
+                               const platform::PassThroughResult& result);
 
 // After a drive's own read was not delivered: throws CommandError(ExitNoDrive) when the drive
 // cannot even be opened; otherwise says on standard error which read failed ("IDENTIFY
@@ -47,8 +52,10 @@ int ReportUndeliveredRead(Context& context, int drive, const char* command,
 void ReportTransportReason(Context& context, int drive, const char* command, const platform::PassThroughResult& result);
 
 // {"command", "stage", "reason", "errno", "hostStatus", "driverStatus", "scsiStatus", "senseKey",
-// "asc", "ascq", "residual"} for the JSON of a command that was not delivered.
+// "asc", "ascq", "residual"} for the JSON of a command that was not delivered; a failed open
+// adds "openError" ("missing", "busy", "noRights", "other").
 nlohmann::json TransportJson(const char* command, const platform::PassThroughResult& result);
+nlohmann::json TransportJson(const char* command, const platform::TransportFailure& failure);
 
 struct Row {
     std::string label;

@@ -197,6 +197,8 @@ nlohmann::json CommandJson(const erase::SentCommand& c) {
     if (c.delivered) {
         j["status"] = c.output.status();
         j["error"] = c.output.error();
+    } else if (c.failure) {
+        j["notDelivered"] = TransportJson(j["name"].get<std::string>().c_str(), *c.failure);
     }
     return j;
 }
@@ -284,8 +286,8 @@ int RunErase(Context& context, const EraseOptions& options) {
 
     // The drive list's copy of the drive: its model text and what the gates read from it.
     ata::IdentifyBlock reference{};
-    if (!ata::IdentifyDevice(drives, drive, reference)) {
-        ThrowNoDrive(drive);
+    if (const auto read = ata::IdentifyDevice(drives, drive, reference); !read) {
+        ThrowNoDrive(context, drive, "IDENTIFY DEVICE", read);
     }
     const std::string model = ata::ModelText(reference);
     nlohmann::json head = {{"drive", drive},
@@ -363,6 +365,14 @@ int RunErase(Context& context, const EraseOptions& options) {
                           : !result.restartRequested ? "needed"
                           : result.restartRefused    ? "refused"
                                                      : "requested";
+    if (context.verbose) {
+        for (const auto& c : result.commands) {
+            if (c.failure) {
+                context.err() << platform::NotDeliveredSentence(drive, erase::CommandName(c.input), *c.failure)
+                              << '\n';
+            }
+        }
+    }
     if (context.json) {
         nlohmann::json doc = head;
         nlohmann::json commands = nlohmann::json::array();

@@ -13,8 +13,7 @@ int RunIdentify(Context& context, const BlockCommandOptions& options) {
     const int drive = ParseDrive(options.drive);
     ata::IdentifyBlock block{};
     if (const auto result = ata::IdentifyDevice(context.Platform().Drives(), drive, block); !result) {
-        ReportTransportReason(context, drive, "IDENTIFY DEVICE", result);
-        ThrowNoDrive(drive);
+        ThrowNoDrive(context, drive, "IDENTIFY DEVICE", result);
     }
     if (options.raw) {
         PrintRawBlock(context, drive, "identifyHex", block.data(), block.size());

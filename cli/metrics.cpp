@@ -240,7 +240,8 @@ void AddRecordedScan(prom::Exposition& metrics, Context& context, const KnownDri
 KnownDrive AddDrive(prom::Exposition& metrics, Context& context, int number,
                     const ata::IdentifyBlock& identify) {
     ata::SmartBlock smart{};
-    const bool smartRead = ata::SmartReadData(context.Platform().Drives(), number, smart).delivered();
+    const auto smartResult = ata::SmartReadData(context.Platform().Drives(), number, smart);
+    const bool smartRead = smartResult.delivered();
     const Labels drive{{"drive", std::to_string(number)}};
     const KnownDrive known{number, DriveSerial(identify),
                            JsonText(ata::ModelText(identify)),
@@ -270,6 +271,7 @@ KnownDrive AddDrive(prom::Exposition& metrics, Context& context, int number,
         }
     } else {
         context.err() << "Physical drive " << number << ": SMART READ DATA was not delivered.\n";
+        ReportTransportReason(context, number, "SMART READ DATA", smartResult);
     }
     AddRecordedScan(metrics, context, known);
     return known;

@@ -133,7 +133,7 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
     const bool started =
         outcome.ending != scan::ScanEnding::NotOpened && outcome.ending != scan::ScanEnding::NoSize;
 
-    const nlohmann::json summary = {
+    nlohmann::json summary = {
         {"drive", drive},
         {"mode", quick ? "quick" : "full"},
         {"way", outcome.way == scan::ScanWay::Queued ? "queued" : "read-dma"},
@@ -149,6 +149,14 @@ int RunScanCommand(Context& context, const ScanOptions& options) {
                                 ? nlohmann::json(outcome.firstFailingLba)
                                 : nlohmann::json()},
     };
+    if (outcome.notDelivered) {
+        summary["notDelivered"].push_back(TransportJson(outcome.notDeliveredCommand, *outcome.notDelivered));
+        if (context.verbose) {
+            context.err() << platform::NotDeliveredSentence(drive, outcome.notDeliveredCommand,
+                                                            *outcome.notDelivered)
+                          << '\n';
+        }
+    }
     int status = ExitStatus(outcome.ending);
     // A scan asked to be recorded that was not is no success, whatever it found.
     if (options.record && !RecordScan(context, drive, identified ? &identify : nullptr, summary) &&

@@ -159,8 +159,7 @@ int RunSecurity(Context& context, const SecurityOptions& options) {
     platform::DriveSystem& drives = context.Platform().Drives();
     ata::IdentifyBlock identify{};
     if (const auto result = ata::IdentifyDevice(drives, drive, identify); !result) {
-        ReportTransportReason(context, drive, "IDENTIFY DEVICE", result);
-        ThrowNoDrive(drive);
+        ThrowNoDrive(context, drive, "IDENTIFY DEVICE", result);
     }
     const ata::SecurityStatus before = ata::ReadSecurityStatus(identify);
     const std::string model = ata::ModelText(identify);
@@ -208,9 +207,17 @@ int RunSecurity(Context& context, const SecurityOptions& options) {
                       nlohmann::json::array());
     }
     SecurityMessages messages(out);
-    const erase::SecurityContext security{drives, drive, messages};
+    erase::NotDeliveredReason notDelivered;
+    const erase::SecurityContext security{drives, drive, messages, nullptr, &notDelivered};
     const erase::ReleaseOutcome outcome = erase::ReleaseErasePassword(security, status);
     UnlockReport report = Describe(outcome);
+    if (outcome == erase::ReleaseOutcome::NotDelivered && !notDelivered.command.empty()) {
+        doc["notDelivered"].push_back(TransportJson(notDelivered.command.c_str(), notDelivered.failure));
+        if (context.verbose) {
+            context.err() << platform::NotDeliveredSentence(drive, notDelivered.command, notDelivered.failure)
+                          << '\n';
+        }
+    }
     // Said only as the drive reads back.
     if (ata::IdentifyDevice(drives, drive, identify)) {
         const ata::SecurityStatus after = ata::ReadSecurityStatus(identify);

@@ -132,8 +132,8 @@ bool Confirm(Context& context, bool yes) {
 int RunUpdateCommand(Context& context, const UpdateOptions& options) {
     const int drive = ParseDrive(options.drive);
     ata::IdentifyBlock identify{};
-    if (!ata::IdentifyDevice(context.Platform().Drives(), drive, identify)) {
-        ThrowNoDrive(drive);
+    if (const auto read = ata::IdentifyDevice(context.Platform().Drives(), drive, identify); !read) {
+        ThrowNoDrive(context, drive, "IDENTIFY DEVICE", read);
     }
     const std::string host = context.Platform().Sys().UpdateServiceHost();
     const fwupdate::QueryOutcome query = fwupdate::RunUpdateQuery(identify, host);

@@ -35,6 +35,20 @@ private:
     int m_fd = -1;
 };
 
+// How SpawnAndWait starts a program.
+struct SpawnOptions {
+    bool searchPath = false;  // argv[0] found on PATH; otherwise it is a path
+    int outputFd = -1;        // standard output appended there when given; else inherited
+    bool inputFromNull = false;  // standard input from /dev/null: a prompt cannot hang the wait
+};
+
+// Starts argv[0] with this process's environment and waits for it to end, without a time-out
+// (an interrupted wait is resumed). The wait status (WIFEXITED etc.), or nullopt when the
+// program could not be started or waited for.
+std::optional<int> SpawnAndWait(const std::vector<std::string>& argv, const SpawnOptions& options = {});
+// The program ran and exited with 0.
+bool ExitedZero(const std::optional<int>& waitStatus);
+
 class CommandRunner {
 public:
     virtual ~CommandRunner() = default;

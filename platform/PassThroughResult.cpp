@@ -1,7 +1,8 @@
 #include "platform/PassThroughResult.h"
 
-#include "platform/HostIo.h"
+#include <cerrno>
 
+#include "platform/HostIo.h"
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -26,10 +27,54 @@ const char* StageText(TransportStage stage) {
     return index < std::size(kTexts) ? kTexts[index] : "unknown";
 }
 
+OpenError OpenErrorOf(const TransportFailure& failure) {
+    switch (failure.osError) {
+        case 0:
+        case ENOENT:
+        case ENXIO:
+        case ENODEV:
+            return OpenError::Missing;
+        case EBUSY:
+            return OpenError::Busy;
+        case EACCES:
+        case EPERM:
+            return OpenError::NoRights;
+        default:
+            return OpenError::Other;
+    }
+}
+
+namespace {
+
+// By OpenError: the JSON name and the words for a user.
+constexpr const char* kOpenErrorWords[][2] = {
+    {"missing", "no such disk"},
+    {"busy", "held open by another program"},
+    {"noRights", "no rights to open it"},
+    {"other", "the system refused the open"},
+};
+
+const char* OpenErrorText(OpenError error) {
+    return kOpenErrorWords[static_cast<std::size_t>(error)][1];
+}
+
+}  // namespace
+
+const char* OpenErrorName(OpenError error) {
+    return kOpenErrorWords[static_cast<std::size_t>(error)][0];
+}
+
 std::string Describe(const TransportFailure& f) {
-    char detail[128] = "";
+    char detail[160] = "";
     switch (f.stage) {
         case TransportStage::Open:
+            if (f.osError != 0) {
+                std::snprintf(detail, sizeof detail, ": %s (%s)", OpenErrorText(OpenErrorOf(f)),
+                              SystemErrorText(f.osError).c_str());
+            } else {
+                std::snprintf(detail, sizeof detail, ": %s", OpenErrorText(OpenErrorOf(f)));
+            }
+            break;
         case TransportStage::Request:
         case TransportStage::Refused:
         case TransportStage::Withheld:
@@ -55,6 +100,12 @@ std::string Describe(const TransportFailure& f) {
             break;
     }
     return std::string(StageText(f.stage)) + detail;
+}
+
+std::string NotDeliveredSentence(int drive, std::string_view command, const TransportFailure& failure) {
+    std::string text = "Physical drive " + std::to_string(drive) + ": ";
+    text += command;
+    return text + ": " + Describe(failure);
 }
 
 }  // namespace vellumin::platform

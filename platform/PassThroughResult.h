@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace vellumin::platform {
 
@@ -37,10 +38,22 @@ struct TransportFailure {
     bool operator==(const TransportFailure&) const = default;
 };
 
+// Why a drive could not be opened, as far as the user can act on it: plug it in, close the
+// program holding it, or run with the rights to open raw disks.
+enum class OpenError : uint8_t { Missing, Busy, NoRights, Other };
+// Read from the open's errno; no errno (a number out of range, an empty lab slot) is missing.
+OpenError OpenErrorOf(const TransportFailure& failure);
+// "missing", "busy", "noRights", "other": the JSON names.
+const char* OpenErrorName(OpenError error);
+
 // The stage in a few words ("host adapter error"), and the whole reason for a user:
 // "host adapter error (host status 0x0007)".
 const char* StageText(TransportStage stage);
 std::string Describe(const TransportFailure& failure);
+// The line a front end shows for a command that was not delivered:
+// "Physical drive 1: READ DMA: pass-through call failed (errno 5: Input/output error)".
+// `command` names the command, or "open" for the open itself.
+std::string NotDeliveredSentence(int drive, std::string_view command, const TransportFailure& failure);
 
 // What one pass-through came to: delivered (the device's registers are then in the request's
 // output fields, whether it completed, aborted or reported a fault) or not delivered, with the

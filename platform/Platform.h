@@ -61,6 +61,13 @@ public:
 };
 using DriveHandlePtr = std::unique_ptr<DriveHandle>;
 
+// An open that may have failed: the handle, or why there is none (stage Open, with the open's
+// errno where the system gave one).
+struct DriveOpening {
+    DriveHandlePtr handle;
+    TransportFailure failure{TransportStage::Open};
+};
+
 // Physical drives are numbered 0-15. Volumes are known by their names (drive letters "C"
 // on Windows and in the lab, mount points on Linux), listed in the platform's fixed order.
 class DriveSystem {
@@ -68,6 +75,9 @@ public:
     virtual ~DriveSystem() = default;
     // nullptr when the drive does not exist or cannot be opened.
     virtual DriveHandlePtr OpenPhysicalDrive(int number) = 0;
+    // The same with the reason an open failed. A backend that knows why overrides this; the
+    // default knows only that the open failed.
+    virtual DriveOpening OpenDrive(int number) { return {OpenPhysicalDrive(number)}; }
     virtual std::vector<std::string> VolumeNames() = 0;
     virtual bool IsRemovableVolume(const std::string& name) = 0;
     // The physical drive holding the volume, or -1 (no such volume, several disks, unknown).
@@ -88,13 +98,26 @@ public:
 class ForwardingDriveSystem : public DriveSystem {
 public:
     explicit ForwardingDriveSystem(DriveSystem& inner) : m_forwardTo(inner) {}
-    DriveHandlePtr OpenPhysicalDrive(int number) override { return m_forwardTo.OpenPhysicalDrive(number); }
+    // Both ways of opening go through OpenDrive, so the inner system's reason for a failed
+    // open comes through and a wrapper's WrapHandle sees every handle.
+    DriveHandlePtr OpenPhysicalDrive(int number) final { return OpenDrive(number).handle; }
+    DriveOpening OpenDrive(int number) override {
+        DriveOpening opening = m_forwardTo.OpenDrive(number);
+        if (opening.handle) {
+            opening.handle = WrapHandle(std::move(opening.handle));
+        }
+        return opening;
+    }
     std::vector<std::string> VolumeNames() override { return m_forwardTo.VolumeNames(); }
     bool IsRemovableVolume(const std::string& name) override { return m_forwardTo.IsRemovableVolume(name); }
     int VolumeDiskNumber(const std::string& name) override { return m_forwardTo.VolumeDiskNumber(name); }
     std::vector<int> SystemDiskNumbers() override { return m_forwardTo.SystemDiskNumbers(); }
     void UserPowerCycled(int number) override { m_forwardTo.UserPowerCycled(number); }
     DriveConnection Connection(int number) override { return m_forwardTo.Connection(number); }
+
+protected:
+    // A drive just opened, as the wrapper hands it on.
+    virtual DriveHandlePtr WrapHandle(DriveHandlePtr handle) { return handle; }
 
 private:
     DriveSystem& m_forwardTo;

@@ -33,6 +33,7 @@ public:
         sent.input = request.currentTaskFile;
         auto result = m_inner->PassThrough(request);
         sent.delivered = result.delivered();
+        sent.failure = result.failure();
         if (sent.delivered) {
             sent.output = request.currentTaskFile;
         }
@@ -52,9 +53,8 @@ public:
     RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log)
         : ForwardingDriveSystem(inner), m_log(log) {}
 
-    DriveHandlePtr OpenPhysicalDrive(int number) override {
-        DriveHandlePtr handle = ForwardingDriveSystem::OpenPhysicalDrive(number);
-        return handle ? std::make_unique<RecordingHandle>(std::move(handle), m_log) : nullptr;
+    DriveHandlePtr WrapHandle(DriveHandlePtr handle) override {
+        return std::make_unique<RecordingHandle>(std::move(handle), m_log);
     }
 
 private:

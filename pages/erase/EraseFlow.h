@@ -25,6 +25,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ struct SentCommand {
     platform::AtaTaskFile input;
     bool delivered = false;
     platform::AtaTaskFile output;  // error in features, status in command; only when delivered
+    // Why it was not delivered; set exactly when it was not.
+    std::optional<platform::TransportFailure> failure;
     bool operator==(const SentCommand&) const = default;
 };
 // "IDENTIFY DEVICE", "SECURITY SET PASSWORD", "SMART VENDOR ERASE E3", ...

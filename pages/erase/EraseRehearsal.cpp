@@ -86,7 +86,12 @@ RehearsalPlatform::RehearsalPlatform(platform::Platform& real, int number, Rehea
                              LabOf(number, std::move(copy.drive)))) {}
 
 platform::DriveHandlePtr RehearsalPlatform::OpenPhysicalDrive(int number) {
-    return m_wholeLab || number == m_number ? m_lab->Drives().OpenPhysicalDrive(number) : nullptr;
+    return OpenDrive(number).handle;
+}
+
+// The lab's reason when the open fails, so a rehearsal says why as the real run would.
+platform::DriveOpening RehearsalPlatform::OpenDrive(int number) {
+    return m_wholeLab || number == m_number ? m_lab->Drives().OpenDrive(number) : platform::DriveOpening{};
 }
 
 // The lab copy answers as the lab would (a refused restart included); a real machine's restart

@@ -45,6 +45,7 @@ private:
     // DriveSystem: the whole lab copy; or the drive's copy in its slot, every other slot empty,
     // and the volumes of the real system.
     platform::DriveHandlePtr OpenPhysicalDrive(int number) override;
+    platform::DriveOpening OpenDrive(int number) override;
     platform::DriveSystem& Volumes() { return m_wholeLab ? m_lab->Drives() : m_real.Drives(); }
     std::vector<std::string> VolumeNames() override { return Volumes().VolumeNames(); }
     bool IsRemovableVolume(const std::string& name) override {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "ata/Transport.h"
+#include "pages/erase/EraseFlow.h"
 
 namespace vellumin::erase {
 namespace {
@@ -110,13 +111,20 @@ PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t comm
         return PasswordOutcome::NotDelivered;  // not a password command: nothing is sent
     }
     const PasswordCommand& texts = *found;
-    auto handle = ata::OpenPhysicalDrive(context.drives, context.driveNumber);
+    auto [handle, openFailure] = ata::OpenDrive(context.drives, context.driveNumber);
     if (!handle) {
+        if (context.notDelivered) {
+            *context.notDelivered = {"open", openFailure};
+        }
         return PasswordOutcome::NotOpened;
     }
     PasswordBlock block = BuildPasswordBlock();
     AtaPassThroughRequest request = PasswordCommandRequest(texts.command, block);
-    if (!ata::AtaPassThrough(handle.get(), request)) {
+    const platform::AtaTaskFile input = request.currentTaskFile;
+    if (const auto sent = ata::AtaPassThrough(handle.get(), request); !sent) {
+        if (context.notDelivered) {
+            *context.notDelivered = {CommandName(input), *sent.failure()};
+        }
         context.prompter.Ask(MessageFor(texts.fail));
         return PasswordOutcome::NotDelivered;
     }

@@ -55,6 +55,11 @@ platform::AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint
 enum class CheckResult : int { Ready = 0, Unsupported = 1, Locked = 4, Frozen = 8, Expired = 16 };
 const char* CheckResultName(CheckResult result);  // "Security_Unsupported", ...; "" for Ready
 
+struct NotDeliveredReason {
+    std::string command;  // "SECURITY UNLOCK", ..., or "open"
+    platform::TransportFailure failure;
+};
+
 // What the operations need of the page: the drive, and someone to show their messages.
 struct SecurityContext {
     platform::DriveSystem& drives;
@@ -62,6 +67,8 @@ struct SecurityContext {
     ErasePrompter& prompter;
     // Offers the suspend at the frozen state where it can; none: only the re-plug is asked for.
     platform::System* system = nullptr;
+    // When given: the command (or "open") that last failed to reach the drive, and why.
+    NotDeliveredReason* notDelivered = nullptr;
 };
 
 // True when the command was delivered, also when the drive aborted it (its aborted text is

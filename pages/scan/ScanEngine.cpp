@@ -1,6 +1,7 @@
 #include "pages/scan/ScanEngine.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <set>
@@ -53,13 +54,17 @@ public:
 
     int Read(const Chunk& chunk) {
         m_failingLba = chunk.lba;
+        m_failure.reset();
         if (!m_buffer) {
+            m_failure = platform::TransportFailure{platform::TransportStage::Request, ENOMEM};
             return ata::kReadNotDelivered;
         }
         const uint32_t bytes = chunk.sectors * kSectorBytes;
         auto request = chunk.ext ? ata::ReadDmaExtRequest(chunk.lba, bytes, m_buffer.get())
                                  : ata::ReadDmaRequest(chunk.lba, bytes, m_buffer.get());
-        const bool delivered = ata::AtaPassThrough(m_drive, request).delivered();
+        const platform::PassThroughResult sent = ata::AtaPassThrough(m_drive, request);
+        const bool delivered = sent.delivered();
+        m_failure = sent.failure();
         const int result = ata::ReadResultCode(delivered, request.currentTaskFile);
         const uint64_t reported = ata::RegisterLba(request);
         if (delivered && reported >= chunk.lba && reported < chunk.lba + chunk.sectors) {
@@ -70,11 +75,14 @@ public:
 
     // After a failed Read: where the chunk failed.
     uint64_t FailingLba() const { return m_failingLba; }
+    // After a Read that was not delivered: why.
+    const std::optional<platform::TransportFailure>& Failure() const { return m_failure; }
 
 private:
     platform::DriveHandle* m_drive;
     ata::PageAlignedBuffer m_buffer;
     uint64_t m_failingLba = 0;
+    std::optional<platform::TransportFailure> m_failure;
 };
 
 // One scan of a sized drive: the chunks at 0, step, 2 x step, ... below total, each read
@@ -148,6 +156,8 @@ public:
     std::optional<uint64_t> FailedAt() const { return m_failedAt; }
     bool Stopped() const { return m_stopped; }
     uint64_t FailingLba() const { return m_reader.FailingLba(); }
+    // The failing read's transport reason, when it was not delivered.
+    const std::optional<platform::TransportFailure>& Failure() const { return m_reader.Failure(); }
 
 private:
     static constexpr uint64_t kPageBytes = 4096;
@@ -249,6 +259,8 @@ ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, ScanWay way, StopR
     if (!drive) {
         outcome.ending = ScanEnding::NotOpened;
         outcome.resultText = kCannotOpenText;
+        outcome.notDeliveredCommand = "open";
+        outcome.notDelivered = platform::TransportFailure{platform::TransportStage::Open};
         return outcome;
     }
     observer.OnOpened();
@@ -280,6 +292,10 @@ ScanOutcome Scan(platform::DriveHandle* drive, ScanMode mode, ScanWay way, StopR
         outcome.finalPosition = *run.FailedAt();
         outcome.firstFailingLba = run.FailingLba();
         outcome.resultText = ReadResultText(outcome.lastResult);
+        if (run.Failure()) {
+            outcome.notDeliveredCommand = ChunkAt(*run.FailedAt(), total).ext ? "READ DMA EXT" : "READ DMA";
+            outcome.notDelivered = run.Failure();
+        }
     } else if (run.Stopped()) {
         outcome.ending = ScanEnding::Stopped;
         outcome.finalPosition = 0;
@@ -303,8 +319,11 @@ ScanOutcome RunScan(platform::DriveSystem& drives, int driveNumber, ScanMode mod
                     ScanObserver& observer, ScanWay way) {
     ScanOutcome outcome;
     {
-        const auto drive = ata::OpenPhysicalDrive(drives, driveNumber);
-        outcome = Scan(drive.get(), mode, way, stop, observer);
+        const auto opening = ata::OpenDrive(drives, driveNumber);
+        outcome = Scan(opening.handle.get(), mode, way, stop, observer);
+        if (!opening.handle) {
+            outcome.notDelivered = opening.failure;
+        }
     }
     return Finish(std::move(outcome), stop, observer);
 }

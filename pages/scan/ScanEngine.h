@@ -66,6 +66,10 @@ struct ScanOutcome {
     // the failing chunk's first LBA when the reported one lies outside that chunk (a drive
     // that leaves the registers alone, a read that was not delivered).
     uint64_t firstFailingLba = 0;
+    // NotOpened, or Failed by a read that was not delivered: the command that was not ("open",
+    // "READ DMA", "READ DMA EXT") and the transport's reason.
+    const char* notDeliveredCommand = nullptr;
+    std::optional<platform::TransportFailure> notDelivered;
     ScanWay way = ScanWay::ReadDma;  // as the scan actually read
     // Queued: the first LBA of the first queued read that failed, from where READ DMA read on.
     std::optional<uint64_t> readDmaFrom;

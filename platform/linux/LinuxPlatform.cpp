@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <scsi/sg.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,15 +16,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/QueuedReads.h"
+#include "host/UniqueFd.h"
+#include "platform/CommandRunner.h"
 #include "platform/HostPlatform.h"
-#include "platform/QueuedReads.h"
-#include "platform/UniqueFd.h"
 #include "platform/linux/Connection.h"
 #include "platform/linux/Privileges.h"
 #include "platform/linux/SatPassThrough.h"
 #include "platform/linux/Volumes.h"
-
-extern char** environ;
 
 namespace vellumin::platform::linux_backend {
 namespace {
@@ -124,21 +122,30 @@ public:
     explicit LinuxDrives(const LinuxRoots& roots)
         : m_dev(roots.dev), m_sys(roots.sys), m_volumes(roots.proc, roots.sys) {}
 
-    DriveHandlePtr OpenPhysicalDrive(int number) override {
+    DriveHandlePtr OpenPhysicalDrive(int number) override { return OpenDrive(number).handle; }
+
+    DriveOpening OpenDrive(int number) override {
+        DriveOpening opening;
         if (number < 0 || number >= kDriveCount) {
-            return nullptr;
+            opening.failure.osError = ENOENT;
+            return opening;
         }
         std::string path = m_dev + "/sd" + static_cast<char>('a' + number);
+        // The open's errno tells a missing disk from one held exclusively (EBUSY) by another
+        // program and from one this process has no rights to (EACCES).
         int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            return nullptr;
+            opening.failure.osError = errno;
+            return opening;
         }
         auto handle = std::make_unique<LinuxDriveHandle>(fd, path);
         struct stat info {};
         if (::fstat(fd, &info) != 0 || !S_ISBLK(info.st_mode)) {
-            return nullptr;
+            opening.failure.osError = ENODEV;
+            return opening;
         }
-        return handle;
+        opening.handle = std::move(handle);
+        return opening;
     }
 
     std::vector<std::string> VolumeNames() override { return m_volumes.Names(); }
@@ -158,32 +165,9 @@ private:
     VolumeTable m_volumes;
 };
 
-// Starts the command (found on PATH) with this process's environment and waits for it;
-// false when it could not be started or waited for.
-bool SpawnAndWaitStatus(std::vector<std::string> command, int& status) {
-    if (command.empty()) {
-        return false;
-    }
-    std::vector<char*> argv;
-    for (auto& word : command) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    if (::posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return false;
-    }
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    return true;
-}
-
 class LinuxSystem final : public System {
 public:
-    LinuxSystem(const LinuxRoots& roots, CommandRunner run)
+    LinuxSystem(const LinuxRoots& roots, CheckedCommand run)
         : m_proc(roots.proc), m_sys(roots.sys), m_run(std::move(run)) {}
 
     bool RestartComputer() override { return m_run(RestartCommand()); }
@@ -224,26 +208,26 @@ public:
             FindPolkitAction(executable.string(), VELLUMIN_INSTALLED_GUI, VELLUMIN_POLKIT_POLICY));
         // Wait, so that a refused prompt can still be reported here and a terminal does not
         // get its prompt back while the elevated copy runs.
-        int status = 0;
-        if (!SpawnAndWaitStatus(command, status)) {
+        const auto status = SpawnAndWait(command, {.searchPath = true});
+        if (!status) {
             return false;
         }
-        if (!WIFEXITED(status)) {
+        if (!WIFEXITED(*status)) {
             return true;
         }
-        int code = WEXITSTATUS(status);
+        int code = WEXITSTATUS(*status);
         return code != kPkexecDismissed && code != kPkexecNotAuthorised;
     }
 
 private:
     std::string m_proc;
     std::string m_sys;
-    CommandRunner m_run;
+    CheckedCommand m_run;
 };
 
 class LinuxPlatform final : public Platform {
 public:
-    LinuxPlatform(const LinuxRoots& roots, CommandRunner run)
+    LinuxPlatform(const LinuxRoots& roots, CheckedCommand run)
         : m_drives(roots), m_system(roots, std::move(run)) {}
     DriveSystem& Drives() override { return m_drives; }
     System& Sys() override { return m_system; }
@@ -263,9 +247,8 @@ std::vector<std::string> SuspendCommand(int seconds) {
     return {"rtcwake", "-m", "mem", "-s", std::to_string(seconds)};
 }
 
-bool SpawnAndWait(const std::vector<std::string>& command) {
-    int status = 0;
-    return SpawnAndWaitStatus(command, status) && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+bool RunChecked(const std::vector<std::string>& command) {
+    return ExitedZero(SpawnAndWait(command, {.searchPath = true}));
 }
 
 std::unique_ptr<Platform> CreateLinuxPlatform() {
@@ -273,12 +256,12 @@ std::unique_ptr<Platform> CreateLinuxPlatform() {
 }
 
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots) {
-    return std::make_unique<LinuxPlatform>(roots, SpawnAndWait);
+    return std::make_unique<LinuxPlatform>(roots, RunChecked);
 }
 
-std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRunner run) {
+std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CheckedCommand run) {
     return std::make_unique<LinuxPlatform>(roots,
-                                           run ? std::move(run) : CommandRunner(SpawnAndWait));
+                                           run ? std::move(run) : CheckedCommand(RunChecked));
 }
 
 }  // namespace vellumin::platform::linux_backend

@@ -20,17 +20,17 @@ struct LinuxRoots {
 };
 
 // Runs a command (argument vector, searched in PATH) to its end; true when it exited 0.
-using CommandRunner = std::function<bool(const std::vector<std::string>&)>;
+using CheckedCommand = std::function<bool(const std::vector<std::string>&)>;
 // The same backend with the runner of its system commands (the restart, the suspend) replaced:
 // tests put a recorder there so that nothing like a reboot or a suspend ever runs.
-std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CommandRunner run);
+std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots, CheckedCommand run);
 
 // The argument vector of the restart.
 std::vector<std::string> RestartCommand();
 // The argument vector of a suspend to RAM that wakes up `seconds` later (util-linux).
 std::vector<std::string> SuspendCommand(int seconds);
-// The runner of the real backend: posix_spawn, then wait for the exit.
-bool SpawnAndWait(const std::vector<std::string>& command);
+// The runner of the real backend: started from PATH, waited for, exit status 0.
+bool RunChecked(const std::vector<std::string>& command);
 std::unique_ptr<Platform> CreateLinuxPlatform(const LinuxRoots& roots);
 
 }  // namespace vellumin::platform::linux_backend

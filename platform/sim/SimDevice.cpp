@@ -2,6 +2,7 @@
 #include "platform/sim/SimDevice.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -512,17 +513,17 @@ bool SimDevice::Openable() const {
     return m_present && !m_openFails;
 }
 
-bool SimDevice::TryOpen() {
+int SimDevice::TryOpen() {
     std::lock_guard lock(m_mutex);
-    if (!m_present || m_openFails) {
-        return false;
+    if (!m_present) {
+        return ENOENT;
     }
     const auto& limit = m_desc.transport.openFailsAfter;
-    if (limit && m_opens >= *limit) {
-        return false;
+    if (m_openFails || (limit && m_opens >= *limit)) {
+        return m_desc.transport.openErrno;
     }
     ++m_opens;
-    return true;
+    return 0;
 }
 
 uint32_t SimDevice::Opens() const {

@@ -73,8 +73,8 @@ public:
 
     // Transport (what DriveHandle and DriveSystem ask).
     bool Openable() const;
-    // Openable, counting the open against the drive's openFailsAfter.
-    bool TryOpen();
+    // Openable, counting the open against the drive's openFailsAfter: 0, or the open's errno.
+    int TryOpen();
     uint32_t Opens() const;
     bool Present() const;
     std::optional<uint64_t> ReportedSectors() const;

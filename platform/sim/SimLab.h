@@ -4,6 +4,7 @@
 // machine facts. Build one in code (tests, benchmarks) or parse it from JSON.
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -89,6 +90,9 @@ struct MediaFault {
 struct TransportDescription {
     bool present = true;           // false: the slot looks empty (open fails)
     bool openFails = false;        // present, but the open is refused (held exclusively)
+    // The errno of a refused open (openFails, openFailsAfter): busy, as a drive another
+    // program holds exclusively; EACCES for one this process has no rights to.
+    int openErrno = EBUSY;
     bool sectorCountFails = false; // the OS cannot report the medium size
     std::vector<uint8_t> undeliveredCommands;  // these command bytes never reach the drive
     std::vector<uint8_t> abortedCommands;      // the drive aborts these (status 0x51, 0x04)

@@ -334,6 +334,9 @@ void ParseTransport(const Node& node, TransportDescription& t) {
     ObjectReader r(node);
     r.Bool("present", t.present);
     r.Bool("openFails", t.openFails);
+    if (auto n = r.Get("openErrno")) {
+        t.openErrno = static_cast<int>(n->Unsigned(4095));
+    }
     r.Bool("sectorCountFails", t.sectorCountFails);
     if (auto n = r.Get("undelivered")) {
         t.undeliveredCommands = CommandList(*n);

@@ -9,8 +9,8 @@
 
 #include "ata/IdentifyBlock.h"
 #include "ata/UpdateKey.h"
+#include "host/QueuedReads.h"
 #include "platform/CommandRunner.h"
-#include "platform/QueuedReads.h"
 
 namespace vellumin::platform::sim {
 
@@ -129,18 +129,28 @@ std::vector<std::pair<std::string, std::string>> SimPlatform::ShellOpened() cons
 }
 
 DriveHandlePtr SimPlatform::OpenPhysicalDrive(int number) {
+    return OpenDrive(number).handle;
+}
+
+DriveOpening SimPlatform::OpenDrive(int number) {
+    DriveOpening opening;
+    opening.failure.osError = ENOENT;
     std::shared_ptr<SimDevice> device;
     {
         std::lock_guard lock(m_mutex);
         if (number < 0 || number >= kSlotCount) {
-            return nullptr;
+            return opening;
         }
         device = m_devices[number];
     }
-    if (!device || !device->TryOpen()) {
-        return nullptr;
+    if (!device) {
+        return opening;
     }
-    return std::make_unique<SimDriveHandle>(std::move(device));
+    opening.failure.osError = device->TryOpen();
+    if (opening.failure.osError == 0) {
+        opening.handle = std::make_unique<SimDriveHandle>(std::move(device));
+    }
+    return opening;
 }
 
 std::vector<std::string> SimPlatform::VolumeNames() {

@@ -60,6 +60,7 @@ public:
 private:
     // DriveSystem
     DriveHandlePtr OpenPhysicalDrive(int number) override;
+    DriveOpening OpenDrive(int number) override;
     std::vector<std::string> VolumeNames() override;
     bool IsRemovableVolume(const std::string& name) override;
     int VolumeDiskNumber(const std::string& name) override;

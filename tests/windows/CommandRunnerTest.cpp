@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "platform/CommandRunner.h"
-#include "platform/HostTrim.h"
+#include "host/HostTrim.h"
 
 namespace vellumin::platform {
 namespace {
@@ -45,9 +45,9 @@ TEST(CommandRunnerOnWindows, AProgramThatCannotStartIsReported) {
 
 // fsutil from the system directory, never one found first on the search path.
 TEST(CommandRunnerOnWindows, TrimCommandsAreFsutilOfTheSystemDirectory) {
-    const auto query = HostTrimCommandLine(TrimCommand::Query);
-    const auto on = HostTrimCommandLine(TrimCommand::TurnOn);
-    const auto off = HostTrimCommandLine(TrimCommand::TurnOff);
+    const auto query = host::HostTrimCommandLine(TrimCommand::Query);
+    const auto on = host::HostTrimCommandLine(TrimCommand::TurnOn);
+    const auto off = host::HostTrimCommandLine(TrimCommand::TurnOff);
     ASSERT_EQ(query.size(), 4u);
     EXPECT_NE(query[0].find(":\\"), std::string::npos) << query[0];
     EXPECT_EQ(query[0].substr(query[0].size() - 11), "\\fsutil.exe");

@@ -80,9 +80,8 @@ public:
     explicit SignalingDrives(platform::DriveSystem& lab) : ForwardingDriveSystem(lab), m_lab(lab) {}
     std::vector<std::pair<uint8_t, bool>> heldAt;  // command, SIGTERM held
 
-    platform::DriveHandlePtr OpenPhysicalDrive(int number) override {
-        auto handle = m_lab.OpenPhysicalDrive(number);
-        return handle ? std::make_unique<Handle>(std::move(handle), *this) : nullptr;
+    platform::DriveHandlePtr WrapHandle(platform::DriveHandlePtr handle) override {
+        return std::make_unique<Handle>(std::move(handle), *this);
     }
 
 private:

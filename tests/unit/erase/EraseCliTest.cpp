@@ -340,6 +340,28 @@ TEST(EraseCli, RehearsalEndsAsTheRealRunOnEveryLabRow) {
     }
 }
 
+// A command that did not reach the drive carries the transport's reason in the JSON and, with
+// --verbose, on standard error.
+TEST(EraseCli, VerboseJsonNamesWhyACommandWasNotDelivered) {
+    const std::string lab =
+        LabText([](json& l) { Slot(l, 3).merge_patch({{"transport", {{"undelivered", {0xF4}}}}}); });
+    CliRun run({"--verbose", "--json", "erase", "3", "--quick", "--yes"}, "",
+               std::make_unique<platform::sim::SimPlatform>(platform::sim::ParseLab(lab, "unit")));
+    EXPECT_EQ(run.code, ExitFailure);
+    const json doc = run.Json();
+    std::vector<std::string> undelivered;
+    for (const auto& c : doc["commands"]) {
+        if (!c["delivered"].get<bool>()) {
+            undelivered.push_back(c["name"].get<std::string>() + ": " +
+                                  c["notDelivered"]["reason"].get<std::string>());
+        }
+    }
+    EXPECT_EQ(undelivered, std::vector<std::string>{"SECURITY ERASE UNIT: refused by the lab's transport"});
+    EXPECT_NE(run.err.str().find("Physical drive 3: SECURITY ERASE UNIT: refused by the lab's transport\n"),
+              std::string::npos)
+        << run.err.str();
+}
+
 // The way back without an erase: our password comes off a drive an earlier run left locked;
 // someone else's is refused after one UNLOCK, and nothing else is ever sent.
 TEST(SecurityCli, UnlockTakesOnlyTheErasePasswordOff) {
@@ -395,6 +417,22 @@ TEST(SecurityCli, UnlockTakesOnlyTheErasePasswordOff) {
                                      "its password was set by someone else"),
               std::string::npos)
         << foreign.out.str();
+}
+
+TEST(SecurityCli, VerboseJsonNamesWhyACommandWasNotDelivered) {
+    auto lab = platform::sim::CreateSimLab();
+    lab->Device(14)->SetUndelivered(0xF2, true);  // SECURITY UNLOCK
+    CliRun run({"--verbose", "--json", "security", "14", "--unlock", "--yes"}, "",
+               std::make_unique<Borrowed>(*lab));
+    EXPECT_EQ(run.code, ExitFailure);
+    const json doc = run.Json();
+    EXPECT_EQ(doc["unlock"], "not-delivered");
+    ASSERT_EQ(doc["notDelivered"].size(), 1u);
+    EXPECT_EQ(doc["notDelivered"][0]["command"], "SECURITY UNLOCK");
+    EXPECT_EQ(doc["notDelivered"][0]["reason"], "refused by the lab's transport");
+    EXPECT_NE(run.err.str().find("Physical drive 14: SECURITY UNLOCK: refused by the lab's transport\n"),
+              std::string::npos)
+        << run.err.str();
 }
 
 TEST(SecurityCli, StateAsTextAndJson) {

@@ -1,6 +1,7 @@
 // vellumin-cli info / smart on the simulated lab: the table and the JSON carry the rows the
 // engines decode.
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -189,6 +190,43 @@ TEST(InfoCli, BadDriveArguments) {
     EXPECT_EQ(Cli({"--simulate", "info", "16"}).code, ExitNoDrive);
     EXPECT_EQ(Cli({"--simulate", "smart", "x"}).code, ExitUsage);
     EXPECT_EQ(Cli({"--simulate", "info"}).code, ExitUsage);
+}
+
+// A drive that cannot be opened says why: held by another program, no rights, or not there.
+TEST(ReportCli, VerboseAndJsonTellABusyDriveFromAMissingOne) {
+    platform::sim::DriveDescription drive;
+    drive.model = "VQ 240GB SSD";
+    drive.sectors = 1000000;
+    drive.transport.openFails = true;
+    platform::sim::LabDescription desc;
+    desc.drives[0] = drive;
+    desc.drives[1] = drive;
+    desc.drives[1]->transport.openErrno = EACCES;
+    const struct {
+        const char* drive;
+        const char* openError;
+        int errorNumber;
+        const char* reason;
+    } cases[] = {
+        {"0", "busy", 16, "drive cannot be opened: held open by another program (errno 16: Device or resource busy)"},
+        {"1", "noRights", 13, "drive cannot be opened: no rights to open it (errno 13: Permission denied)"},
+        {"2", "missing", 2, "drive cannot be opened: no such disk (errno 2: No such file or directory)"},
+    };
+    for (const auto& c : cases) {
+        for (const char* command : {"info", "smart"}) {
+            std::ostringstream out, err;
+            EXPECT_EQ(RunCli({"--verbose", "--json", command, c.drive}, out, err,
+                             std::make_unique<platform::sim::SimPlatform>(desc)),
+                      ExitNoDrive);
+            EXPECT_EQ(err.str(), std::string("Physical drive ") + c.drive + ": open: " + c.reason +
+                                     "\nPhysical drive " + c.drive + " is not present or cannot be opened.\n");
+            const auto document = nlohmann::json::parse(out.str());
+            ASSERT_EQ(document["notDelivered"].size(), 1u) << command << c.drive;
+            EXPECT_EQ(document["notDelivered"][0]["command"], "open");
+            EXPECT_EQ(document["notDelivered"][0]["openError"], c.openError);
+            EXPECT_EQ(document["notDelivered"][0]["errno"], c.errorNumber);
+        }
+    }
 }
 
 }  // namespace

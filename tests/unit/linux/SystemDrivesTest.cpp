@@ -62,11 +62,11 @@ TEST(SystemDrives, SuspendRunsRtcwakeThroughTheSeamWhereTheKernelOffersMem) {
     EXPECT_FALSE(noSys->Sys().CanSuspend());
 }
 
-TEST(SystemDrives, SpawnAndWaitReportsTheExitStatus) {
-    EXPECT_TRUE(SpawnAndWait({"true"}));
-    EXPECT_FALSE(SpawnAndWait({"false"}));
-    EXPECT_FALSE(SpawnAndWait({"/nonexistent/program"}));
-    EXPECT_FALSE(SpawnAndWait({}));
+TEST(SystemDrives, RunCheckedReportsTheExitStatus) {
+    EXPECT_TRUE(RunChecked({"true"}));
+    EXPECT_FALSE(RunChecked({"false"}));
+    EXPECT_FALSE(RunChecked({"/nonexistent/program"}));
+    EXPECT_FALSE(RunChecked({}));
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "ata/Registers.h"
 #include "cli/Command.h"
+#include "platform/sim/SimPlatform.h"
 
 namespace vellumin::cli {
 namespace {
@@ -60,6 +62,41 @@ TEST(ScanCli, EndingsTextsAndExitStatus) {
 
     EXPECT_EQ(CliRun({"--simulate", "scan", "9"}).code, ExitUsage);
     EXPECT_EQ(CliRun({"--simulate", "scan", "9", "--quick", "--full"}).code, ExitUsage);
+}
+
+// A scan that could not read says why the read, or the open, was not delivered.
+TEST(ScanCli, VerboseJsonNamesWhyAReadWasNotDelivered) {
+    platform::sim::DriveDescription drive;
+    drive.model = "VQ 240GB SSD";
+    drive.sectors = 1000000;
+    drive.transport.undeliveredCommands = {ata::cmd::kReadDma};
+    platform::sim::LabDescription desc;
+    desc.drives[0] = drive;
+    desc.drives[1] = drive;
+    desc.drives[1]->transport.openFails = true;
+    const struct {
+        const char* drive;
+        int code;
+        const char* ending;
+        const char* command;
+        const char* reason;
+    } cases[] = {
+        {"0", ExitFailure, "failed", "READ DMA", "refused by the lab's transport"},
+        {"1", ExitNoDrive, "not-opened", "open",
+         "drive cannot be opened: held open by another program (errno 16: Device or resource busy)"},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCli({"--verbose", "--json", "scan", c.drive, "--quick"}, out, err,
+                         std::make_unique<platform::sim::SimPlatform>(desc)),
+                  c.code);
+        const auto summary = nlohmann::json::parse(out.str());
+        EXPECT_EQ(summary["ending"], c.ending);
+        ASSERT_EQ(summary["notDelivered"].size(), 1u) << c.drive;
+        EXPECT_EQ(summary["notDelivered"][0]["command"], c.command);
+        EXPECT_EQ(summary["notDelivered"][0]["reason"], c.reason);
+        EXPECT_EQ(err.str(), std::string("Physical drive ") + c.drive + ": " + c.command + ": " + c.reason + "\n");
+    }
 }
 
 // Ctrl-C sent from another thread while the scan runs: the scan stops after the chunk in

@@ -9,9 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "host/HostTrim.h"
 #include "pages/trim/TrimSetting.h"
 #include "platform/CommandRunner.h"
-#include "platform/HostTrim.h"
 #include "platform/sim/SimPlatform.h"
 
 namespace vellumin::trim {
@@ -220,8 +220,8 @@ TEST(TrimSetting, HostCommandsDriveSystemctl) {
     }
     ::setenv("PATH", oldPath.c_str(), 1);
     // The switch's verb travels as an argument; the script is the same for both.
-    const auto on = platform::HostTrimCommandLine(TrimCommand::TurnOn);
-    const auto off = platform::HostTrimCommandLine(TrimCommand::TurnOff);
+    const auto on = host::HostTrimCommandLine(TrimCommand::TurnOn);
+    const auto off = host::HostTrimCommandLine(TrimCommand::TurnOff);
     EXPECT_EQ(on.back(), "enable");
     EXPECT_EQ(off.back(), "disable");
     EXPECT_EQ(std::vector(on.begin(), on.end() - 1), std::vector(off.begin(), off.end() - 1));

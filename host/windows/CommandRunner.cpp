@@ -11,7 +11,7 @@
 #include <random>
 #include <utility>
 
-#include "platform/HostTrim.h"
+#include "host/HostTrim.h"
 #include "platform/windows/Win32Text.h"
 
 namespace vellumin::platform {
@@ -153,7 +153,7 @@ CommandRunner& SpawnRunner() {
 }
 
 std::vector<std::string> EchoCommandLine(const std::string& line) {
-    const std::string shell = windows_backend::SystemDirectory() + "\\cmd.exe";
+    const std::string shell = platform::windows_backend::SystemDirectory() + "\\cmd.exe";
     if (line.empty()) {
         return {shell, "/d", "/c", "rem"};
     }
@@ -173,16 +173,25 @@ std::vector<std::string> EchoCommandLine(const std::string& line) {
 // fsutil from the system directory, so no other program of that name can be found first; its
 // answer ("DisableDeleteNotify = 0", on later systems once per file system) is read by its
 // first "=".
-std::vector<std::string> HostTrimCommandLine(TrimCommand command) {
-    const std::string fsutil = windows_backend::SystemDirectory() + "\\fsutil.exe";
+}  // namespace vellumin::platform
+
+namespace vellumin::host {
+
+std::vector<std::string> HostTrimCommandLine(platform::TrimCommand command) {
+    using platform::TrimCommand;
+    const std::string fsutil = platform::windows_backend::SystemDirectory() + "\\fsutil.exe";
     if (command == TrimCommand::Query) {
         return {fsutil, "behavior", "query", "DisableDeleteNotify"};
     }
     return {fsutil, "behavior", "set", "DisableDeleteNotify", command == TrimCommand::TurnOn ? "0" : "1"};
 }
 
+}  // namespace vellumin::host
+
+namespace vellumin::platform {
+
 bool System::RunTrimCommand(TrimCommand command, int outputFd) {
-    return Runner().Run(HostTrimCommandLine(command), outputFd);
+    return Runner().Run(host::HostTrimCommandLine(command), outputFd);
 }
 
 CommandRunner& System::Runner() { return SpawnRunner(); }

@@ -1,4 +1,4 @@
-#include "platform/windows/Wmi.h"
+#include "host/windows/Wmi.h"
 
 #include <windows.h>
 #include <objbase.h>

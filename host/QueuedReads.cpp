@@ -1,4 +1,4 @@
-#include "platform/QueuedReads.h"
+#include "host/QueuedReads.h"
 
 #include <linux/ioprio.h>
 #include <liburing.h>
@@ -9,7 +9,7 @@
 #include <deque>
 #include <vector>
 
-#include "platform/UniqueFd.h"
+#include "host/UniqueFd.h"
 
 namespace vellumin::platform {
 namespace {

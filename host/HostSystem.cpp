@@ -1,18 +1,13 @@
 // Host defaults of the System operations every backend may use as they stand.
-#include <spawn.h>
 #include <sys/utsname.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/CommandRunner.h"
 #include "platform/Platform.h"
-
-extern char** environ;
 
 namespace vellumin::platform {
 namespace {
@@ -66,24 +61,9 @@ bool System::OpenWithShell(const std::string& file, const std::string& workingFo
         "cd \"$1\" || exit 1; "
         "if [ -x \"$2\" ] && [ ! -d \"$2\" ]; then \"$2\" >/dev/null 2>&1 & "
         "else xdg-open \"$2\" >/dev/null 2>&1 & fi";
-    std::vector<std::string> args{"sh", "-c", kScript, "sh", workingFolder.empty() ? "." : workingFolder,
+    std::vector<std::string> args{"/bin/sh", "-c", kScript, "sh", workingFolder.empty() ? "." : workingFolder,
                                   file};
-    std::vector<char*> argv;
-    for (auto& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv.data(), environ) != 0) {
-        return false;
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            return false;
-        }
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return ExitedZero(SpawnAndWait(args));
 }
 
 }  // namespace vellumin::platform

@@ -1,6 +1,6 @@
 // Host defaults of the operating-system facts and the TRIM command: what a Linux system with
 // systemd offers in place of the Windows version metrics, WMI and fsutil.
-#include "platform/HostTrim.h"
+#include "host/HostTrim.h"
 
 #include <sys/utsname.h>
 
@@ -8,7 +8,7 @@
 
 #include "platform/CommandRunner.h"
 
-namespace vellumin::platform {
+namespace vellumin::host {
 namespace {
 
 // The state systemctl prints is copied into the output too, so a user reading it sees why.
@@ -21,7 +21,8 @@ constexpr const char* kStateScript =
 
 }  // namespace
 
-std::vector<std::string> HostTrimCommandLine(TrimCommand command) {
+std::vector<std::string> HostTrimCommandLine(platform::TrimCommand command) {
+    using platform::TrimCommand;
     if (command == TrimCommand::Query) {
         return {"/bin/sh", "-c", kStateScript, "sh"};
     }
@@ -46,9 +47,13 @@ uint16_t ArchitectureOfMachine(const std::string& machine) {
     return 0xFFFF;  // unknown
 }
 
+}  // namespace vellumin::host
+
+namespace vellumin::platform {
+
 uint16_t System::ProcessorArchitecture() {
     utsname host{};
-    return uname(&host) == 0 ? ArchitectureOfMachine(host.machine) : 0xFFFF;
+    return uname(&host) == 0 ? host::ArchitectureOfMachine(host.machine) : 0xFFFF;
 }
 
 int System::ServerR2Metric() {
@@ -74,7 +79,7 @@ bool System::HasTrimService() {
 }
 
 bool System::RunTrimCommand(TrimCommand command, int outputFd) {
-    return Runner().Run(HostTrimCommandLine(command), outputFd);
+    return Runner().Run(host::HostTrimCommandLine(command), outputFd);
 }
 
 CommandRunner& System::Runner() {

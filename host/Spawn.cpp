@@ -67,42 +67,60 @@ std::optional<std::string> TempFile::ReadFromStart(std::size_t maxBytes) const {
     return text;
 }
 
+std::optional<int> SpawnAndWait(const std::vector<std::string>& argv, const SpawnOptions& options) {
+    if (argv.empty()) {
+        return std::nullopt;
+    }
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) {
+        return std::nullopt;
+    }
+    bool ok = true;
+    if (options.inputFromNull) {
+        ok = posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0;
+    }
+    if (ok && options.outputFd >= 0) {
+        ok = posix_spawn_file_actions_adddup2(&actions, options.outputFd, STDOUT_FILENO) == 0;
+    }
+    pid_t child = 0;
+    if (ok) {
+        const auto spawn = options.searchPath ? ::posix_spawnp : ::posix_spawn;
+        ok = spawn(&child, args[0], &actions, nullptr, args.data(), environ) == 0;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    if (!ok) {
+        return std::nullopt;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return std::nullopt;
+        }
+    }
+    return status;
+}
+
+bool ExitedZero(const std::optional<int>& waitStatus) {
+    return waitStatus && WIFEXITED(*waitStatus) && WEXITSTATUS(*waitStatus) == 0;
+}
+
 namespace {
 
 class SpawnCommandRunner final : public CommandRunner {
 public:
     bool Run(const std::vector<std::string>& argv, int outputFd) override {
-        if (argv.empty() || outputFd < 0) {
+        if (outputFd < 0) {
             return false;
         }
-        std::vector<char*> args;
-        args.reserve(argv.size() + 1);
-        for (const std::string& a : argv) {
-            args.push_back(const_cast<char*>(a.c_str()));
-        }
-        args.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        if (posix_spawn_file_actions_init(&actions) != 0) {
-            return false;
-        }
-        // Hidden: nothing to read from a terminal, so a prompt cannot hang the wait.
-        bool ok = posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY,
-                                                   0) == 0 &&
-                  posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO) == 0;
-        pid_t child = 0;
-        ok = ok && ::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        if (!ok) {
-            return false;
-        }
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0) {
-            if (errno != EINTR) {
-                break;
-            }
-        }
-        return true;
+        // Started is what counts: the command's own output says how it went.
+        return SpawnAndWait(argv, {.outputFd = outputFd, .inputFromNull = true}).has_value();
     }
 };
 

@@ -3,10 +3,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include "platform/HostTrim.h"
+#include "host/HostTrim.h"
 #include "platform/Platform.h"
-#include "platform/QueuedReads.h"
-#include "platform/windows/Wmi.h"
+#include "host/QueuedReads.h"
+#include "host/windows/Wmi.h"
 
 namespace vellumin::platform {
 
