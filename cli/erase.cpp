@@ -316,7 +316,7 @@ int RunErase(Context& context, const EraseOptions& options) {
     // The drive the confirmation names is the one the flow may erase, whatever number it has.
     const erase::EraseTarget target{drive, model,
                                     security       ? uint8_t{0}
-                                    : options.full ? erase::kVendorEraseFull
+                                    : options.full ? ata::cmd::kVendorEraseFull
                                                    : view.quickVendorCode,
                                     erase::IdentityOf(reference)};
     head["flow"] = security ? "security" : "vendor";

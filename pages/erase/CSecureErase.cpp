@@ -253,7 +253,7 @@ void CSecureErase::FullErase() {
     if (erase::RefuseBootDrive(Platform().Drives(), target, prompter)) {
         return;
     }
-    m_nVendorCode = erase::kVendorEraseFull;
+    m_nVendorCode = ata::cmd::kVendorEraseFull;
     target.vendorCode = m_nVendorCode;
     if (!erase::ConfirmErase(Platform().Drives(), target, prompter)) {
         return;

@@ -14,10 +14,6 @@ using platform::DriveHandle;
 using platform::DriveHandlePtr;
 using platform::DriveSystem;
 
-constexpr uint8_t kCmdIdentify = ata::cmd::kIdentify;
-constexpr uint8_t kSmartReadData = ata::cmd::kSmartReadData;
-constexpr int kSecurityStatusByte = 256;
-
 // Every command the flow sends passes through here, so the list is what went to the drive,
 // not what the flow meant to send.
 class RecordingHandle final : public DriveHandle {
@@ -161,7 +157,7 @@ struct PasswordTakeBack {
         }
         sent = true;
         const SecurityContext quiet{flow.drives, flow.target.driveNumber, messages};
-        removed = SendPasswordCommand(quiet, kCmdSecurityDisablePassword) ==
+        removed = SendPasswordCommand(quiet, ata::cmd::kSecurityDisablePassword) ==
                   PasswordOutcome::Accepted;
     }
     // After the run's messages: the command's own message, then what the drive is left with.
@@ -262,20 +258,20 @@ std::string Hex2(uint8_t value) {
 
 std::string CommandName(const AtaTaskFile& input) {
     switch (input.command) {
-        case kCmdIdentify:
+        case ata::cmd::kIdentify:
             return "IDENTIFY DEVICE";
-        case kCmdSecuritySetPassword:
+        case ata::cmd::kSecuritySetPassword:
             return "SECURITY SET PASSWORD";
-        case kCmdSecurityUnlock:
+        case ata::cmd::kSecurityUnlock:
             return "SECURITY UNLOCK";
-        case kCmdSecurityErasePrepare:
+        case ata::cmd::kSecurityErasePrepare:
             return "SECURITY ERASE PREPARE";
-        case kCmdSecurityEraseUnit:
+        case ata::cmd::kSecurityEraseUnit:
             return "SECURITY ERASE UNIT";
-        case kCmdSecurityDisablePassword:
+        case ata::cmd::kSecurityDisablePassword:
             return "SECURITY DISABLE PASSWORD";
-        case kCmdSmart:
-            if (input.features == kSmartReadData) {
+        case ata::cmd::kSmart:
+            if (input.features == ata::cmd::kSmartReadData) {
                 return "SMART READ DATA";
             }
             return "SMART VENDOR ERASE " + Hex2(input.features);
@@ -440,7 +436,7 @@ EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarge
         if (ata::IdentifyDevice(flow.drives, drive, identify) && RefuseOtherDrive(flow, identify)) {
             return result;
         }
-        result.check = CheckSecurityState(flow.security, identify[kSecurityStatusByte]);
+        result.check = CheckSecurityState(flow.security, ata::SecurityStatusByte(identify));
         ++result.passes;
     }
     if (result.check != CheckResult::Ready) {
@@ -448,7 +444,7 @@ EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarge
         result.ending = EraseEnding::CheckFailed;
         return result;
     }
-    const PasswordOutcome set = SendPasswordCommand(flow.security, kCmdSecuritySetPassword);
+    const PasswordOutcome set = SendPasswordCommand(flow.security, ata::cmd::kSecuritySetPassword);
     PasswordTakeBack takeBack;
     takeBack.armed = set == PasswordOutcome::Accepted;
     const bool delivered = EraseRun(flow, RunCommand::Security, &takeBack);

@@ -11,7 +11,6 @@ namespace vellumin::erase {
 namespace {
 
 constexpr int kControllerOffset = 400;
-constexpr int kSecurityStatusByte = 256;
 
 constexpr std::string_view kListedControllers[] = {"SMI2242", "SMI2235", "JMF612", "JMF616"};
 
@@ -122,15 +121,15 @@ EraseGateView DecideEraseGates(const EraseGateInputs& in) {
     } else {
         view.warningVisible = view.quickVisible = view.fullVisible = true;
         view.quick = QuickEraseRuns::VendorErase;
-        view.quickVendorCode = UpToZero(in.controller).starts_with("SMI") ? kVendorEraseQuickSmi
-                                                                          : kVendorEraseQuickJmf;
+        view.quickVendorCode = UpToZero(in.controller).starts_with("SMI") ? ata::cmd::kVendorEraseQuickSmi
+                                                                          : ata::cmd::kVendorEraseQuickJmf;
     }
     return view;
 }
 
 void TakeIdentifyReference(const ata::IdentifyBlock& identify, EraseGateInputs& inputs) {
     inputs.firmwareRevision = ata::TrimRight(ata::FirmwareRevision(identify));
-    inputs.securityStatus = identify[kSecurityStatusByte];
+    inputs.securityStatus = ata::SecurityStatusByte(identify);
 }
 
 EraseGateInputs ReadEraseGateInputs(platform::DriveSystem& drives, int driveNumber,

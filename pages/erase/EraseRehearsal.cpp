@@ -11,7 +11,6 @@ namespace {
 
 using platform::sim::DriveDescription;
 
-constexpr int kSecurityStatusByte = 256;
 
 platform::sim::LabDescription LabOf(int number, DriveDescription copy) {
     platform::sim::LabDescription lab;
@@ -49,7 +48,7 @@ std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int
     }
     // The copy accepts the vendor erase code of its controller family, as the listed
     // controllers do; a real one may abort it.
-    const uint8_t status = identify[kSecurityStatusByte];
+    const uint8_t status = ata::SecurityStatusByte(identify);
     auto& sec = d.security;
     if (status & ata::sec::kFrozen) {
         sec.frozenAtPowerOn = false;

@@ -28,11 +28,11 @@ struct PasswordCommand {
     MessageId aborted;
 };
 
-constexpr PasswordCommand kDisable{kCmdSecurityDisablePassword, MessageId::DisableFail,
+constexpr PasswordCommand kDisable{ata::cmd::kSecurityDisablePassword, MessageId::DisableFail,
                                    MessageId::DisableAborted};
-constexpr PasswordCommand kUnlock{kCmdSecurityUnlock, MessageId::UnlockFail,
+constexpr PasswordCommand kUnlock{ata::cmd::kSecurityUnlock, MessageId::UnlockFail,
                                   MessageId::UnlockAborted};
-constexpr PasswordCommand kSetPassword{kCmdSecuritySetPassword, MessageId::LockFail,
+constexpr PasswordCommand kSetPassword{ata::cmd::kSecuritySetPassword, MessageId::LockFail,
                                        MessageId::LockAborted};
 
 bool Aborted(const AtaPassThroughRequest& request) {
@@ -61,12 +61,12 @@ AtaPassThroughRequest ErasePrepareRequest() {
     AtaPassThroughRequest request;
     request.flags = platform::ATA_FLAGS_DRDY_REQUIRED;
     request.timeOutSeconds = kPrepareTimeOutSeconds;
-    request.currentTaskFile.command = kCmdSecurityErasePrepare;
+    request.currentTaskFile.command = ata::cmd::kSecurityErasePrepare;
     return request;
 }
 
 AtaPassThroughRequest EraseUnitRequest(PasswordBlock& block) {
-    return DataOutRequest(kCmdSecurityEraseUnit, kEraseUnitTimeOutSeconds, block);
+    return DataOutRequest(ata::cmd::kSecurityEraseUnit, kEraseUnitTimeOutSeconds, block);
 }
 
 AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>& scratch) {
@@ -77,10 +77,10 @@ AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>&
     request.dataBuffer = scratch.data();
     request.currentTaskFile.features = code;
     request.currentTaskFile.sectorCount = 1;
-    request.currentTaskFile.lbaLow = code == kVendorEraseFull ? 0xFF : 0x00;
+    request.currentTaskFile.lbaLow = code == ata::cmd::kVendorEraseFull ? 0xFF : 0x00;
     request.currentTaskFile.lbaMid = ata::cmd::kSmartLbaMid;
     request.currentTaskFile.lbaHigh = ata::cmd::kSmartLbaHigh;
-    request.currentTaskFile.command = kCmdSmart;
+    request.currentTaskFile.command = ata::cmd::kSmart;
     return request;
 }
 
@@ -136,13 +136,13 @@ PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t comm
 }
 
 bool SecurityDisablePassword(const SecurityContext& context) {
-    return Delivered(SendPasswordCommand(context, kCmdSecurityDisablePassword));
+    return Delivered(SendPasswordCommand(context, ata::cmd::kSecurityDisablePassword));
 }
 bool SecurityUnlock(const SecurityContext& context) {
-    return Delivered(SendPasswordCommand(context, kCmdSecurityUnlock));
+    return Delivered(SendPasswordCommand(context, ata::cmd::kSecurityUnlock));
 }
 bool SecuritySetPassword(const SecurityContext& context) {
-    return Delivered(SendPasswordCommand(context, kCmdSecuritySetPassword));
+    return Delivered(SendPasswordCommand(context, ata::cmd::kSecuritySetPassword));
 }
 
 std::optional<ReleaseOutcome> ReleaseRefusal(uint8_t status) {
@@ -170,12 +170,12 @@ ReleaseOutcome ReleaseErasePassword(const SecurityContext& context, uint8_t stat
                                                    : ReleaseOutcome::NotDelivered;
     };
     if (status & ata::sec::kLocked) {
-        if (const auto unlock = SendPasswordCommand(context, kCmdSecurityUnlock);
+        if (const auto unlock = SendPasswordCommand(context, ata::cmd::kSecurityUnlock);
             unlock != PasswordOutcome::Accepted) {
             return release(unlock);
         }
     }
-    const auto disable = SendPasswordCommand(context, kCmdSecurityDisablePassword);
+    const auto disable = SendPasswordCommand(context, ata::cmd::kSecurityDisablePassword);
     return disable == PasswordOutcome::Accepted ? ReleaseOutcome::Released : release(disable);
 }
 

@@ -14,17 +14,6 @@
 
 namespace vellumin::erase {
 
-inline constexpr uint8_t kCmdSecuritySetPassword = ata::cmd::kSecuritySetPassword;
-inline constexpr uint8_t kCmdSecurityUnlock = ata::cmd::kSecurityUnlock;
-inline constexpr uint8_t kCmdSecurityErasePrepare = ata::cmd::kSecurityErasePrepare;
-inline constexpr uint8_t kCmdSecurityEraseUnit = ata::cmd::kSecurityEraseUnit;
-inline constexpr uint8_t kCmdSecurityDisablePassword = ata::cmd::kSecurityDisablePassword;
-inline constexpr uint8_t kCmdSmart = ata::cmd::kSmart;
-
-inline constexpr uint8_t kVendorEraseFull = ata::cmd::kVendorEraseFull;
-inline constexpr uint8_t kVendorEraseQuickSmi = ata::cmd::kVendorEraseQuickSmi;
-inline constexpr uint8_t kVendorEraseQuickJmf = ata::cmd::kVendorEraseQuickJmf;
-
 inline constexpr uint32_t kPasswordTimeOutSeconds = 5;
 inline constexpr uint32_t kPrepareTimeOutSeconds = 1;
 inline constexpr uint32_t kEraseUnitTimeOutSeconds = 36000;

@@ -209,7 +209,7 @@ TEST_F(ErasePageTest, RefusalsStartNothing) {
         Select(main, 1);
         Click(page, P::IDC_FULL_ERASE);  // the confirmation answered No
         EXPECT_EQ(page.FlowsStarted(), 0);
-        EXPECT_EQ(page.VendorCode(), erase::kVendorEraseFull);
+        EXPECT_EQ(page.VendorCode(), ata::cmd::kVendorEraseFull);
         EXPECT_TRUE(page.IsItemEnabled(P::IDC_QUICK_ERASE) &&
                     page.IsItemEnabled(P::IDC_FULL_ERASE));
     });

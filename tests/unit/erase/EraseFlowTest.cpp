@@ -254,7 +254,7 @@ TEST(EraseFlow, RecoversADriveLeftLockedByAnEarlierRun) {
     SimDevice& device = *lab->Device(1);
     // The power fails straight after SET PASSWORD: the drive is gone when the run opens it.
     device.SetObserver([&](const platform::sim::CommandRecord& record) {
-        if (record.input.command == kCmdSecuritySetPassword) {
+        if (record.input.command == ata::cmd::kSecuritySetPassword) {
             device.SetPresent(false);
         }
     });
