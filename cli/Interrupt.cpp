@@ -1,5 +1,8 @@
 #include "cli/Interrupt.h"
 
+#include <csignal>
+#include <iostream>
+
 #include "ata/Registers.h"
 
 namespace vellumin::cli {
@@ -35,6 +38,17 @@ private:
 
 platform::DriveHandlePtr HoldWhileChanging::WrapHandle(platform::DriveHandlePtr handle) {
     return std::make_unique<HoldingHandle>(std::move(handle), m_hold);
+}
+
+void EndByDeferredSignal() {
+    const int signal = TakeDeferredSignal();
+    if (signal == 0) {
+        return;
+    }
+    std::cout.flush();
+    std::cerr.flush();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 }  // namespace vellumin::cli

@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <initializer_list>
-#include <iostream>
 #include <vector>
 
 namespace vellumin::cli {
@@ -129,20 +128,6 @@ void SignalHold::Release() {
 
 int TakeDeferredSignal() {
     return g_deferred.exchange(0);
-}
-
-void EndByDeferredSignal() {
-    const int signal = TakeDeferredSignal();
-    if (signal == 0) {
-        return;
-    }
-    std::cout.flush();
-    std::cerr.flush();
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-    raise(signal);
 }
 
 }  // namespace vellumin::cli

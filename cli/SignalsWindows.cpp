@@ -2,7 +2,6 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <iostream>
 #include <optional>
 
 #include "platform/HostIo.h"
@@ -85,17 +84,6 @@ void SignalHold::Release() {
 
 int TakeDeferredSignal() {
     return g_consoleDeferred.exchange(0);
-}
-
-void EndByDeferredSignal() {
-    const int signal = TakeDeferredSignal();
-    if (signal == 0) {
-        return;
-    }
-    std::cout.flush();
-    std::cerr.flush();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
 }
 
 }  // namespace vellumin::cli

@@ -77,7 +77,7 @@ TEST(CliSignals, AnInheritedIgnoreStaysIgnored) {
 // and while the erase command runs the signals arrive.
 class SignalingDrives final : public platform::ForwardingDriveSystem {
 public:
-    explicit SignalingDrives(platform::DriveSystem& lab) : ForwardingDriveSystem(lab), m_lab(lab) {}
+    explicit SignalingDrives(platform::DriveSystem& lab) : ForwardingDriveSystem(lab) {}
     std::vector<std::pair<uint8_t, bool>> heldAt;  // command, SIGTERM held
 
     platform::DriveHandlePtr WrapHandle(platform::DriveHandlePtr handle) override {
@@ -110,7 +110,6 @@ private:
         SignalingDrives& m_owner;
     };
 
-    platform::DriveSystem& m_lab;
 };
 
 struct Lent final : platform::Platform {
