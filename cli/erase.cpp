@@ -20,7 +20,7 @@
 #include "cli/Output.h"
 #include "pages/erase/EraseFlow.h"
 #include "pages/erase/EraseGates.h"
-#include "pages/erase/EraseRehearsal.h"
+#include "rehearsal/EraseRehearsal.h"
 #include "platform/HostIo.h"
 
 namespace vellumin::cli {

@@ -192,6 +192,9 @@ public:
     virtual ~Platform() = default;
     virtual DriveSystem& Drives() = 0;
     virtual System& Sys() = 0;
+    // A copy of the whole platform as it stands (drives, volumes, machine) that answers as this
+    // one would, for a rehearsal; nullptr where the drives are real and cannot be copied.
+    virtual std::shared_ptr<Platform> CopyAsItStands() { return nullptr; }
 };
 
 }  // namespace vellumin::platform

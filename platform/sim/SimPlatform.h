@@ -47,6 +47,7 @@ public:
     // A separate lab that starts where this one stands: every drive as it stands, in the slot
     // it is in now, the volumes and machine facts, and whether a drive was re-plugged.
     std::unique_ptr<SimPlatform> CloneAsItStands();
+    std::shared_ptr<Platform> CopyAsItStands() override { return CloneAsItStands(); }
     // The lab as it stands, as a lab file ParseLab reads back: the file it came from with
     // each drive's security state and password, its media, a requested restart and the TRIM
     // setting written in.

@@ -1,4 +1,4 @@
-#include "pages/erase/EraseRehearsal.h"
+#include "rehearsal/EraseRehearsal.h"
 
 #include <algorithm>
 
@@ -24,12 +24,10 @@ platform::sim::LabDescription LabOf(int number, DriveDescription copy) {
 }  // namespace
 
 std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int number) {
-    if (auto* lab = dynamic_cast<platform::sim::SimPlatform*>(&real)) {
-        auto drive = lab->DriveAsItStands(number);
-        if (!drive) {
-            return std::nullopt;
-        }
-        return RehearsalCopy{*drive, {}, lab->CloneAsItStands()};
+    // Opening the drive in the copy to look would count against the copy's own open faults, so
+    // an empty slot shows in the flow's first IDENTIFY, as it would in the real run.
+    if (auto whole = real.CopyAsItStands()) {
+        return RehearsalCopy{{}, {}, std::move(whole)};
     }
     ata::IdentifyBlock identify{};
     if (!ata::IdentifyDevice(real.Drives(), number, identify)) {
@@ -77,12 +75,13 @@ std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int
 }
 
 RehearsalPlatform::RehearsalPlatform(platform::Platform& real, int number, RehearsalCopy copy)
-    : m_real(real),
-      m_number(number),
-      m_wholeLab(copy.lab != nullptr),
-      m_lab(m_wholeLab ? std::move(copy.lab)
-                       : std::make_shared<platform::sim::SimPlatform>(
-                             LabOf(number, std::move(copy.drive)))) {}
+    : m_real(real), m_number(number), m_wholeLab(copy.whole != nullptr), m_copy(std::move(copy.whole)) {
+    if (!m_copy) {
+        auto single = std::make_shared<platform::sim::SimPlatform>(LabOf(number, std::move(copy.drive)));
+        m_single = single.get();
+        m_copy = std::move(single);
+    }
+}
 
 platform::DriveHandlePtr RehearsalPlatform::OpenPhysicalDrive(int number) {
     return OpenDrive(number).handle;
@@ -90,7 +89,7 @@ platform::DriveHandlePtr RehearsalPlatform::OpenPhysicalDrive(int number) {
 
 // The lab's reason when the open fails, so a rehearsal says why as the real run would.
 platform::DriveOpening RehearsalPlatform::OpenDrive(int number) {
-    return m_wholeLab || number == m_number ? m_lab->Drives().OpenDrive(number) : platform::DriveOpening{};
+    return m_wholeLab || number == m_number ? m_copy->Drives().OpenDrive(number) : platform::DriveOpening{};
 }
 
 // The lab copy answers as the lab would (a refused restart included); a real machine's restart
@@ -98,9 +97,9 @@ platform::DriveOpening RehearsalPlatform::OpenDrive(int number) {
 bool RehearsalPlatform::RestartComputer() {
     m_restartAsked = true;
     if (m_wholeLab) {
-        return m_lab->Sys().RestartComputer();
+        return m_copy->Sys().RestartComputer();
     }
-    m_lab->PowerCycleAll();
+    m_single->PowerCycleAll();
     return true;
 }
 

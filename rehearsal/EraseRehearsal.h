@@ -20,13 +20,13 @@ struct RehearsalCopy {
     platform::sim::DriveDescription drive;
     // What the copy had to assume about the real drive; empty for an exact copy of a lab drive.
     std::vector<std::string> unknowns;
-    // Under the lab: the whole lab as it stands, the drive above included.
-    std::shared_ptr<platform::sim::SimPlatform> lab;
+    // Where the platform can copy itself (the lab): the whole of it as it stands.
+    std::shared_ptr<platform::Platform> whole;
 };
 
-// The copy of drive `number`: under the lab the lab as it stands, otherwise a drive built
-// from its IDENTIFY DEVICE and SMART READ DATA blocks. nullopt when IDENTIFY is not delivered
-// (under the lab: when the slot is empty).
+// The copy of drive `number`: where the platform can copy itself (the lab), the whole of it
+// as it stands; otherwise a drive built from its IDENTIFY DEVICE and SMART READ DATA blocks,
+// nullopt when IDENTIFY is not delivered.
 std::optional<RehearsalCopy> CopyDriveForRehearsal(platform::Platform& real, int number);
 
 class RehearsalPlatform final : public platform::Platform,
@@ -37,8 +37,6 @@ public:
 
     platform::DriveSystem& Drives() override { return *this; }
     platform::System& Sys() override { return *this; }
-    // The copy at the drive's number (under the lab another drive once a re-plug moved it).
-    platform::sim::SimDevice* Copy() { return m_lab->Device(m_number); }
     bool RestartAsked() const { return m_restartAsked; }
 
 private:
@@ -46,7 +44,7 @@ private:
     // and the volumes of the real system.
     platform::DriveHandlePtr OpenPhysicalDrive(int number) override;
     platform::DriveOpening OpenDrive(int number) override;
-    platform::DriveSystem& Volumes() { return m_wholeLab ? m_lab->Drives() : m_real.Drives(); }
+    platform::DriveSystem& Volumes() { return m_wholeLab ? m_copy->Drives() : m_real.Drives(); }
     std::vector<std::string> VolumeNames() override { return Volumes().VolumeNames(); }
     bool IsRemovableVolume(const std::string& name) override {
         return Volumes().IsRemovableVolume(name);
@@ -55,9 +53,9 @@ private:
         return Volumes().VolumeDiskNumber(name);
     }
     std::vector<int> SystemDiskNumbers() override { return Volumes().SystemDiskNumbers(); }
-    void UserPowerCycled(int number) override { m_lab->Drives().UserPowerCycled(number); }
+    void UserPowerCycled(int number) override { m_copy->Drives().UserPowerCycled(number); }
     platform::DriveConnection Connection(int number) override {
-        return m_wholeLab ? m_lab->Drives().Connection(number) : m_real.Drives().Connection(number);
+        return m_wholeLab ? m_copy->Drives().Connection(number) : m_real.Drives().Connection(number);
     }
     // System
     bool IsAdministrator() override { return true; }
@@ -68,13 +66,14 @@ private:
     bool RestartComputer() override;
     // The suspend is offered as the real machine would offer it, and answered by the copy: a
     // rehearsal never puts the computer to sleep.
-    bool CanSuspend() override { return m_wholeLab ? m_lab->Sys().CanSuspend() : m_real.Sys().CanSuspend(); }
-    bool SuspendAndResume(int seconds) override { return m_lab->Sys().SuspendAndResume(seconds); }
+    bool CanSuspend() override { return m_wholeLab ? m_copy->Sys().CanSuspend() : m_real.Sys().CanSuspend(); }
+    bool SuspendAndResume(int seconds) override { return m_copy->Sys().SuspendAndResume(seconds); }
 
     platform::Platform& m_real;
     int m_number;
     bool m_wholeLab;
-    std::shared_ptr<platform::sim::SimPlatform> m_lab;
+    std::shared_ptr<platform::Platform> m_copy;
+    platform::sim::SimPlatform* m_single = nullptr;  // the one-drive lab, when not a whole copy
     bool m_restartAsked = false;
 };
 
