@@ -16,21 +16,18 @@ bool StartsAChange(const platform::AtaTaskFile& input) {
            (input.command == ata::cmd::kSmart && input.features != ata::cmd::kSmartReadData);
 }
 
-class HoldingHandle final : public platform::DriveHandle {
+class HoldingHandle final : public platform::ForwardingDriveHandle {
 public:
     HoldingHandle(platform::DriveHandlePtr inner, SignalHold& hold)
-        : m_inner(std::move(inner)), m_hold(hold) {}
+        : ForwardingDriveHandle(std::move(inner)), m_hold(hold) {}
     platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
         if (StartsAChange(request.currentTaskFile)) {
             m_hold.Begin();
         }
-        return m_inner->PassThrough(request);
+        return ForwardingDriveHandle::PassThrough(request);
     }
-    std::optional<uint64_t> SectorCount() override { return m_inner->SectorCount(); }
-    bool Flush() override { return m_inner->Flush(); }
 
 private:
-    platform::DriveHandlePtr m_inner;
     SignalHold& m_hold;
 };
 

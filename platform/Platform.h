@@ -61,6 +61,20 @@ public:
 };
 using DriveHandlePtr = std::unique_ptr<DriveHandle>;
 
+// Passes every call on to another open drive, as ForwardingDriveSystem does for the system: a
+// wrapper overrides only what it watches and loses none of the drive's abilities.
+class ForwardingDriveHandle : public DriveHandle {
+public:
+    explicit ForwardingDriveHandle(DriveHandlePtr inner) : m_forwardTo(std::move(inner)) {}
+    PassThroughResult PassThrough(AtaPassThroughRequest& request) override { return m_forwardTo->PassThrough(request); }
+    std::optional<uint64_t> SectorCount() override { return m_forwardTo->SectorCount(); }
+    bool Flush() override { return m_forwardTo->Flush(); }
+    QueuedReaderPtr OpenQueuedReader(unsigned depth) override { return m_forwardTo->OpenQueuedReader(depth); }
+
+private:
+    DriveHandlePtr m_forwardTo;
+};
+
 // An open that may have failed: the handle, or why there is none (stage Open, with the open's
 // errno where the system gave one).
 struct DriveOpening {

@@ -16,10 +16,10 @@ using platform::DriveSystem;
 
 // Every command the flow sends passes through here, so the list is what went to the drive,
 // not what the flow meant to send.
-class RecordingHandle final : public DriveHandle {
+class RecordingHandle final : public platform::ForwardingDriveHandle {
 public:
     RecordingHandle(DriveHandlePtr inner, std::vector<SentCommand>& log)
-        : m_inner(std::move(inner)), m_log(log) {}
+        : ForwardingDriveHandle(std::move(inner)), m_log(log) {}
 
     platform::PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
         SentCommand sent;
@@ -27,7 +27,7 @@ public:
         sent.dataLength = request.dataLength;
         sent.timeOutSeconds = request.timeOutSeconds;
         sent.input = request.currentTaskFile;
-        auto result = m_inner->PassThrough(request);
+        auto result = ForwardingDriveHandle::PassThrough(request);
         sent.delivered = result.delivered();
         sent.failure = result.failure();
         if (sent.delivered) {
@@ -36,11 +36,8 @@ public:
         m_log.push_back(sent);
         return result;
     }
-    std::optional<uint64_t> SectorCount() override { return m_inner->SectorCount(); }
-    bool Flush() override { return m_inner->Flush(); }
 
 private:
-    DriveHandlePtr m_inner;
     std::vector<SentCommand>& m_log;
 };
 

@@ -74,8 +74,8 @@ def main():
         print(f"differential: no Linux vellumin-cli at {args.linux_cli} (build the ci preset)")
         return 77
     labs = {}
-    for spec in args.lab:
-        path, _, drives = spec.rpartition(":")
+    for entry in args.lab:
+        path, _, drives = entry.rpartition(":")
         labs[path] = [int(d) for d in drives.split(",") if d]
     env = dict(os.environ, NO_PROXY="*", no_proxy="*")
     env.setdefault("WINEDEBUG", "-all")
