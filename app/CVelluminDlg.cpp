@@ -11,7 +11,7 @@
 
 #include "app/CAboutDlg.h"
 #include "app/Shell.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "pages/driveinfo/CDriveInfo.h"
 #include "pages/erase/CSecureErase.h"
 #include "pages/fwupdate/CFWUpdate.h"

@@ -7,7 +7,7 @@
 
 #include <QPixmap>
 
-#include "ata/Discovery.h"
+#include "transport/Discovery.h"
 #include "controls/CGdipButton.h"
 #include "controls/CSelectListCtrl.h"
 #include "controls/CTabCtrlM.h"

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/AtaRequest.h"
+#include "ata/AtaRequest.h"
 
 namespace vellumin::ata {
 
@@ -66,19 +66,19 @@ inline constexpr uint32_t kSectorSize = 512;
 
 // Bits 0-23 go to LBA low/mid/high, bits 24-27 to the device register's low nibble (its other
 // bits stay as they are).
-constexpr void PackLba28(platform::AtaTaskFile& tf, uint64_t lba) {
+constexpr void PackLba28(AtaTaskFile& tf, uint64_t lba) {
     tf.lbaLow = static_cast<uint8_t>(lba);
     tf.lbaMid = static_cast<uint8_t>(lba >> 8);
     tf.lbaHigh = static_cast<uint8_t>(lba >> 16);
     tf.device = static_cast<uint8_t>((tf.device & 0xF0) | ((lba >> 24) & 0x0F));
 }
-constexpr uint64_t UnpackLba28(const platform::AtaTaskFile& tf) {
+constexpr uint64_t UnpackLba28(const AtaTaskFile& tf) {
     return tf.lbaLow | (uint64_t{tf.lbaMid} << 8) | (uint64_t{tf.lbaHigh} << 16) |
            (uint64_t{tf.device & 0x0Fu} << 24);
 }
 
 // Bits 0-23 go to the current registers, bits 24-47 to the previous (high-order) ones.
-constexpr void PackLba48(platform::AtaTaskFile& low, platform::AtaTaskFile& high, uint64_t lba) {
+constexpr void PackLba48(AtaTaskFile& low, AtaTaskFile& high, uint64_t lba) {
     low.lbaLow = static_cast<uint8_t>(lba);
     low.lbaMid = static_cast<uint8_t>(lba >> 8);
     low.lbaHigh = static_cast<uint8_t>(lba >> 16);
@@ -86,7 +86,7 @@ constexpr void PackLba48(platform::AtaTaskFile& low, platform::AtaTaskFile& high
     high.lbaMid = static_cast<uint8_t>(lba >> 32);
     high.lbaHigh = static_cast<uint8_t>(lba >> 40);
 }
-constexpr uint64_t UnpackLba48(const platform::AtaTaskFile& low, const platform::AtaTaskFile& high) {
+constexpr uint64_t UnpackLba48(const AtaTaskFile& low, const AtaTaskFile& high) {
     return low.lbaLow | (uint64_t{low.lbaMid} << 8) | (uint64_t{low.lbaHigh} << 16) |
            (uint64_t{high.lbaLow} << 24) | (uint64_t{high.lbaMid} << 32) | (uint64_t{high.lbaHigh} << 40);
 }

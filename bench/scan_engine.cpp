@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "bench/ScanBench.h"
 
 namespace vellumin::bench {

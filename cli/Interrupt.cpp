@@ -11,7 +11,7 @@ namespace {
 // SECURITY SET PASSWORD must be followed by the erase or by taking the password off again; a
 // vendor erase runs on inside the drive whatever the program does. IDENTIFY DEVICE, SMART READ
 // DATA and the check's UNLOCK / DISABLE PASSWORD leave a drive no worse for an ending.
-bool StartsAChange(const platform::AtaTaskFile& input) {
+bool StartsAChange(const ata::AtaTaskFile& input) {
     return input.command == ata::cmd::kSecuritySetPassword ||
            (input.command == ata::cmd::kSmart && input.features != ata::cmd::kSmartReadData);
 }
@@ -20,7 +20,7 @@ class HoldingHandle final : public platform::ForwardingDriveHandle {
 public:
     HoldingHandle(platform::DriveHandlePtr inner, SignalHold& hold)
         : ForwardingDriveHandle(std::move(inner)), m_hold(hold) {}
-    platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
         if (StartsAChange(request.currentTaskFile)) {
             m_hold.Begin();
         }

@@ -8,7 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 
 namespace vellumin::cli {
 

@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "ata/Discovery.h"
+#include "transport/Discovery.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
 

@@ -15,8 +15,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "ata/Discovery.h"
-#include "ata/Transport.h"
+#include "transport/Discovery.h"
+#include "transport/Transport.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
 #include "cli/PromText.h"

@@ -8,8 +8,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "ata/Discovery.h"
-#include "ata/Transport.h"
+#include "transport/Discovery.h"
+#include "transport/Transport.h"
 #include "cli/Command.h"
 #include "cli/Output.h"
 #include "pages/erase/EraseGates.h"

@@ -6,7 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "cli/Command.h"
 #include "cli/Interrupt.h"
 #include "cli/Output.h"

@@ -13,12 +13,27 @@ function(vellumin_layer_root target)
   target_include_directories(${target} PUBLIC ${root})
 endfunction()
 
+# The folder a file is in tells its layer: a folder's files belong to one layer library. The
+# GUI's page classes are the exception by design, each beside its feature's engine.
+function(vellumin_claim_folder target folder)
+  get_property(owner GLOBAL PROPERTY VELLUMIN_FOLDER_OWNER_${folder})
+  if(owner AND NOT owner STREQUAL target)
+    message(FATAL_ERROR "${folder}/ holds files of both ${owner} and ${target}: one folder per layer library")
+  endif()
+  set_property(GLOBAL PROPERTY VELLUMIN_FOLDER_OWNER_${folder} ${target})
+endfunction()
+
 # Adds sources to `target`; its headers are linked into its include root under their path in
 # the repository ("ata/IdentifyBlock.h").
 function(vellumin_layer_sources target)
   foreach(f ${ARGN})
     cmake_path(ABSOLUTE_PATH f BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} NORMALIZE OUTPUT_VARIABLE abs)
     target_sources(${target} PRIVATE ${abs})
+    if(NOT target STREQUAL "vellumin_gui")
+      file(RELATIVE_PATH rel_dir ${PROJECT_SOURCE_DIR} ${abs})
+      get_filename_component(rel_dir ${rel_dir} DIRECTORY)
+      vellumin_claim_folder(${target} ${rel_dir})
+    endif()
     if(abs MATCHES "\\.h$")
       file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${abs})
       set(link ${VELLUMIN_LAYER_ROOTS}/${target}/${rel})

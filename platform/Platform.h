@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/AtaRequest.h"
+#include "ata/AtaRequest.h"
 #include "platform/DriveConnection.h"
 #include "platform/PassThroughResult.h"
 
@@ -51,7 +51,7 @@ public:
 
     // Delivered when the command reached the device and its registers came back, whether or
     // not the device answered with its error bit; otherwise why the OS or the transport failed.
-    virtual PassThroughResult PassThrough(AtaPassThroughRequest& request) = 0;
+    virtual PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) = 0;
     // Number of 512-byte sectors of the whole medium; nullopt when it cannot be read.
     virtual std::optional<uint64_t> SectorCount() = 0;
     virtual bool Flush() = 0;
@@ -66,7 +66,7 @@ using DriveHandlePtr = std::unique_ptr<DriveHandle>;
 class ForwardingDriveHandle : public DriveHandle {
 public:
     explicit ForwardingDriveHandle(DriveHandlePtr inner) : m_forwardTo(std::move(inner)) {}
-    PassThroughResult PassThrough(AtaPassThroughRequest& request) override { return m_forwardTo->PassThrough(request); }
+    PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override { return m_forwardTo->PassThrough(request); }
     std::optional<uint64_t> SectorCount() override { return m_forwardTo->SectorCount(); }
     bool Flush() override { return m_forwardTo->Flush(); }
     QueuedReaderPtr OpenQueuedReader(unsigned depth) override { return m_forwardTo->OpenQueuedReader(depth); }

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ata/Registers.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "pages/erase/SecurityCommands.h"
 
 namespace vellumin::erase {

@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "host/HostTrim.h"
-#include "platform/windows/Win32Text.h"
+#include "platform/Win32Text.h"
 
 namespace vellumin::platform {
 namespace {

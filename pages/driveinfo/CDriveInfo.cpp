@@ -1,6 +1,6 @@
 #include "pages/driveinfo/CDriveInfo.h"
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/report/ReportListRows.h"
 

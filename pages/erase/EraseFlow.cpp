@@ -3,13 +3,13 @@
 #include <chrono>
 #include <cstdio>
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 
 namespace vellumin::erase {
 namespace {
 
-using platform::AtaPassThroughRequest;
-using platform::AtaTaskFile;
+using ata::AtaPassThroughRequest;
+using ata::AtaTaskFile;
 using platform::DriveHandle;
 using platform::DriveHandlePtr;
 using platform::DriveSystem;
@@ -21,7 +21,7 @@ public:
     RecordingHandle(DriveHandlePtr inner, std::vector<SentCommand>& log)
         : ForwardingDriveHandle(std::move(inner)), m_log(log) {}
 
-    platform::PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
         SentCommand sent;
         sent.flags = request.flags;
         sent.dataLength = request.dataLength;
@@ -253,7 +253,7 @@ std::string Hex2(uint8_t value) {
 
 }  // namespace
 
-std::string CommandName(const AtaTaskFile& input) {
+std::string CommandName(const ata::AtaTaskFile& input) {
     switch (input.command) {
         case ata::cmd::kIdentify:
             return "IDENTIFY DEVICE";
@@ -278,15 +278,15 @@ std::string CommandName(const AtaTaskFile& input) {
 }
 
 std::string DescribeCommand(const SentCommand& c) {
-    const AtaTaskFile& in = c.input;
+    const ata::AtaTaskFile& in = c.input;
     std::string text = CommandName(in);
     text.resize(std::max<size_t>(text.size(), 26), ' ');
     text += " cmd=" + Hex2(in.command) + " feat=" + Hex2(in.features) +
             " count=" + Hex2(in.sectorCount) + " lba=" + Hex2(in.lbaHigh) + ":" + Hex2(in.lbaMid) +
             ":" + Hex2(in.lbaLow) + " dev=" + Hex2(in.device);
-    if (c.flags & platform::ATA_FLAGS_DATA_OUT) {
+    if (c.flags & ata::ATA_FLAGS_DATA_OUT) {
         text += " data-out " + std::to_string(c.dataLength) + " B";
-    } else if (c.flags & platform::ATA_FLAGS_DATA_IN) {
+    } else if (c.flags & ata::ATA_FLAGS_DATA_IN) {
         text += " data-in " + std::to_string(c.dataLength) + " B";
     } else {
         text += " no data";

@@ -41,15 +41,15 @@ struct SentCommand {
     uint16_t flags = 0;
     uint32_t dataLength = 0;
     uint32_t timeOutSeconds = 0;
-    platform::AtaTaskFile input;
+    ata::AtaTaskFile input;
     bool delivered = false;
-    platform::AtaTaskFile output;  // error in features, status in command; only when delivered
+    ata::AtaTaskFile output;  // error in features, status in command; only when delivered
     // Why it was not delivered; set exactly when it was not.
     std::optional<platform::TransportFailure> failure;
     bool operator==(const SentCommand&) const = default;
 };
 // "IDENTIFY DEVICE", "SECURITY SET PASSWORD", "SMART VENDOR ERASE E3", ...
-std::string CommandName(const platform::AtaTaskFile& input);
+std::string CommandName(const ata::AtaTaskFile& input);
 // Name and every register sent: "SECURITY ERASE UNIT  cmd=F4 feat=00 count=00 lba=00:00:00
 // dev=00 data-out 512 B, 36000 s".
 std::string DescribeCommand(const SentCommand& command);

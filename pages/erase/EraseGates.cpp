@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "ata/Registers.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "pages/erase/SecurityCommands.h"
 
 namespace vellumin::erase {

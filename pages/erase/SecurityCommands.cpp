@@ -2,19 +2,19 @@
 
 #include <algorithm>
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "pages/erase/EraseFlow.h"
 
 namespace vellumin::erase {
 namespace {
 
-using platform::AtaPassThroughRequest;
+using ata::AtaPassThroughRequest;
 
 
-AtaPassThroughRequest DataOutRequest(uint8_t command, uint32_t timeOutSeconds,
+ata::AtaPassThroughRequest DataOutRequest(uint8_t command, uint32_t timeOutSeconds,
                                      PasswordBlock& block) {
-    AtaPassThroughRequest request;
-    request.flags = platform::ATA_FLAGS_DATA_OUT;
+    ata::AtaPassThroughRequest request;
+    request.flags = ata::ATA_FLAGS_DATA_OUT;
     request.dataLength = static_cast<uint32_t>(block.size());
     request.timeOutSeconds = timeOutSeconds;
     request.dataBuffer = block.data();
@@ -35,7 +35,7 @@ constexpr PasswordCommand kUnlock{ata::cmd::kSecurityUnlock, MessageId::UnlockFa
 constexpr PasswordCommand kSetPassword{ata::cmd::kSecuritySetPassword, MessageId::LockFail,
                                        MessageId::LockAborted};
 
-bool Aborted(const AtaPassThroughRequest& request) {
+bool Aborted(const ata::AtaPassThroughRequest& request) {
     return request.currentTaskFile.status() & ata::kStatusErr;
 }
 
@@ -53,25 +53,25 @@ PasswordBlock BuildPasswordBlock() {
     return block;
 }
 
-AtaPassThroughRequest PasswordCommandRequest(uint8_t command, PasswordBlock& block) {
+ata::AtaPassThroughRequest PasswordCommandRequest(uint8_t command, PasswordBlock& block) {
     return DataOutRequest(command, kPasswordTimeOutSeconds, block);
 }
 
-AtaPassThroughRequest ErasePrepareRequest() {
-    AtaPassThroughRequest request;
-    request.flags = platform::ATA_FLAGS_DRDY_REQUIRED;
+ata::AtaPassThroughRequest ErasePrepareRequest() {
+    ata::AtaPassThroughRequest request;
+    request.flags = ata::ATA_FLAGS_DRDY_REQUIRED;
     request.timeOutSeconds = kPrepareTimeOutSeconds;
     request.currentTaskFile.command = ata::cmd::kSecurityErasePrepare;
     return request;
 }
 
-AtaPassThroughRequest EraseUnitRequest(PasswordBlock& block) {
+ata::AtaPassThroughRequest EraseUnitRequest(PasswordBlock& block) {
     return DataOutRequest(ata::cmd::kSecurityEraseUnit, kEraseUnitTimeOutSeconds, block);
 }
 
-AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>& scratch) {
-    AtaPassThroughRequest request;
-    request.flags = platform::ATA_FLAGS_DATA_IN;
+ata::AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>& scratch) {
+    ata::AtaPassThroughRequest request;
+    request.flags = ata::ATA_FLAGS_DATA_IN;
     request.dataLength = static_cast<uint32_t>(scratch.size());
     request.timeOutSeconds = kVendorEraseTimeOutSeconds;
     request.dataBuffer = scratch.data();
@@ -119,8 +119,8 @@ PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t comm
         return PasswordOutcome::NotOpened;
     }
     PasswordBlock block = BuildPasswordBlock();
-    AtaPassThroughRequest request = PasswordCommandRequest(texts.command, block);
-    const platform::AtaTaskFile input = request.currentTaskFile;
+    ata::AtaPassThroughRequest request = PasswordCommandRequest(texts.command, block);
+    const ata::AtaTaskFile input = request.currentTaskFile;
     if (const auto sent = ata::AtaPassThrough(handle.get(), request); !sent) {
         if (context.notDelivered) {
             *context.notDelivered = {CommandName(input), *sent.failure()};
@@ -221,12 +221,12 @@ CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status) {
 }
 
 SecurityEraseOutcome SecurityErase(platform::DriveHandle* handle) {
-    AtaPassThroughRequest prepare = ErasePrepareRequest();
+    ata::AtaPassThroughRequest prepare = ErasePrepareRequest();
     if (!ata::AtaPassThrough(handle, prepare)) {
         return SecurityEraseOutcome::PrepareNotDelivered;
     }
     PasswordBlock block = BuildPasswordBlock();
-    AtaPassThroughRequest unit = EraseUnitRequest(block);
+    ata::AtaPassThroughRequest unit = EraseUnitRequest(block);
     if (!ata::AtaPassThrough(handle, unit)) {
         return SecurityEraseOutcome::EraseNotDelivered;
     }
@@ -235,7 +235,7 @@ SecurityEraseOutcome SecurityErase(platform::DriveHandle* handle) {
 
 VendorEraseOutcome VendorErase(platform::DriveHandle* handle, uint8_t code) {
     std::array<uint8_t, 512> scratch{};
-    AtaPassThroughRequest request = VendorEraseRequest(code, scratch);
+    ata::AtaPassThroughRequest request = VendorEraseRequest(code, scratch);
     if (!ata::AtaPassThrough(handle, request)) {
         return VendorEraseOutcome::NotDelivered;
     }

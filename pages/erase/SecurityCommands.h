@@ -34,10 +34,10 @@ PasswordBlock BuildPasswordBlock();
 
 // The requests as they go to the drive, built without sending them. `buffer` is the
 // 512-byte data block (password block or scratch) the request points at.
-platform::AtaPassThroughRequest PasswordCommandRequest(uint8_t command, PasswordBlock& block);
-platform::AtaPassThroughRequest ErasePrepareRequest();
-platform::AtaPassThroughRequest EraseUnitRequest(PasswordBlock& block);
-platform::AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>& scratch);
+ata::AtaPassThroughRequest PasswordCommandRequest(uint8_t command, PasswordBlock& block);
+ata::AtaPassThroughRequest ErasePrepareRequest();
+ata::AtaPassThroughRequest EraseUnitRequest(PasswordBlock& block);
+ata::AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 512>& scratch);
 
 // What CheckSecurityState returns; the non-zero values name themselves in the check-failed
 // message.

@@ -1,6 +1,6 @@
 #include "pages/report/DriveBlocks.h"
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 
 namespace vellumin::pages {
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "pages/scan/ScanTexts.h"
 
 namespace vellumin::scan {

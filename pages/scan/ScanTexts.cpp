@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 
 namespace vellumin::scan {
 

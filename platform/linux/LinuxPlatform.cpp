@@ -39,7 +39,7 @@ class LinuxDriveHandle final : public DriveHandle {
 public:
     LinuxDriveHandle(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
 
-    PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
+    PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
         auto direction = DirectionOf(request);
         if (!direction) {
             return PassThroughResult::NotDelivered(TransportStage::Request);

@@ -76,7 +76,7 @@ std::optional<AtaReturn> FromFixedSense(std::span<const uint8_t> sense) {
 
 }  // namespace
 
-std::optional<DataDirection> DirectionOf(const AtaPassThroughRequest& request) {
+std::optional<DataDirection> DirectionOf(const ata::AtaPassThroughRequest& request) {
     bool in = request.dataIn();
     bool out = request.dataOut();
     bool data = request.dataLength > 0 && request.dataBuffer != nullptr;
@@ -92,7 +92,7 @@ std::optional<DataDirection> DirectionOf(const AtaPassThroughRequest& request) {
     return in ? DataDirection::In : DataDirection::Out;
 }
 
-SatProtocol ProtocolOf(const AtaPassThroughRequest& request, DataDirection direction) {
+SatProtocol ProtocolOf(const ata::AtaPassThroughRequest& request, DataDirection direction) {
     if (direction == DataDirection::None) {
         return SatProtocol::NonData;
     }
@@ -104,9 +104,9 @@ SatProtocol ProtocolOf(const AtaPassThroughRequest& request, DataDirection direc
 
 bool WantsCheckCondition(DataDirection direction) { return direction != DataDirection::In; }
 
-Cdb16 BuildCdb(const AtaPassThroughRequest& request, DataDirection direction) {
-    const AtaTaskFile& cur = request.currentTaskFile;
-    const AtaTaskFile& prev = request.previousTaskFile;
+Cdb16 BuildCdb(const ata::AtaPassThroughRequest& request, DataDirection direction) {
+    const ata::AtaTaskFile& cur = request.currentTaskFile;
+    const ata::AtaTaskFile& prev = request.previousTaskFile;
     bool ext = request.ext();
     Cdb16 cdb{};
     cdb[0] = kAtaPassThrough16;
@@ -220,8 +220,8 @@ SgOutcome ClassifyCompletion(const SgCompletion& c) {
     return {ok, {}};
 }
 
-void StoreReturn(const AtaReturn& r, AtaPassThroughRequest& request) {
-    AtaTaskFile& cur = request.currentTaskFile;
+void StoreReturn(const AtaReturn& r, ata::AtaPassThroughRequest& request) {
+    ata::AtaTaskFile& cur = request.currentTaskFile;
     cur.features = r.error;
     cur.command = r.status;
     if (r.statusOnly) {
@@ -233,7 +233,7 @@ void StoreReturn(const AtaReturn& r, AtaPassThroughRequest& request) {
     cur.lbaHigh = r.lbaHigh;
     cur.device = r.device;
     if (r.extend) {
-        AtaTaskFile& prev = request.previousTaskFile;
+        ata::AtaTaskFile& prev = request.previousTaskFile;
         prev.sectorCount = r.countHigh;
         prev.lbaLow = r.lbaLowHigh;
         prev.lbaMid = r.lbaMidHigh;

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "ata/Registers.h"
-#include "platform/AtaRequest.h"
+#include "ata/AtaRequest.h"
 #include "platform/PassThroughResult.h"
 
 // ATA commands carried in SCSI ATA PASS-THROUGH(16) and the sense data that brings the ATA
@@ -23,9 +23,9 @@ enum class DataDirection { None, In, Out };
 
 // Nullopt for a request that cannot be sent as stated: both directions, a direction without
 // buffer or length, or a length without direction.
-std::optional<DataDirection> DirectionOf(const AtaPassThroughRequest& request);
+std::optional<DataDirection> DirectionOf(const ata::AtaPassThroughRequest& request);
 
-SatProtocol ProtocolOf(const AtaPassThroughRequest& request, DataDirection direction);
+SatProtocol ProtocolOf(const ata::AtaPassThroughRequest& request, DataDirection direction);
 
 // Whether to ask for the registers on success too (ck_cond). Left clear for data-in: some AHCI
 // paths abort a PIO data-in command that carries ck_cond and drop its data, and a good status
@@ -33,7 +33,7 @@ SatProtocol ProtocolOf(const AtaPassThroughRequest& request, DataDirection direc
 bool WantsCheckCondition(DataDirection direction);
 
 // Requires a request DirectionOf accepts.
-Cdb16 BuildCdb(const AtaPassThroughRequest& request, DataDirection direction);
+Cdb16 BuildCdb(const ata::AtaPassThroughRequest& request, DataDirection direction);
 
 // The ATA output registers as a SAT layer returns them.
 struct AtaReturn {
@@ -103,6 +103,6 @@ SgOutcome ClassifyCompletion(const SgCompletion& completion);
 
 // Writes the registers into the request's output fields (error into features, status into
 // command).
-void StoreReturn(const AtaReturn& registers, AtaPassThroughRequest& request);
+void StoreReturn(const AtaReturn& registers, ata::AtaPassThroughRequest& request);
 
 }  // namespace vellumin::platform::linux_backend

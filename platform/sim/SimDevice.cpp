@@ -15,11 +15,11 @@ namespace {
 constexpr int kBlock = 512;
 constexpr int kAttempts = 5;
 
-bool IsDataIn(const AtaPassThroughRequest& r, uint64_t bytes) {
+bool IsDataIn(const ata::AtaPassThroughRequest& r, uint64_t bytes) {
     return r.dataIn() && r.dataBuffer != nullptr && r.dataLength >= bytes;
 }
 
-bool IsDataOut(const AtaPassThroughRequest& r) {
+bool IsDataOut(const ata::AtaPassThroughRequest& r) {
     return r.dataOut() && r.dataBuffer != nullptr && r.dataLength >= kBlock;
 }
 
@@ -31,7 +31,7 @@ struct SecurityBlock {
     Password password{};
     uint16_t masterId = 0;
 
-    explicit SecurityBlock(const AtaPassThroughRequest& r) {
+    explicit SecurityBlock(const ata::AtaPassThroughRequest& r) {
         const auto* data = static_cast<const uint8_t*>(r.dataBuffer);
         const uint16_t control = static_cast<uint16_t>(data[0] | (data[1] << 8));
         master = control & 0x0001;
@@ -144,7 +144,7 @@ void SimDevice::ResetSecurityForPowerOn() {
     }
 }
 
-bool SimDevice::Execute(AtaPassThroughRequest& request) {
+bool SimDevice::Execute(ata::AtaPassThroughRequest& request) {
     CommandRecord record;
     record.flags = request.flags;
     record.dataLength = request.dataLength;
@@ -165,7 +165,7 @@ bool SimDevice::Execute(AtaPassThroughRequest& request) {
             Read(request, record, command == ata::cmd::kReadDmaExt, /*decodeOnly=*/true);
         }
         if (outcome.delivered) {
-            AtaTaskFile& out = request.currentTaskFile;
+            ata::AtaTaskFile& out = request.currentTaskFile;
             out.features = outcome.error;
             out.command = outcome.status;
             if (outcome.errorLba) {
@@ -196,7 +196,7 @@ bool SimDevice::Execute(AtaPassThroughRequest& request) {
     return outcome.delivered;
 }
 
-SimDevice::Outcome SimDevice::Dispatch(AtaPassThroughRequest& request, CommandRecord& record) {
+SimDevice::Outcome SimDevice::Dispatch(ata::AtaPassThroughRequest& request, CommandRecord& record) {
     const uint8_t command = request.currentTaskFile.command;
     // ERASE UNIT is accepted only straight after ERASE PREPARE: any other command between
     // them cancels the preparation.
@@ -226,7 +226,7 @@ SimDevice::Outcome SimDevice::Dispatch(AtaPassThroughRequest& request, CommandRe
     }
 }
 
-SimDevice::Outcome SimDevice::Identify(AtaPassThroughRequest& request) {
+SimDevice::Outcome SimDevice::Identify(ata::AtaPassThroughRequest& request) {
     if (!IsDataIn(request, kBlock)) {
         return Outcome::Refused();
     }
@@ -235,8 +235,8 @@ SimDevice::Outcome SimDevice::Identify(AtaPassThroughRequest& request) {
     return Outcome::Ok();
 }
 
-SimDevice::Outcome SimDevice::Smart(AtaPassThroughRequest& request) {
-    const AtaTaskFile& tf = request.currentTaskFile;
+SimDevice::Outcome SimDevice::Smart(ata::AtaPassThroughRequest& request) {
+    const ata::AtaTaskFile& tf = request.currentTaskFile;
     if (tf.lbaMid != ata::cmd::kSmartLbaMid || tf.lbaHigh != ata::cmd::kSmartLbaHigh) {
         return Outcome::Abort();
     }
@@ -298,13 +298,13 @@ const MediaFault* SimDevice::FaultIn(uint64_t lba, uint64_t count) const {
     return nullptr;
 }
 
-SimDevice::Outcome SimDevice::Read(AtaPassThroughRequest& request, CommandRecord& record, bool ext, bool decodeOnly) {
-    const AtaTaskFile& tf = request.currentTaskFile;
+SimDevice::Outcome SimDevice::Read(ata::AtaPassThroughRequest& request, CommandRecord& record, bool ext, bool decodeOnly) {
+    const ata::AtaTaskFile& tf = request.currentTaskFile;
     uint64_t lba = 0;
     uint32_t count = 0;
     if (ext) {
         // Without the 48-bit flag the high-order registers never reach the drive.
-        const AtaTaskFile prev = request.ext() ? request.previousTaskFile : AtaTaskFile{};
+        const ata::AtaTaskFile prev = request.ext() ? request.previousTaskFile : ata::AtaTaskFile{};
         lba = ata::UnpackLba48(tf, prev);
         count = tf.sectorCount | (uint32_t{prev.sectorCount} << 8);
         count = count == 0 ? 65536 : count;
@@ -372,7 +372,7 @@ void SimDevice::FillRead(uint8_t* buffer, uint64_t lba, uint32_t sectors) const 
     }
 }
 
-SimDevice::Outcome SimDevice::SecurityCommand(AtaPassThroughRequest& request, bool prepared) {
+SimDevice::Outcome SimDevice::SecurityCommand(ata::AtaPassThroughRequest& request, bool prepared) {
     SecurityState& s = m_security;
     const uint8_t command = request.currentTaskFile.command;
     if (!s.supported) {

@@ -12,7 +12,7 @@
 
 #include "ata/IdentifyBlock.h"
 #include "ata/Registers.h"
-#include "platform/AtaRequest.h"
+#include "ata/AtaRequest.h"
 #include "platform/sim/SimLab.h"
 
 namespace vellumin::platform::sim {
@@ -25,10 +25,10 @@ struct CommandRecord {
     uint16_t flags = 0;
     uint32_t dataLength = 0;
     uint32_t timeOutSeconds = 0;
-    AtaTaskFile input;          // registers sent
-    AtaTaskFile inputPrevious;  // high-order registers (48-bit commands)
+    ata::AtaTaskFile input;          // registers sent
+    ata::AtaTaskFile inputPrevious;  // high-order registers (48-bit commands)
     bool delivered = false;     // false: the transport refused it, nothing reached the drive
-    AtaTaskFile output;         // registers returned (error in features, status in command)
+    ata::AtaTaskFile output;         // registers returned (error in features, status in command)
     // Media commands: the decoded range (also for refused or failed reads).
     bool isRead = false;
     uint64_t lba = 0;
@@ -69,7 +69,7 @@ public:
 
     // The drive's side of one pass-through: false when the transport refuses it (nothing is
     // changed, no register written); true with error/status in the request's output.
-    bool Execute(AtaPassThroughRequest& request);
+    bool Execute(ata::AtaPassThroughRequest& request);
 
     // Transport (what DriveHandle and DriveSystem ask).
     bool Openable() const;
@@ -113,12 +113,12 @@ public:
 
 private:
     struct Outcome;
-    Outcome Dispatch(AtaPassThroughRequest& request, CommandRecord& record);
-    Outcome Identify(AtaPassThroughRequest& request);
-    Outcome Smart(AtaPassThroughRequest& request);
+    Outcome Dispatch(ata::AtaPassThroughRequest& request, CommandRecord& record);
+    Outcome Identify(ata::AtaPassThroughRequest& request);
+    Outcome Smart(ata::AtaPassThroughRequest& request);
     // decodeOnly: fill the record's range for a command the transport refused.
-    Outcome Read(AtaPassThroughRequest& request, CommandRecord& record, bool ext, bool decodeOnly);
-    Outcome SecurityCommand(AtaPassThroughRequest& request, bool prepared);
+    Outcome Read(ata::AtaPassThroughRequest& request, CommandRecord& record, bool ext, bool decodeOnly);
+    Outcome SecurityCommand(ata::AtaPassThroughRequest& request, bool prepared);
     const MediaFault* FaultIn(uint64_t lba, uint64_t count) const;
     void FillRead(uint8_t* buffer, uint64_t lba, uint32_t sectors) const;
     void EraseMedia(EraseKind kind);

@@ -51,7 +51,7 @@ class SimDriveHandle : public DriveHandle {
 public:
     explicit SimDriveHandle(std::shared_ptr<SimDevice> device) : m_device(std::move(device)) {}
 
-    PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
+    PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
         return m_device->Execute(request) ? PassThroughResult::Delivered()
                                           : PassThroughResult::NotDelivered(TransportStage::Refused);
     }

@@ -51,19 +51,19 @@ bool NeedsBounceBuffer(uint64_t address, uint32_t alignmentMask) {
     return (address & alignmentMask) != 0;
 }
 
-bool TravelsAsSmartReceive(const AtaPassThroughRequest& request) {
-    const AtaTaskFile& t = request.currentTaskFile;
+bool TravelsAsSmartReceive(const ata::AtaPassThroughRequest& request) {
+    const ata::AtaTaskFile& t = request.currentTaskFile;
     if (request.ext() || request.dataOut() || request.dataLength != 512) {
         return false;
     }
     return t.command == kIdentifyDevice || (t.command == kSmart && t.features == kSmartReadData);
 }
 
-std::array<uint8_t, kSendCmdInSize> BuildSmartReceive(const AtaPassThroughRequest& request) {
+std::array<uint8_t, kSendCmdInSize> BuildSmartReceive(const ata::AtaPassThroughRequest& request) {
     std::array<uint8_t, kSendCmdInSize> in{};
     const uint32_t bufferSize = 512;
     std::memcpy(in.data(), &bufferSize, 4);  // little-endian like the system
-    const AtaTaskFile& t = request.currentTaskFile;
+    const ata::AtaTaskFile& t = request.currentTaskFile;
     const uint8_t registers[8] = {t.features, t.sectorCount, t.lbaLow, t.lbaMid,
                                   t.lbaHigh,  t.device,      t.command, 0};
     std::memcpy(in.data() + 4, registers, 8);
@@ -71,7 +71,7 @@ std::array<uint8_t, kSendCmdInSize> BuildSmartReceive(const AtaPassThroughReques
     return in;
 }
 
-bool StoreSmartReceiveOutput(std::span<const uint8_t> output, AtaPassThroughRequest& request) {
+bool StoreSmartReceiveOutput(std::span<const uint8_t> output, ata::AtaPassThroughRequest& request) {
     if (output.size() < kSendCmdOutSize || request.dataBuffer == nullptr ||
         request.dataLength < 512) {
         return false;
@@ -83,8 +83,8 @@ bool StoreSmartReceiveOutput(std::span<const uint8_t> output, AtaPassThroughRequ
     return true;
 }
 
-bool IsReadOnlyCommand(const AtaPassThroughRequest& request) {
-    const AtaTaskFile& t = request.currentTaskFile;
+bool IsReadOnlyCommand(const ata::AtaPassThroughRequest& request) {
+    const ata::AtaTaskFile& t = request.currentTaskFile;
     if (request.dataOut()) {
         return false;
     }

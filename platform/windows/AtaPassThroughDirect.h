@@ -11,7 +11,7 @@
 #include <optional>
 #include <span>
 
-#include "platform/AtaRequest.h"
+#include "ata/AtaRequest.h"
 #include "platform/PassThroughResult.h"
 
 namespace vellumin::platform::windows_backend {
@@ -43,14 +43,14 @@ inline constexpr uint32_t kIoctlStorageQueryProperty = 0x002D1400;
 
 // The request as the driver takes it: length field the layout's size, path, target and unit 0.
 template <typename Layout>
-Layout BuildPassThroughDirect(const AtaPassThroughRequest& request, uint64_t bufferAddress) {
+Layout BuildPassThroughDirect(const ata::AtaPassThroughRequest& request, uint64_t bufferAddress) {
     Layout layout{};
     layout.length = sizeof(Layout);
     layout.ataFlags = request.flags;
     layout.dataTransferLength = request.dataLength;
     layout.timeOutValue = request.timeOutSeconds;
     layout.dataBuffer = static_cast<decltype(layout.dataBuffer)>(bufferAddress);
-    const auto put = [](uint8_t (&to)[8], const AtaTaskFile& from) {
+    const auto put = [](uint8_t (&to)[8], const ata::AtaTaskFile& from) {
         to[0] = from.features;
         to[1] = from.sectorCount;
         to[2] = from.lbaLow;
@@ -70,8 +70,8 @@ Layout BuildPassThroughDirect(const AtaPassThroughRequest& request, uint64_t buf
 // The registers the device answered with, into the request: error in features, status in
 // command, and the rest of the task file as it came back.
 template <typename Layout>
-void StorePassThroughOutput(const Layout& layout, AtaPassThroughRequest& request) {
-    const auto get = [](const uint8_t (&from)[8], AtaTaskFile& to) {
+void StorePassThroughOutput(const Layout& layout, ata::AtaPassThroughRequest& request) {
+    const auto get = [](const uint8_t (&from)[8], ata::AtaTaskFile& to) {
         to = {from[0], from[1], from[2], from[3], from[4], from[5], from[6]};
     };
     get(layout.currentTaskFile, request.currentTaskFile);
@@ -89,19 +89,19 @@ bool NeedsBounceBuffer(uint64_t address, uint32_t alignmentMask);
 
 // The SMART receive request carries IDENTIFY DEVICE and SMART READ DATA on every driver that
 // reads SMART: those two commands go that way, every other one by direct pass-through.
-bool TravelsAsSmartReceive(const AtaPassThroughRequest& request);
+bool TravelsAsSmartReceive(const ata::AtaPassThroughRequest& request);
 
 // SENDCMDINPARAMS without its one-byte data area, for a command that reads 512 bytes.
 inline constexpr size_t kSendCmdInSize = 32;
 inline constexpr size_t kSendCmdOutSize = 16 + 512;
-std::array<uint8_t, kSendCmdInSize> BuildSmartReceive(const AtaPassThroughRequest& request);
+std::array<uint8_t, kSendCmdInSize> BuildSmartReceive(const ata::AtaPassThroughRequest& request);
 // Copies the 512 data bytes after the 16-byte header into the request's buffer and sets the
 // registers from the driver status: the IDE error byte, if any, as error with the error bit
 // set in status; otherwise a ready status. False when the output is too short.
-bool StoreSmartReceiveOutput(std::span<const uint8_t> output, AtaPassThroughRequest& request);
+bool StoreSmartReceiveOutput(std::span<const uint8_t> output, ata::AtaPassThroughRequest& request);
 
 // Commands the backend sends while it runs under Wine, whose \\.\PhysicalDriveN may be a disk
 // of the host: reads of the identify and SMART blocks only.
-bool IsReadOnlyCommand(const AtaPassThroughRequest& request);
+bool IsReadOnlyCommand(const ata::AtaPassThroughRequest& request);
 
 }  // namespace vellumin::platform::windows_backend

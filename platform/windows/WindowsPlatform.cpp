@@ -14,7 +14,7 @@
 
 #include "platform/HostPlatform.h"
 #include "platform/windows/AtaPassThroughDirect.h"
-#include "platform/windows/Win32Text.h"
+#include "platform/Win32Text.h"
 
 namespace vellumin::platform::windows_backend {
 namespace {
@@ -82,7 +82,7 @@ public:
     explicit WindowsDriveHandle(HANDLE handle)
         : m_handle(handle), m_alignmentMask(AdapterAlignmentMask(handle)) {}
 
-    PassThroughResult PassThrough(AtaPassThroughRequest& request) override {
+    PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
         if ((request.dataLength != 0) != (request.dataBuffer != nullptr) ||
             (request.dataIn() && request.dataOut())) {
             return PassThroughResult::NotDelivered(TransportStage::Request);
@@ -113,7 +113,7 @@ public:
     HANDLE Handle() const { return m_handle.get(); }
 
 private:
-    PassThroughResult SmartReceive(AtaPassThroughRequest& request) {
+    PassThroughResult SmartReceive(ata::AtaPassThroughRequest& request) {
         const auto in = BuildSmartReceive(request);
         std::vector<uint8_t> out(kSendCmdOutSize);
         DWORD returned = 0;
@@ -127,7 +127,7 @@ private:
         return result;
     }
 
-    PassThroughResult Direct(AtaPassThroughRequest& request) {
+    PassThroughResult Direct(ata::AtaPassThroughRequest& request) {
         void* buffer = request.dataBuffer;
         std::unique_ptr<AlignedBuffer> bounce;
         if (buffer != nullptr &&

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     completion.driverStatus = (data[1] >> 2) & 0x3F;
     completion.sense = sense;
     if (auto registers = ClassifyCompletion(completion)) {
-        vellumin::platform::AtaPassThroughRequest request{};
+        vellumin::ata::AtaPassThroughRequest request{};
         StoreReturn(*registers, request);
     }
     return 0;

@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "ata/IdentifyBlock.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/SatPassThrough.h"
 
@@ -39,7 +39,7 @@ using namespace vellumin;
 
 namespace vellumin::platform::linux_backend {
 
-using platform::AtaPassThroughRequest;
+using ata::AtaPassThroughRequest;
 
 namespace {
 
@@ -55,16 +55,16 @@ std::string Hex(const uint8_t* data, size_t size) {
     return out;
 }
 
-void PrintRegisters(bool delivered, const AtaPassThroughRequest& r) {
+void PrintRegisters(bool delivered, const ata::AtaPassThroughRequest& r) {
     const auto& t = r.currentTaskFile;
     std::printf("delivered=%d status=0x%02x error=0x%02x count=0x%02x lba=%02x%02x%02x device=0x%02x\n",
                 delivered ? 1 : 0, t.status(), t.error(), t.sectorCount, t.lbaHigh, t.lbaMid,
                 t.lbaLow, t.device);
 }
 
-AtaPassThroughRequest DataIn(uint8_t command, uint8_t features, std::vector<uint8_t>& buffer) {
-    AtaPassThroughRequest r;
-    r.flags = platform::ATA_FLAGS_DATA_IN;
+ata::AtaPassThroughRequest DataIn(uint8_t command, uint8_t features, std::vector<uint8_t>& buffer) {
+    ata::AtaPassThroughRequest r;
+    r.flags = ata::ATA_FLAGS_DATA_IN;
     r.dataLength = static_cast<uint32_t>(buffer.size());
     r.dataBuffer = buffer.data();
     r.timeOutSeconds = 10;
@@ -116,10 +116,10 @@ int Read(platform::DriveHandle& drive, uint64_t lba, uint32_t sectors, bool ext)
 
 int Command(platform::DriveHandle& drive, uint8_t command, uint8_t features, bool dataOut) {
     std::vector<uint8_t> buffer(512, 0);
-    AtaPassThroughRequest r;
-    r.flags = platform::ATA_FLAGS_DRDY_REQUIRED;
+    ata::AtaPassThroughRequest r;
+    r.flags = ata::ATA_FLAGS_DRDY_REQUIRED;
     if (dataOut) {
-        r.flags = platform::ATA_FLAGS_DATA_OUT;
+        r.flags = ata::ATA_FLAGS_DATA_OUT;
         r.dataLength = 512;
         r.dataBuffer = buffer.data();
         r.currentTaskFile.sectorCount = 1;

@@ -1052,7 +1052,7 @@ UNPLUG_DISKS = [
          model="VQ PULLED METRICS SSD", serial="VQP0000002", ver="VQFW1.05", rotation=1,
          sectors=65536, compatible=True),
 ]
-# The commands' own time-outs (ata/Transport.h): READ DMA, and IDENTIFY / SMART READ DATA.
+# The commands' own time-outs (transport/Transport.h): READ DMA, and IDENTIFY / SMART READ DATA.
 READ_TIMEOUT_S = 200
 DATA_BLOCK_TIMEOUT_S = 10
 # metrics' SMART READ DATA of the pulled drive is held this long on entry (strace), so that

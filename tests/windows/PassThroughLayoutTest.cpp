@@ -33,9 +33,9 @@ TEST(PassThroughLayout, SizesAndOffsetsOfBothWidths) {
     EXPECT_TRUE((OffsetsOf<AtaPassThroughDirect64>() == Offsets{48, 2, 8, 12, 24, 32, 40}));
 }
 
-AtaPassThroughRequest ReadDmaRequest(void* buffer) {
-    AtaPassThroughRequest r;
-    r.flags = ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA;
+ata::AtaPassThroughRequest ReadDmaRequest(void* buffer) {
+    ata::AtaPassThroughRequest r;
+    r.flags = ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA;
     r.dataLength = 131072;
     r.timeOutSeconds = 200;
     r.dataBuffer = buffer;
@@ -70,8 +70,8 @@ TEST(PassThroughLayout, ReadDmaTravelsAsTheDriverReadsIt) {
 }
 
 TEST(PassThroughLayout, ExtCommandsCarryTheirHighBytesInThePreviousTaskFile) {
-    AtaPassThroughRequest r;
-    r.flags = ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA | ATA_FLAGS_48BIT_COMMAND;
+    ata::AtaPassThroughRequest r;
+    r.flags = ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA | ata::ATA_FLAGS_48BIT_COMMAND;
     r.currentTaskFile = {0, 0, 1, 2, 3, 0x40, 0x25};
     r.previousTaskFile = {0, 1, 4, 5, 6, 0, 0};
     const auto layout = BuildPassThroughDirect<AtaPassThroughDirect64>(r, 0);
@@ -83,7 +83,7 @@ TEST(PassThroughLayout, ExtCommandsCarryTheirHighBytesInThePreviousTaskFile) {
 // The device's answer comes back in the same request: error in the first register, status in
 // the seventh.
 TEST(PassThroughLayout, OutputRegistersReachTheRequest) {
-    AtaPassThroughRequest r = ReadDmaRequest(nullptr);
+    ata::AtaPassThroughRequest r = ReadDmaRequest(nullptr);
     auto layout = BuildPassThroughDirect<AtaPassThroughDirect64>(r, 0);
     layout.currentTaskFile[0] = 0x84;
     layout.currentTaskFile[6] = 0x51;
@@ -109,15 +109,15 @@ TEST(SmartReceive, IdentifyAndSmartReadDataTravelThatWayAndNothingElse) {
         uint32_t length;
         bool smartReceive;
     } cases[] = {
-        {0xEC, 0x00, ATA_FLAGS_DATA_IN, 512, true},
-        {0xB0, 0xD0, ATA_FLAGS_DATA_IN, 512, true},
-        {0xB0, 0xD1, ATA_FLAGS_DATA_IN, 512, false},  // thresholds: direct
-        {0xC8, 0x00, ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA, 131072, false},
-        {0xF1, 0x00, ATA_FLAGS_DATA_OUT, 512, false},
-        {0xEC, 0x00, ATA_FLAGS_DATA_IN, 1024, false},
+        {0xEC, 0x00, ata::ATA_FLAGS_DATA_IN, 512, true},
+        {0xB0, 0xD0, ata::ATA_FLAGS_DATA_IN, 512, true},
+        {0xB0, 0xD1, ata::ATA_FLAGS_DATA_IN, 512, false},  // thresholds: direct
+        {0xC8, 0x00, ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA, 131072, false},
+        {0xF1, 0x00, ata::ATA_FLAGS_DATA_OUT, 512, false},
+        {0xEC, 0x00, ata::ATA_FLAGS_DATA_IN, 1024, false},
     };
     for (const Case& c : cases) {
-        AtaPassThroughRequest r;
+        ata::AtaPassThroughRequest r;
         r.flags = c.flags;
         r.dataLength = c.length;
         r.currentTaskFile.command = c.command;
@@ -128,8 +128,8 @@ TEST(SmartReceive, IdentifyAndSmartReadDataTravelThatWayAndNothingElse) {
 
 TEST(SmartReceive, InputBlockAndOutputDecoding) {
     uint8_t data[512] = {};
-    AtaPassThroughRequest r;
-    r.flags = ATA_FLAGS_DATA_IN;
+    ata::AtaPassThroughRequest r;
+    r.flags = ata::ATA_FLAGS_DATA_IN;
     r.dataLength = 512;
     r.dataBuffer = data;
     r.currentTaskFile = {0xD0, 0, 0, 0x4F, 0xC2, 0xA0, 0xB0};
@@ -169,20 +169,20 @@ TEST(WineSafety, OnlyReadsOfTheIdentifyAndSmartBlocksPass) {
         uint16_t flags;
         bool allowed;
     } cases[] = {
-        {0xEC, 0x00, ATA_FLAGS_DATA_IN, true},
-        {0xB0, 0xD0, ATA_FLAGS_DATA_IN, true},
-        {0xB0, 0xD1, ATA_FLAGS_DATA_IN, true},
-        {0xB0, 0xD6, ATA_FLAGS_DATA_OUT, false},  // SMART WRITE LOG
-        {0xB0, 0xE4, ATA_FLAGS_DRDY_REQUIRED, false},  // a vendor erase sub-command
-        {0xF1, 0x00, ATA_FLAGS_DATA_OUT, false},  // SECURITY SET PASSWORD
-        {0xF3, 0x00, ATA_FLAGS_DRDY_REQUIRED, false},  // ERASE PREPARE
-        {0xF4, 0x00, ATA_FLAGS_DATA_OUT, false},  // ERASE UNIT
-        {0xC8, 0x00, ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA, false},
-        {0xCA, 0x00, ATA_FLAGS_DATA_OUT | ATA_FLAGS_USE_DMA, false},
-        {0xEC, 0x00, ATA_FLAGS_DATA_OUT, false},
+        {0xEC, 0x00, ata::ATA_FLAGS_DATA_IN, true},
+        {0xB0, 0xD0, ata::ATA_FLAGS_DATA_IN, true},
+        {0xB0, 0xD1, ata::ATA_FLAGS_DATA_IN, true},
+        {0xB0, 0xD6, ata::ATA_FLAGS_DATA_OUT, false},  // SMART WRITE LOG
+        {0xB0, 0xE4, ata::ATA_FLAGS_DRDY_REQUIRED, false},  // a vendor erase sub-command
+        {0xF1, 0x00, ata::ATA_FLAGS_DATA_OUT, false},  // SECURITY SET PASSWORD
+        {0xF3, 0x00, ata::ATA_FLAGS_DRDY_REQUIRED, false},  // ERASE PREPARE
+        {0xF4, 0x00, ata::ATA_FLAGS_DATA_OUT, false},  // ERASE UNIT
+        {0xC8, 0x00, ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA, false},
+        {0xCA, 0x00, ata::ATA_FLAGS_DATA_OUT | ata::ATA_FLAGS_USE_DMA, false},
+        {0xEC, 0x00, ata::ATA_FLAGS_DATA_OUT, false},
     };
     for (const Case& c : cases) {
-        AtaPassThroughRequest r;
+        ata::AtaPassThroughRequest r;
         r.flags = c.flags;
         r.currentTaskFile.command = c.command;
         r.currentTaskFile.features = c.features;

@@ -4,7 +4,7 @@
 #include <QApplication>
 
 #include "app/CVelluminDlg.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "pages/driveinfo/CDriveInfo.h"
 #include "pages/driveinfo/DriveInfoReport.h"
 #include "pages/smart/CSmartInfo.h"

@@ -53,7 +53,7 @@ private:
     class Handle : public platform::DriveHandle {
     public:
         Handle(FakeDrives& owner, const IdentifyBlock& block) : m_owner(owner), m_block(block) {}
-        platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
+        platform::PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
             if (request.currentTaskFile.command == vellumin::ata::cmd::kIdentify && request.dataBuffer &&
                 request.dataLength >= 512) {
                 ++m_owner.identifyReads;

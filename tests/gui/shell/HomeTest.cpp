@@ -15,7 +15,7 @@
 #include "app/CVelluminDlg.h"
 #include "app/CVelluminPre.h"
 #include "app/Shell.h"
-#include "ata/Discovery.h"
+#include "transport/Discovery.h"
 #include "platform/sim/SimPlatform.h"
 #include "ui/MessageBox.h"
 #include "ui/VisibleWindow.h"

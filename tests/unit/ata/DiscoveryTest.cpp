@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/ata/FakeDrives.h"
-#include "ata/Discovery.h"
+#include "transport/Discovery.h"
 #include "platform/sim/SimPlatform.h"
 
 namespace vellumin::ata {

@@ -17,12 +17,12 @@ namespace vellumin::test {
 
 struct FakeReply {
     bool delivered = true;
-    platform::AtaTaskFile output{0x00, 0, 0, 0, 0, ata::kDeviceLba, ata::kStatusOk};
+    ata::AtaTaskFile output{0x00, 0, 0, 0, 0, ata::kDeviceLba, ata::kStatusOk};
     ata::IdentifyBlock data{};                                 // copied into data-in buffers
 };
 
 struct FakeDriveLog {
-    std::vector<platform::AtaPassThroughRequest> requests;  // as sent (input registers)
+    std::vector<ata::AtaPassThroughRequest> requests;  // as sent (input registers)
     int flushes = 0;
     int opens = 0;
     int closes = 0;
@@ -33,7 +33,7 @@ public:
     FakeHandle(FakeReply reply, FakeDriveLog& log) : m_reply(reply), m_log(log) {}
     ~FakeHandle() override { ++m_log.closes; }
 
-    platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
         m_log.requests.push_back(request);
         if (!m_reply.delivered) {
             return platform::PassThroughResult::NotDelivered(platform::TransportStage::Refused);

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/ata/FakeDrives.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 
 namespace vellumin::ata {
 namespace {
 
-using platform::AtaTaskFile;
+using ata::AtaTaskFile;
 using test::FakeDriveSystem;
 using test::FakeHandle;
 using test::FakeReply;
@@ -23,7 +23,7 @@ struct OneDrive {
 int ReadWithStatus(uint8_t status, uint8_t error, bool delivered = true) {
     FakeReply reply;
     reply.delivered = delivered;
-    reply.output = AtaTaskFile{error, 0, 0, 0, 0, 0x40, status};
+    reply.output = ata::AtaTaskFile{error, 0, 0, 0, 0, 0x40, status};
     test::FakeDriveLog log;
     FakeHandle handle(reply, log);
     return ReadDma(&handle, 0, 512);
@@ -34,8 +34,8 @@ TEST(ReadDmaRequest, RegistersFlagsAndTimeOut) {
     EXPECT_EQ(r.flags, 0x12);
     EXPECT_EQ(r.dataLength, 4096u);
     EXPECT_EQ(r.timeOutSeconds, 200u);
-    EXPECT_EQ(r.currentTaskFile, (AtaTaskFile{0x00, 8, 0x67, 0x45, 0x23, 0x41, 0xC8}));
-    EXPECT_EQ(r.previousTaskFile, AtaTaskFile{});
+    EXPECT_EQ(r.currentTaskFile, (ata::AtaTaskFile{0x00, 8, 0x67, 0x45, 0x23, 0x41, 0xC8}));
+    EXPECT_EQ(r.previousTaskFile, ata::AtaTaskFile{});
 
     // 256 sectors travel as count 0; LBA bits 24-27 only in the device register.
     const auto full = ReadDmaRequest(0x0FFFFFFF, 131072, nullptr);
@@ -49,8 +49,8 @@ TEST(ReadDmaExtRequest, SplitsLbaAndCountOverBothTaskFiles) {
     EXPECT_EQ(r.flags, 0x12 | 0x08);
     EXPECT_EQ(r.dataLength, 300u * 512);
     EXPECT_EQ(r.timeOutSeconds, 200u);
-    EXPECT_EQ(r.currentTaskFile, (AtaTaskFile{0x00, 0x2C, 0x78, 0x56, 0x34, 0x40, 0x25}));
-    EXPECT_EQ(r.previousTaskFile, (AtaTaskFile{0x00, 0x01, 0x12, 0xCD, 0xAB, 0x00, 0x00}));
+    EXPECT_EQ(r.currentTaskFile, (ata::AtaTaskFile{0x00, 0x2C, 0x78, 0x56, 0x34, 0x40, 0x25}));
+    EXPECT_EQ(r.previousTaskFile, (ata::AtaTaskFile{0x00, 0x01, 0x12, 0xCD, 0xAB, 0x00, 0x00}));
 
     const auto max = ReadDmaExtRequest(1u << 28, 65536 * 512, nullptr);
     EXPECT_EQ(max.currentTaskFile.sectorCount, 0);
@@ -79,7 +79,7 @@ TEST(ReadDma, SendsPageAlignedScratchAndFlushesEveryTime) {
         ASSERT_NE(sent.dataBuffer, nullptr);
         EXPECT_EQ(reinterpret_cast<uintptr_t>(sent.dataBuffer) % 4096, 0u);
     }
-    EXPECT_EQ(d.log().requests[0].currentTaskFile, (AtaTaskFile{0, 0, 0x67, 0x45, 0x23, 0x41, 0xC8}));
+    EXPECT_EQ(d.log().requests[0].currentTaskFile, (ata::AtaTaskFile{0, 0, 0x67, 0x45, 0x23, 0x41, 0xC8}));
     EXPECT_EQ(d.log().requests[1].currentTaskFile.command, 0x25);
     EXPECT_EQ(d.log().flushes, 2);
     EXPECT_EQ(d.log().closes, 0);  // the caller keeps its handle
@@ -131,13 +131,13 @@ TEST(DataBlockReads, IdentifyAndSmartRegisters) {
 
     ASSERT_EQ(d.log().requests.size(), 2u);
     for (const auto& sent : d.log().requests) {
-        EXPECT_EQ(sent.flags, platform::ATA_FLAGS_DATA_IN);
+        EXPECT_EQ(sent.flags, ata::ATA_FLAGS_DATA_IN);
         EXPECT_EQ(sent.dataLength, 512u);
         EXPECT_GE(sent.timeOutSeconds, 1u);
-        EXPECT_EQ(sent.previousTaskFile, AtaTaskFile{});
+        EXPECT_EQ(sent.previousTaskFile, ata::AtaTaskFile{});
     }
-    EXPECT_EQ(d.log().requests[0].currentTaskFile, (AtaTaskFile{0x00, 0, 0, 0x00, 0x00, 0xA0, 0xEC}));
-    EXPECT_EQ(d.log().requests[1].currentTaskFile, (AtaTaskFile{0xD0, 0, 0, 0x4F, 0xC2, 0xA0, 0xB0}));
+    EXPECT_EQ(d.log().requests[0].currentTaskFile, (ata::AtaTaskFile{0x00, 0, 0, 0x00, 0x00, 0xA0, 0xEC}));
+    EXPECT_EQ(d.log().requests[1].currentTaskFile, (ata::AtaTaskFile{0xD0, 0, 0, 0x4F, 0xC2, 0xA0, 0xB0}));
     EXPECT_EQ(d.log().opens, 2);
     EXPECT_EQ(d.log().closes, 2);  // every read opens and closes its own handle
 }
@@ -164,25 +164,25 @@ TEST(DataBlockReads, BlockUntouchedUnlessDelivered) {
 
     // Delivered with the device's error bit: the data count as delivered.
     FakeReply aborted;
-    aborted.output = AtaTaskFile{0x04, 0, 0, 0, 0, 0, 0x51};
+    aborted.output = ata::AtaTaskFile{0x04, 0, 0, 0, 0, 0, 0x51};
     OneDrive a(aborted);
     EXPECT_TRUE(IdentifyDevice(a.drives, 0, block));
     EXPECT_EQ(block, IdentifyBlock{});
 }
 
 TEST(AtaPassThrough, RefusesWhatCannotBeSent) {
-    platform::AtaPassThroughRequest request;
+    ata::AtaPassThroughRequest request;
     EXPECT_FALSE(AtaPassThrough(nullptr, request));
 
     OneDrive d;
     auto handle = OpenPhysicalDrive(d.drives, 0);
-    request.flags = platform::ATA_FLAGS_DATA_IN;
+    request.flags = ata::ATA_FLAGS_DATA_IN;
     request.dataLength = 512;  // but no buffer
     EXPECT_FALSE(AtaPassThrough(handle.get(), request));
     EXPECT_TRUE(d.log().requests.empty());
 
     request = {};
-    request.flags = platform::ATA_FLAGS_DRDY_REQUIRED;
+    request.flags = ata::ATA_FLAGS_DRDY_REQUIRED;
     request.currentTaskFile.command = 0xF5;
     ASSERT_TRUE(AtaPassThrough(handle.get(), request));
     EXPECT_EQ(request.currentTaskFile.status(), 0x50);  // output registers come back

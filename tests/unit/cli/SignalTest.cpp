@@ -89,7 +89,7 @@ private:
     public:
         Handle(platform::DriveHandlePtr inner, SignalingDrives& owner)
             : m_inner(std::move(inner)), m_owner(owner) {}
-        platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
+        platform::PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
             const auto& input = request.currentTaskFile;
             m_owner.heldAt.emplace_back(input.command, Handler(SIGTERM) != SIG_DFL);
             const bool erase =

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "tests/unit/erase/EraseTestUtil.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 
 namespace vellumin::erase::test {
 namespace {
@@ -15,7 +15,7 @@ using E = EraseEnding;
 bool ReadsBackErased(SimPlatform& lab, int slot) {
     auto handle = ata::OpenPhysicalDrive(lab.Drives(), slot);
     std::vector<uint8_t> data(8 * 512, 0xEE);
-    platform::AtaPassThroughRequest read = ata::ReadDmaRequest(0, 8 * 512, data.data());
+    ata::AtaPassThroughRequest read = ata::ReadDmaRequest(0, 8 * 512, data.data());
     return ata::AtaPassThrough(handle.get(), read) && read.currentTaskFile.status() == 0x50 &&
            std::all_of(data.begin(), data.end(), [](uint8_t b) { return b == 0; });
 }

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "tests/unit/erase/EraseTestUtil.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 
 namespace vellumin::erase::test {
 namespace {
 
-using platform::AtaPassThroughRequest;
-using platform::AtaTaskFile;
+using ata::AtaPassThroughRequest;
+using ata::AtaTaskFile;
 
 TEST(PasswordBlock, ControlWordZeroPasswordThenFF) {
     // Pinned as bytes: drives left with a password by an older build are unlocked only by
@@ -26,11 +26,11 @@ TEST(SecurityRequests, RegistersFlagsAndTimeOuts) {
     PasswordBlock block = BuildPasswordBlock();
     std::array<uint8_t, 512> scratch{};
     struct Case {
-        AtaPassThroughRequest request;
+        ata::AtaPassThroughRequest request;
         uint16_t flags;
         uint32_t length;
         uint32_t timeOut;
-        AtaTaskFile registers;  // features, count, low, mid, high, device, command
+        ata::AtaTaskFile registers;  // features, count, low, mid, high, device, command
     } cases[] = {
         {PasswordCommandRequest(0xF6, block), 0x04, 512, 5, {0, 0, 0, 0, 0, 0, 0xF6}},
         {PasswordCommandRequest(0xF2, block), 0x04, 512, 5, {0, 0, 0, 0, 0, 0, 0xF2}},

@@ -84,10 +84,10 @@ TEST_F(FakeDevRoot, BlockDeviceWithoutScsiLayerDeliversNothing) {
     fs::create_symlink("/dev/loop0", m_root / "sdc");
     auto drive = Make()->Drives().OpenPhysicalDrive(2);
     ASSERT_NE(drive, nullptr);
-    AtaPassThroughRequest identify;
+    ata::AtaPassThroughRequest identify;
     identify.currentTaskFile.command = 0xEC;
     identify.currentTaskFile.features = 0x77;
-    identify.flags = ATA_FLAGS_DRDY_REQUIRED;
+    identify.flags = ata::ATA_FLAGS_DRDY_REQUIRED;
     EXPECT_FALSE(drive->PassThrough(identify));
     EXPECT_EQ(identify.currentTaskFile.features, 0x77);  // nothing came back, nothing written
     EXPECT_TRUE(drive->SectorCount().has_value());

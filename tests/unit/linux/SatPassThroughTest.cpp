@@ -11,9 +11,9 @@ namespace {
 
 std::array<uint8_t, 512> gBuffer;
 
-AtaPassThroughRequest ReadDmaRequest(uint32_t lba, uint32_t bytes) {
-    AtaPassThroughRequest r;
-    r.flags = ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA;
+ata::AtaPassThroughRequest ReadDmaRequest(uint32_t lba, uint32_t bytes) {
+    ata::AtaPassThroughRequest r;
+    r.flags = ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA;
     r.dataLength = bytes;
     r.dataBuffer = gBuffer.data();
     r.timeOutSeconds = 200;
@@ -26,7 +26,7 @@ AtaPassThroughRequest ReadDmaRequest(uint32_t lba, uint32_t bytes) {
     return r;
 }
 
-Cdb16 Build(const AtaPassThroughRequest& r) {
+Cdb16 Build(const ata::AtaPassThroughRequest& r) {
     auto direction = DirectionOf(r);
     EXPECT_TRUE(direction.has_value());
     return BuildCdb(r, direction.value_or(DataDirection::None));
@@ -40,8 +40,8 @@ TEST(SatCdb, ReadDmaPlacesTaskFileInTheCdb) {
 }
 
 TEST(SatCdb, ExtendedCommandCarriesHighOrderBytes) {
-    AtaPassThroughRequest r = ReadDmaRequest(0, 512);
-    r.flags |= ATA_FLAGS_48BIT_COMMAND;
+    ata::AtaPassThroughRequest r = ReadDmaRequest(0, 512);
+    r.flags |= ata::ATA_FLAGS_48BIT_COMMAND;
     r.currentTaskFile = {0x00, 0x00, 0xBC, 0x9A, 0x78, 0x40, 0x25};
     r.previousTaskFile = {0x11, 0x01, 0x56, 0x34, 0x12, 0, 0};
     Cdb16 expected{0x85, 0x0D, 0x0E, 0x11, 0, 0x01, 0, 0x56, 0xBC, 0x34, 0x9A, 0x12, 0x78, 0x40,
@@ -49,7 +49,7 @@ TEST(SatCdb, ExtendedCommandCarriesHighOrderBytes) {
     EXPECT_EQ(Build(r), expected);
 
     // Without the 48-bit flag the previous task file stays out of the CDB.
-    r.flags &= ~ATA_FLAGS_48BIT_COMMAND;
+    r.flags &= ~ata::ATA_FLAGS_48BIT_COMMAND;
     Cdb16 cdb = Build(r);
     EXPECT_EQ(cdb[1], 0x0C);
     for (int i : {3, 5, 7, 9, 11}) {
@@ -58,8 +58,8 @@ TEST(SatCdb, ExtendedCommandCarriesHighOrderBytes) {
 }
 
 TEST(SatCdb, ProtocolAndTransferBitsFollowTheFlags) {
-    AtaPassThroughRequest identify;
-    identify.flags = ATA_FLAGS_DATA_IN;
+    ata::AtaPassThroughRequest identify;
+    identify.flags = ata::ATA_FLAGS_DATA_IN;
     identify.dataLength = 512;
     identify.dataBuffer = gBuffer.data();
     identify.currentTaskFile.command = 0xEC;
@@ -67,29 +67,29 @@ TEST(SatCdb, ProtocolAndTransferBitsFollowTheFlags) {
     EXPECT_EQ(cdb[1], 4 << 1);
     EXPECT_EQ(cdb[2], 0x0E);
 
-    AtaPassThroughRequest setPassword = identify;
-    setPassword.flags = ATA_FLAGS_DATA_OUT;
+    ata::AtaPassThroughRequest setPassword = identify;
+    setPassword.flags = ata::ATA_FLAGS_DATA_OUT;
     setPassword.currentTaskFile.command = 0xF1;
     cdb = Build(setPassword);
     EXPECT_EQ(cdb[1], 5 << 1);
     EXPECT_EQ(cdb[2], 0x26);  // ck_cond, byt_blok, t_length 2, to the device
 
-    AtaPassThroughRequest erasePrepare;
-    erasePrepare.flags = ATA_FLAGS_DRDY_REQUIRED;
+    ata::AtaPassThroughRequest erasePrepare;
+    erasePrepare.flags = ata::ATA_FLAGS_DRDY_REQUIRED;
     erasePrepare.currentTaskFile.command = 0xF3;
     cdb = Build(erasePrepare);
     EXPECT_EQ(cdb[1], 3 << 1);
     EXPECT_EQ(cdb[2], 0x20);  // ck_cond only: no transfer
     EXPECT_EQ(cdb[14], 0xF3);
 
-    AtaPassThroughRequest writeDma = setPassword;
-    writeDma.flags = ATA_FLAGS_DATA_OUT | ATA_FLAGS_USE_DMA;
+    ata::AtaPassThroughRequest writeDma = setPassword;
+    writeDma.flags = ata::ATA_FLAGS_DATA_OUT | ata::ATA_FLAGS_USE_DMA;
     EXPECT_EQ(Build(writeDma)[1], 6 << 1);
 }
 
 TEST(SatCdb, InconsistentRequestsAreRefused) {
-    AtaPassThroughRequest r = ReadDmaRequest(0, 512);
-    r.flags |= ATA_FLAGS_DATA_OUT;
+    ata::AtaPassThroughRequest r = ReadDmaRequest(0, 512);
+    r.flags |= ata::ATA_FLAGS_DATA_OUT;
     EXPECT_FALSE(DirectionOf(r));
     r = ReadDmaRequest(0, 512);
     r.dataBuffer = nullptr;
@@ -271,7 +271,7 @@ TEST(SatSense, TransportFailuresAreNotDelivered) {
 }
 
 TEST(SatSense, StoreReturnFillsTheOutputRegisters) {
-    AtaPassThroughRequest r = ReadDmaRequest(0x01234567, 512);
+    ata::AtaPassThroughRequest r = ReadDmaRequest(0x01234567, 512);
     AtaReturn goodOnly;
     goodOnly.status = 0x50;
     goodOnly.statusOnly = true;
@@ -282,7 +282,7 @@ TEST(SatSense, StoreReturnFillsTheOutputRegisters) {
 
     AtaReturn full{0x04, 0x51, 0xE0, 0x02, 0x04, 0x06, 0x08, true, 0x01, 0x03, 0x05, 0x07};
     StoreReturn(full, r);
-    AtaTaskFile current{0x04, 0x02, 0x04, 0x06, 0x08, 0xE0, 0x51};
+    ata::AtaTaskFile current{0x04, 0x02, 0x04, 0x06, 0x08, 0xE0, 0x51};
     EXPECT_EQ(r.currentTaskFile, current);
     EXPECT_EQ(r.previousTaskFile.sectorCount, 0x01);
     EXPECT_EQ(r.previousTaskFile.lbaHigh, 0x07);

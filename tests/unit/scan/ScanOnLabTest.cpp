@@ -77,7 +77,7 @@ TEST(ScanOnLab, DriveBeyondTwentyEightBitsIsReadToItsEndOnce) {
     uint64_t misplaced = 0;
     scan.Device().SetObserver([&](const CommandRecord& r) {
         const bool needsExt = r.lba + r.sectors > 0x0FFFFFFF;
-        const bool isExt = r.input.command == 0x25 && (r.flags & platform::ATA_FLAGS_48BIT_COMMAND);
+        const bool isExt = r.input.command == 0x25 && (r.flags & ata::ATA_FLAGS_48BIT_COMMAND);
         misplaced += r.lba != next || isExt != needsExt || !r.delivered || r.output.status() != 0x50;
         next = r.lba + r.sectors;
         ext += isExt;

@@ -31,7 +31,7 @@ public:
 
     explicit ScriptedDrive(std::optional<uint64_t> sectors) : m_sectors(sectors) {}
 
-    platform::PassThroughResult PassThrough(platform::AtaPassThroughRequest& request) override {
+    platform::PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
         const auto& low = request.currentTaskFile;
         const auto& high = request.previousTaskFile;
         Read read{low.command, request.ext() ? ata::UnpackLba48(low, high) : ata::UnpackLba28(low),

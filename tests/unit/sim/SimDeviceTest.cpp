@@ -3,7 +3,7 @@
 #include <numeric>
 
 #include "tests/unit/sim/SimTestUtil.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "platform/sim/SimPlatform.h"
 
 namespace vellumin::platform::sim::test {
@@ -78,7 +78,7 @@ TEST(SimIdentify, BufferRulesAndAbortOfUnknownCommands) {
     noBuffer.request.dataBuffer = nullptr;
     EXPECT_FALSE(Send(d, noBuffer));
 
-    Command big(ata::cmd::kIdentify, ATA_FLAGS_DATA_IN, 1024);
+    Command big(ata::cmd::kIdentify, ata::ATA_FLAGS_DATA_IN, 1024);
     std::fill(big.data.begin(), big.data.end(), 0xEE);
     ASSERT_TRUE(Send(d, big));
     EXPECT_EQ(big.data[512], 0xEE) << "only 512 bytes are written";
@@ -123,10 +123,10 @@ TEST(SimSmart, RegistersGateAndLayout) {
         change(r.request.currentTaskFile);
         return Send(d, r) && r.Aborted();
     };
-    EXPECT_TRUE(rejected([](AtaTaskFile& tf) { tf.lbaMid = 0; }));
-    EXPECT_TRUE(rejected([](AtaTaskFile& tf) { tf.lbaHigh = 0xC3; }));
-    EXPECT_TRUE(rejected([](AtaTaskFile& tf) { tf.features = 0xD1; }));
-    EXPECT_TRUE(rejected([](AtaTaskFile& tf) { tf.features = 0xDA; }));
+    EXPECT_TRUE(rejected([](ata::AtaTaskFile& tf) { tf.lbaMid = 0; }));
+    EXPECT_TRUE(rejected([](ata::AtaTaskFile& tf) { tf.lbaHigh = 0xC3; }));
+    EXPECT_TRUE(rejected([](ata::AtaTaskFile& tf) { tf.features = 0xD1; }));
+    EXPECT_TRUE(rejected([](ata::AtaTaskFile& tf) { tf.features = 0xDA; }));
 
     desc.smart.enabled = false;
     SimDevice off(desc);
@@ -206,7 +206,7 @@ TEST(SimRead, AddressingOf28And48BitCommands) {
     EXPECT_EQ(log[0].input.device, 0x41);
     EXPECT_EQ(log[1].lba, 0x0FFFFFFFull + 100);
     EXPECT_EQ(log[1].sectors, 253u);
-    EXPECT_TRUE(log[1].flags & ATA_FLAGS_48BIT_COMMAND);
+    EXPECT_TRUE(log[1].flags & ata::ATA_FLAGS_48BIT_COMMAND);
     EXPECT_EQ(d.Stats().sectorsRead, 256u + 253u);
 
     Command noLbaBit = Read(0, 1);
@@ -287,7 +287,7 @@ TEST(SimTransport, FaultsBelowTheDrive) {
     ASSERT_TRUE(h2);
     EXPECT_FALSE(h2->SectorCount());
     Command unit = Security(ata::cmd::kSecurityEraseUnit, "pw");
-    const AtaTaskFile before = unit.request.currentTaskFile;
+    const ata::AtaTaskFile before = unit.request.currentTaskFile;
     EXPECT_FALSE(h2->PassThrough(unit.request));
     EXPECT_EQ(unit.request.currentTaskFile, before) << "nothing written back";
     EXPECT_EQ(drives.OpenPhysicalDrive(3)->SectorCount(), 1'999'000u);

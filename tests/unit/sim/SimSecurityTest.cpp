@@ -218,7 +218,7 @@ TEST(SimSecurity, DataOutCommandsNeedTheirBlock) {
     shortBlock.request.dataLength = 256;
     EXPECT_FALSE(Send(d, shortBlock)) << "a short data-out block is refused by the transport";
     Command noFlag = Security(ata::cmd::kSecuritySetPassword, "pw");
-    noFlag.request.flags = ATA_FLAGS_DRDY_REQUIRED;
+    noFlag.request.flags = ata::ATA_FLAGS_DRDY_REQUIRED;
     EXPECT_FALSE(Send(d, noFlag));
     EXPECT_EQ(Word128(d), 0x0001);
 }

@@ -20,10 +20,10 @@ inline DriveDescription SmallDrive(uint64_t sectors = 2'000'000) {
 
 // One request with its own 512-byte (or larger) buffer.
 struct Command {
-    AtaPassThroughRequest request;
+    ata::AtaPassThroughRequest request;
     std::vector<uint8_t> data;
 
-    explicit Command(uint8_t command, uint16_t flags = ATA_FLAGS_DRDY_REQUIRED, uint32_t bytes = 0) : data(bytes) {
+    explicit Command(uint8_t command, uint16_t flags = ata::ATA_FLAGS_DRDY_REQUIRED, uint32_t bytes = 0) : data(bytes) {
         request.flags = flags;
         request.dataLength = bytes;
         request.dataBuffer = bytes ? data.data() : nullptr;
@@ -36,10 +36,10 @@ struct Command {
     bool Ok() const { return Status() == ata::kStatusOk && Error() == 0; }
 };
 
-inline Command Identify() { return Command(ata::cmd::kIdentify, ATA_FLAGS_DATA_IN, 512); }
+inline Command Identify() { return Command(ata::cmd::kIdentify, ata::ATA_FLAGS_DATA_IN, 512); }
 
 inline Command SmartRead() {
-    Command c(ata::cmd::kSmart, ATA_FLAGS_DATA_IN, 512);
+    Command c(ata::cmd::kSmart, ata::ATA_FLAGS_DATA_IN, 512);
     c.request.currentTaskFile.features = ata::cmd::kSmartReadData;
     c.request.currentTaskFile.lbaMid = 0x4F;
     c.request.currentTaskFile.lbaHigh = 0xC2;
@@ -48,7 +48,7 @@ inline Command SmartRead() {
 }
 
 inline Command VendorErase(uint8_t code) {
-    Command c(ata::cmd::kSmart, ATA_FLAGS_DATA_IN, 512);
+    Command c(ata::cmd::kSmart, ata::ATA_FLAGS_DATA_IN, 512);
     auto& tf = c.request.currentTaskFile;
     tf.features = code;
     tf.sectorCount = 1;
@@ -61,7 +61,7 @@ inline Command VendorErase(uint8_t code) {
 // READ DMA (28-bit) or READ DMA EXT for `sectors` sectors at `lba`.
 inline Command Read(uint64_t lba, uint32_t sectors, bool ext = false) {
     Command c(ext ? ata::cmd::kReadDmaExt : ata::cmd::kReadDma,
-              ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA | (ext ? ATA_FLAGS_48BIT_COMMAND : 0), sectors * 512);
+              ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA | (ext ? ata::ATA_FLAGS_48BIT_COMMAND : 0), sectors * 512);
     auto& tf = c.request.currentTaskFile;
     tf.sectorCount = static_cast<uint8_t>(sectors);
     tf.lbaLow = static_cast<uint8_t>(lba);
@@ -84,7 +84,7 @@ enum class Who { User, Master };
 
 // A security data-out command with its 512-byte block: control word, password, 0xFF filler.
 inline Command Security(uint8_t command, const std::string& password, Who who = Who::User, uint16_t control = 0) {
-    Command c(command, ATA_FLAGS_DATA_OUT, 512);
+    Command c(command, ata::ATA_FLAGS_DATA_OUT, 512);
     std::fill(c.data.begin(), c.data.end(), 0xFF);
     if (who == Who::Master) {
         control |= 0x0001;

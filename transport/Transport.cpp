@@ -1,4 +1,4 @@
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 
 #include <cstdlib>
 #include <memory>
@@ -7,11 +7,11 @@
 namespace vellumin::ata {
 namespace {
 
-using platform::AtaPassThroughRequest;
-using platform::AtaTaskFile;
+using ata::AtaPassThroughRequest;
+using ata::AtaTaskFile;
 
-constexpr AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, cmd::kIdentify};
-constexpr AtaTaskFile kSmartReadRegisters{cmd::kSmartReadData, 0x00,          0x00,          cmd::kSmartLbaMid,
+constexpr ata::AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, cmd::kIdentify};
+constexpr ata::AtaTaskFile kSmartReadRegisters{cmd::kSmartReadData, 0x00,          0x00,          cmd::kSmartLbaMid,
                                           cmd::kSmartLbaHigh,  kDeviceLegacy, cmd::kSmart};
 
 // DMA targets get a fresh page-aligned region per call, like the buffer the drive stack would
@@ -22,15 +22,15 @@ using ScratchPtr = PageAlignedBuffer;
 
 ScratchPtr AllocateScratch(uint32_t bytes) { return AllocatePageAligned(bytes); }
 
-platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
+platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int number, const ata::AtaTaskFile& registers,
                                           std::array<uint8_t, 512>& block) {
     auto [handle, openFailure] = OpenDrive(drives, number);
     if (!handle) {
         return platform::PassThroughResult::NotDelivered(openFailure);
     }
     std::array<uint8_t, 512> data{};
-    AtaPassThroughRequest request;
-    request.flags = platform::ATA_FLAGS_DATA_IN;
+    ata::AtaPassThroughRequest request;
+    request.flags = ata::ATA_FLAGS_DATA_IN;
     request.dataLength = static_cast<uint32_t>(data.size());
     request.timeOutSeconds = kDataBlockTimeOutSeconds;
     request.dataBuffer = data.data();
@@ -42,7 +42,7 @@ platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int num
     return result;
 }
 
-int SendRead(platform::DriveHandle* handle, AtaPassThroughRequest request, ScratchPtr scratch) {
+int SendRead(platform::DriveHandle* handle, ata::AtaPassThroughRequest request, ScratchPtr scratch) {
     if (!handle || !scratch) {
         return kReadNotDelivered;
     }
@@ -76,7 +76,7 @@ platform::PassThroughResult SmartReadData(platform::DriveSystem& drives, int num
     return ReadDataBlock(drives, number, kSmartReadRegisters, block);
 }
 
-platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, platform::AtaPassThroughRequest& request) {
+platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, ata::AtaPassThroughRequest& request) {
     if (!handle) {
         return platform::PassThroughResult::NotDelivered(platform::TransportStage::Open);
     }
@@ -97,7 +97,7 @@ int DecimalErrorCode(uint8_t error) {
     return code;
 }
 
-int ReadResultCode(bool delivered, const platform::AtaTaskFile& output) {
+int ReadResultCode(bool delivered, const ata::AtaTaskFile& output) {
     if (!delivered) {
         return kReadNotDelivered;
     }
@@ -110,9 +110,9 @@ int ReadResultCode(bool delivered, const platform::AtaTaskFile& output) {
     return kReadOk;
 }
 
-platform::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
-    AtaPassThroughRequest request;
-    request.flags = platform::ATA_FLAGS_DATA_IN | platform::ATA_FLAGS_USE_DMA;
+ata::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
+    ata::AtaPassThroughRequest request;
+    request.flags = ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA;
     request.dataLength = byteCount;
     request.timeOutSeconds = kReadDmaTimeOutSeconds;
     request.dataBuffer = buffer;
@@ -124,9 +124,9 @@ platform::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount,
     return request;
 }
 
-platform::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
-    AtaPassThroughRequest request;
-    request.flags = platform::ATA_FLAGS_DATA_IN | platform::ATA_FLAGS_USE_DMA | platform::ATA_FLAGS_48BIT_COMMAND;
+ata::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
+    ata::AtaPassThroughRequest request;
+    request.flags = ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA | ata::ATA_FLAGS_48BIT_COMMAND;
     request.dataLength = byteCount;
     request.timeOutSeconds = kReadDmaTimeOutSeconds;
     request.dataBuffer = buffer;
@@ -141,7 +141,7 @@ platform::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCou
     return request;
 }
 
-uint64_t RegisterLba(const AtaPassThroughRequest& request) {
+uint64_t RegisterLba(const ata::AtaPassThroughRequest& request) {
     return request.ext() ? UnpackLba48(request.currentTaskFile, request.previousTaskFile)
                          : UnpackLba28(request.currentTaskFile);
 }
@@ -151,7 +151,7 @@ namespace {
 struct ReadCommand {
     uint64_t lbaLimit;
     uint32_t maxBytes;
-    platform::AtaPassThroughRequest (*build)(uint64_t, uint32_t, void*);
+    ata::AtaPassThroughRequest (*build)(uint64_t, uint32_t, void*);
 };
 constexpr ReadCommand kReadDma{kLba28Limit, kMaxReadDmaBytes, ReadDmaRequest};
 constexpr ReadCommand kReadDmaExt{kLba48Limit, kMaxReadDmaExtBytes, ReadDmaExtRequest};

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace vellumin::platform {
+namespace vellumin::ata {
 
 // Flag values are the ones the Windows direct pass-through uses, so a Windows backend can
 // hand the request over unchanged.
@@ -47,4 +47,4 @@ struct AtaPassThroughRequest {
     bool ext() const { return flags & ATA_FLAGS_48BIT_COMMAND; }
 };
 
-}  // namespace vellumin::platform
+}  // namespace vellumin::ata

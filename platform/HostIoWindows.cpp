@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/windows/Win32Text.h"
+#include "platform/Win32Text.h"
 
 namespace vellumin::platform {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ata/IdentifyBlock.h"
-#include "ata/Transport.h"
+#include "transport/Transport.h"
 #include "platform/Platform.h"
 
 namespace vellumin::ata {

@@ -1,4 +1,4 @@
-#include "ata/Discovery.h"
+#include "transport/Discovery.h"
 
 #include <cctype>
 
