@@ -220,6 +220,7 @@ int ExitStatus(EraseEnding ending) {
             return kExitDeclined;
         case EraseEnding::BootDriveOnRepeat:
         case EraseEnding::OtherDrive:
+        case EraseEnding::DriveBusy:
             return kExitRefused;
         default:
             return ExitFailure;
@@ -365,6 +366,12 @@ int RunErase(Context& context, const EraseOptions& options) {
                           : !result.restartRequested ? "needed"
                           : result.restartRefused    ? "refused"
                                                      : "requested";
+    // Why a drive another program holds was refused is said also without --verbose.
+    if (context.verbose || result.ending == EraseEnding::DriveBusy) {
+        for (const auto& failure : result.failedOpens) {
+            context.err() << platform::NotDeliveredSentence(drive, "open", failure) << '\n';
+        }
+    }
     if (context.verbose) {
         for (const auto& c : result.commands) {
             if (c.failure) {
@@ -380,6 +387,9 @@ int RunErase(Context& context, const EraseOptions& options) {
             commands.push_back(CommandJson(c));
         }
         doc["commands"] = commands;
+        for (const auto& failure : result.failedOpens) {
+            doc["notDelivered"].push_back(TransportJson("open", failure));
+        }
         doc["messages"] = MessagesJson(messages);
         doc["ending"] = erase::EndingName(result.ending);
         doc["seconds"] = seconds;
@@ -474,7 +484,8 @@ const Registrar eraseCommand(60, [](CLI::App& app, Context& context) {
         "Exit status: 0 erased (or rehearsed to the end), 1 the erase failed or was aborted, 4 no "
         "such "
         "drive, 6 refused (gates, boot drive, not a compatible drive, another drive at the number "
-        "after a re-plug), 7 not confirmed.");
+        "after a re-plug, the drive held by another program such as a mounted file system), 7 not "
+        "confirmed.");
     context.OnRun(command, [&context, options] { return RunErase(context, *options); });
 });
 

@@ -114,6 +114,11 @@ UnlockReport Describe(erase::ReleaseOutcome outcome) {
                     "The drive's password attempt counter is spent: it refuses every password "
                     "until its power is cut. Nothing was sent.",
                     kSecurityExitRefused};
+        case R::Busy:
+            return {"busy",
+                    "Another program holds the drive (a mounted file system, for one). Nothing was "
+                    "sent: unmount its file systems or close that program, then run this once more.",
+                    kSecurityExitRefused};
         case R::NotDelivered:
             return {"not-delivered",
                     "A password command did not reach the drive; the drive's password may still "
@@ -207,14 +212,13 @@ int RunSecurity(Context& context, const SecurityOptions& options) {
                       nlohmann::json::array());
     }
     SecurityMessages messages(out);
-    erase::NotDeliveredReason notDelivered;
-    const erase::SecurityContext security{drives, drive, messages, nullptr, &notDelivered};
-    const erase::ReleaseOutcome outcome = erase::ReleaseErasePassword(security, status);
+    const erase::SecurityContext security{drives, drive, messages};
+    const auto [outcome, notDelivered] = erase::ReleaseErasePassword(security, status);
     UnlockReport report = Describe(outcome);
-    if (outcome == erase::ReleaseOutcome::NotDelivered && !notDelivered.command.empty()) {
-        doc["notDelivered"].push_back(TransportJson(notDelivered.command.c_str(), notDelivered.failure));
+    if (notDelivered) {
+        doc["notDelivered"].push_back(TransportJson(notDelivered->command.c_str(), notDelivered->failure));
         if (context.verbose) {
-            context.err() << platform::NotDeliveredSentence(drive, notDelivered.command, notDelivered.failure)
+            context.err() << platform::NotDeliveredSentence(drive, notDelivered->command, notDelivered->failure)
                           << '\n';
         }
     }
@@ -245,7 +249,8 @@ const Registrar securityCommand(65, [](CLI::App& app, Context& context) {
     command->footer(
         "Exit status: 0 shown, or the password taken off (or none there), 1 a command failed or "
         "the drive refused the password (someone else's), 4 no such drive, 6 refused (not a "
-        "compatible drive, frozen, attempt counter spent), 7 not confirmed.");
+        "compatible drive, frozen, attempt counter spent, held by another program), 7 not "
+        "confirmed.");
     context.OnRun(command, [&context, options] { return RunSecurity(context, *options); });
 });
 

@@ -92,6 +92,11 @@ public:
     // The same with the reason an open failed. A backend that knows why overrides this; the
     // default knows only that the open failed.
     virtual DriveOpening OpenDrive(int number) { return {OpenPhysicalDrive(number)}; }
+    // Opens the drive and claims it for this process alone while the handle lives: nothing else
+    // can mount, partition or claim it meanwhile, while plain opens (this program's own too)
+    // still work. Fails busy while another program holds it, a mounted file system included,
+    // where a plain open would not. A backend without such a claim opens the drive plainly.
+    virtual DriveOpening ClaimDrive(int number) { return OpenDrive(number); }
     virtual std::vector<std::string> VolumeNames() = 0;
     virtual bool IsRemovableVolume(const std::string& name) = 0;
     // The physical drive holding the volume, or -1 (no such volume, several disks, unknown).
@@ -115,13 +120,8 @@ public:
     // Both ways of opening go through OpenDrive, so the inner system's reason for a failed
     // open comes through and a wrapper's WrapHandle sees every handle.
     DriveHandlePtr OpenPhysicalDrive(int number) final { return OpenDrive(number).handle; }
-    DriveOpening OpenDrive(int number) override {
-        DriveOpening opening = m_forwardTo.OpenDrive(number);
-        if (opening.handle) {
-            opening.handle = WrapHandle(std::move(opening.handle));
-        }
-        return opening;
-    }
+    DriveOpening OpenDrive(int number) override { return Wrapped(m_forwardTo.OpenDrive(number)); }
+    DriveOpening ClaimDrive(int number) override { return Wrapped(m_forwardTo.ClaimDrive(number)); }
     std::vector<std::string> VolumeNames() override { return m_forwardTo.VolumeNames(); }
     bool IsRemovableVolume(const std::string& name) override { return m_forwardTo.IsRemovableVolume(name); }
     int VolumeDiskNumber(const std::string& name) override { return m_forwardTo.VolumeDiskNumber(name); }
@@ -134,6 +134,13 @@ protected:
     virtual DriveHandlePtr WrapHandle(DriveHandlePtr handle) { return handle; }
 
 private:
+    DriveOpening Wrapped(DriveOpening opening) {
+        if (opening.handle) {
+            opening.handle = WrapHandle(std::move(opening.handle));
+        }
+        return opening;
+    }
+
     DriveSystem& m_forwardTo;
 };
 

@@ -92,6 +92,21 @@ platform::DriveOpening RehearsalPlatform::OpenDrive(int number) {
     return m_wholeLab || number == m_number ? m_copy->Drives().OpenDrive(number) : platform::DriveOpening{};
 }
 
+// A real drive another program holds would stop the real run before any command, so it stops
+// the rehearsal too. Claiming it sends it nothing, and the claim ends at once.
+platform::DriveOpening RehearsalPlatform::ClaimDrive(int number) {
+    if (m_wholeLab) {
+        return m_copy->Drives().ClaimDrive(number);
+    }
+    if (number != m_number) {
+        return {};
+    }
+    if (platform::DriveOpening real = m_real.Drives().ClaimDrive(number); !real.handle) {
+        return real;
+    }
+    return m_copy->Drives().ClaimDrive(number);
+}
+
 // The lab copy answers as the lab would (a refused restart included); a real machine's restart
 // is only recorded.
 bool RehearsalPlatform::RestartComputer() {

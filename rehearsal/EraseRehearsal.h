@@ -44,6 +44,8 @@ private:
     // and the volumes of the real system.
     platform::DriveHandlePtr OpenPhysicalDrive(int number) override;
     platform::DriveOpening OpenDrive(int number) override;
+    // The copy's claim; for a copied real drive, only once the real drive could be claimed too.
+    platform::DriveOpening ClaimDrive(int number) override;
     platform::DriveSystem& Volumes() { return m_wholeLab ? m_copy->Drives() : m_real.Drives(); }
     std::vector<std::string> VolumeNames() override { return Volumes().VolumeNames(); }
     bool IsRemovableVolume(const std::string& name) override {

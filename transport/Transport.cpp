@@ -68,6 +68,13 @@ platform::DriveOpening OpenDrive(platform::DriveSystem& drives, int number) {
     return drives.OpenDrive(number);
 }
 
+platform::DriveOpening ClaimDrive(platform::DriveSystem& drives, int number) {
+    if (number < 0 || number >= kMaxDrives) {
+        return {};
+    }
+    return drives.ClaimDrive(number);
+}
+
 platform::PassThroughResult IdentifyDevice(platform::DriveSystem& drives, int number, IdentifyBlock& block) {
     return ReadDataBlock(drives, number, kIdentifyRegisters, block);
 }

@@ -38,6 +38,8 @@ inline constexpr int kReadDeviceFault = -3;
 platform::DriveHandlePtr OpenPhysicalDrive(platform::DriveSystem& drives, int number);
 // The same with the reason an open failed.
 platform::DriveOpening OpenDrive(platform::DriveSystem& drives, int number);
+// The drive claimed for this process alone while the handle lives (DriveSystem::ClaimDrive).
+platform::DriveOpening ClaimDrive(platform::DriveSystem& drives, int number);
 
 // Each opens the drive, reads one 512-byte block (PIO data in) and closes the drive again.
 // True when the command was delivered; only then is `block` overwritten, with the bytes as

@@ -43,15 +43,30 @@ private:
 
 class RecordingDrives final : public platform::ForwardingDriveSystem {
 public:
-    RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log)
-        : ForwardingDriveSystem(inner), m_log(log) {}
+    RecordingDrives(DriveSystem& inner, std::vector<SentCommand>& log,
+                    std::vector<platform::TransportFailure>& failedOpens)
+        : ForwardingDriveSystem(inner), m_log(log), m_failedOpens(failedOpens) {}
 
     DriveHandlePtr WrapHandle(DriveHandlePtr handle) override {
         return std::make_unique<RecordingHandle>(std::move(handle), m_log);
     }
+    platform::DriveOpening OpenDrive(int number) override {
+        return Recorded(ForwardingDriveSystem::OpenDrive(number));
+    }
+    platform::DriveOpening ClaimDrive(int number) override {
+        return Recorded(ForwardingDriveSystem::ClaimDrive(number));
+    }
 
 private:
+    platform::DriveOpening Recorded(platform::DriveOpening opening) {
+        if (!opening.handle) {
+            m_failedOpens.push_back(opening.failure);
+        }
+        return opening;
+    }
+
     std::vector<SentCommand>& m_log;
+    std::vector<platform::TransportFailure>& m_failedOpens;
 };
 
 class RecordingPrompter final : public ErasePrompter {
@@ -76,7 +91,7 @@ struct FlowScope {
           target(target),
           hooks(hooks),
           options(options),
-          drives(platform.Drives(), result.commands),
+          drives(platform.Drives(), result.commands, result.failedOpens),
           prompter(prompter, result.messages),
           security{drives, target.driveNumber, this->prompter, &platform.Sys()} {
         result.flow = kind;
@@ -154,8 +169,7 @@ struct PasswordTakeBack {
         }
         sent = true;
         const SecurityContext quiet{flow.drives, flow.target.driveNumber, messages};
-        removed = SendPasswordCommand(quiet, ata::cmd::kSecurityDisablePassword) ==
-                  PasswordOutcome::Accepted;
+        removed = SecurityDisablePassword(quiet).outcome == PasswordOutcome::Accepted;
     }
     // After the run's messages: the command's own message, then what the drive is left with.
     void Report(FlowScope& flow) {
@@ -173,7 +187,7 @@ struct PasswordTakeBack {
 // The erase run; true when the command was delivered (done or aborted).
 bool EraseRun(FlowScope& flow, RunCommand command, PasswordTakeBack* takeBack = nullptr) {
     MainWindowLock lock(flow.hooks);
-    DriveHandlePtr handle = ata::OpenPhysicalDrive(flow.drives, flow.target.driveNumber);
+    DriveHandlePtr handle = ata::OpenDrive(flow.drives, flow.target.driveNumber).handle;
     if (!handle) {
         flow.result.ending = EraseEnding::NotOpened;
         if (takeBack) {
@@ -232,6 +246,23 @@ bool EraseRun(FlowScope& flow, RunCommand command, PasswordTakeBack* takeBack = 
     const EraseEnding ending = flow.result.ending;
     return ending != EraseEnding::PrepareNotDelivered && ending != EraseEnding::EraseNotDelivered &&
            ending != EraseEnding::VendorNotDelivered;
+}
+
+// Claims the drive for the flow; when it cannot be claimed, ends the flow, telling the user of a
+// drive another program holds.
+bool ClaimForFlow(FlowScope& flow, platform::DriveOpening& claim) {
+    claim.handle.reset();  // a claim still held would refuse its own successor
+    claim = ata::ClaimDrive(flow.drives, flow.target.driveNumber);
+    if (claim.handle) {
+        return true;
+    }
+    if (platform::OpenErrorOf(claim.failure) == platform::OpenError::Busy) {
+        flow.result.ending = EraseEnding::DriveBusy;
+        flow.Show(MessageId::DriveBusy);
+    } else {
+        flow.result.ending = EraseEnding::NotOpened;
+    }
+    return false;
 }
 
 // The drive at the target's number is the one the user confirmed; otherwise the flow says
@@ -367,6 +398,8 @@ const char* EndingName(EraseEnding ending) {
             return "check-failed";
         case EraseEnding::OtherDrive:
             return "other-drive";
+        case EraseEnding::DriveBusy:
+            return "drive-busy";
         case EraseEnding::NotOpened:
             return "not-opened";
         case EraseEnding::PrepareNotDelivered:
@@ -405,6 +438,10 @@ EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarge
     FlowScope flow(platform, target, prompter, hooks, options, EraseFlowKind::Security);
     EraseFlowResult& result = flow.result;
     const int drive = flow.target.driveNumber;
+    platform::DriveOpening claim;
+    if (!ClaimForFlow(flow, claim)) {
+        return result;
+    }
 
     ata::IdentifyBlock identify{};
     if (!ata::IdentifyDevice(flow.drives, drive, identify)) {
@@ -428,6 +465,11 @@ EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarge
                 result.ending = EraseEnding::DeclinedOnRepeat;
                 return result;
             }
+            // A re-plugged disk is a new device the old claim does not hold; an automounter
+            // may have taken it already.
+            if (!ClaimForFlow(flow, claim)) {
+                return result;
+            }
         }
         // A failed read keeps the last data, which showed the confirmed drive.
         if (ata::IdentifyDevice(flow.drives, drive, identify) && RefuseOtherDrive(flow, identify)) {
@@ -441,12 +483,11 @@ EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarge
         result.ending = EraseEnding::CheckFailed;
         return result;
     }
-    const PasswordOutcome set = SendPasswordCommand(flow.security, ata::cmd::kSecuritySetPassword);
+    const PasswordResult set = SecuritySetPassword(flow.security);
     PasswordTakeBack takeBack;
-    takeBack.armed = set == PasswordOutcome::Accepted;
+    takeBack.armed = set.outcome == PasswordOutcome::Accepted;
     const bool delivered = EraseRun(flow, RunCommand::Security, &takeBack);
-    const bool passwordSet = set == PasswordOutcome::Aborted || set == PasswordOutcome::Accepted;
-    if (!passwordSet || !delivered) {
+    if (!set.delivered() || !delivered) {
         flow.Show(MessageId::SecureEraseFail);
     }
     takeBack.Report(flow);
@@ -457,7 +498,10 @@ EraseFlowResult VendorEraseFlow(platform::Platform& platform, const EraseTarget&
                                 ErasePrompter& prompter, EraseHooks& hooks,
                                 const EraseFlowOptions& options) {
     FlowScope flow(platform, target, prompter, hooks, options, EraseFlowKind::Vendor);
-    EraseRun(flow, RunCommand::Vendor);
+    platform::DriveOpening claim;
+    if (ClaimForFlow(flow, claim)) {
+        EraseRun(flow, RunCommand::Vendor);
+    }
     return flow.result;
 }
 

@@ -108,7 +108,8 @@ enum class EraseEnding {
     DeclinedOnRepeat,   // No in a repeated confirmation
     CheckFailed,        // check result not 0
     OtherDrive,         // an IDENTIFY showed another drive than the one confirmed
-    NotOpened,          // the erase run could not open the drive
+    DriveBusy,          // another program holds the drive: it could not be claimed, nothing sent
+    NotOpened,          // the drive could not be claimed or the erase run could not open it
     PrepareNotDelivered,
     EraseNotDelivered,
     EraseAborted,
@@ -139,8 +140,13 @@ struct EraseFlowResult {
     // The run did not finish on a drive that took the erase password, and taking it off again
     // failed: the drive locks at its next power-up.
     bool passwordLeft = false;
+    // Why each open (or claim) of the drive that failed did so, in order.
+    std::vector<platform::TransportFailure> failedOpens;
 };
 
+// Both flows claim the drive first (DriveSystem::ClaimDrive) and hold it to their end, taking
+// it again after a re-plug: nothing mounts, partitions or erases it meanwhile. A drive another
+// program holds ends the flow before any command (DriveBusy, with its message).
 EraseFlowResult SecurityEraseFlow(platform::Platform& platform, const EraseTarget& target,
                                   ErasePrompter& prompter, EraseHooks& hooks,
                                   const EraseFlowOptions& options = {});

@@ -61,6 +61,11 @@ constexpr Fixed kMessages[] = {
      "Another drive now answers in place of the drive you confirmed (%s): the erase stopped "
      "before any security command, and neither drive was changed.",
      "Error", MessageButtons::Ok, MessageIcon::Error},
+    {MessageId::DriveBusy,
+     "Another program holds the drive (a mounted file system, for one): the erase stopped before "
+     "any command was sent, and the drive was not changed. Unmount its file systems or close "
+     "that program, then try again.",
+     "Error", MessageButtons::Ok, MessageIcon::Error},
 };
 
 }  // namespace

@@ -37,6 +37,7 @@ enum class MessageId {
     PasswordRemoved,
     PasswordLeft,
     OtherDrive,  // the drive at the number is not the one confirmed; detail names that one
+    DriveBusy,   // another program holds the drive: the erase stopped before any command
 };
 
 struct EraseMessage {

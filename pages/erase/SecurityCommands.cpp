@@ -39,10 +39,6 @@ bool Aborted(const ata::AtaPassThroughRequest& request) {
     return request.currentTaskFile.status() & ata::kStatusErr;
 }
 
-bool Delivered(PasswordOutcome outcome) {
-    return outcome == PasswordOutcome::Aborted || outcome == PasswordOutcome::Accepted;
-}
-
 }  // namespace
 
 PasswordBlock BuildPasswordBlock() {
@@ -100,7 +96,7 @@ const char* CheckResultName(CheckResult result) {
     return "";
 }
 
-PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t command) {
+PasswordResult SendPasswordCommand(const SecurityContext& context, uint8_t command) {
     const PasswordCommand* found = nullptr;
     for (const PasswordCommand* known : {&kDisable, &kUnlock, &kSetPassword}) {
         if (known->command == command) {
@@ -108,41 +104,35 @@ PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t comm
         }
     }
     if (found == nullptr) {
-        return PasswordOutcome::NotDelivered;  // not a password command: nothing is sent
+        return {};  // not a password command: nothing is sent
     }
     const PasswordCommand& texts = *found;
     auto [handle, openFailure] = ata::OpenDrive(context.drives, context.driveNumber);
     if (!handle) {
-        if (context.notDelivered) {
-            *context.notDelivered = {"open", openFailure};
-        }
-        return PasswordOutcome::NotOpened;
+        return {PasswordOutcome::NotOpened, NotDeliveredReason{"open", openFailure}};
     }
     PasswordBlock block = BuildPasswordBlock();
     ata::AtaPassThroughRequest request = PasswordCommandRequest(texts.command, block);
     const ata::AtaTaskFile input = request.currentTaskFile;
     if (const auto sent = ata::AtaPassThrough(handle.get(), request); !sent) {
-        if (context.notDelivered) {
-            *context.notDelivered = {CommandName(input), *sent.failure()};
-        }
         context.prompter.Ask(MessageFor(texts.fail));
-        return PasswordOutcome::NotDelivered;
+        return {PasswordOutcome::NotDelivered, NotDeliveredReason{CommandName(input), *sent.failure()}};
     }
     if (Aborted(request)) {
         context.prompter.Ask(MessageFor(texts.aborted));
-        return PasswordOutcome::Aborted;
+        return {PasswordOutcome::Aborted, std::nullopt};
     }
-    return PasswordOutcome::Accepted;
+    return {PasswordOutcome::Accepted, std::nullopt};
 }
 
-bool SecurityDisablePassword(const SecurityContext& context) {
-    return Delivered(SendPasswordCommand(context, ata::cmd::kSecurityDisablePassword));
+PasswordResult SecurityDisablePassword(const SecurityContext& context) {
+    return SendPasswordCommand(context, ata::cmd::kSecurityDisablePassword);
 }
-bool SecurityUnlock(const SecurityContext& context) {
-    return Delivered(SendPasswordCommand(context, ata::cmd::kSecurityUnlock));
+PasswordResult SecurityUnlock(const SecurityContext& context) {
+    return SendPasswordCommand(context, ata::cmd::kSecurityUnlock);
 }
-bool SecuritySetPassword(const SecurityContext& context) {
-    return Delivered(SendPasswordCommand(context, ata::cmd::kSecuritySetPassword));
+PasswordResult SecuritySetPassword(const SecurityContext& context) {
+    return SendPasswordCommand(context, ata::cmd::kSecuritySetPassword);
 }
 
 std::optional<ReleaseOutcome> ReleaseRefusal(uint8_t status) {
@@ -161,22 +151,29 @@ std::optional<ReleaseOutcome> ReleaseRefusal(uint8_t status) {
     return std::nullopt;
 }
 
-ReleaseOutcome ReleaseErasePassword(const SecurityContext& context, uint8_t status) {
+ReleaseResult ReleaseErasePassword(const SecurityContext& context, uint8_t status) {
     if (const auto refusal = ReleaseRefusal(status)) {
-        return *refusal;
+        return {*refusal, std::nullopt};
     }
-    auto release = [](PasswordOutcome outcome) {
-        return outcome == PasswordOutcome::Aborted ? ReleaseOutcome::Refused
-                                                   : ReleaseOutcome::NotDelivered;
+    const platform::DriveOpening claim = ata::ClaimDrive(context.drives, context.driveNumber);
+    if (!claim.handle) {
+        const bool busy = platform::OpenErrorOf(claim.failure) == platform::OpenError::Busy;
+        return {busy ? ReleaseOutcome::Busy : ReleaseOutcome::NotDelivered,
+                NotDeliveredReason{"open", claim.failure}};
+    }
+    auto release = [](const PasswordResult& sent) {
+        return ReleaseResult{sent.outcome == PasswordOutcome::Aborted ? ReleaseOutcome::Refused
+                                                                      : ReleaseOutcome::NotDelivered,
+                             sent.notDelivered};
     };
     if (status & ata::sec::kLocked) {
-        if (const auto unlock = SendPasswordCommand(context, ata::cmd::kSecurityUnlock);
-            unlock != PasswordOutcome::Accepted) {
+        if (const auto unlock = SecurityUnlock(context); unlock.outcome != PasswordOutcome::Accepted) {
             return release(unlock);
         }
     }
-    const auto disable = SendPasswordCommand(context, ata::cmd::kSecurityDisablePassword);
-    return disable == PasswordOutcome::Accepted ? ReleaseOutcome::Released : release(disable);
+    const auto disable = SecurityDisablePassword(context);
+    return disable.outcome == PasswordOutcome::Accepted ? ReleaseResult{ReleaseOutcome::Released, std::nullopt}
+                                                        : release(disable);
 }
 
 namespace {
@@ -211,10 +208,10 @@ CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status) {
     if (status & ata::sec::kEnabled) {
         bool delivered = true;
         if (status & ata::sec::kLocked) {
-            delivered = SecurityUnlock(context);
+            delivered = SecurityUnlock(context).delivered();
         }
         // Disable goes out whatever the unlock did: the drive decides.
-        delivered = SecurityDisablePassword(context) && delivered;
+        delivered = SecurityDisablePassword(context).delivered() && delivered;
         return delivered ? CheckResult::Ready : CheckResult::Locked;
     }
     return CheckResult::Ready;

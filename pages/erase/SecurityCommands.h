@@ -44,9 +44,11 @@ ata::AtaPassThroughRequest VendorEraseRequest(uint8_t code, std::array<uint8_t, 
 enum class CheckResult : int { Ready = 0, Unsupported = 1, Locked = 4, Frozen = 8, Expired = 16 };
 const char* CheckResultName(CheckResult result);  // "Security_Unsupported", ...; "" for Ready
 
+// Why a command did not reach the drive.
 struct NotDeliveredReason {
-    std::string command;  // "SECURITY UNLOCK", ..., or "open"
+    std::string command;  // "SECURITY UNLOCK", ..., or "open" when the drive could not be opened
     platform::TransportFailure failure;
+    bool operator==(const NotDeliveredReason&) const = default;
 };
 
 // What the operations need of the page: the drive, and someone to show their messages.
@@ -56,22 +58,30 @@ struct SecurityContext {
     ErasePrompter& prompter;
     // Offers the suspend at the frozen state where it can; none: only the re-plug is asked for.
     platform::System* system = nullptr;
-    // When given: the command (or "open") that last failed to reach the drive, and why.
-    NotDeliveredReason* notDelivered = nullptr;
 };
 
-// True when the command was delivered, also when the drive aborted it (its aborted text is
-// shown); false when the drive could not be opened (silently) or the request was not
-// delivered (its failure text is shown).
-bool SecurityDisablePassword(const SecurityContext& context);
-bool SecurityUnlock(const SecurityContext& context);
-bool SecuritySetPassword(const SecurityContext& context);
-
-// The same commands with the drive's answer kept: only Accepted means the drive took the
-// erase password (set it, unlocked with it, removed it). `command` is SET PASSWORD, UNLOCK
-// or DISABLE PASSWORD; any other byte is not sent.
+// Only Accepted means the drive took the erase password (set it, unlocked with it, removed it).
 enum class PasswordOutcome { NotOpened, NotDelivered, Aborted, Accepted };
-PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t command);
+
+// What one password command came to, and, when it did not reach the drive, why.
+struct PasswordResult {
+    PasswordOutcome outcome = PasswordOutcome::NotDelivered;
+    // Set exactly for NotOpened ("open") and NotDelivered; empty for a byte that is no
+    // password command, which is never sent.
+    std::optional<NotDeliveredReason> notDelivered;
+    // Delivered, also when the drive aborted it.
+    bool delivered() const {
+        return outcome == PasswordOutcome::Aborted || outcome == PasswordOutcome::Accepted;
+    }
+};
+
+// Each shows the command's aborted text when the drive aborts it and its failure text when the
+// request is not delivered; a drive that cannot be opened is passed over silently.
+PasswordResult SecurityDisablePassword(const SecurityContext& context);
+PasswordResult SecurityUnlock(const SecurityContext& context);
+PasswordResult SecuritySetPassword(const SecurityContext& context);
+// `command` is SET PASSWORD, UNLOCK or DISABLE PASSWORD; any other byte is not sent.
+PasswordResult SendPasswordCommand(const SecurityContext& context, uint8_t command);
 
 // Decides from the status byte whether SET PASSWORD and the erase may follow; brings a drive
 // that carries a user password back to disabled first. A frozen drive shows the frozen
@@ -80,18 +90,25 @@ PasswordOutcome SendPasswordCommand(const SecurityContext& context, uint8_t comm
 CheckResult CheckSecurityState(const SecurityContext& context, uint8_t status);
 
 // The way back without an erase, for a drive that carries the erase password: UNLOCK when it
-// is locked, then DISABLE PASSWORD, never an erase. A drive that refuses the UNLOCK is not
-// sent the DISABLE too: each refusal spends one of the password owner's attempts.
+// is locked, then DISABLE PASSWORD, never an erase. The drive is claimed for the commands
+// (DriveSystem::ClaimDrive), so nothing else takes it meanwhile. A drive that refuses the
+// UNLOCK is not sent the DISABLE too: each refusal spends one of the password owner's attempts.
 enum class ReleaseOutcome {
     NoPassword,    // security not enabled: nothing sent
     Unsupported,   // no security feature set: nothing sent
     Frozen,        // the drive refuses every password command until it is power-cycled
     Expired,       // the attempt counter is spent until a power cycle
+    Busy,          // another program holds the drive (a mounted file system): nothing sent
     NotDelivered,  // a command did not reach the drive (or it could not be opened)
     Refused,       // the drive aborted: its password is not the erase password
     Released,      // no password any more
 };
-ReleaseOutcome ReleaseErasePassword(const SecurityContext& context, uint8_t status);
+struct ReleaseResult {
+    ReleaseOutcome outcome = ReleaseOutcome::NotDelivered;
+    // Busy and NotDelivered: the claim ("open") or the command that did not reach the drive.
+    std::optional<NotDeliveredReason> notDelivered;
+};
+ReleaseResult ReleaseErasePassword(const SecurityContext& context, uint8_t status);
 // What the status byte alone decides, before anything is sent; nullopt when the commands go.
 std::optional<ReleaseOutcome> ReleaseRefusal(uint8_t status);
 

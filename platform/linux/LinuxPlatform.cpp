@@ -124,16 +124,34 @@ public:
 
     DriveHandlePtr OpenPhysicalDrive(int number) override { return OpenDrive(number).handle; }
 
-    DriveOpening OpenDrive(int number) override {
+    DriveOpening OpenDrive(int number) override { return Open(number, 0); }
+    // The kernel refuses an exclusive open of a disk while anything else holds it so: another
+    // exclusive open, a mounted file system on any of its partitions, a device mapper or RAID
+    // member. A plain open is never refused for that, which is why reads stay plain.
+    DriveOpening ClaimDrive(int number) override { return Open(number, O_EXCL); }
+
+    std::vector<std::string> VolumeNames() override { return m_volumes.Names(); }
+    bool IsRemovableVolume(const std::string& name) override { return m_volumes.IsRemovable(name); }
+    int VolumeDiskNumber(const std::string& name) override { return m_volumes.DiskNumber(name); }
+    std::vector<int> SystemDiskNumbers() override { return m_volumes.SystemDiskNumbers(); }
+    DriveConnection Connection(int number) override {
+        if (number < 0 || number >= kDriveCount) {
+            return DriveConnection::Unknown;
+        }
+        return BlockDeviceConnection(m_sys, std::string("sd") + static_cast<char>('a' + number));
+    }
+
+private:
+    DriveOpening Open(int number, int extraFlags) {
         DriveOpening opening;
         if (number < 0 || number >= kDriveCount) {
             opening.failure.osError = ENOENT;
             return opening;
         }
         std::string path = m_dev + "/sd" + static_cast<char>('a' + number);
-        // The open's errno tells a missing disk from one held exclusively (EBUSY) by another
-        // program and from one this process has no rights to (EACCES).
-        int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        // The open's errno tells a missing disk from one held (EBUSY, exclusive opens only)
+        // and from one this process has no rights to (EACCES).
+        int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC | extraFlags);
         if (fd < 0) {
             opening.failure.osError = errno;
             return opening;
@@ -148,18 +166,6 @@ public:
         return opening;
     }
 
-    std::vector<std::string> VolumeNames() override { return m_volumes.Names(); }
-    bool IsRemovableVolume(const std::string& name) override { return m_volumes.IsRemovable(name); }
-    int VolumeDiskNumber(const std::string& name) override { return m_volumes.DiskNumber(name); }
-    std::vector<int> SystemDiskNumbers() override { return m_volumes.SystemDiskNumbers(); }
-    DriveConnection Connection(int number) override {
-        if (number < 0 || number >= kDriveCount) {
-            return DriveConnection::Unknown;
-        }
-        return BlockDeviceConnection(m_sys, std::string("sd") + static_cast<char>('a' + number));
-    }
-
-private:
     std::string m_dev;
     std::string m_sys;
     VolumeTable m_volumes;

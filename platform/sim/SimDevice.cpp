@@ -526,6 +526,31 @@ int SimDevice::TryOpen() {
     return 0;
 }
 
+int SimDevice::TryClaim() {
+    std::lock_guard lock(m_mutex);
+    if (!m_present) {
+        return ENOENT;
+    }
+    if (m_openFails) {
+        return m_desc.transport.openErrno;
+    }
+    if (m_claimed || m_desc.transport.heldByAnotherProgram) {
+        return EBUSY;
+    }
+    m_claimed = true;
+    return 0;
+}
+
+void SimDevice::ReleaseClaim() {
+    std::lock_guard lock(m_mutex);
+    m_claimed = false;
+}
+
+bool SimDevice::Claimed() const {
+    std::lock_guard lock(m_mutex);
+    return m_claimed;
+}
+
 uint32_t SimDevice::Opens() const {
     std::lock_guard lock(m_mutex);
     return m_opens;

@@ -76,6 +76,12 @@ public:
     // Openable, counting the open against the drive's openFailsAfter: 0, or the open's errno.
     int TryOpen();
     uint32_t Opens() const;
+    // A claim for this program alone, as an exclusive open takes it: 0, or the errno (EBUSY
+    // while another program or an earlier claim holds the drive). Not counted against
+    // openFailsAfter, which limits the plain opens the commands make.
+    int TryClaim();
+    void ReleaseClaim();
+    bool Claimed() const;
     bool Present() const;
     std::optional<uint64_t> ReportedSectors() const;
     // A read through the system's block layer, which learns only whether it failed: it fails
@@ -142,6 +148,7 @@ private:
     bool m_present = true;
     bool m_openFails = false;
     uint32_t m_opens = 0;
+    bool m_claimed = false;
     bool m_mediaBlank = false;
     std::vector<EraseKind> m_erases;
     uint32_t m_eraseMs = 0;

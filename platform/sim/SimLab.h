@@ -93,6 +93,9 @@ struct TransportDescription {
     // The errno of a refused open (openFails, openFailsAfter): busy, as a drive another
     // program holds exclusively; EACCES for one this process has no rights to.
     int openErrno = EBUSY;
+    // Another program holds the drive exclusively (a mounted file system, for one): plain opens
+    // work as the kernel allows them, a claim (DriveSystem::ClaimDrive) is refused busy.
+    bool heldByAnotherProgram = false;
     bool sectorCountFails = false; // the OS cannot report the medium size
     std::vector<uint8_t> undeliveredCommands;  // these command bytes never reach the drive
     std::vector<uint8_t> abortedCommands;      // the drive aborts these (status 0x51, 0x04)

@@ -337,6 +337,7 @@ void ParseTransport(const Node& node, TransportDescription& t) {
     if (auto n = r.Get("openErrno")) {
         t.openErrno = static_cast<int>(n->Unsigned(4095));
     }
+    r.Bool("heldByAnotherProgram", t.heldByAnotherProgram);
     r.Bool("sectorCountFails", t.sectorCountFails);
     if (auto n = r.Get("undelivered")) {
         t.undeliveredCommands = CommandList(*n);

@@ -49,7 +49,13 @@ private:
 // from under a running scan; a drive set absent refuses every request instead.
 class SimDriveHandle : public DriveHandle {
 public:
-    explicit SimDriveHandle(std::shared_ptr<SimDevice> device) : m_device(std::move(device)) {}
+    explicit SimDriveHandle(std::shared_ptr<SimDevice> device, bool claimed = false)
+        : m_device(std::move(device)), m_claimed(claimed) {}
+    ~SimDriveHandle() override {
+        if (m_claimed) {
+            m_device->ReleaseClaim();
+        }
+    }
 
     PassThroughResult PassThrough(ata::AtaPassThroughRequest& request) override {
         return m_device->Execute(request) ? PassThroughResult::Delivered()
@@ -72,6 +78,7 @@ public:
 
 private:
     std::shared_ptr<SimDevice> m_device;
+    bool m_claimed;
 };
 
 }  // namespace
@@ -132,7 +139,11 @@ DriveHandlePtr SimPlatform::OpenPhysicalDrive(int number) {
     return OpenDrive(number).handle;
 }
 
-DriveOpening SimPlatform::OpenDrive(int number) {
+DriveOpening SimPlatform::OpenDrive(int number) { return Open(number, false); }
+
+DriveOpening SimPlatform::ClaimDrive(int number) { return Open(number, true); }
+
+DriveOpening SimPlatform::Open(int number, bool claim) {
     DriveOpening opening;
     opening.failure.osError = ENOENT;
     std::shared_ptr<SimDevice> device;
@@ -146,9 +157,9 @@ DriveOpening SimPlatform::OpenDrive(int number) {
     if (!device) {
         return opening;
     }
-    opening.failure.osError = device->TryOpen();
+    opening.failure.osError = claim ? device->TryClaim() : device->TryOpen();
     if (opening.failure.osError == 0) {
-        opening.handle = std::make_unique<SimDriveHandle>(std::move(device));
+        opening.handle = std::make_unique<SimDriveHandle>(std::move(device), claim);
     }
     return opening;
 }

@@ -62,6 +62,8 @@ private:
     // DriveSystem
     DriveHandlePtr OpenPhysicalDrive(int number) override;
     DriveOpening OpenDrive(int number) override;
+    DriveOpening ClaimDrive(int number) override;
+    DriveOpening Open(int number, bool claim);
     std::vector<std::string> VolumeNames() override;
     bool IsRemovableVolume(const std::string& name) override;
     int VolumeDiskNumber(const std::string& name) override;

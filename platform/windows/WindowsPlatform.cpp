@@ -188,6 +188,9 @@ int DiskOfVolume(const std::string& letter) {
 
 std::string RootOf(const std::string& letter) { return letter + ":\\"; }
 
+// ClaimDrive keeps the default, a plain open: a mounted volume's handles are held on the volume
+// device, not on \\.\PhysicalDriveN, so no share mode on the disk would see them. Claiming here
+// would mean locking and dismounting each of the drive's volumes (FSCTL_LOCK_VOLUME).
 class WindowsDrives final : public DriveSystem {
 public:
     DriveHandlePtr OpenPhysicalDrive(int number) override {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -302,6 +303,8 @@ TEST(EraseCli, RehearsalEndsAsTheRealRunOnEveryLabRow) {
          "\n\n", "declined", 7},
         {"flow: unsupported", none, {"7", "--quick"}, "", "check-failed", ExitFailure},
         {"flow: expired", none, {"8", "--quick"}, "", "check-failed", ExitFailure},
+        {"held by another program", as(3, {{"transport", {{"heldByAnotherProgram", true}}}}),
+         {"3", "--quick"}, "", "drive-busy", 6},
         {"run: security, cannot open", as(3, {{"transport", {{"openFailsAfter", 6}}}}),
          {"3", "--quick"}, "", "not-opened", ExitFailure},
         {"run: vendor, cannot open", as(1, {{"transport", {{"openFailsAfter", 3}}}}),
@@ -360,6 +363,78 @@ TEST(EraseCli, VerboseJsonNamesWhyACommandWasNotDelivered) {
     EXPECT_NE(run.err.str().find("Physical drive 3: SECURITY ERASE UNIT: refused by the lab's transport\n"),
               std::string::npos)
         << run.err.str();
+}
+
+// The erase and the unlock claim the drive before their first command: a drive another program
+// holds (a mounted file system) still reads, but is refused busy; one this user may not open or
+// that is gone is refused at the first read. Either way nothing changes it and the JSON and
+// standard error say why.
+TEST(DriveClaimCli, BusyNoRightsAndMissingAreToldApartAndNothingIsSent) {
+    const json held = {{"heldByAnotherProgram", true}};
+    const json noRights = {{"openFails", true}, {"openErrno", EACCES}};
+    const json missing = {{"present", false}};
+    struct Case {
+        int slot;
+        json transport;
+        std::vector<std::string> command;
+        int code;
+        std::string openError;
+        int errorNumber;
+        std::string outcome;  // the erase's ending or the unlock's outcome
+    } cases[] = {
+        {3, held, {"erase", "3", "--quick"}, 6, "busy", EBUSY, "drive-busy"},
+        {1, held, {"erase", "1", "--full"}, 6, "busy", EBUSY, "drive-busy"},
+        {3, held, {"erase", "3", "--quick", "--rehearse"}, 6, "busy", EBUSY, "drive-busy"},
+        {14, held, {"security", "14", "--unlock"}, 6, "busy", EBUSY, "busy"},
+        {3, noRights, {"erase", "3", "--quick"}, ExitNoDrive, "noRights", EACCES, ""},
+        {14, noRights, {"security", "14", "--unlock"}, ExitNoDrive, "noRights", EACCES, ""},
+        {3, missing, {"erase", "3", "--quick"}, ExitNoDrive, "missing", ENOENT, ""},
+        {14, missing, {"security", "14", "--unlock"}, ExitNoDrive, "missing", ENOENT, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command[0] + " " + c.command.back() + " " + c.openError);
+        const std::string text = LabText([&](json& l) { Slot(l, c.slot)["transport"] = c.transport; });
+        platform::sim::SimPlatform lab(platform::sim::ParseLab(text, "claim"));
+        erase::test::SimDevice& device = *lab.Device(c.slot);
+        device.SetLogging(true);
+        const auto before = Snapshot(device);
+        std::vector<std::string> args{"--verbose", "--json"};
+        args.insert(args.end(), c.command.begin(), c.command.end());
+        args.push_back("--yes");
+        CliRun run(args, "", std::make_unique<Borrowed>(lab));
+        EXPECT_EQ(run.code, c.code) << run.err.str();
+        for (const auto& record : device.TakeLog()) {
+            const bool read = record.input.command == ata::cmd::kIdentify ||
+                              (record.input.command == ata::cmd::kSmart &&
+                               record.input.features == ata::cmd::kSmartReadData);
+            EXPECT_TRUE(read) << std::hex << int{record.input.command};
+        }
+        EXPECT_EQ(Snapshot(device), before);
+        EXPECT_FALSE(device.Claimed());
+        const json doc = run.Json();
+        ASSERT_EQ(doc["notDelivered"].size(), 1u) << doc.dump();
+        EXPECT_EQ(doc["notDelivered"][0]["command"], "open");
+        EXPECT_EQ(doc["notDelivered"][0]["openError"], c.openError);
+        EXPECT_EQ(doc["notDelivered"][0]["errno"], c.errorNumber);
+        EXPECT_NE(run.err.str().find("Physical drive " + std::to_string(c.slot) + ": open: drive cannot be opened: "),
+                  std::string::npos)
+            << run.err.str();
+        if (c.command[0] == "erase" && c.openError == "busy") {
+            EXPECT_EQ(doc["ending"], c.outcome);
+            EXPECT_EQ(doc["commands"], json::array());
+            EXPECT_EQ(doc["messages"].back()["text"], erase::MessageFor(erase::MessageId::DriveBusy).text);
+        } else if (c.openError == "busy") {
+            EXPECT_EQ(doc["unlock"], c.outcome);
+        }
+    }
+    // Said without --verbose too.
+    const std::string text = LabText([&](json& l) { Slot(l, 3)["transport"] = held; });
+    CliRun plain({"erase", "3", "--quick", "--yes"}, "",
+                 std::make_unique<platform::sim::SimPlatform>(platform::sim::ParseLab(text, "claim")));
+    EXPECT_NE(plain.err.str().find("Physical drive 3: open: drive cannot be opened: held open by another program"),
+              std::string::npos)
+        << plain.err.str();
+    EXPECT_NE(plain.out.str().find("Unmount its file systems"), std::string::npos) << plain.out.str();
 }
 
 // The way back without an erase: our password comes off a drive an earlier run left locked;

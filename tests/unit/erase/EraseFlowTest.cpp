@@ -275,6 +275,21 @@ TEST(EraseFlow, RecoversADriveLeftLockedByAnEarlierRun) {
     EXPECT_TRUE(ReadsBackErased(*lab, 1));
 }
 
+// Nothing else may take the drive while the flow works on it, across a re-plug too.
+TEST(EraseFlow, HoldsTheDriveClaimedForEveryCommand) {
+    DriveDescription d = LabDrive();
+    d.security.startFrozen = true;
+    auto lab = LabWith(d);
+    SimDevice& device = *lab->Device(1);
+    std::vector<bool> claimed;
+    device.SetObserver([&](const platform::sim::CommandRecord&) { claimed.push_back(device.Claimed()); });
+    ScriptedPrompter prompter({Answer::Yes});
+    RecordingHooks hooks;
+    EXPECT_EQ(SecurityEraseFlow(*lab, TargetOf(*lab, 1), prompter, hooks).ending, E::Done);
+    EXPECT_EQ(claimed, std::vector<bool>(6, true));  // IDENTIFY twice, re-plug, IDENTIFY, F1, F3, F4
+    EXPECT_FALSE(device.Claimed());
+}
+
 TEST(EraseFlow, FrozenDriveLoopsWithTheConfirmationUntilItThaws) {
     struct Case {
         bool staysFrozen;
