@@ -15,6 +15,8 @@
 //   sense N LBA CKCOND [pio]   READ DMA (or with pio IDENTIFY DEVICE) sent by hand, printing
 //                              the raw SG_IO answer and the data's first bytes, so the bench
 //                              shows which sense layout the kernel uses and what ck_cond does
+//   hold N                     opens the disk exclusively (O_EXCL), as another program holding
+//                              it would, prints held=1 and keeps it until killed
 
 #include <fcntl.h>
 #include <scsi/sg.h>
@@ -265,6 +267,17 @@ int main(int argc, char** argv) {
     }
     if (what == "blockloop") {
         return BlockLoop(static_cast<int>(Number(argv[2])));
+    }
+    if (what == "hold") {
+        const std::string path = std::string("/dev/sd") + static_cast<char>('a' + Number(argv[2]));
+        if (::open(path.c_str(), O_RDONLY | O_EXCL | O_CLOEXEC) < 0) {
+            std::printf("held=0 errno=%d\n", errno);
+            return 1;
+        }
+        std::printf("held=1\n");
+        std::fflush(stdout);
+        ::pause();
+        return 0;
     }
     auto platform = platform::linux_backend::CreateLinuxPlatform();
     auto drive = platform->Drives().OpenPhysicalDrive(static_cast<int>(Number(argv[2])));

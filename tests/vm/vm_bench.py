@@ -51,6 +51,8 @@ BAD_LBA = 40 * CHUNK_SECTORS + 7
 
 GUEST_MODULES = ["ahci", "sd_mod", "sg", "ext4"]
 ERASE_PORTS = [0, 3]  # the compatible disks
+HELD_PORT = 3  # held open exclusively by another program while an erase is tried
+BUSY_TEXT = "Another program holds the drive (a mounted file system, for one)"
 SPLIT_KEYS = ("delivered=", "decoded=", "ioctl=")  # probe lines holding several fields
 
 
@@ -346,6 +348,16 @@ def guest_script() -> str:
                 steps.append(f"  section {name} sh -c \"vellumin-cli --json erase $(drive {port}) --{kind} "
                              f"--yes{rehearse} </dev/null 2>/dev/null\"")
     steps.append(f"  section erase-text vellumin-cli erase $(drive 0) --quick --yes </dev/null")
+    # Another program holds the data disk exclusively, as a mounted file system holds the small
+    # one: the erase must be refused busy before any command, while reads still work.
+    steps.append(f"  vellumin-vm-probe hold $(drive {HELD_PORT}) >/tmp/hold.out 2>&1 & holder=$!")
+    steps.append("  i=0; while ! grep -q held= /tmp/hold.out && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done")
+    steps.append("  section hold cat /tmp/hold.out")
+    steps.append(f"  section erase-held sh -c \"vellumin-cli --verbose --json erase $(drive {HELD_PORT}) --quick "
+                 f"--yes </dev/null 2>/tmp/erase-held.err\"")
+    steps.append("  section erase-held-err cat /tmp/erase-held.err")
+    steps.append(f"  section info-held vellumin-cli --json info $(drive {HELD_PORT})")
+    steps.append("  kill $holder; wait $holder")
     steps.append("fi")
     steps.append("section readloop vellumin-vm-probe readloop $(drive 0)")
     steps.append("section readloop-flush vellumin-vm-probe readloop $(drive 0) flush")
@@ -733,9 +745,21 @@ def image_digest(path: Path) -> str:
     return digest.hexdigest()
 
 
+def check_busy(doc, code, c: Checker, what):
+    """An erase refused because another program holds the drive: nothing sent, the reason named."""
+    c.equal(code, 6, f"{what}: exits 6 (refused)")
+    c.equal((doc.get("ending"), doc.get("commands")), ("drive-busy", []),
+            f"{what}: ends drive-busy before any command")
+    c.check((doc.get("messages") or [{}])[-1].get("text", "").startswith(BUSY_TEXT),
+            f"{what}: says another program holds the drive", json.dumps(doc.get("messages"))[:2000])
+    opens = [(o.get("command"), o.get("openError"), o.get("errno")) for o in doc.get("notDelivered", [])]
+    c.equal(opens, [("open", "busy", 16)], f"{what}: the claim's reason is busy (EBUSY)")
+
+
 def check_erase(r: Results, c: Checker, drive_of):
     """QEMU's disks report no security feature set (word 128 is 0) and no controller name, so
-    Quick Erase runs the security flow and stops at its check; Full Erase is not offered."""
+    Quick Erase runs the security flow and stops at its check; Full Erase is not offered. The
+    small disk's mounted file system holds it: its erase is refused busy."""
     if not r.has("erase-text"):
         log("vm: vellumin-cli has no erase command yet; erase checks not run")
         return
@@ -749,17 +773,6 @@ def check_erase(r: Results, c: Checker, drive_of):
                 except ValueError as e:
                     c.check(False, f"{name} --json is JSON", f"{e}: {r.text(name)[:2000]}")
         quick, full = documents.get("quick", {}), documents.get("full", {})
-        c.equal(r.codes.get(f"erase-quick-{port}"), 1, f"erase --quick of port {port} exits 1")
-        c.equal(quick.get("flow"), "security", f"erase --quick of port {port}: security erase flow")
-        c.equal(quick.get("ending"), "check-failed", f"erase --quick of port {port}: ending")
-        c.equal([m.get("text", "")[:27] for m in quick.get("messages", [])],
-                ["Are you sure you want to er", "Secure Erase check failed!!"],
-                f"erase --quick of port {port}: messages")
-        c.equal((quick.get("messages") or [{}])[-1].get("text"),
-                "Secure Erase check failed!!\nSecurity_Unsupported",
-                f"erase --quick of port {port}: the check names the unsupported feature set")
-        c.equal([x.get("name") for x in quick.get("commands", [])], ["IDENTIFY DEVICE"] * 2,
-                f"erase --quick of port {port}: only the flow's two IDENTIFY DEVICE")
         volume = f"Volume: {VOLUME}" if DISKS[port].get("volume") else "Volume: Not recognized volume"
         c.check(any(m.get("text", "").endswith(volume) for m in quick.get("messages", [])),
                 f"erase --quick of port {port}: the confirmation lists {volume!r}", r.text(f"erase-quick-{port}"))
@@ -772,9 +785,44 @@ def check_erase(r: Results, c: Checker, drive_of):
             c.equal(rehearsal.get("commands"), real.get("commands"),
                     f"erase --{kind} of port {port}: the rehearsal's commands are the real ones")
             c.equal(rehearsal.get("ending"), real.get("ending"), f"erase --{kind} of port {port}: rehearsed ending")
+        if DISKS[port].get("volume"):
+            check_busy(quick, r.codes.get(f"erase-quick-{port}"), c, f"erase --quick of mounted port {port}")
+            continue
+        c.equal(r.codes.get(f"erase-quick-{port}"), 1, f"erase --quick of port {port} exits 1")
+        c.equal(quick.get("flow"), "security", f"erase --quick of port {port}: security erase flow")
+        c.equal(quick.get("ending"), "check-failed", f"erase --quick of port {port}: ending")
+        c.equal([m.get("text", "")[:27] for m in quick.get("messages", [])],
+                ["Are you sure you want to er", "Secure Erase check failed!!"],
+                f"erase --quick of port {port}: messages")
+        c.equal((quick.get("messages") or [{}])[-1].get("text"),
+                "Secure Erase check failed!!\nSecurity_Unsupported",
+                f"erase --quick of port {port}: the check names the unsupported feature set")
+        c.equal([x.get("name") for x in quick.get("commands", [])], ["IDENTIFY DEVICE"] * 2,
+                f"erase --quick of port {port}: only the flow's two IDENTIFY DEVICE")
     text = r.text("erase-text")
-    c.check("Ending: check-failed" in text and "SECURITY" not in text,
-            "erase in text: the check ends it before any security command", text[:2000])
+    c.check("Ending: drive-busy" in text and "SECURITY" not in text and BUSY_TEXT in text,
+            "erase in text of the mounted disk: refused busy before any command", text[:2000])
+    check_held(r, c, drive_of)
+
+
+def check_held(r: Results, c: Checker, drive_of):
+    """The data disk held open exclusively by another process: the erase is refused busy and
+    says so on standard error, and info still reads the disk."""
+    c.check("held=1" in r.text("hold"), "another process holds the data disk exclusively", r.text("hold"))
+    try:
+        check_busy(r.json("erase-held"), r.codes.get("erase-held"), c, "erase of the held disk")
+    except ValueError as e:
+        c.check(False, "erase-held --json is JSON", f"{e}: {r.text('erase-held')[:2000]}")
+    drive = drive_of[HELD_PORT]
+    c.check(f"Physical drive {drive}: open: drive cannot be opened: held open by another program"
+            in r.text("erase-held-err"), "erase of the held disk: the reason on standard error",
+            r.text("erase-held-err")[:2000])
+    c.equal(r.codes.get("info-held"), 0, "info of the held disk exits 0")
+    try:
+        rows = {row["label"]: row["value"] for row in r.json("info-held")["rows"]}
+        c.equal((rows.get("Model Number") or "").rstrip(), DISKS[HELD_PORT]["model"], "info of the held disk: model")
+    except (ValueError, KeyError, TypeError) as e:
+        c.check(False, "info-held --json rows", f"{e}: {r.text('info-held')[:2000]}")
 
 
 def sense_report(r: Results):
