@@ -248,20 +248,17 @@ bool EraseRun(FlowScope& flow, RunCommand command, PasswordTakeBack* takeBack = 
            ending != EraseEnding::VendorNotDelivered;
 }
 
-// Claims the drive for the flow; when it cannot be claimed, ends the flow, telling the user of a
-// drive another program holds.
+// Claims the drive for the flow. A drive another program holds ends the flow, and the user is
+// told; one the claim cannot open for another reason (gone, no rights) goes on unclaimed: the
+// flow's own first open fails the same way and ends the flow as it always has.
 bool ClaimForFlow(FlowScope& flow, platform::DriveOpening& claim) {
     claim.handle.reset();  // a claim still held would refuse its own successor
     claim = ata::ClaimDrive(flow.drives, flow.target.driveNumber);
-    if (claim.handle) {
+    if (claim.handle || platform::OpenErrorOf(claim.failure) != platform::OpenError::Busy) {
         return true;
     }
-    if (platform::OpenErrorOf(claim.failure) == platform::OpenError::Busy) {
-        flow.result.ending = EraseEnding::DriveBusy;
-        flow.Show(MessageId::DriveBusy);
-    } else {
-        flow.result.ending = EraseEnding::NotOpened;
-    }
+    flow.result.ending = EraseEnding::DriveBusy;
+    flow.Show(MessageId::DriveBusy);
     return false;
 }
 
@@ -424,6 +421,7 @@ ButtonsAfter ButtonsAfterEnding(EraseEnding ending) {
         case EraseEnding::BootDriveOnRepeat:
         case EraseEnding::CheckFailed:
         case EraseEnding::OtherDrive:
+        case EraseEnding::DriveBusy:
             return ButtonsAfter::BothDisabled;
         case EraseEnding::DeclinedOnRepeat:
             return ButtonsAfter::QuickEnabled;

@@ -109,7 +109,7 @@ enum class EraseEnding {
     CheckFailed,        // check result not 0
     OtherDrive,         // an IDENTIFY showed another drive than the one confirmed
     DriveBusy,          // another program holds the drive: it could not be claimed, nothing sent
-    NotOpened,          // the drive could not be claimed or the erase run could not open it
+    NotOpened,          // the erase run could not open the drive
     PrepareNotDelivered,
     EraseNotDelivered,
     EraseAborted,

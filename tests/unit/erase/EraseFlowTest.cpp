@@ -43,6 +43,14 @@ TEST(EraseFlow, EveryEndingOnTheLab) {
          E::IdentifyFailed,
          {},
          ""},
+        {"held by another program",
+         EraseFlowKind::Security,
+         1,
+         [](DriveDescription& d) { d.transport.heldByAnotherProgram = true; },
+         {},
+         E::DriveBusy,
+         {M::DriveBusy},
+         ""},
         {"boot drive in a repeated pass",
          EraseFlowKind::Security,
          0,
@@ -425,6 +433,7 @@ TEST(EraseFlow, BootDriveAndButtonsAfter) {
     EXPECT_TRUE(IsBootDrive(lab->Drives(), 1)) << "an unmappable system volume refuses every drive";
 
     EXPECT_EQ(ButtonsAfterEnding(E::IdentifyFailed), ButtonsAfter::BothDisabled);
+    EXPECT_EQ(ButtonsAfterEnding(E::DriveBusy), ButtonsAfter::BothDisabled);
     EXPECT_EQ(ButtonsAfterEnding(E::DeclinedOnRepeat), ButtonsAfter::QuickEnabled);
     EXPECT_EQ(ButtonsAfterEnding(E::NotOpened), ButtonsAfter::AllEnabled);
 }
