@@ -16,14 +16,15 @@ CLI::Option* AddDriveArgument(CLI::App* command, std::string& drive) {
     return command->add_option("DRIVE", drive, "Physical drive number, 0 to 15")->required();
 }
 
-void AddBlockCommand(CLI::App& app, Context& context, const char* name, const char* description,
-                     const char* rawHelp, BlockCommand run) {
-    auto* command = app.add_subcommand(name, description);
-    auto options = std::make_shared<BlockCommandOptions>();
-    AddDriveArgument(command, options->drive);
-    command->add_flag("--raw", options->raw, rawHelp);
-    context.OnRun(command, [&context, options, run] { return run(context, *options); });
-}
+BlockCommandRegistrar::BlockCommandRegistrar(int order, const char* name, const char* description,
+                                             const char* rawHelp, BlockCommand run)
+    : Registrar(order, [=](CLI::App& app, Context& context) {
+          auto* command = app.add_subcommand(name, description);
+          auto options = std::make_shared<BlockCommandOptions>();
+          AddDriveArgument(command, options->drive);
+          command->add_flag("--raw", options->raw, rawHelp);
+          context.OnRun(command, [&context, options, run] { return run(context, *options); });
+      }) {}
 
 int ParseDrive(const std::string& text) {
     int number = 0;

@@ -19,14 +19,17 @@ namespace vellumin::cli {
 // Adds the positional DRIVE argument (physical drive number 0-15) to a command.
 CLI::Option* AddDriveArgument(CLI::App* command, std::string& drive);
 
-// A command over one drive's 512-byte block that can also dump it (identify, smart).
+// A command over one drive's 512-byte block that can also dump it (identify, smart), registered
+// as Registrar does: DRIVE and --raw, then `run`.
 struct BlockCommandOptions {
     std::string drive;
     bool raw = false;
 };
 using BlockCommand = int (*)(Context& context, const BlockCommandOptions& options);
-void AddBlockCommand(CLI::App& app, Context& context, const char* name, const char* description,
-                     const char* rawHelp, BlockCommand run);
+struct BlockCommandRegistrar : Registrar {
+    BlockCommandRegistrar(int order, const char* name, const char* description, const char* rawHelp,
+                          BlockCommand run);
+};
 
 // "0".."15" -> the number. Throws CommandError: ExitUsage when the text is not a whole
 // number, ExitNoDrive when it is outside 0-15.

@@ -34,12 +34,11 @@ int RunIdentify(Context& context, const BlockCommandOptions& options) {
     return ExitOk;
 }
 
-const Registrar identifyCommand(20, [](CLI::App& app, Context& context) {
-    AddBlockCommand(app, context, "identify", "Show a drive's model, serial number, firmware and rotation rate",
-                    "Print the 512 identify bytes as a hex dump, 16 per line; with --json as one "
-                    "identifyHex string for a lab file",
-                    RunIdentify);
-});
+const BlockCommandRegistrar identifyCommand(
+    20, "identify", "Show a drive's model, serial number, firmware and rotation rate",
+    "Print the 512 identify bytes as a hex dump, 16 per line; with --json as one identifyHex "
+    "string for a lab file",
+    RunIdentify);
 
 }  // namespace
 }  // namespace vellumin::cli

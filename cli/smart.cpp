@@ -75,12 +75,11 @@ int RunSmart(Context& context, const BlockCommandOptions& options) {
     return status;
 }
 
-const Registrar smartCommand(40, [](CLI::App& app, Context& context) {
-    AddBlockCommand(app, context, "smart", "Show the SMART health figures decoded for the drive's flash controller",
-                    "Print the 512 SMART bytes as a hex dump (16 per line); with --json one smartHex "
-                    "string for a lab file",
-                    RunSmart);
-});
+const BlockCommandRegistrar smartCommand(
+    40, "smart", "Show the SMART health figures decoded for the drive's flash controller",
+    "Print the 512 SMART bytes as a hex dump (16 per line); with --json one smartHex string for a "
+    "lab file",
+    RunSmart);
 
 }  // namespace
 }  // namespace vellumin::cli
