@@ -1,7 +1,5 @@
 #include "pages/fwupdate/CFWUpdate.h"
 
-#include <climits>
-
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -223,7 +221,6 @@ void CFWUpdate::OnDownload() {
     SetCancelLook();
     m_nReceived.store(0);
     m_nShown = 0;
-    m_nBarShift = 0;
     m_display.start();
     StartWorker([this, url = m_szDownloadUrl, folder = m_strFolder](uint64_t run) {
         DownloadWorker(run, url, folder);
@@ -243,19 +240,14 @@ void CFWUpdate::OnLengthKnown(uint64_t run, uint64_t total) {
     if (run != m_worker.Run() || !IsBusy()) {
         return;
     }
-    // The bar counts in signed 32 bits; larger files are shown in units of 2^shift bytes.
-    m_nBarShift = 0;
-    while ((total >> m_nBarShift) > static_cast<uint64_t>(INT_MAX)) {
-        ++m_nBarShift;
-    }
-    m_progress.SetRange(0, static_cast<int>(total >> m_nBarShift));
+    m_progress.SetCountRange(total);
 }
 
 void CFWUpdate::ShowLatestProgress() {
     const uint64_t received = m_nReceived.load(std::memory_order_relaxed);
     if (received != m_nShown) {
         m_nShown = received;
-        m_progress.SetPos(static_cast<int>(received >> m_nBarShift));
+        m_progress.SetCountPos(received);
     }
 }
 

@@ -86,7 +86,6 @@ private:
     // UI thread only (the workers get copies).
     const vellumin::ata::IdentifyBlock* m_pIdentify = nullptr;
     std::string m_strFolder;
-    unsigned m_nBarShift = 0;
     uint64_t m_nShown = 0;
     QTimer m_display;
     vellumin::fwupdate::DownloadOutcome m_lastDownload;

@@ -1,7 +1,5 @@
 #include "pages/scan/CDiagnosticS.h"
 
-#include <climits>
-
 #include <QLabel>
 
 #include "pages/scan/ScanTexts.h"
@@ -190,7 +188,7 @@ void CDiagnosticS::OnRangeKnown(uint64_t scan, uint64_t total) {
         return;
     }
     m_nTotal = total;
-    SetBarRange(total);
+    m_progress.SetCountRange(total);
 }
 
 void CDiagnosticS::ShowLatestPosition() {
@@ -206,7 +204,7 @@ void CDiagnosticS::ShowLatestPosition() {
     }
     m_nShown = published;
     const uint64_t lba = published - 1;
-    SetBarPos(lba);
+    m_progress.SetCountPos(lba);
     SetItemText(IDC_ITEMS, scan::ItemsScannedText(lba, m_nTotal));
     SetItemText(IDC_PERCENT, scan::PercentText(scan::ScanPercent(lba, m_nTotal)));
 }
@@ -236,7 +234,7 @@ void CDiagnosticS::ShowFinalState(const ScanOutcome& outcome) {
     if (started) {
         SetItemText(IDC_ITEMS, scan::ItemsScannedFinalText(outcome.finalPosition, outcome.total));
         SetItemText(IDC_PERCENT, scan::PercentText(scan::ScanPercent(outcome.finalPosition, outcome.total)));
-        SetBarPos(outcome.finalPosition);
+        m_progress.SetCountPos(outcome.finalPosition);
     } else {
         // No total, no position: only the reason stays on the page.
         for (int id : kPositionControls) {
@@ -312,16 +310,5 @@ void CDiagnosticS::LockControls(bool lock) {
         }
     }
 }
-
-void CDiagnosticS::SetBarRange(uint64_t total) {
-    // The bar counts in signed 32 bits; larger drives are shown in units of 2^shift sectors.
-    m_nBarShift = 0;
-    while ((total >> m_nBarShift) > static_cast<uint64_t>(INT_MAX)) {
-        ++m_nBarShift;
-    }
-    m_progress.SetRange(0, static_cast<int>(total >> m_nBarShift));
-}
-
-void CDiagnosticS::SetBarPos(uint64_t lba) { m_progress.SetPos(static_cast<int>(lba >> m_nBarShift)); }
 
 }  // namespace vellumin::scan

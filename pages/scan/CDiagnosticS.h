@@ -73,8 +73,6 @@ private:
     void FinishScan(uint64_t scan);
     void ShowFinalState(const vellumin::scan::ScanOutcome& outcome);
     void LockControls(bool lock);
-    void SetBarRange(uint64_t total);
-    void SetBarPos(uint64_t lba);
 
     vellumin::ui::BitmapButton m_btnQuick;
     vellumin::ui::BitmapButton m_btnFull;
@@ -85,7 +83,6 @@ private:
     bool m_bScanning = false;  // the scan-running marker
     uint32_t m_nElapsed = 0;
     uint64_t m_nTotal = 0;     // 0 until the running scan's range is known
-    unsigned m_nBarShift = 0;  // the bar counts in units of 2^shift sectors to stay in 32 bits
     uint64_t m_nShown = 0;     // the published value on screen
     QTimer m_display;
 
