@@ -14,6 +14,14 @@ Dialog* FeaturePage::MainWindow() const {
     return area ? dynamic_cast<Dialog*>(area->parentWidget()) : nullptr;
 }
 
+void FeaturePage::EnableMainWindowItems(std::span<const int> ids, bool enable) const {
+    if (Dialog* main = MainWindow()) {
+        for (int id : ids) {
+            main->EnableItem(id, enable);
+        }
+    }
+}
+
 bool FeaturePage::IsModelSeriesNow(int32_t drive) const {
     ata::IdentifyBlock block{};
     ata::IdentifyDevice(m_platform.Drives(), drive, block);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include <QColor>
@@ -63,6 +64,7 @@ public:
 
     // The main window: the page's parent's parent. Workers lock its controls by id.
     Dialog* MainWindow() const;
+    void EnableMainWindowItems(std::span<const int> ids, bool enable) const;
 
 signals:
     // A worker the page ran has ended and the page is no longer busy with it.

@@ -352,12 +352,6 @@ void CSecureErase::OnTimer(int id) {
     }
 }
 
-void CSecureErase::LockMainWindow(bool lock) {
-    if (Dialog* main = MainWindow()) {
-        for (int id : kLockedMainControls) {
-            main->EnableItem(id, !lock);
-        }
-    }
-}
+void CSecureErase::LockMainWindow(bool lock) { EnableMainWindowItems(kLockedMainControls, !lock); }
 
 }  // namespace vellumin::erase

@@ -304,11 +304,7 @@ void CDiagnosticS::LockControls(bool lock) {
     for (int id : {IDC_QUICK_SCAN, IDC_FULL_SCAN}) {
         EnableItem(id, !lock && IsItemShown(id));
     }
-    if (ui::Dialog* main = MainWindow()) {
-        for (int id : kLockedMainControls) {
-            main->EnableItem(id, !lock);
-        }
-    }
+    EnableMainWindowItems(kLockedMainControls, !lock);
 }
 
 }  // namespace vellumin::scan
