@@ -152,9 +152,8 @@ void CFWUpdate::StartUpdateQuery(const ata::IdentifyBlock& identify) {
         ShowItem(id, false);
     }
     SetItemText(IDC_STATUS, fwupdate::kCheckingText);
-    StartWorker([this, identify = *m_pIdentify, host = Platform().Sys().UpdateServiceHost()](uint64_t) {
-        UpdateQueryWorker(identify, host);
-    });
+    StartWorker([this, identify = *m_pIdentify, host = Platform().Sys().UpdateServiceHost()](
+                    uint64_t) { UpdateQueryWorker(identify, host); });
 }
 
 void CFWUpdate::StartWorker(std::function<void(uint64_t run)> work) {
@@ -166,7 +165,8 @@ void CFWUpdate::StartWorker(std::function<void(uint64_t run)> work) {
 }
 
 void CFWUpdate::UpdateQueryWorker(ata::IdentifyBlock identify, std::string host) {
-    const fwupdate::QueryOutcome outcome = fwupdate::RunUpdateQuery(identify, host, &m_worker.Stop());
+    const fwupdate::QueryOutcome outcome =
+        fwupdate::RunUpdateQuery(identify, host, &m_worker.Stop());
     if (m_worker.StopRequested()) {
         return;
     }

@@ -2,8 +2,8 @@
 
 namespace vellumin::pages {
 
-ReportPage::ReportPage(const ui::DialogTemplate& dialogTemplate, platform::Platform& platform, int labelWidth,
-                       int valueWidth)
+ReportPage::ReportPage(const ui::DialogTemplate& dialogTemplate, platform::Platform& platform,
+                       int labelWidth, int valueWidth)
     : FeaturePage(dialogTemplate, platform), m_nLabelWidth(labelWidth), m_nValueWidth(valueWidth) {}
 
 bool ReportPage::OnInitDialog() {
@@ -18,6 +18,8 @@ bool ReportPage::OnInitDialog() {
     return true;
 }
 
-void ReportPage::HandOver(const ui::PageDrive& drive) { Fill(drive.number); }
+void ReportPage::HandOver(const ui::PageDrive& drive) {
+    Fill(drive.number);
+}
 
 }  // namespace vellumin::pages

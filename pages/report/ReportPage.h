@@ -15,8 +15,8 @@ public:
     static constexpr int IDC_REPORT = 1018;
 
     // The widths of the label and value columns, in pixels.
-    ReportPage(const vellumin::ui::DialogTemplate& dialogTemplate, vellumin::platform::Platform& platform,
-               int labelWidth, int valueWidth);
+    ReportPage(const vellumin::ui::DialogTemplate& dialogTemplate,
+               vellumin::platform::Platform& platform, int labelWidth, int valueWidth);
 
     // Takes `drive` and rebuilds the report for it; called each time the page is shown and
     // when the selected drive changes while it is shown.

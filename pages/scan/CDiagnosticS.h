@@ -82,8 +82,8 @@ private:
     // UI thread only.
     bool m_bScanning = false;  // the scan-running marker
     uint32_t m_nElapsed = 0;
-    uint64_t m_nTotal = 0;     // 0 until the running scan's range is known
-    uint64_t m_nShown = 0;     // the published value on screen
+    uint64_t m_nTotal = 0;  // 0 until the running scan's range is known
+    uint64_t m_nShown = 0;  // the published value on screen
     QTimer m_display;
 
     // Shared with the worker; its runs are the scans (a post of an earlier scan is dropped).
