@@ -1,6 +1,7 @@
 #include "app/CVelluminDlg.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -11,7 +12,6 @@
 
 #include "app/CAboutDlg.h"
 #include "app/Shell.h"
-#include "transport/Transport.h"
 #include "pages/driveinfo/CDriveInfo.h"
 #include "pages/erase/CSecureErase.h"
 #include "pages/fwupdate/CFWUpdate.h"
@@ -53,33 +53,32 @@ constexpr ControlTemplate kControls[] = {
 constexpr DialogTemplate kTemplate{CVelluminDlg::kDialogId, 532, 277, "Vellumin", SysMenu | MinimizeBox,
                                    kControls};
 
-// Feature buttons: normal and highlight PNG; side labels: one PNG each.
-constexpr int kPageImages[6][2] = {{130, 136}, {131, 137}, {132, 138}, {133, 139}, {134, 140}, {135, 141}};
-constexpr int kSideLabelImages[6] = {172, 173, 189, 190, 191, 192};
-
 constexpr const char* kNoDeviceNotice = "Please ensure your SSD is connected with SATA interface!";
 constexpr const char* kEraseRunning =
     "Secure erase is in progress. Please wait until it has finished.";
 
-std::unique_ptr<FeaturePage> MakePage(int page, platform::Platform& platform) {
-    switch (page) {
-    case 1: return std::make_unique<pages::CDriveInfo>(platform);
-    case 2: return std::make_unique<pages::CSmartInfo>(platform);
-    case 3: return std::make_unique<scan::CDiagnosticS>(platform);
-    case 4: return std::make_unique<erase::CSecureErase>(platform);
-    case 5: return std::make_unique<fwupdate::CFWUpdate>(platform);
-    default: return std::make_unique<trim::CTrimEnable>(platform);
-    }
+template <class Page>
+std::unique_ptr<FeaturePage> Make(platform::Platform& platform) {
+    return std::make_unique<Page>(platform);
 }
 
-void SetUpReport(controls::CSelectListCtrl& list, int featureWidth, int contentWidth) {
-    list.SetExtendedStyle(controls::CSelectListCtrl::kGridLines);
-    list.InsertColumn(0, "", controls::CSelectListCtrl::Align::Left, 1);
-    list.InsertColumn(1, "Feature", controls::CSelectListCtrl::Align::Left, featureWidth);
-    list.InsertColumn(2, "Content", controls::CSelectListCtrl::Align::Left, contentWidth);
-    // The values take the room the labels leave: no value runs under the scroll bar.
-    list.SetLastColumnFills(true);
-    list.SetBkColor(kPageBackground);
+// The pages in the order of their feature buttons, with the button's normal and highlight
+// images and the side label's.
+struct PageEntry {
+    std::unique_ptr<FeaturePage> (*make)(platform::Platform&);
+    int buttonImage;
+    int buttonHighlight;
+    int sideLabelImage;
+};
+constexpr PageEntry kPageTable[] = {
+    {Make<pages::CDriveInfo>, 130, 136, 172},   {Make<pages::CSmartInfo>, 131, 137, 173},
+    {Make<scan::CDiagnosticS>, 132, 138, 189},  {Make<erase::CSecureErase>, 133, 139, 190},
+    {Make<fwupdate::CFWUpdate>, 134, 140, 191}, {Make<trim::CTrimEnable>, 135, 141, 192},
+};
+static_assert(std::size(kPageTable) == CVelluminDlg::kPageCount);
+
+std::unique_ptr<FeaturePage> MakePage(int page, platform::Platform& platform) {
+    return kPageTable[page - 1].make(platform);
 }
 
 }  // namespace
@@ -117,7 +116,7 @@ bool CVelluminDlg::OnInitDialog() {
     }
 
     for (int i = 0; i < kPageCount; ++i) {
-        m_btnPage[i].SetImages(kPageImages[i][0], kPageImages[i][1]);
+        m_btnPage[i].SetImages(kPageTable[i].buttonImage, kPageTable[i].buttonHighlight);
     }
     m_btnDivider.SetImages(160, 160);
     m_btnDivider.SetAccessibleRole(QAccessible::Separator);
@@ -139,7 +138,7 @@ bool CVelluminDlg::OnInitDialog() {
     CreatePages();
 
     for (int i = 0; i < kPageCount; ++i) {
-        m_sideLabel[i].SetNormalImage(kSideLabelImages[i]);
+        m_sideLabel[i].SetNormalImage(kPageTable[i].sideLabelImage);
         m_sideLabel[i].SetAccessibleRole(QAccessible::StaticText);
         EnableItem(kSideLabels[i], false);
     }
@@ -210,13 +209,6 @@ void CVelluminDlg::CreatePages() {
         connect(page.get(), &FeaturePage::WorkEnded, this, &CVelluminDlg::OnPageWorkEnded);
         m_pages[n - 1] = std::move(page);
     }
-    if (auto* info = DriveInfoPage()) {
-        SetUpReport(info->ReportList(), 200, 249);
-        info->ReportList().SetHighlight(false);
-    }
-    if (auto* smart = SmartPage()) {
-        SetUpReport(smart->ReportList(), 225, 224);
-    }
 }
 
 void CVelluminDlg::DestroyPages() {
@@ -229,47 +221,16 @@ vellumin::ui::FeaturePage* CVelluminDlg::Page(int n) const {
     return n >= 1 && n <= kPageCount ? m_pages[n - 1].get() : nullptr;
 }
 
-pages::CDriveInfo* CVelluminDlg::DriveInfoPage() const {
-    return dynamic_cast<pages::CDriveInfo*>(Page(1));
-}
-pages::CSmartInfo* CVelluminDlg::SmartPage() const {
-    return dynamic_cast<pages::CSmartInfo*>(Page(2));
-}
-scan::CDiagnosticS* CVelluminDlg::ScanPage() const {
-    return dynamic_cast<scan::CDiagnosticS*>(Page(3));
-}
-erase::CSecureErase* CVelluminDlg::ErasePage() const {
-    return dynamic_cast<erase::CSecureErase*>(Page(4));
-}
-fwupdate::CFWUpdate* CVelluminDlg::UpdatePage() const {
-    return dynamic_cast<fwupdate::CFWUpdate*>(Page(5));
-}
-
 bool CVelluminDlg::PassesOsGate() { return vellumin::app::PassesOsGate(m_platform.Sys().OsVersion()); }
-
-std::string CVelluminDlg::FreshModelNumber(int drive) {
-    vellumin::ata::IdentifyBlock block{};
-    vellumin::ata::IdentifyDevice(m_platform.Drives(), drive, block);
-    return vellumin::ata::ModelText(block);
-}
 
 void CVelluminDlg::ShowFeaturePage(int n) {
     if (n < 1 || n > kPageCount || !m_pages[0]) {
         return;
     }
-    if (auto* update = UpdatePage(); n == 5 && update) {
-        update->ShowItem(fwupdate::CFWUpdate::IDC_AHCI_NOTE, false);
-    }
     m_nCurrentPage = n;
     for (int i = 0; i < kPageCount; ++i) {
         m_btnPage[i].SetLatched(i == n - 1);
         ShowItem(kSideLabels[i], i == n - 1);
-    }
-    if (auto* info = DriveInfoPage(); n == 1 && info) {
-        info->ReportList().DeleteAllItems();
-    }
-    if (auto* smart = SmartPage(); n == 2 && smart) {
-        smart->ReportList().DeleteAllItems();
     }
 
     // Without a drive only the page shown stays reachable.
@@ -278,88 +239,32 @@ void CVelluminDlg::ShowFeaturePage(int n) {
             EnableItem(IDC_PAGE_BUTTON_1 + i - 1, m_drives.count > 0);
         }
     }
+    FeaturePage& page = *m_pages[n - 1];
     if (m_drives.count == 0) {
         {
             const QSignalBlocker quiet(m_list);
             m_list.DeleteAllItems();
             m_list.InsertItem(0, QString::fromStdString(vellumin::ata::kNoCompatibleDeviceRow));
         }
-        if (auto* scan = ScanPage(); n == 3 && scan) {
-            scan->EnableItem(scan::CDiagnosticS::IDC_QUICK_SCAN, false);
-            scan->EnableItem(scan::CDiagnosticS::IDC_FULL_SCAN, false);
-        }
-        if (auto* erase = ErasePage(); n == 4 && erase) {
-            erase->EnableItem(erase::CSecureErase::IDC_QUICK_ERASE, false);
-            erase->EnableItem(erase::CSecureErase::IDC_FULL_ERASE, false);
-        }
+        page.HandOverNoDrive();
         ShowItem(IDC_PAGE_AREA, false);
         if (!m_noticeShown) {
             MessageBox(kNoDeviceNotice, "Vellumin", mb::kOk);
             m_noticeShown = true;
         }
     } else {
-        HandOver(n, m_drives.DriveOfRow(m_nSelectedRow));
+        const int drive = m_drives.DriveOfRow(m_nSelectedRow);
+        page.HandOver({drive, m_drives.modelText[drive], m_drives.identify[drive]});
         ShowItem(IDC_PAGE_AREA, true);
     }
 
-    if (auto* erase = ErasePage(); n == 4 && erase) {
-        erase->SendMessage(erase::CSecureErase::kFillMessage, 0, 0);
-    }
+    page.BeforeShow();
     for (int i = 1; i <= kPageCount; ++i) {
         if (i != n) {
             m_pages[i - 1]->ShowWindow(false);
         }
     }
-    m_pages[n - 1]->ShowWindow(true);
-}
-
-void CVelluminDlg::HandOver(int n, int drive) {
-    ui::FeaturePage& page = *m_pages[n - 1];
-    switch (n) {
-    case 1:
-        page.SetPhysicalDrive(drive);
-        if (auto* info = DriveInfoPage()) {
-            info->Fill(drive);
-        }
-        break;
-    case 2:
-        page.ShowItem(pages::CSmartInfo::IDC_MESSAGE, false);
-        page.SetPhysicalDrive(drive);
-        if (auto* smart = SmartPage()) {
-            smart->Fill(drive);
-        }
-        break;
-    case 3: {
-        page.SetPhysicalDrive(drive);
-        const bool restricted = vellumin::ata::IsModelSeries(FreshModelNumber(drive));
-        for (int id : {scan::CDiagnosticS::IDC_QUICK_SCAN, scan::CDiagnosticS::IDC_FULL_SCAN}) {
-            page.EnableItem(id, !restricted);
-            page.ShowItem(id, !restricted);
-        }
-        page.ShowItem(scan::CDiagnosticS::IDC_NOT_SUPPORTED, restricted);
-        break;
-    }
-    case 4:
-        page.EnableItem(erase::CSecureErase::IDC_QUICK_ERASE, true);
-        page.EnableItem(erase::CSecureErase::IDC_FULL_ERASE, true);
-        page.SetPhysicalDrive(drive);
-        if (auto* erase = ErasePage()) {
-            erase->SetModelText(m_drives.modelText[drive]);
-            erase->SetIdentify(&m_drives.identify[drive]);
-            erase->SendMessage(erase::CSecureErase::kFillMessage, 0, 0);
-        }
-        break;
-    case 5:
-        page.SetPhysicalDrive(drive);
-        if (auto* update = UpdatePage()) {
-            update->StartUpdateQuery(m_drives.identify[drive]);
-        }
-        if (vellumin::ata::IsModelSeries(FreshModelNumber(drive))) {
-            page.ShowItem(fwupdate::CFWUpdate::IDC_AHCI_NOTE, true);
-        }
-        break;
-    default: break;
-    }
+    page.ShowWindow(true);
 }
 
 void CVelluminDlg::OnDriveSelected(int /*row*/) {
@@ -372,11 +277,8 @@ void CVelluminDlg::OnDriveSelected(int /*row*/) {
     // Without a drive, showing the page puts the no-device row back.
     if (m_drives.count > 0) {
         const int drive = m_drives.DriveOfRow(m_nSelectedRow);
-        if (auto* scan = ScanPage(); scan && scan->PhysicalDrive() != drive) {
-            scan->ClearFinishedScan();
-        }
         for (auto& page : m_pages) {
-            page->SetPhysicalDrive(drive);
+            page->FollowDrive(drive);
         }
     }
     ShowFeaturePage(m_nCurrentPage);

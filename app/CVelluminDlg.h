@@ -3,7 +3,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <string>
 
 #include <QPixmap>
 
@@ -13,20 +12,6 @@
 #include "controls/CTabCtrlM.h"
 #include "ui/Dialog.h"
 #include "ui/FeaturePage.h"
-
-namespace vellumin::erase {
-class CSecureErase;
-}  // namespace vellumin::erase
-namespace vellumin::fwupdate {
-class CFWUpdate;
-}  // namespace vellumin::fwupdate
-namespace vellumin::pages {
-class CDriveInfo;
-class CSmartInfo;
-}  // namespace vellumin::pages
-namespace vellumin::scan {
-class CDiagnosticS;
-}  // namespace vellumin::scan
 
 namespace vellumin::app {
 
@@ -96,15 +81,7 @@ private:
     void Refresh();
     void Home();
     void About();
-    void HandOver(int n, int drive);
     void MarkSelectedRow();
-    std::string FreshModelNumber(int drive);
-
-    pages::CDriveInfo* DriveInfoPage() const;
-    pages::CSmartInfo* SmartPage() const;
-    scan::CDiagnosticS* ScanPage() const;
-    erase::CSecureErase* ErasePage() const;
-    fwupdate::CFWUpdate* UpdatePage() const;
 
     vellumin::platform::Platform& m_platform;
     controls::CSelectListCtrl m_list;

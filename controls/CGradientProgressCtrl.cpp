@@ -1,5 +1,7 @@
 #include "controls/CGradientProgressCtrl.h"
 
+#include <climits>
+
 #include <QMetaObject>
 #include <QPainter>
 #include <QPaintEvent>
@@ -56,9 +58,20 @@ void CGradientProgressCtrl::SetRange(int lower, int upper) {
     m_nLower = lower;
     m_nUpper = upper;
     m_nPos = lower;
+    m_nCountShift = 0;
     QProgressBar::setRange(lower, upper);
     UpdateAccessibleName();
     update();
+}
+
+void CGradientProgressCtrl::SetCountRange(uint64_t total) {
+    // The bar counts in signed 32 bits.
+    unsigned shift = 0;
+    while ((total >> shift) > static_cast<uint64_t>(INT_MAX)) {
+        ++shift;
+    }
+    SetRange(0, static_cast<int>(total >> shift));
+    m_nCountShift = shift;
 }
 
 void CGradientProgressCtrl::SetPos(int position) {

@@ -12,6 +12,7 @@
 // SetRange and SetPos may be called from any thread: off the control's thread the change is
 // queued to it, in order, without waiting. Everything else is for the control's thread.
 
+#include <cstdint>
 #include <functional>
 
 #include <QColor>
@@ -28,6 +29,11 @@ public:
 
     void SetRange(int lower, int upper);  // also moves the position to lower
     void SetPos(int position);
+    // A count that may pass what the bar holds (a drive's sectors, a file's bytes): the range
+    // 0 to `total`, counted in units of 2^n so that it fits, and a position in the same count.
+    // For the control's thread.
+    void SetCountRange(uint64_t total);
+    void SetCountPos(uint64_t count) { SetPos(static_cast<int>(count >> m_nCountShift)); }
     int GetPos() const { return m_nPos; }
     void GetRange(int& lower, int& upper) const {
         lower = m_nLower;
@@ -53,6 +59,7 @@ private:
     int m_nLower = 0;
     int m_nUpper = 100;
     int m_nPos = 0;
+    unsigned m_nCountShift = 0;  // 0 after SetRange
     QColor m_clrStart{255, 0, 0};
     QColor m_clrEnd{0, 0, 255};
     QColor m_clrBkGround;

@@ -17,10 +17,11 @@ constexpr DialogTemplate kTemplate{CDriveInfo::kDialogId, 315, 156, "", Child, k
 
 }  // namespace
 
-CDriveInfo::CDriveInfo(vellumin::platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
+CDriveInfo::CDriveInfo(vellumin::platform::Platform& platform) : ReportPage(kTemplate, platform, 200, 249) {}
 
 bool CDriveInfo::OnInitDialog() {
-    m_list.setFont(PointFont(120));
+    ReportPage::OnInitDialog();
+    m_list.SetHighlight(false);
     return true;
 }
 

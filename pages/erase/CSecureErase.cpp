@@ -4,6 +4,7 @@
 
 #include <QLabel>
 
+#include "platform/PassThroughResult.h"
 #include "res/ResourcePath.h"
 #include "ui/MessageBox.h"
 #include "ui/UiThread.h"
@@ -27,15 +28,16 @@ constexpr ControlTemplate kControls[] = {
      Hidden},
     {CSecureErase::IDC_GATE_MESSAGE, ControlKind::Static, 9, 56, 304, 20, ""},
     {CSecureErase::IDC_ELAPSED, ControlKind::Static, 9, 94, 160, 17, ""},
+    {CSecureErase::IDC_DETAIL, ControlKind::Static, 9, 114, 300, 22, "", Hidden},
 };
 constexpr DialogTemplate kTemplate{CSecureErase::kDialogId, 315, 156, "", Child, kControls};
 
 // The main window's controls the erase run locks: the six feature buttons, home, refresh and
 // the drive list. About stays usable.
 constexpr int kLockedMainControls[] = {1001, 1002, 1003, 1004, 1005, 1006, 1022, 1026, 1000};
-// The red labels from the top down.
+// The labels from the top down.
 constexpr int kStackedLabels[] = {CSecureErase::IDC_WARNING, CSecureErase::IDC_GATE_MESSAGE,
-                                  CSecureErase::IDC_ELAPSED};
+                                  CSecureErase::IDC_ELAPSED, CSecureErase::IDC_DETAIL};
 constexpr int kLabelGap = 4;  // pixels
 
 constexpr const char* kSuspendButton = "Suspend";
@@ -132,6 +134,20 @@ CSecureErase::~CSecureErase() {
     StopAndWait();
 }
 
+void CSecureErase::HandOver(const ui::PageDrive& drive) {
+    EnableItem(IDC_QUICK_ERASE, true);
+    EnableItem(IDC_FULL_ERASE, true);
+    SetPhysicalDrive(drive.number);
+    SetModelText(drive.model);
+    SetIdentify(&drive.identify);
+    SendMessage(kFillMessage, 0, 0);
+}
+
+void CSecureErase::HandOverNoDrive() {
+    EnableItem(IDC_QUICK_ERASE, false);
+    EnableItem(IDC_FULL_ERASE, false);
+}
+
 void CSecureErase::DoDataExchange() {
     Bind(IDC_QUICK_ERASE, m_btnQuick);
     Bind(IDC_FULL_ERASE, m_btnFull);
@@ -143,6 +159,8 @@ bool CSecureErase::OnInitDialog() {
         SetItemTextStyle(id, QColor(255, 0, 0), font);
     }
     SetItemTextStyle(IDC_NOT_SUPPORTED, QColor(255, 255, 255), font);
+    // A system's reason runs long: smaller, so that it fits the page in two lines at most.
+    SetItemTextStyle(IDC_DETAIL, QColor(255, 255, 255), PointFont(90));
 
     m_btnQuick.LoadBitmaps(res::LoadBitmap(157), res::LoadBitmap(156));
     m_btnFull.LoadBitmaps(res::LoadBitmap(159), res::LoadBitmap(158));
@@ -180,6 +198,10 @@ void CSecureErase::Fill() {
     const erase::EraseGateInputs inputs =
         erase::ReadEraseGateInputs(Platform().Drives(), m_nPhysicalDrive, m_pIdentify,
                                    m_bOsUnsupported, IsItemShown(IDC_WARNING));
+    // A reason from an earlier run belongs to that run, and a fill means the page came up anew.
+    if (!m_bFlowRunning) {
+        ShowItem(IDC_DETAIL, false);
+    }
     ShowGates(erase::DecideEraseGates(inputs));
     // The main window enabled the buttons before this fill; a running flow keeps them off, so
     // the page never offers a second erase while one runs.
@@ -271,15 +293,14 @@ erase::EraseTarget CSecureErase::ConfirmedTarget() const {
 // The target is a copy: choosing another drive while the flow runs never reaches it.
 void CSecureErase::StartFlow(erase::EraseFlowKind kind, const erase::EraseTarget& target) {
     m_bFlowRunning = true;
-    m_bWorkerDone.store(false);
-    const int flow = ++m_nFlowsStarted;
-    m_hWorker = std::thread([this, kind, target, flow] {
+    m_nFlowDrive = target.driveNumber;
+    ShowItem(IDC_DETAIL, false);
+    m_hWorker.Start([this, kind, target](uint64_t flow) {
         Prompter prompter(*this);
         Hooks hooks(*this);
         m_workerFlow = kind == erase::EraseFlowKind::Security
                            ? erase::SecurityEraseFlow(Platform(), target, prompter, hooks)
                            : erase::VendorEraseFlow(Platform(), target, prompter, hooks);
-        m_bWorkerDone.store(true);
         ui::Post(this, [this, flow] { FinishFlow(flow); });
     });
     EnableItem(IDC_QUICK_ERASE, false);
@@ -287,14 +308,26 @@ void CSecureErase::StartFlow(erase::EraseFlowKind kind, const erase::EraseTarget
 }
 
 // The buttons are already as the flow's ending leaves them (the hooks set them).
-void CSecureErase::FinishFlow(int flow) {
-    if (flow != m_nFlowsStarted || !m_bFlowRunning) {
+void CSecureErase::FinishFlow(uint64_t flow) {
+    if (flow != m_hWorker.Run() || !m_bFlowRunning) {
         return;  // already finished by StopAndWait
     }
-    m_hWorker.join();  // the worker is past its last call to this page
+    m_hWorker.Join();  // the worker is past its last call to this page
     m_lastFlow = std::move(m_workerFlow);
     m_bFlowRunning = false;
+    ShowNotDelivered(m_lastFlow);
     emit WorkEnded();
+}
+
+void CSecureErase::ShowNotDelivered(const erase::EraseFlowResult& flow) {
+    const auto lost = std::find_if(flow.commands.rbegin(), flow.commands.rend(),
+                                   [](const erase::SentCommand& c) { return c.failure.has_value(); });
+    if (lost == flow.commands.rend()) {
+        return;
+    }
+    SetItemText(IDC_DETAIL, platform::NotDeliveredSentence(m_nFlowDrive, erase::CommandName(lost->input), *lost->failure));
+    ShowItem(IDC_DETAIL, true);
+    FitLabels();
 }
 
 void CSecureErase::StopAndWait() {
@@ -302,8 +335,8 @@ void CSecureErase::StopAndWait() {
         return;
     }
     // The worker may be waiting for a message box or a change on this thread.
-    ui::WaitUntil([this] { return m_bWorkerDone.load(); });
-    FinishFlow(m_nFlowsStarted);
+    m_hWorker.Wait();
+    FinishFlow(m_hWorker.Run());
 }
 
 void CSecureErase::OnTimer(int id) {
@@ -319,12 +352,6 @@ void CSecureErase::OnTimer(int id) {
     }
 }
 
-void CSecureErase::LockMainWindow(bool lock) {
-    if (Dialog* main = MainWindow()) {
-        for (int id : kLockedMainControls) {
-            main->EnableItem(id, !lock);
-        }
-    }
-}
+void CSecureErase::LockMainWindow(bool lock) { EnableMainWindowItems(kLockedMainControls, !lock); }
 
 }  // namespace vellumin::erase

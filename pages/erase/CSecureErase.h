@@ -1,16 +1,15 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
-#include <thread>
 
 #include "ata/IdentifyBlock.h"
 #include "pages/erase/EraseFlow.h"
 #include "pages/erase/EraseGates.h"
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
+#include "ui/PageWorker.h"
 
 namespace vellumin::erase {
 
@@ -30,13 +29,20 @@ public:
     static constexpr int IDC_WARNING = 1058;
     static constexpr int IDC_GATE_MESSAGE = 1012;
     static constexpr int IDC_ELAPSED = 1020;
+    static constexpr int IDC_DETAIL = 1062;
     static constexpr unsigned kFillMessage = 8001;
     static constexpr int kElapsedTimer = 8002;
 
     explicit CSecureErase(vellumin::platform::Platform& platform);
     ~CSecureErase() override;
 
-    // Written by the main window before it sends the fill message.
+    // Takes the drive, its model text and identify copy, and fills the page for it.
+    void HandOver(const vellumin::ui::PageDrive& drive) override;
+    void HandOverNoDrive() override;
+    // The fill once more, drive or not.
+    void BeforeShow() override { SendMessage(kFillMessage, 0, 0); }
+
+    // Written by the hand-over before it sends the fill message.
     void SetModelText(const std::string& model) { m_strModel = model; }
     const std::string& ModelText() const { return m_strModel; }
     // The drive table's identify copy of the drive; it outlives the page.
@@ -56,7 +62,7 @@ public:
     uint8_t VendorCode() const { return m_nVendorCode; }
     int EraseSeconds() const { return m_nEraseSeconds; }
     const vellumin::erase::EraseFlowResult& LastFlow() const { return m_lastFlow; }
-    int FlowsStarted() const { return m_nFlowsStarted; }
+    int FlowsStarted() const { return static_cast<int>(m_hWorker.Run()); }
 
 protected:
     void DoDataExchange() override;
@@ -78,7 +84,9 @@ private:
     vellumin::erase::EraseTarget ConfirmedTarget() const;
     void StartFlow(vellumin::erase::EraseFlowKind kind, const vellumin::erase::EraseTarget& target);
     // Joins the worker of flow `flow` once it has ended.
-    void FinishFlow(int flow);
+    void FinishFlow(uint64_t flow);
+    // Why the flow's last command that did not reach the drive failed, under the labels.
+    void ShowNotDelivered(const vellumin::erase::EraseFlowResult& flow);
     // The main window's controls the erase run locks (About stays usable).
     void LockMainWindow(bool lock);
 
@@ -96,13 +104,12 @@ private:
     int m_nEraseSeconds = 0;
     bool m_bFlowRunning = false;
     bool m_bRunLocked = false;  // between the erase run's lock and its unlock
-    int m_nFlowsStarted = 0;
+    int32_t m_nFlowDrive = 0;   // the drive of the current (or last) flow
     vellumin::erase::EraseFlowResult m_lastFlow;
 
-    // Shared with the worker.
-    std::thread m_hWorker;
-    std::atomic<bool> m_bWorkerDone{false};
+    // Shared with the worker; it is never asked to stop (an erase cannot be cut short).
     vellumin::erase::EraseFlowResult m_workerFlow;  // written by the worker, read once it is joined
+    vellumin::ui::PageWorker m_hWorker;
 };
 
 }  // namespace vellumin::erase

@@ -1,7 +1,5 @@
 #include "pages/fwupdate/CFWUpdate.h"
 
-#include <climits>
-
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,17 +60,10 @@ CFWUpdate::CFWUpdate(platform::Platform& platform) : FeaturePage(kTemplate, plat
 }
 
 CFWUpdate::~CFWUpdate() {
-    // The worker reports to this page and may be waiting for the UI thread: stop it and keep
-    // the events going until it has ended.
-    if (m_worker.joinable()) {
-        m_bStop.store(1);
-        m_bCancel.store(1);
-        ui::WaitUntil([this] { return m_bWorkerDone.load(); });
-        // Its own finish may have run among the events handled while waiting.
-        if (m_worker.joinable()) {
-            m_worker.join();
-        }
-    }
+    // The worker reports to this page and may be waiting for the UI thread.
+    m_worker.RequestStop();
+    m_bCancel.store(1);
+    m_worker.StopAndWait();
 }
 
 void CFWUpdate::DoDataExchange() {
@@ -138,6 +129,15 @@ void CFWUpdate::SetCancelLook() {
     m_btnDownload.SizeToContent();
 }
 
+void CFWUpdate::HandOver(const ui::PageDrive& drive) {
+    ShowItem(IDC_AHCI_NOTE, false);
+    SetPhysicalDrive(drive.number);
+    StartUpdateQuery(drive.identify);
+    if (IsModelSeriesNow(drive.number)) {
+        ShowItem(IDC_AHCI_NOTE, true);
+    }
+}
+
 void CFWUpdate::StartUpdateQuery(const ata::IdentifyBlock& identify) {
     if (IsBusy()) {
         // The running query or download goes on, and the page keeps showing its state (the
@@ -152,29 +152,22 @@ void CFWUpdate::StartUpdateQuery(const ata::IdentifyBlock& identify) {
         ShowItem(id, false);
     }
     SetItemText(IDC_STATUS, fwupdate::kCheckingText);
-    StartWorker([this, identify = *m_pIdentify, host = Platform().Sys().UpdateServiceHost()] {
-        UpdateQueryWorker(identify, host);
-    });
+    StartWorker([this, identify = *m_pIdentify, host = Platform().Sys().UpdateServiceHost()](
+                    uint64_t) { UpdateQueryWorker(identify, host); });
 }
 
-void CFWUpdate::StartWorker(std::function<void()> work) {
-    if (m_worker.joinable()) {
-        m_worker.join();  // the previous worker is past its last report
-    }
-    ++m_nRun;
-    m_bStop.store(0);
+void CFWUpdate::StartWorker(std::function<void(uint64_t run)> work) {
     m_hWorker.store(1);  // busy before the worker can end
-    m_bWorkerDone.store(false);
-    m_worker = std::thread([this, run = m_nRun, work = std::move(work)] {
-        work();
+    m_worker.Start([this, work = std::move(work)](uint64_t run) {
+        work(run);
         ui::Post(this, [this, run] { FinishWorker(run); });
-        m_bWorkerDone.store(true);
     });
 }
 
 void CFWUpdate::UpdateQueryWorker(ata::IdentifyBlock identify, std::string host) {
-    const fwupdate::QueryOutcome outcome = fwupdate::RunUpdateQuery(identify, host, &m_bStop);
-    if (m_bStop.load() != 0) {
+    const fwupdate::QueryOutcome outcome =
+        fwupdate::RunUpdateQuery(identify, host, &m_worker.Stop());
+    if (m_worker.StopRequested()) {
         return;
     }
     switch (outcome.ending) {
@@ -196,7 +189,7 @@ void CFWUpdate::UpdateQueryWorker(ata::IdentifyBlock identify, std::string host)
     const int answer =
         ui::MessageBox(this, fwupdate::kConfirmationText, fwupdate::kConfirmationCaption,
                        ui::mb::kYesNo | ui::mb::kIconInformation);
-    if (answer == ui::kIdYes && m_bStop.load() == 0) {
+    if (answer == ui::kIdYes && !m_worker.StopRequested()) {
         for (int id : kOfferControls) {
             ShowItem(id, true);
         }
@@ -228,46 +221,41 @@ void CFWUpdate::OnDownload() {
     SetCancelLook();
     m_nReceived.store(0);
     m_nShown = 0;
-    m_nBarShift = 0;
     m_display.start();
-    StartWorker(
-        [this, url = m_szDownloadUrl, folder = m_strFolder] { DownloadWorker(url, folder); });
+    StartWorker([this, url = m_szDownloadUrl, folder = m_strFolder](uint64_t run) {
+        DownloadWorker(run, url, folder);
+    });
 }
 
-void CFWUpdate::DownloadWorker(std::string url, std::string folder) {
-    Progress progress(*this, m_nRun);
+void CFWUpdate::DownloadWorker(uint64_t run, std::string url, std::string folder) {
+    Progress progress(*this, run);
     m_downloadOutcome = fwupdate::RunDownload(url, folder, m_bCancel, progress);
-    if (m_downloadOutcome.ending == fwupdate::DownloadEnding::Failed && m_bStop.load() == 0) {
+    if (m_downloadOutcome.ending == fwupdate::DownloadEnding::Failed && !m_worker.StopRequested()) {
         ui::MessageBox(this, m_downloadOutcome.errorText, fwupdate::kErrorCaption,
                        ui::mb::kOk | ui::mb::kIconStop);
     }
 }
 
 void CFWUpdate::OnLengthKnown(uint64_t run, uint64_t total) {
-    if (run != m_nRun || !IsBusy()) {
+    if (run != m_worker.Run() || !IsBusy()) {
         return;
     }
-    // The bar counts in signed 32 bits; larger files are shown in units of 2^shift bytes.
-    m_nBarShift = 0;
-    while ((total >> m_nBarShift) > static_cast<uint64_t>(INT_MAX)) {
-        ++m_nBarShift;
-    }
-    m_progress.SetRange(0, static_cast<int>(total >> m_nBarShift));
+    m_progress.SetCountRange(total);
 }
 
 void CFWUpdate::ShowLatestProgress() {
     const uint64_t received = m_nReceived.load(std::memory_order_relaxed);
     if (received != m_nShown) {
         m_nShown = received;
-        m_progress.SetPos(static_cast<int>(received >> m_nBarShift));
+        m_progress.SetCountPos(received);
     }
 }
 
 void CFWUpdate::FinishWorker(uint64_t run) {
-    if (run != m_nRun || !IsBusy()) {
+    if (run != m_worker.Run() || !IsBusy()) {
         return;  // already finished by StopAndWait
     }
-    m_worker.join();
+    m_worker.Join();
     const bool download = m_display.isActive();
     if (download) {
         FinishDownload(m_downloadOutcome);
@@ -295,24 +283,19 @@ void CFWUpdate::FinishDownload(const fwupdate::DownloadOutcome& outcome) {
 }
 
 void CFWUpdate::StopAndWait() {
-    if (!m_worker.joinable()) {
+    if (!m_worker.Started()) {
         return;
     }
-    m_bStop.store(1);
+    m_worker.RequestStop();
     m_bCancel.store(1);
-    ui::WaitUntil([this] { return m_bWorkerDone.load(); });
-    // The worker's own finish may have run among the events handled while waiting, and
-    // joined it already.
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_worker.StopAndWait();
+    // Unless the worker's own finish came among the events handled while waiting.
     if (IsBusy()) {
         if (m_display.isActive()) {
             FinishDownload(m_downloadOutcome);
         }
         m_hWorker.store(0);
     }
-    m_bStop.store(0);
 }
 
 }  // namespace vellumin::fwupdate

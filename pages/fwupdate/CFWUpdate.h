@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
-#include <thread>
 
 #include <QTimer>
 
@@ -13,6 +13,7 @@
 #include "pages/fwupdate/UpdateQuery.h"
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
+#include "ui/PageWorker.h"
 
 namespace vellumin::fwupdate {
 
@@ -38,8 +39,12 @@ public:
     explicit CFWUpdate(vellumin::platform::Platform& platform);
     ~CFWUpdate() override;
 
+    // Asks the update service about the drive, and shows the AHCI note for the series that
+    // needs it.
+    void HandOver(const vellumin::ui::PageDrive& drive) override;
+    void HandOverNoDrive() override { ShowItem(IDC_AHCI_NOTE, false); }
     // Asks the update service about the drive whose identify copy is given (the drive table's;
-    // it outlives the page). Called each time the main window shows the page for a drive.
+    // it outlives the page).
     virtual void StartUpdateQuery(const vellumin::ata::IdentifyBlock& identify);
 
     bool IsBusy() const override { return m_hWorker.load() != 0; }
@@ -52,7 +57,7 @@ public:
     // The outcome of the last download that ended.
     const vellumin::fwupdate::DownloadOutcome& LastDownload() const { return m_lastDownload; }
     // Workers started so far.
-    uint64_t WorkerRuns() const { return m_nRun; }
+    uint64_t WorkerRuns() const { return m_worker.Run(); }
 
 protected:
     void DoDataExchange() override;
@@ -67,9 +72,9 @@ private:
 
     void SetIdleLook();
     void SetCancelLook();
-    void StartWorker(std::function<void()> work);
+    void StartWorker(std::function<void(uint64_t run)> work);
     void UpdateQueryWorker(vellumin::ata::IdentifyBlock identify, std::string host);
-    void DownloadWorker(std::string url, std::string folder);
+    void DownloadWorker(uint64_t run, std::string url, std::string folder);
     void OnLengthKnown(uint64_t run, uint64_t total);
     void ShowLatestProgress();
     void FinishWorker(uint64_t run);
@@ -81,22 +86,19 @@ private:
     // UI thread only (the workers get copies).
     const vellumin::ata::IdentifyBlock* m_pIdentify = nullptr;
     std::string m_strFolder;
-    uint64_t m_nRun = 0;  // number of the current (or last) worker; stale posts are dropped
-    unsigned m_nBarShift = 0;
     uint64_t m_nShown = 0;
     QTimer m_display;
     vellumin::fwupdate::DownloadOutcome m_lastDownload;
 
-    // Shared with the worker.
+    // Shared with the worker, whose stop request means leaving the window: end without asking
+    // anything. A post of an earlier run is dropped.
     std::atomic<int> m_hWorker{0};  // the busy marker: 1 from a worker's start to its end
     std::atomic<int> m_bCancel{0};  // the download's cancel request
-    std::atomic<int> m_bStop{0};    // leaving the window: end the worker without asking anything
-    std::atomic<bool> m_bWorkerDone{true};
     std::atomic<uint64_t> m_nReceived{0};
     std::string m_szDownloadUrl;  // written by the query worker, read once no worker runs
     vellumin::fwupdate::DownloadOutcome
         m_downloadOutcome;  // written by the worker, read after it ended
-    std::thread m_worker;
+    vellumin::ui::PageWorker m_worker;
 };
 
 }  // namespace vellumin::fwupdate

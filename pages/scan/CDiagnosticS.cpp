@@ -1,10 +1,9 @@
 #include "pages/scan/CDiagnosticS.h"
 
-#include <climits>
-
 #include <QLabel>
 
 #include "pages/scan/ScanTexts.h"
+#include "platform/PassThroughResult.h"
 #include "res/ResourcePath.h"
 #include "ui/UiThread.h"
 
@@ -26,6 +25,8 @@ constexpr ui::ControlTemplate kControls[] = {
     {CDiagnosticS::IDC_ITEMS, ui::ControlKind::Static, 7, 58, 272, 16, "", ui::Hidden},
     {CDiagnosticS::IDC_ELAPSED, ui::ControlKind::Static, 7, 78, 171, 16, ""},
     {CDiagnosticS::IDC_RESULT, ui::ControlKind::Static, 7, 101, 290, 11, ""},
+    // Why the drive was not reached, under the result; never shown beside the stop button.
+    {CDiagnosticS::IDC_DETAIL, ui::ControlKind::Static, 7, 113, 290, 22, "", ui::Hidden},
     {CDiagnosticS::IDC_STOP, ui::ControlKind::ImageButton, 7, 125, 22, 16, "Stop", ui::Hidden | ui::TabStop | ui::Bitmap},
 };
 constexpr ui::DialogTemplate kTemplate{CDiagnosticS::kDialogId, 315, 156, "", ui::Child, kControls};
@@ -35,8 +36,9 @@ constexpr ui::DialogTemplate kTemplate{CDiagnosticS::kDialogId, 315, 156, "", ui
 // own page button and About stay as they are.
 constexpr int kLockedMainControls[] = {1001, 1002, 1004, 1005, 1006, 1022, 1026, 1000};
 // What a page shown or hidden while idle hides, so it offers only the scan buttons again.
-constexpr int kResultControls[] = {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
-                                   CDiagnosticS::IDC_ELAPSED,  CDiagnosticS::IDC_STOP,  CDiagnosticS::IDC_RESULT};
+constexpr int kResultControls[] = {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS,  CDiagnosticS::IDC_PERCENT,
+                                   CDiagnosticS::IDC_ELAPSED,  CDiagnosticS::IDC_STOP,   CDiagnosticS::IDC_RESULT,
+                                   CDiagnosticS::IDC_DETAIL};
 // What a scan shows as it starts and hides again when it could not start after all.
 constexpr int kPositionControls[] = {CDiagnosticS::IDC_PROGRESS, CDiagnosticS::IDC_ITEMS, CDiagnosticS::IDC_PERCENT,
                                      CDiagnosticS::IDC_ELAPSED};
@@ -77,10 +79,7 @@ CDiagnosticS::CDiagnosticS(platform::Platform& platform) : FeaturePage(kTemplate
 
 CDiagnosticS::~CDiagnosticS() {
     // The worker reports to this page: it must be gone before the page is.
-    if (m_hWorker.joinable()) {
-        m_nStop.store(1);
-        m_hWorker.join();
-    }
+    m_hWorker.StopAndWait();
 }
 
 void CDiagnosticS::DoDataExchange() {
@@ -95,6 +94,8 @@ bool CDiagnosticS::OnInitDialog() {
     for (int id : {IDC_ITEMS, IDC_ELAPSED, IDC_NOT_SUPPORTED, IDC_RESULT}) {
         SetItemTextStyle(id, kWhite, font);
     }
+    // A system's reason runs long: smaller, so that it fits the page in two lines at most.
+    SetItemTextStyle(IDC_DETAIL, kWhite, ui::PointFont(90));
     // The percentage label holds its text unseen; the bar draws the visible percentage.
     SetItemTextStyle(IDC_PERCENT, ui::kPageBackground, font);
 
@@ -125,7 +126,6 @@ bool CDiagnosticS::OnInitDialog() {
     ShowItem(IDC_PROGRESS, true);
     ShowItem(IDC_ITEMS, true);
     ShowItem(IDC_PERCENT, true);
-    m_nStop.store(0);
     return true;
 }
 
@@ -138,7 +138,7 @@ void CDiagnosticS::OnCommand(int id) {
         StartScan(ScanMode::Full);
         break;
     case IDC_STOP:
-        m_nStop.store(1);
+        m_hWorker.RequestStop();
         break;
     default:
         break;
@@ -147,13 +147,14 @@ void CDiagnosticS::OnCommand(int id) {
 
 void CDiagnosticS::StartScan(ScanMode mode) {
     // One scan at a time, whatever a refill of the page did to the scan buttons meanwhile.
-    if (m_bScanning || m_hWorker.joinable()) {
+    if (m_bScanning || m_hWorker.Started()) {
         return;
     }
     for (int id : kPositionControls) {
         ShowItem(id, true);
     }
     SetItemText(IDC_RESULT, "");
+    ShowItem(IDC_DETAIL, false);
     // Nothing of the previous scan may stand next to the new one.
     SetItemText(IDC_ITEMS, "");
     SetItemText(IDC_PERCENT, "");
@@ -162,34 +163,32 @@ void CDiagnosticS::StartScan(ScanMode mode) {
     SetItemText(IDC_ELAPSED, scan::ElapsedTimeText(0));
     m_nElapsed = 0;
 
-    ++m_nScan;
     m_nTotal = 0;
     m_nShown = 0;
     m_nPublished.store(0);
-    m_nStop.store(0);  // a stop pressed as the last scan ended must not end this one
     m_bScanning = true;
     LockControls(true);
 
-    m_hWorker = std::thread([this, scan = m_nScan, drive = m_nPhysicalDrive, mode] {
+    m_hWorker.Start([this, drive = m_nPhysicalDrive, mode](uint64_t scan) {
         Publisher publisher(*this, scan);
-        m_outcome = scan::RunScan(Platform().Drives(), drive, mode, m_nStop, publisher);
+        m_outcome = scan::RunScan(Platform().Drives(), drive, mode, m_hWorker.Stop(), publisher);
     });
     SetTimer(kElapsedTimer, 1000);
     m_display.start();
 }
 
 void CDiagnosticS::OnDriveOpened(uint64_t scan) {
-    if (scan == m_nScan && m_bScanning) {
+    if (scan == m_hWorker.Run() && m_bScanning) {
         ShowItem(IDC_STOP, true);
     }
 }
 
 void CDiagnosticS::OnRangeKnown(uint64_t scan, uint64_t total) {
-    if (scan != m_nScan || !m_bScanning) {
+    if (scan != m_hWorker.Run() || !m_bScanning) {
         return;
     }
     m_nTotal = total;
-    SetBarRange(total);
+    m_progress.SetCountRange(total);
 }
 
 void CDiagnosticS::ShowLatestPosition() {
@@ -205,25 +204,25 @@ void CDiagnosticS::ShowLatestPosition() {
     }
     m_nShown = published;
     const uint64_t lba = published - 1;
-    SetBarPos(lba);
+    m_progress.SetCountPos(lba);
     SetItemText(IDC_ITEMS, scan::ItemsScannedText(lba, m_nTotal));
     SetItemText(IDC_PERCENT, scan::PercentText(scan::ScanPercent(lba, m_nTotal)));
 }
 
 void CDiagnosticS::FinishScan(uint64_t scan) {
-    if (scan != m_nScan || !m_bScanning) {
+    if (scan != m_hWorker.Run() || !m_bScanning) {
         return;  // already finished by StopAndWait
     }
-    m_hWorker.join();  // the worker is past its last report
+    m_hWorker.Join();  // the worker is past its last report
     ShowFinalState(m_outcome);
 }
 
 void CDiagnosticS::StopAndWait() {
-    if (!m_hWorker.joinable()) {
+    if (!m_hWorker.Started()) {
         return;
     }
-    m_nStop.store(1);
-    m_hWorker.join();
+    m_hWorker.StopAndWait();
+    // Unless the scan's own finish came among the events handled while waiting.
     if (m_bScanning) {
         ShowFinalState(m_outcome);
     }
@@ -235,7 +234,7 @@ void CDiagnosticS::ShowFinalState(const ScanOutcome& outcome) {
     if (started) {
         SetItemText(IDC_ITEMS, scan::ItemsScannedFinalText(outcome.finalPosition, outcome.total));
         SetItemText(IDC_PERCENT, scan::PercentText(scan::ScanPercent(outcome.finalPosition, outcome.total)));
-        SetBarPos(outcome.finalPosition);
+        m_progress.SetCountPos(outcome.finalPosition);
     } else {
         // No total, no position: only the reason stays on the page.
         for (int id : kPositionControls) {
@@ -244,6 +243,12 @@ void CDiagnosticS::ShowFinalState(const ScanOutcome& outcome) {
     }
     SetItemText(IDC_RESULT, outcome.resultText);
     ShowItem(IDC_RESULT, true);
+    // Why the drive was not reached goes beside the result, not in its place.
+    if (outcome.notDelivered) {
+        SetItemText(IDC_DETAIL, platform::NotDeliveredSentence(m_nPhysicalDrive, outcome.notDeliveredCommand,
+                                                               *outcome.notDelivered));
+        ShowItem(IDC_DETAIL, true);
+    }
 
     KillTimer(kElapsedTimer);
     m_bScanning = false;
@@ -261,6 +266,28 @@ void CDiagnosticS::OnTimer(int id) {
 
 void CDiagnosticS::OnShowWindow(bool) { ClearFinishedScan(); }
 
+void CDiagnosticS::HandOver(const ui::PageDrive& drive) {
+    SetPhysicalDrive(drive.number);
+    const bool restricted = IsModelSeriesNow(drive.number);
+    for (int id : {IDC_QUICK_SCAN, IDC_FULL_SCAN}) {
+        EnableItem(id, !restricted);
+        ShowItem(id, !restricted);
+    }
+    ShowItem(IDC_NOT_SUPPORTED, restricted);
+}
+
+void CDiagnosticS::HandOverNoDrive() {
+    EnableItem(IDC_QUICK_SCAN, false);
+    EnableItem(IDC_FULL_SCAN, false);
+}
+
+void CDiagnosticS::FollowDrive(int32_t drive) {
+    if (drive != m_nPhysicalDrive) {
+        ClearFinishedScan();
+    }
+    SetPhysicalDrive(drive);
+}
+
 void CDiagnosticS::ClearFinishedScan() {
     if (m_bScanning) {
         return;
@@ -277,22 +304,7 @@ void CDiagnosticS::LockControls(bool lock) {
     for (int id : {IDC_QUICK_SCAN, IDC_FULL_SCAN}) {
         EnableItem(id, !lock && IsItemShown(id));
     }
-    if (ui::Dialog* main = MainWindow()) {
-        for (int id : kLockedMainControls) {
-            main->EnableItem(id, !lock);
-        }
-    }
+    EnableMainWindowItems(kLockedMainControls, !lock);
 }
-
-void CDiagnosticS::SetBarRange(uint64_t total) {
-    // The bar counts in signed 32 bits; larger drives are shown in units of 2^shift sectors.
-    m_nBarShift = 0;
-    while ((total >> m_nBarShift) > static_cast<uint64_t>(INT_MAX)) {
-        ++m_nBarShift;
-    }
-    m_progress.SetRange(0, static_cast<int>(total >> m_nBarShift));
-}
-
-void CDiagnosticS::SetBarPos(uint64_t lba) { m_progress.SetPos(static_cast<int>(lba >> m_nBarShift)); }
 
 }  // namespace vellumin::scan

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
 #include <QTimer>
 
@@ -10,6 +9,7 @@
 #include "pages/scan/ScanEngine.h"
 #include "ui/BitmapButton.h"
 #include "ui/FeaturePage.h"
+#include "ui/PageWorker.h"
 
 namespace vellumin::scan {
 
@@ -31,6 +31,7 @@ public:
     static constexpr int IDC_ITEMS = 1029;
     static constexpr int IDC_ELAPSED = 1032;
     static constexpr int IDC_RESULT = 1060;
+    static constexpr int IDC_DETAIL = 1062;
     static constexpr int IDC_STOP = 1049;
     static constexpr int kElapsedTimer = 8001;
     // How often a running scan's position reaches the screen.
@@ -39,9 +40,14 @@ public:
     explicit CDiagnosticS(vellumin::platform::Platform& platform);
     ~CDiagnosticS() override;
 
+    // The scan buttons for a drive that can run the scan; the reason in their place for one
+    // that cannot.
+    void HandOver(const vellumin::ui::PageDrive& drive) override;
+    void HandOverNoDrive() override;
+    // A finished scan's results belong to the drive it read: they go when another is chosen.
+    void FollowDrive(int32_t drive) override;
     bool IsBusy() const override { return m_bScanning; }
-    // Back to the bare scan buttons, unless a scan runs: a finished scan's results belong to
-    // the drive it read, so they go when another drive is chosen.
+    // Back to the bare scan buttons, unless a scan runs.
     void ClearFinishedScan();
     void StopAndWait() override;
 
@@ -67,8 +73,6 @@ private:
     void FinishScan(uint64_t scan);
     void ShowFinalState(const vellumin::scan::ScanOutcome& outcome);
     void LockControls(bool lock);
-    void SetBarRange(uint64_t total);
-    void SetBarPos(uint64_t lba);
 
     vellumin::ui::BitmapButton m_btnQuick;
     vellumin::ui::BitmapButton m_btnFull;
@@ -78,17 +82,14 @@ private:
     // UI thread only.
     bool m_bScanning = false;  // the scan-running marker
     uint32_t m_nElapsed = 0;
-    uint64_t m_nScan = 0;      // number of the current (or last) scan; stale posts are dropped
-    uint64_t m_nTotal = 0;     // 0 until the running scan's range is known
-    unsigned m_nBarShift = 0;  // the bar counts in units of 2^shift sectors to stay in 32 bits
-    uint64_t m_nShown = 0;     // the published value on screen
+    uint64_t m_nTotal = 0;  // 0 until the running scan's range is known
+    uint64_t m_nShown = 0;  // the published value on screen
     QTimer m_display;
 
-    // Shared with the worker.
-    vellumin::scan::StopRequest m_nStop{0};
+    // Shared with the worker; its runs are the scans (a post of an earlier scan is dropped).
     std::atomic<uint64_t> m_nPublished{0};  // 1 + LBA of the latest chunk read; 0 before the first
-    std::thread m_hWorker;
     vellumin::scan::ScanOutcome m_outcome;  // written by the worker, read once it is joined
+    vellumin::ui::PageWorker m_hWorker;
 };
 
 }  // namespace vellumin::scan

@@ -18,11 +18,16 @@ constexpr DialogTemplate kTemplate{CSmartInfo::kDialogId, 315, 156, "", Child, k
 
 }  // namespace
 
-CSmartInfo::CSmartInfo(vellumin::platform::Platform& platform) : FeaturePage(kTemplate, platform) {}
+CSmartInfo::CSmartInfo(vellumin::platform::Platform& platform) : ReportPage(kTemplate, platform, 225, 224) {}
+
+void CSmartInfo::HandOver(const ui::PageDrive& drive) {
+    ShowItem(IDC_MESSAGE, false);
+    ReportPage::HandOver(drive);
+}
 
 bool CSmartInfo::OnInitDialog() {
+    ReportPage::OnInitDialog();
     SetItemTextStyle(IDC_MESSAGE, Qt::white, PointFont(120));
-    m_list.setFont(PointFont(120));
     return true;
 }
 
@@ -34,7 +39,7 @@ void CSmartInfo::Fill(int32_t drive) {
         pages::ReadDriveBlocks(Platform().Drives(), drive, pages::ReadOrder::SmartFirst);
     const pages::SmartReport report = pages::DecodeSmart(blocks.smart, blocks.identify);
     pages::InsertReportRows(m_list, 0, report.rows);
-    // Shown only here; the main window hides the line before every fill.
+    // Shown only here; the hand-over hides the line before every fill.
     if (report.showMessage) {
         SetItemText(IDC_MESSAGE, report.message);
         ShowItem(IDC_MESSAGE, true);

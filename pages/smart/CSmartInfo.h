@@ -2,33 +2,26 @@
 
 #include <cstdint>
 
-#include "controls/CSelectListCtrl.h"
-#include "ui/FeaturePage.h"
+#include "pages/report/ReportPage.h"
 
 namespace vellumin::pages {
 
-// Page 2: the SMART report (dialog 143).
-class CSmartInfo : public vellumin::ui::FeaturePage {
+// Page 2: the SMART report (dialog 143), with a message line under the list for a drive
+// whose layout is unknown.
+class CSmartInfo : public ReportPage {
     Q_OBJECT
 public:
     static constexpr int kDialogId = 143;
-    static constexpr int IDC_REPORT = 1018;
     static constexpr int IDC_MESSAGE = 1054;
 
     explicit CSmartInfo(vellumin::platform::Platform& platform);
 
-    // Rebuilds the SMART report for `drive`; the main window hides the message line first.
-    virtual void Fill(int32_t drive);
-
-    // The report list; its columns are set up by the main window.
-    controls::CSelectListCtrl& ReportList() { return m_list; }
+    void HandOver(const vellumin::ui::PageDrive& drive) override;
+    // Shows the message line when the report calls for it; HandOver hides it first.
+    void Fill(int32_t drive) override;
 
 protected:
-    void DoDataExchange() override { Bind(IDC_REPORT, m_list); }
     bool OnInitDialog() override;
-
-private:
-    controls::CSelectListCtrl m_list;
 };
 
 }  // namespace vellumin::pages

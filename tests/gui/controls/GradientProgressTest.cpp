@@ -234,4 +234,30 @@ TEST(MemDC, EmptyRectangleCoversTheClipBoxAndCopyFirstKeepsTheTarget) {
     EXPECT_EQ(target.pixelColor(10, 5), QColor(0, 0, 255));  // copied first, so kept
 }
 
+// A count past 32 bits (an 8 TB drive's sectors) is shown in units that fit, the position in
+// the same units; a plain range counts one to one again.
+TEST(GradientProgressCtrl, CountsPastThirtyTwoBitsFitTheBar) {
+    CGradientProgressCtrl bar;
+    const struct {
+        uint64_t total, count;
+        int upper, pos;
+    } cases[] = {
+        {2'000'000, 999'856, 2'000'000, 999'856},
+        {uint64_t{INT32_MAX}, uint64_t{INT32_MAX}, INT32_MAX, INT32_MAX},
+        {15'628'053'168, 7'814'026'584, 1'953'506'646, 976'753'323},  // units of 8 sectors
+    };
+    for (const auto& c : cases) {
+        bar.SetCountRange(c.total);
+        bar.SetCountPos(c.count);
+        int lower = -1, upper = -1;
+        bar.GetRange(lower, upper);
+        EXPECT_EQ(std::pair(lower, upper), std::pair(0, c.upper)) << c.total;
+        EXPECT_EQ(bar.GetPos(), c.pos) << c.total;
+    }
+    bar.SetRange(0, 100);
+    bar.SetCountPos(50);
+    EXPECT_EQ(bar.GetPos(), 50);
+}
+
+
 }  // namespace vellumin::controls

@@ -55,10 +55,10 @@ void Select(app::CVelluminDlg& main, int slot) {
     ADD_FAILURE() << "slot " << slot << " is not listed";
 }
 
-// Every red text shown has the lines it needs, and none lies over another.
+// Every text shown has the lines it needs, and none lies over another.
 void ExpectTextsWhole(CSecureErase& page) {
     int below = 0;
-    for (int id : {P::IDC_WARNING, P::IDC_GATE_MESSAGE, P::IDC_ELAPSED}) {
+    for (int id : {P::IDC_WARNING, P::IDC_GATE_MESSAGE, P::IDC_ELAPSED, P::IDC_DETAIL}) {
         auto* label = page.ItemAs<QLabel>(id);
         if (!page.IsItemShown(id) || label->text().isEmpty()) {
             continue;
@@ -329,6 +329,27 @@ TEST_F(ErasePageTest, AFailedRunSaysWhatTheDriveIsLeftWith) {
     EXPECT_EQ(texts.back(), erase::MessageFor(erase::MessageId::PasswordRemoved).text);
     lab->Device(3)->PowerCycle();
     EXPECT_FALSE(lab->Device(3)->Security().locked);
+}
+
+// A command that did not reach the drive: the run's messages stay as they are, and why it did
+// not stands on the page under them until the page is filled anew.
+TEST_F(ErasePageTest, WhyACommandDidNotReachTheDriveStandsOnThePage) {
+    lab->Device(3)->SetUndelivered(0xF4, true);
+    boxes.Answer(ui::kIdYes);
+    Visit([&](app::CVelluminDlg& main, CSecureErase& page) {
+        Select(main, 3);
+        EXPECT_FALSE(page.IsItemShown(P::IDC_DETAIL));
+        Click(page, P::IDC_QUICK_ERASE);
+        ASSERT_TRUE(WaitFor([&] { return !page.IsBusy(); }));
+        EXPECT_EQ(page.LastFlow().ending, EraseEnding::EraseNotDelivered);
+        EXPECT_TRUE(page.IsItemShown(P::IDC_DETAIL));
+        EXPECT_EQ(page.ItemText(P::IDC_DETAIL),
+                  "Physical drive 3: SECURITY ERASE UNIT: refused by the lab's transport");
+        ExpectTextsWhole(page);
+        main.ShowFeaturePage(4);
+        EXPECT_FALSE(page.IsItemShown(P::IDC_DETAIL));
+    });
+    EXPECT_EQ(boxes.Texts().back(), erase::MessageFor(erase::MessageId::PasswordRemoved).text);
 }
 
 // The whole program: an erase through the home screen and the main window, then the lab as the

@@ -155,6 +155,37 @@ TEST_F(ScanPageTest, DriveThatCannotBeScannedShowsOnlyTheReason) {
     }
 }
 
+// Why the drive was not reached stands under the result, whose text stays as it was; a read the
+// drive itself failed was delivered and adds no such line, nor does the next scan keep one.
+TEST_F(ScanPageTest, ReasonANotDeliveredCommandFailedStandsUnderTheResult) {
+    const struct {
+        std::function<void(DriveDescription&)> fault;
+        const char* result;
+        const char* detail;  // nullptr: the line stays hidden
+    } cases[] = {
+        {[](DriveDescription& d) { d.transport.undeliveredCommands = {0xC8, 0x25}; }, "DeviceIO error",
+         "Physical drive 1: READ DMA: refused by the lab's transport"},
+        {[](DriveDescription& d) { d.transport.openFails = true; }, "The drive cannot be opened.",
+         "Physical drive 1: open: drive cannot be opened: held open by another program (errno 16: Device or "
+         "resource busy)"},
+        {[](DriveDescription& d) { d.faults.push_back({0, 1, 0x40, false}); }, "Msg code : 1000000", nullptr},
+        {[](DriveDescription&) {}, "", nullptr},
+    };
+    for (const auto& c : cases) {
+        DriveDescription drive;
+        drive.sectors = 2'000'000;
+        c.fault(drive);
+        lab->SetDrive(1, drive);
+        Click(P::IDC_QUICK_SCAN);
+        WaitForEnd();
+        EXPECT_EQ(Text(P::IDC_RESULT), c.result);
+        EXPECT_EQ(page->IsItemShown(P::IDC_DETAIL), c.detail != nullptr) << c.result;
+        if (c.detail) {
+            EXPECT_EQ(Text(P::IDC_DETAIL), c.detail);
+        }
+    }
+}
+
 TEST_F(ScanPageTest, ShowingAndHidingReturnsToTheFreshPageOnlyWhenIdle) {
     for (int id : kResults) {
         EXPECT_FALSE(page->IsItemShown(id)) << "fresh page: " << id;
