@@ -48,7 +48,6 @@ const char* CheckResultName(CheckResult result);  // "Security_Unsupported", ...
 struct NotDeliveredReason {
     std::string command;  // "SECURITY UNLOCK", ..., or "open" when the drive could not be opened
     platform::TransportFailure failure;
-    bool operator==(const NotDeliveredReason&) const = default;
 };
 
 // What the operations need of the page: the drive, and someone to show their messages.

@@ -89,7 +89,7 @@ struct MediaFault {
 // Faults below the drive: the OS or the cable fails, not the device.
 struct TransportDescription {
     bool present = true;           // false: the slot looks empty (open fails)
-    bool openFails = false;        // present, but the open is refused (held exclusively)
+    bool openFails = false;        // present, but every open is refused (with openErrno)
     // The errno of a refused open (openFails, openFailsAfter): busy, as a drive another
     // program holds exclusively; EACCES for one this process has no rights to.
     int openErrno = EBUSY;
