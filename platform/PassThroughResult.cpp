@@ -58,6 +58,12 @@ const char* OpenErrorText(OpenError error) {
     return kOpenErrorWords[static_cast<std::size_t>(error)][1];
 }
 
+// "held open by another program (errno 16: Device or resource busy)"
+std::string OpenReason(const TransportFailure& f) {
+    std::string text = OpenErrorText(OpenErrorOf(f));
+    return f.osError != 0 ? text + " (" + SystemErrorText(f.osError) + ")" : text;
+}
+
 }  // namespace
 
 const char* OpenErrorName(OpenError error) {
@@ -68,13 +74,7 @@ std::string Describe(const TransportFailure& f) {
     char detail[160] = "";
     switch (f.stage) {
         case TransportStage::Open:
-            if (f.osError != 0) {
-                std::snprintf(detail, sizeof detail, ": %s (%s)", OpenErrorText(OpenErrorOf(f)),
-                              SystemErrorText(f.osError).c_str());
-            } else {
-                std::snprintf(detail, sizeof detail, ": %s", OpenErrorText(OpenErrorOf(f)));
-            }
-            break;
+            return std::string(StageText(f.stage)) + ": " + OpenReason(f);
         case TransportStage::Request:
         case TransportStage::Refused:
         case TransportStage::Withheld:
@@ -103,7 +103,12 @@ std::string Describe(const TransportFailure& f) {
 }
 
 std::string NotDeliveredSentence(int drive, std::string_view command, const TransportFailure& failure) {
-    std::string text = "Physical drive " + std::to_string(drive) + ": ";
+    std::string text = "Physical drive " + std::to_string(drive);
+    // The open's own reason already says the drive cannot be opened.
+    if (failure.stage == TransportStage::Open) {
+        return text + " cannot be opened: " + OpenReason(failure);
+    }
+    text += ": ";
     text += command;
     return text + ": " + Describe(failure);
 }

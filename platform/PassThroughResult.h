@@ -52,7 +52,8 @@ const char* StageText(TransportStage stage);
 std::string Describe(const TransportFailure& failure);
 // The line a front end shows for a command that was not delivered:
 // "Physical drive 1: READ DMA: pass-through call failed (errno 5: Input/output error)".
-// `command` names the command, or "open" for the open itself.
+// A failed open reads "Physical drive 1 cannot be opened: held open by another program (errno
+// 16: Device or resource busy)" whatever `command` says.
 std::string NotDeliveredSentence(int drive, std::string_view command, const TransportFailure& failure);
 
 // What one pass-through came to: delivered (the device's registers are then in the request's

@@ -814,7 +814,7 @@ def check_held(r: Results, c: Checker, drive_of):
     except ValueError as e:
         c.check(False, "erase-held --json is JSON", f"{e}: {r.text('erase-held')[:2000]}")
     drive = drive_of[HELD_PORT]
-    c.check(f"Physical drive {drive}: open: drive cannot be opened: held open by another program"
+    c.check(f"Physical drive {drive} cannot be opened: held open by another program"
             in r.text("erase-held-err"), "erase of the held disk: the reason on standard error",
             r.text("erase-held-err")[:2000])
     c.equal(r.codes.get("info-held"), 0, "info of the held disk exits 0")

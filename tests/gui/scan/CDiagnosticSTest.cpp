@@ -166,7 +166,7 @@ TEST_F(ScanPageTest, ReasonANotDeliveredCommandFailedStandsUnderTheResult) {
         {[](DriveDescription& d) { d.transport.undeliveredCommands = {0xC8, 0x25}; }, "DeviceIO error",
          "Physical drive 1: READ DMA: refused by the lab's transport"},
         {[](DriveDescription& d) { d.transport.openFails = true; }, "The drive cannot be opened.",
-         "Physical drive 1: open: drive cannot be opened: held open by another program (errno 16: Device or "
+         "Physical drive 1 cannot be opened: held open by another program (errno 16: Device or "
          "resource busy)"},
         {[](DriveDescription& d) { d.faults.push_back({0, 1, 0x40, false}); }, "Msg code : 1000000", nullptr},
         {[](DriveDescription&) {}, "", nullptr},

@@ -206,11 +206,11 @@ TEST(ReportCli, VerboseAndJsonTellABusyDriveFromAMissingOne) {
         const char* drive;
         const char* openError;
         int errorNumber;
-        const char* reason;
+        const char* why;
     } cases[] = {
-        {"0", "busy", 16, "drive cannot be opened: held open by another program (errno 16: Device or resource busy)"},
-        {"1", "noRights", 13, "drive cannot be opened: no rights to open it (errno 13: Permission denied)"},
-        {"2", "missing", 2, "drive cannot be opened: no such disk (errno 2: No such file or directory)"},
+        {"0", "busy", 16, "held open by another program (errno 16: Device or resource busy)"},
+        {"1", "noRights", 13, "no rights to open it (errno 13: Permission denied)"},
+        {"2", "missing", 2, "no such disk (errno 2: No such file or directory)"},
     };
     for (const auto& c : cases) {
         for (const char* command : {"info", "smart"}) {
@@ -218,7 +218,7 @@ TEST(ReportCli, VerboseAndJsonTellABusyDriveFromAMissingOne) {
             EXPECT_EQ(RunCli({"--verbose", "--json", command, c.drive}, out, err,
                              std::make_unique<platform::sim::SimPlatform>(desc)),
                       ExitNoDrive);
-            EXPECT_EQ(err.str(), std::string("Physical drive ") + c.drive + ": open: " + c.reason +
+            EXPECT_EQ(err.str(), std::string("Physical drive ") + c.drive + " cannot be opened: " + c.why +
                                      "\nPhysical drive " + c.drive + " is not present or cannot be opened.\n");
             const auto document = nlohmann::json::parse(out.str());
             ASSERT_EQ(document["notDelivered"].size(), 1u) << command << c.drive;
