@@ -7,11 +7,11 @@
 namespace vellumin::ata {
 namespace {
 
-using ata::AtaPassThroughRequest;
-using ata::AtaTaskFile;
+using AtaPassThroughRequest;
+using AtaTaskFile;
 
-constexpr ata::AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, cmd::kIdentify};
-constexpr ata::AtaTaskFile kSmartReadRegisters{cmd::kSmartReadData, 0x00,          0x00,          cmd::kSmartLbaMid,
+constexpr AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, cmd::kIdentify};
+constexpr AtaTaskFile kSmartReadRegisters{cmd::kSmartReadData, 0x00,          0x00,          cmd::kSmartLbaMid,
                                           cmd::kSmartLbaHigh,  kDeviceLegacy, cmd::kSmart};
 
 // DMA targets get a fresh page-aligned region per call, like the buffer the drive stack would
@@ -22,15 +22,15 @@ using ScratchPtr = PageAlignedBuffer;
 
 ScratchPtr AllocateScratch(uint32_t bytes) { return AllocatePageAligned(bytes); }
 
-platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int number, const ata::AtaTaskFile& registers,
+platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int number, const AtaTaskFile& registers,
                                           std::array<uint8_t, 512>& block) {
     auto [handle, openFailure] = OpenDrive(drives, number);
     if (!handle) {
         return platform::PassThroughResult::NotDelivered(openFailure);
     }
     std::array<uint8_t, 512> data{};
-    ata::AtaPassThroughRequest request;
-    request.flags = ata::ATA_FLAGS_DATA_IN;
+    AtaPassThroughRequest request;
+    request.flags = ATA_FLAGS_DATA_IN;
     request.dataLength = static_cast<uint32_t>(data.size());
     request.timeOutSeconds = kDataBlockTimeOutSeconds;
     request.dataBuffer = data.data();
@@ -42,7 +42,7 @@ platform::PassThroughResult ReadDataBlock(platform::DriveSystem& drives, int num
     return result;
 }
 
-int SendRead(platform::DriveHandle* handle, ata::AtaPassThroughRequest request, ScratchPtr scratch) {
+int SendRead(platform::DriveHandle* handle, AtaPassThroughRequest request, ScratchPtr scratch) {
     if (!handle || !scratch) {
         return kReadNotDelivered;
     }
@@ -83,7 +83,7 @@ platform::PassThroughResult SmartReadData(platform::DriveSystem& drives, int num
     return ReadDataBlock(drives, number, kSmartReadRegisters, block);
 }
 
-platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, ata::AtaPassThroughRequest& request) {
+platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, AtaPassThroughRequest& request) {
     if (!handle) {
         return platform::PassThroughResult::NotDelivered(platform::TransportStage::Open);
     }
@@ -104,7 +104,7 @@ int DecimalErrorCode(uint8_t error) {
     return code;
 }
 
-int ReadResultCode(bool delivered, const ata::AtaTaskFile& output) {
+int ReadResultCode(bool delivered, const AtaTaskFile& output) {
     if (!delivered) {
         return kReadNotDelivered;
     }
@@ -117,9 +117,9 @@ int ReadResultCode(bool delivered, const ata::AtaTaskFile& output) {
     return kReadOk;
 }
 
-ata::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
-    ata::AtaPassThroughRequest request;
-    request.flags = ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA;
+AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
+    AtaPassThroughRequest request;
+    request.flags = ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA;
     request.dataLength = byteCount;
     request.timeOutSeconds = kReadDmaTimeOutSeconds;
     request.dataBuffer = buffer;
@@ -131,9 +131,9 @@ ata::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void
     return request;
 }
 
-ata::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
-    ata::AtaPassThroughRequest request;
-    request.flags = ata::ATA_FLAGS_DATA_IN | ata::ATA_FLAGS_USE_DMA | ata::ATA_FLAGS_48BIT_COMMAND;
+AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, void* buffer) {
+    AtaPassThroughRequest request;
+    request.flags = ATA_FLAGS_DATA_IN | ATA_FLAGS_USE_DMA | ATA_FLAGS_48BIT_COMMAND;
     request.dataLength = byteCount;
     request.timeOutSeconds = kReadDmaTimeOutSeconds;
     request.dataBuffer = buffer;
@@ -148,7 +148,7 @@ ata::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, v
     return request;
 }
 
-uint64_t RegisterLba(const ata::AtaPassThroughRequest& request) {
+uint64_t RegisterLba(const AtaPassThroughRequest& request) {
     return request.ext() ? UnpackLba48(request.currentTaskFile, request.previousTaskFile)
                          : UnpackLba28(request.currentTaskFile);
 }
@@ -158,7 +158,7 @@ namespace {
 struct ReadCommand {
     uint64_t lbaLimit;
     uint32_t maxBytes;
-    ata::AtaPassThroughRequest (*build)(uint64_t, uint32_t, void*);
+    AtaPassThroughRequest (*build)(uint64_t, uint32_t, void*);
 };
 constexpr ReadCommand kReadDma{kLba28Limit, kMaxReadDmaBytes, ReadDmaRequest};
 constexpr ReadCommand kReadDmaExt{kLba48Limit, kMaxReadDmaExtBytes, ReadDmaExtRequest};

@@ -58,22 +58,22 @@ int ReadDmaExt(platform::DriveHandle* handle, uint64_t lba, uint32_t byteCount);
 
 // Sends one request; delivered when the platform delivered it (the output registers are then in
 // request.currentTaskFile). Not delivered for a null handle or a data length without a buffer.
-platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, ata::AtaPassThroughRequest& request);
+platform::PassThroughResult AtaPassThrough(platform::DriveHandle* handle, AtaPassThroughRequest& request);
 
 // The error register as decimal digits: bit i of `error` becomes the digit for 10^i, so 0x84
 // reads 10000100.
 int DecimalErrorCode(uint8_t error);
 
 // The read result of a request's output registers.
-int ReadResultCode(bool delivered, const ata::AtaTaskFile& output);
+int ReadResultCode(bool delivered, const AtaTaskFile& output);
 
 // The requests the reads send, built without sending them.
-ata::AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void* buffer);
-ata::AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, void* buffer);
+AtaPassThroughRequest ReadDmaRequest(uint64_t lba, uint32_t byteCount, void* buffer);
+AtaPassThroughRequest ReadDmaExtRequest(uint64_t lba, uint32_t byteCount, void* buffer);
 
 // The LBA in a request's registers, packed as those two build it (28-bit with the device
 // register's low nibble, 48-bit with the previous task file). After a failed read the drive
 // leaves the first LBA it could not read there.
-uint64_t RegisterLba(const ata::AtaPassThroughRequest& request);
+uint64_t RegisterLba(const AtaPassThroughRequest& request);
 
 }  // namespace vellumin::ata
