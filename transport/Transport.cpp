@@ -7,9 +7,6 @@
 namespace vellumin::ata {
 namespace {
 
-using AtaPassThroughRequest;
-using AtaTaskFile;
-
 constexpr AtaTaskFile kIdentifyRegisters{0x00, 0x00, 0x00, 0x00, 0x00, kDeviceLegacy, cmd::kIdentify};
 constexpr AtaTaskFile kSmartReadRegisters{cmd::kSmartReadData, 0x00,          0x00,          cmd::kSmartLbaMid,
                                           cmd::kSmartLbaHigh,  kDeviceLegacy, cmd::kSmart};
